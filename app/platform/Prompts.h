@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// Every message box of the program has a single OK button; only its icon differs.
+enum class MsgIcon { None, Information, Exclamation, Critical };
+
+// Message boxes and the beep. Texts break lines with a single CR, as the router does;
+// a graphical implementation shows each CR as a line break.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    virtual void MsgBox(const QString& text, MsgIcon icon, const QString& title) = 0;
+    virtual void Beep() = 0;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/Prompts.h"
+
+#include <QList>
+
+#include <functional>
+
+// Records every message box and beep; an optional hook runs when a box is shown, so a test
+// can act "while the box is open".
+class RecordingPrompts final : public Prompts {
+public:
+    struct Box {
+        QString text;
+        MsgIcon icon;
+        QString title;
+    };
+
+    void MsgBox(const QString& text, MsgIcon icon, const QString& title) override {
+        boxes.append(Box{text, icon, title});
+        if (onBox)
+            onBox(boxes.back());
+    }
+    void Beep() override { ++beeps; }
+
+    QList<Box> boxes;
+    int beeps = 0;
+    std::function<void(const Box&)> onBox;
+};
