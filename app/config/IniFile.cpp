@@ -272,7 +272,7 @@ LoadResult load(const QString& path, IniDocument& doc) {
     QFile file(path);
     if (doc.stamp.size > kMaxFileSize || !file.open(QIODevice::ReadOnly))
         return LoadResult::Failed;
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError || bytes.size() > kMaxFileSize)
         return LoadResult::Failed;
     doc.parse(bytes);
