@@ -315,18 +315,25 @@ bool writeAll(int fd, const QByteArray& bytes) {
 }
 
 // Writes bytes to a new file in the same folder and renames it over path, so that path always
-// holds either its old or its new content. The new file takes the old one's permissions, or
-// owner-only ones when there was none. (QSaveFile of Qt 6.4 reports success for a write that
-// the file system cut short, so this is done by hand.)
+// holds either its old or its new content. The new file takes the old one's permissions and
+// owner, or owner-only permissions when there was none; a symbolic link stays a link and its
+// target is replaced. (QSaveFile of Qt 6.4 reports success for a write that the file system
+// cut short, so this is done by hand.)
 bool replaceFile(const QString& path, const QByteArray& bytes) {
-    const QByteArray target = QFile::encodeName(path);
+    const QFileInfo info(path);
+    const QString real =
+        info.isSymLink() && !info.canonicalFilePath().isEmpty() ? info.canonicalFilePath() : path;
+    const QByteArray target = QFile::encodeName(real);
     struct stat old {};
-    const mode_t mode = ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0600;
+    const bool existed = ::stat(target.constData(), &old) == 0;
+    const mode_t mode = existed ? (old.st_mode & 07777) : 0600;
 
     QByteArray temp = target + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
+    if (existed)
+        (void)!::fchown(fd, old.st_uid, old.st_gid); // only root can give it away; fine if not
     bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temp.constData(), target.constData()) == 0;
@@ -334,7 +341,7 @@ bool replaceFile(const QString& path, const QByteArray& bytes) {
         ::unlink(temp.constData());
         return false;
     }
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const QByteArray folder = QFile::encodeName(QFileInfo(real).absolutePath());
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir); // makes the rename itself durable; the data is safe either way

@@ -9,8 +9,8 @@ struct IniDocument;
 // The program's INI file, read and written the way Windows private-profile files behave.
 //
 // Reading
-// - Section and key names match without regard to case; surrounding spaces and tabs around
-//   names and values are ignored.
+// - Section and key names match without regard to case; blanks (spaces, tabs, a stray CR)
+//   around names and values are ignored.
 // - A value loses one pair of matching surrounding quotes ("..." or '...') after trimming.
 // - A value comes back cut to 254 characters (a 255-character buffer); the cut never splits a
 //   surrogate pair. A missing file, section or key and an empty value all read as empty text.
@@ -29,8 +29,9 @@ struct IniDocument;
 //   section (at the end of the file); every other byte of the file stays as it was.
 // - A replaced value keeps its line's text up to the '=' and the blanks after it.
 // - New lines use the file's line end (that of its first line end); a new file gets CR LF,
-//   UTF-8 and owner-only permissions (0600). An existing file keeps its permissions and its
+//   UTF-8 and owner-only permissions (0600). An existing file keeps its permissions, owner and
 //   encoding; in a Windows-1252 file a character that code page lacks is written as '?'.
+//   Through a symbolic link the link's target is written.
 // - A value that would read back without its quotes (it starts and ends with a matching
 //   quote) is written inside one more pair of double quotes, so it reads back as written.
 // - The new content goes to a temporary file in the same folder that is renamed over the

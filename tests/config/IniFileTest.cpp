@@ -5,12 +5,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -276,6 +278,26 @@ TEST_F(IniWriteTest, UnreadableFileIsNotOverwritten) {
     QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_FALSE(written);
     EXPECT_EQ(bytes(), QByteArray("[Misc]\nKey=old\n"));
+}
+
+TEST_F(IniWriteTest, SymbolicLinkStaysAndItsTargetIsWritten) {
+    home.write(QStringLiteral("real.ini"), "[Misc]\nKey=old\n");
+    ASSERT_TRUE(QFile::link(home.file(QStringLiteral("real.ini")), path()));
+    ASSERT_TRUE(write("Misc", "Key", QStringLiteral("new")));
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(home.read(QStringLiteral("real.ini")), QByteArray("[Misc]\nKey=new\n"));
+}
+
+TEST_F(IniWriteTest, OwnerKeptWhenRootWritesAUsersFile) {
+    if (!runningAsRoot())
+        GTEST_SKIP() << "only root can own a file for someone else";
+    put("[Misc]\nKey=old\n");
+    ASSERT_EQ(::chown(QFile::encodeName(path()).constData(), 65534, 65534), 0);
+    ASSERT_TRUE(write("Misc", "Key", QStringLiteral("new")));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
 }
 
 TEST(IniFile, MissingFolderOrDirectoryInTheWayIsReported) {
