@@ -51,6 +51,8 @@ struct LocalPaths {
     QString HlpPath;
 
     static LocalPaths inFolder(QString folder) {
+        if (folder.isEmpty())
+            folder = QStringLiteral("."); // not the root folder
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
         return {folder, folder + QStringLiteral("Harborly.ini"),

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "config/Settings.h"
+
+#include <QLocale>
+#include <QString>
+
+class Clock;
+class Prompts;
+
+// The activity log Harborly.log: one time-stamped line per call, appended.
+// A new log file is owner-only (0600): the save failures it records can carry the encoded
+// router password.
+class ActivityLog {
+public:
+    ActivityLog(const LocalPaths& paths, Prompts& prompts, const Clock& clock,
+                QLocale locale = QLocale::system());
+
+    // "[" short date " " long time "]   " sMsg, CR LF; a blank line for a message of only
+    // spaces. Shows "Unable to Open Log File" and returns false when the line is not written.
+    bool WriteLog(const QString& sMsg);
+
+private:
+    QString timeStamp() const;
+
+    const LocalPaths& paths_;
+    Prompts& prompts_;
+    const Clock& clock_;
+    QLocale locale_;
+};

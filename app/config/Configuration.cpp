@@ -1,0 +1,110 @@
+#include "config/Configuration.h"
+
+#include "Module.h"
+#include "config/IniFile.h"
+
+#include <Base64.h>
+
+#include <optional>
+
+namespace {
+
+const QString kMisc = QStringLiteral("Misc");
+
+std::optional<QString> decodeSetting(Base64* codec, const QString& stored) {
+    if (codec == nullptr)
+        return std::nullopt;
+    try {
+        return QString::fromStdU16String(codec->Decode(stored.toStdU16String()));
+    } catch (const Base64Error&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<qint16> parseProtocol(const QString& text) {
+    const QString p = text.toLower();
+    if (p == QLatin1String("both"))
+        return ProtocolBoth;
+    if (p == QLatin1String("tcp"))
+        return ProtocolTcp;
+    if (p == QLatin1String("udp"))
+        return ProtocolUdp;
+    return std::nullopt;
+}
+
+ApplEntry loadEntry(const IniFile& ini, const QString& section, const QString& name) {
+    ApplEntry entry;
+    entry.Name = name;
+    for (int j = 1; j <= ApplCatalog::MaxRanges; ++j) {
+        const QString n = QString::number(j);
+        const QString low = ini.read(section, QStringLiteral("PortRangeLow") + n);
+        if (low.isEmpty())
+            continue;
+        const QString high = ini.read(section, QStringLiteral("PortRangeHigh") + n);
+        if (high.isEmpty())
+            continue;
+        const std::optional<qint16> protocol =
+            parseProtocol(ini.read(section, QStringLiteral("Protocol") + n));
+        if (!protocol)
+            continue;
+        entry.Ranges.append(ApplPortRange{*protocol, QString(), low, high});
+    }
+    return entry;
+}
+
+} // namespace
+
+void LoadConfiguration(Module& module, const QString& appPath) {
+    module.paths = LocalPaths::inFolder(appPath);
+    const IniFile ini(module.paths.IniPath);
+
+    module.catalog.entries.clear();
+    for (int i = 1; i <= ApplCatalog::MaxApplications; ++i) {
+        const QString section = QStringLiteral("Application") + QString::number(i);
+        const QString name = ini.read(section, QStringLiteral("Name"));
+        if (name.isEmpty())
+            break;
+        module.catalog.entries.append(loadEntry(ini, section, name));
+    }
+
+    RouterSettings& settings = module.settings;
+    const QString lan = ini.read(kMisc, QStringLiteral("LanPrivateIP"));
+    if (!lan.isEmpty())
+        settings.LanPrivateIP = lan;
+
+    const QString requireLogin = ini.read(kMisc, QStringLiteral("RequireLogin"));
+    settings.RequireLogin = true;
+    if (!requireLogin.isEmpty()) {
+        if (const auto decoded = decodeSetting(module.codec.get(), requireLogin)) {
+            const QString v = decoded->toLower();
+            settings.RequireLogin = !(v == QLatin1String("0") || v == QLatin1String("no"));
+        }
+    }
+
+    const QString password = ini.read(kMisc, QStringLiteral("Password"));
+    settings.PasswordStored = false;
+    if (!password.isEmpty()) {
+        if (const auto decoded = decodeSetting(module.codec.get(), password)) {
+            settings.Password = *decoded;
+            settings.PasswordStored = true;
+        }
+    }
+}
+
+QString EncodeSetting(Base64& codec, const QString& text) {
+    try {
+        QString encoded = QString::fromStdU16String(codec.Encode(text.toStdU16String()));
+        encoded.remove(QStringLiteral("\r\n"));
+        return encoded;
+    } catch (const Base64Error&) {
+        return QString();
+    }
+}
+
+QString ReadSelected(const LocalPaths& paths) {
+    return IniFile(paths.IniPath).read(kMisc, QStringLiteral("Selected"));
+}
+
+bool WriteSelected(const LocalPaths& paths, const QString& sSelected) {
+    return IniFile(paths.IniPath).write(kMisc, QStringLiteral("Selected"), sSelected);
+}

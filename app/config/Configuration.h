@@ -1,0 +1,24 @@
+#pragma once
+
+#include "config/Settings.h"
+
+#include <QString>
+
+class Base64;
+struct Module;
+
+// Fills module.paths from appPath, then module.catalog and module.settings from the INI file
+// in that folder. module.codec must exist and module.settings must hold its defaults.
+// A stored RequireLogin that the codec rejects means a login is required; a stored Password
+// that it rejects counts as missing (PasswordStored stays false).
+void LoadConfiguration(Module& module, const QString& appPath);
+
+// The Base64 form of text as one line, ready to be stored as an INI value (the codec breaks
+// its output every 76 characters, which one value cannot hold; Decode accepts the joined
+// form). Empty text when the codec rejects the text (empty text, or text too long).
+QString EncodeSetting(Base64& codec, const QString& text);
+
+// Key `Selected` of [Misc]: the display names of the last forwarded rows, each followed by a
+// comma. The read comes back cut to 254 characters, like every INI read.
+QString ReadSelected(const LocalPaths& paths);
+bool WriteSelected(const LocalPaths& paths, const QString& sSelected);

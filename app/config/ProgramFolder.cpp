@@ -1,0 +1,55 @@
+#include "config/ProgramFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString withSlash(QString folder) {
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder;
+}
+
+// A folder we make holds the router password: owner-only.
+ProgramFolder ensureFolder(const QString& folder) {
+    const QString absolute = QDir(folder).absolutePath();
+    ProgramFolder result{withSlash(absolute), false};
+    if (QFileInfo(absolute).isDir())
+        return result;
+    const QFileInfo info(absolute);
+    QDir().mkpath(info.absolutePath());
+    result.created = QDir().mkdir(absolute, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return result;
+}
+
+} // namespace
+
+QString HomeOption(const QStringList& arguments) {
+    static const QString option = QStringLiteral("--home");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        if (a == option)
+            return i + 1 < arguments.size() ? arguments.at(i + 1) : QString();
+        if (a.startsWith(option + u'='))
+            return a.mid(option.size() + 1);
+    }
+    return QString();
+}
+
+QString UserConfigFolder() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return withSlash(base) + QStringLiteral("Harborly/");
+}
+
+ProgramFolder ResolveProgramFolder(const QStringList& arguments, const QString& executableFolder) {
+    const QString home = HomeOption(arguments);
+    if (!home.isEmpty())
+        return ensureFolder(home);
+    const QFileInfo exe(executableFolder);
+    if (!executableFolder.isEmpty() && exe.isDir() && exe.isWritable())
+        return ProgramFolder{withSlash(exe.absoluteFilePath()), false};
+    return ensureFolder(UserConfigFolder());
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The folder that holds the INI file, the log and the captured page.
+struct ProgramFolder {
+    QString path;         // ends in "/"
+    bool created = false; // made just now; a fresh per-user folder is where a default catalog
+                          // would be put
+};
+
+// The value of "--home DIR" or "--home=DIR" in arguments (program name first, as
+// QCoreApplication::arguments() gives them), or empty text when there is none.
+QString HomeOption(const QStringList& arguments);
+
+// $XDG_CONFIG_HOME/Harborly/, or ~/.config/Harborly/ when that variable is unset or relative.
+QString UserConfigFolder();
+
+// The --home folder when given (created when missing); otherwise the executable's folder when
+// we may write there; otherwise the per-user folder. A folder made here is owner-only (0700).
+ProgramFolder ResolveProgramFolder(const QStringList& arguments, const QString& executableFolder);

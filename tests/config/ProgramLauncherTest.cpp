@@ -1,0 +1,66 @@
+#include "config/ProgramLauncher.h"
+
+#include "TempHome.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SplitCase {
+    const char* name;
+    QString commandLine;
+    QString program;
+    QStringList arguments;
+};
+
+class SplitCommandLineTest : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitCommandLineTest, ProgramAndOneArgument) {
+    const ProcessLauncher::Split split = ProcessLauncher::SplitCommandLine(GetParam().commandLine);
+    EXPECT_EQ(split.program, GetParam().program);
+    EXPECT_EQ(split.arguments, GetParam().arguments);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SplitCommandLineTest,
+    ::testing::Values(SplitCase{"PathWithSpaces",
+                                "mousepad /home/a b/Harborly dir/Harborly.ini",
+                                "mousepad",
+                                {"/home/a b/Harborly dir/Harborly.ini"}},
+                      SplitCase{"NoSpace", "xdg-open", "xdg-open", {}},
+                      SplitCase{"TrailingSpaceOnly", "xdg-open ", "xdg-open", {}},
+                      SplitCase{"TwoSpacesKeepSecond", "prog  x", "prog", {" x"}},
+                      SplitCase{"Empty", "", "", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProcessLauncher, MissingProgramReturnsAtOnce) {
+    ProcessLauncher launcher;
+    EXPECT_FALSE(launcher.RunAndWait(QStringLiteral("harborly-no-such-program /tmp/x y")));
+    EXPECT_FALSE(launcher.RunAndWait(QString()));
+}
+
+// The script sees the whole path, spaces included, as its one argument, and the launcher
+// returns only after the script has finished its last step.
+TEST(ProcessLauncher, PassesPathAsOneArgumentAndWaits) {
+    TempHome home;
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("folder with spaces")));
+    const QString script = home.file(QStringLiteral("folder with spaces/mark it.sh"));
+    const QString marker = home.file(QStringLiteral("marker"));
+    {
+        QFile f(script);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("printf 'arg=%s;' \"$0\" > '" + marker.toUtf8() +
+                "'\nsleep 0.3\nprintf 'done' >> '" + marker.toUtf8() + "'\n");
+    }
+    ProcessLauncher launcher;
+    EXPECT_TRUE(launcher.RunAndWait(QStringLiteral("/bin/sh ") + script));
+    QFile m(marker);
+    ASSERT_TRUE(m.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(m.readAll()),
+              QStringLiteral("arg=") + script + QStringLiteral(";done"));
+}
+
+} // namespace
