@@ -4,16 +4,30 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 struct Module;
 class MainView;
 class RouterSocket;
 class EventPump;
+
+// Where the router listens: `LanPrivateIP` is "host" or "host:port" ("[v6]:port" too).
+struct RouterAddress {
+    QString host;
+    quint16 port = 80;
+    bool valid = false;
+};
+RouterAddress ParseRouterAddress(const QString& lanPrivateIp);
 
 // The one way to the router: one HTTP exchange at a time over `sckSend`, the whole response
 // collected in Module::RouterResponse.
 class RouterLink : public QObject {
     Q_OBJECT
 public:
+    // A response that grows past this ends the exchange as "Failed".
+    static constexpr qsizetype MaxResponseBytes = 1 << 20;
+    static constexpr int MaxPasses = 25;
+
     RouterLink(Module& module, MainView& view, RouterSocket& sckSend, EventPump& pump,
                QObject* parent = nullptr);
 
@@ -22,18 +36,26 @@ public:
     bool SendRouterRequest(const QString& sRequestLine, const QString& sActivity,
                            bool bPageRequest);
 
-    void ShowStatus(int state);
+    void ShowStatus();
     void DataArrival(qint64 bytesTotal);
-    void WaitSeconds(int seconds);
+    // One pass of a waiting loop: pending events, then at most nSeconds passes of the pump,
+    // over early once `done` holds or the socket changes state.
+    void WaitSeconds(int nSeconds, const std::function<bool()>& done = {});
 
-    // The request bytes of one exchange, CR alone between lines.
+    // The request bytes of one exchange, CR alone between lines. Empty when the password
+    // cannot be encoded.
     QByteArray BuildRequest(const QString& sRequestLine, bool bPageRequest) const;
 
+    RouterSocket& socket() { return sckSend_; }
+
 private:
+    bool fail();
+
     Module& module_;
     MainView& view_;
     RouterSocket& sckSend_;
     EventPump& pump_;
+    bool overflow_ = false;
 };
 
 // The text with every space removed; the scanners search the response this way.

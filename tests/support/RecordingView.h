@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QtPrint.h"
 #include "router/AppList.h"
 #include "router/MainView.h"
 
