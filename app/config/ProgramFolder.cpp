@@ -1,6 +1,9 @@
 #include "config/ProgramFolder.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -52,4 +55,37 @@ ProgramFolder ResolveProgramFolder(const QStringList& arguments, const QString& 
     if (!executableFolder.isEmpty() && exe.isDir() && exe.isWritable())
         return ProgramFolder{withSlash(exe.absoluteFilePath()), false};
     return ensureFolder(UserConfigFolder());
+}
+
+QString DefaultCatalogPath(const QString& executableFolder) {
+    const QDir exe(executableFolder);
+    for (const QString& candidate :
+         {exe.filePath(QStringLiteral("Harborly.ini")),
+          exe.filePath(QStringLiteral("../share/harborly/Harborly.ini"))}) {
+        if (QFileInfo(candidate).isFile())
+            return QFileInfo(candidate).absoluteFilePath();
+    }
+    return {};
+}
+
+namespace {
+
+bool copyIfMissing(const QString& source, const QString& target) {
+    if (QFileInfo::exists(target))
+        return true;
+    QFile in(source);
+    return !source.isEmpty() && in.open(QIODevice::ReadOnly) &&
+           ReplaceFileContents(target, in.readAll());
+}
+
+} // namespace
+
+bool ProvideShippedFiles(const QString& folder, const QString& executableFolder) {
+    const QString catalog = DefaultCatalogPath(executableFolder);
+    const QDir target(folder);
+    copyIfMissing(catalog.isEmpty()
+                      ? QString()
+                      : QFileInfo(catalog).absolutePath() + QStringLiteral("/Harborly.hlp"),
+                  target.filePath(QStringLiteral("Harborly.hlp")));
+    return copyIfMissing(catalog, target.filePath(QStringLiteral("Harborly.ini")));
 }

@@ -20,3 +20,12 @@ QString UserConfigFolder();
 // The --home folder when given (created when missing); otherwise the executable's folder when
 // we may write there; otherwise the per-user folder. A folder made here is owner-only (0700).
 ProgramFolder ResolveProgramFolder(const QStringList& arguments, const QString& executableFolder);
+
+// The catalog shipped with the program: next to the executable in a build, or in
+// share/harborly of an installation.
+QString DefaultCatalogPath(const QString& executableFolder);
+
+// Puts copies of the shipped catalog and help page into the folder where they are missing, so
+// a first start has applications to offer. Each copy appears whole or not at all; the catalog
+// is owner-only. True when the folder has a catalog afterwards.
+bool ProvideShippedFiles(const QString& folder, const QString& executableFolder);

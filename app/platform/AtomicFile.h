@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Replaces the file's content so that a crash leaves either the old or the new content: the
+// bytes go to a temporary file in the same folder, are synced, and the temporary file is
+// renamed over the old one. The file keeps its permissions and owner (a new one is owner-only)
+// and a symbolic link keeps pointing at the file it names. False, with the old file untouched,
+// when anything fails.
+bool ReplaceFileContents(const QString& path, const QByteArray& bytes);

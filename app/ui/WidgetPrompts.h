@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/Prompts.h"
+
+class QWidget;
+
+// Message boxes with a single OK button; each CR of a text becomes a line break.
+class WidgetPrompts final : public Prompts {
+public:
+    explicit WidgetPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+    void MsgBox(const QString& text, MsgIcon icon, const QString& title) override;
+    void Beep() override;
+
+private:
+    QWidget* parent_;
+};

@@ -1,0 +1,84 @@
+#include "ui/frmAbout.h"
+
+#include "HarborlyVersion.h"
+#include "platform/Prompts.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QVBoxLayout>
+
+frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
+    : QDialog(parent), prompts_(prompts), documentation_(std::move(documentation)) {
+    setWindowTitle(QStringLiteral("About"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* head = new QHBoxLayout;
+    auto* picIcon = new QLabel(this);
+    picIcon->setPixmap(windowIcon().pixmap(48, 48));
+    head->addWidget(picIcon);
+    auto* titles = new QVBoxLayout;
+    auto* lblTitle = new QLabel(QStringLiteral("HARBORLY"), this);
+    QFont big = lblTitle->font();
+    big.setPointSize(big.pointSize() * 2);
+    big.setBold(true);
+    lblTitle->setFont(big);
+    titles->addWidget(lblTitle);
+    lblVersion = new QLabel(
+        QStringLiteral("Version [beta] ") + QStringLiteral(HARBORLY_VERSION_STRING), this);
+    titles->addWidget(lblVersion);
+    head->addLayout(titles, 1);
+    layout->addLayout(head);
+
+    auto* lblDescription =
+        new QLabel(QStringLiteral("This application will allow you to easily choose which ports "
+                                  "your Linksys DSL/Cable Router will forward to your computer."),
+                   this);
+    lblDescription->setWordWrap(true);
+    layout->addWidget(lblDescription);
+    layout->addWidget(new QLabel(
+        QStringLiteral("This is a beta product.  The latest and greatest can be found at"), this));
+    btnWebsite = new QPushButton(documentation_.toDisplayString(), this);
+    layout->addWidget(btnWebsite);
+
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    layout->addWidget(line);
+    layout->addWidget(new QLabel(
+        QStringLiteral("Free software: use it, study it, change it and share it."), this));
+    layout->addWidget(new QLabel(QStringLiteral("Written by the Harborly developers."), this));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setDefault(true);
+    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdSysInfo);
+    layout->addLayout(buttons);
+
+    connect(btnWebsite, &QPushButton::clicked, this, &frmAbout::btnWebsite_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+}
+
+void frmAbout::btnWebsite_Click() {
+    // Nothing is reported when no opener is at hand.
+    QDesktopServices::openUrl(documentation_);
+}
+
+void frmAbout::StartSysInfo() {
+    for (const QString& tool : sysInfoTools) {
+        const QString path = QStandardPaths::findExecutable(tool);
+        if (!path.isEmpty() && QProcess::startDetached(path, {}))
+            return;
+    }
+    prompts_.MsgBox(QStringLiteral("System Information Is Unavailable At This Time"), MsgIcon::None,
+                    QStringLiteral("Harborly"));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <QUrl>
+
+class Prompts;
+class QLabel;
+class QPushButton;
+
+// The About box: title, version, description, and a way to the program's documentation.
+class frmAbout : public QDialog {
+    Q_OBJECT
+public:
+    // documentation: what the website button opens with the desktop's opener.
+    frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent = nullptr);
+
+    void btnWebsite_Click();
+    void cmdSysInfo_Click() { StartSysInfo(); }
+    void StartSysInfo();
+
+    // The system information tools tried in turn; tests replace the list.
+    QStringList sysInfoTools = {QStringLiteral("hardinfo2"), QStringLiteral("hardinfo"),
+                                QStringLiteral("kinfocenter"),
+                                QStringLiteral("gnome-system-monitor")};
+
+    QLabel* lblVersion;
+    QPushButton* btnWebsite;
+    QPushButton* cmdOK;
+    QPushButton* cmdSysInfo;
+
+private:
+    Prompts& prompts_;
+    QUrl documentation_;
+};

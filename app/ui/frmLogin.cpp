@@ -1,0 +1,89 @@
+#include "ui/frmLogin.h"
+
+#include "HarborlyVersion.h"
+#include "Module.h"
+#include "platform/Prompts.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), module_(module), prompts_(prompts) {
+    setWindowTitle(QStringLiteral("Enter Router Password"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Please type your user name and password."), this));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("Site:"), this), 0, 0);
+    lblLanIpAddress = new QLabel(module_.settings.LanPrivateIP, this);
+    lblLanIpAddress->setToolTip(QStringLiteral("LAN side IP address"));
+    grid->addWidget(lblLanIpAddress, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Realm"), this), 1, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Linksys DSL/Cable Routers"), this), 1, 1);
+
+    txtUserName = new QLineEdit(this);
+    txtUserName->setToolTip(QStringLiteral("Generally not used"));
+    auto* userLabel = new QLabel(QStringLiteral("&User Name:"), this);
+    userLabel->setBuddy(txtUserName);
+    grid->addWidget(userLabel, 2, 0);
+    grid->addWidget(txtUserName, 2, 1);
+
+    txtPassword = new QLineEdit(this);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    txtPassword->setToolTip(QStringLiteral("Enter password of router"));
+    auto* passwordLabel = new QLabel(QStringLiteral("&Password:"), this);
+    passwordLabel->setBuddy(txtPassword);
+    grid->addWidget(passwordLabel, 3, 0);
+    grid->addWidget(txtPassword, 3, 1);
+    layout->addLayout(grid);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setToolTip(QStringLiteral("Password entered, continue"));
+    cmdOK->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setToolTip(QStringLiteral("Abort program"));
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    layout->addLayout(buttons);
+
+    sbStatusBar = new QStatusBar(this);
+    sbStatusBar->setSizeGripEnabled(false);
+    sbStatusBar->setToolTip(QStringLiteral("Version of Harborly utility"));
+    sbStatusBar->showMessage(QStringLiteral("HARBORLY DSL/Cable Router Utility [beta] ") +
+                             QStringLiteral(HARBORLY_VERSION_STRING));
+    layout->addWidget(sbStatusBar);
+
+    // The password box comes first, so it has the focus; the user name box is last.
+    setTabOrder(txtPassword, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+    setTabOrder(cmdCancel, txtUserName);
+    txtPassword->setFocus();
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
+}
+
+void frmLogin::cmdOK_Click() {
+    if (txtPassword->text() != module_.settings.Password) {
+        prompts_.Beep();
+        prompts_.MsgBox(QStringLiteral("Invalid user name or password.\r"
+                                       "Check your Caps Lock key and try again."),
+                        MsgIcon::Critical, QStringLiteral("Error"));
+        txtPassword->setFocus();
+        txtPassword->selectAll();
+        return;
+    }
+    module_.LoginAccepted = true;
+    accept();
+}
+
+void frmLogin::cmdCancel_Click() {
+    module_.LoginAccepted = false;
+    reject();
+}

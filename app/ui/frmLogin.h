@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+struct Module;
+class Prompts;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+
+// "Enter Router Password": only the stored router password lets the program go on.
+class frmLogin : public QDialog {
+    Q_OBJECT
+public:
+    frmLogin(Module& module, Prompts& prompts, QWidget* parent = nullptr);
+
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    QLabel* lblLanIpAddress;
+    QLineEdit* txtUserName;
+    QLineEdit* txtPassword;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    QStatusBar* sbStatusBar;
+
+private:
+    Module& module_;
+    Prompts& prompts_;
+};

@@ -1,0 +1,366 @@
+#include "ui/frmMain.h"
+
+#include "Module.h"
+#include "config/ActivityLog.h"
+#include "config/Configuration.h"
+#include "config/ProgramLauncher.h"
+#include "platform/EventPump.h"
+#include "platform/Prompts.h"
+#include "platform/RouterSocket.h"
+#include "router/ListOps.h"
+#include "router/PortForwarding.h"
+#include "router/RouterLink.h"
+#include "router/StatusQuery.h"
+#include "ui/HelpWindow.h"
+#include "ui/WidgetAppList.h"
+#include "ui/frmAbout.h"
+#include "ui/frmLogin.h"
+#include "ui/frmSettings.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* valueLabel(QWidget* parent, const QString& toolTip) {
+    auto* label = new QLabel(QStringLiteral("Unknown"), parent);
+    label->setToolTip(toolTip);
+    label->setFrameShape(QFrame::StyledPanel);
+    label->setMinimumWidth(130);
+    return label;
+}
+
+QPushButton* button(QWidget* parent, const QString& caption, const QString& toolTip) {
+    auto* b = new QPushButton(caption, parent);
+    b->setToolTip(toolTip);
+    return b;
+}
+
+} // namespace
+
+QString TextEditorProgram() {
+    for (const char* editor : {"notepad", "gnome-text-editor", "gedit", "kate", "kwrite",
+                               "mousepad", "xed", "pluma", "leafpad", "featherpad"})
+        if (!QStandardPaths::findExecutable(QString::fromLatin1(editor)).isEmpty())
+            return QString::fromLatin1(editor);
+    return QStringLiteral("xdg-open");
+}
+
+frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, const Clock& clock,
+                 std::function<void()> terminate, std::chrono::milliseconds passLength)
+    : module_(module), prompts_(prompts), launcher_(launcher),
+      log_(std::make_unique<ActivityLog>(module.paths, prompts, clock)),
+      terminate_(std::move(terminate)) {
+    setWindowTitle(QStringLiteral("Harborly"));
+    setWindowIcon(QIcon(QStringLiteral(":/harborly.svg")));
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+
+    auto* frameIndicators = new QGroupBox(QStringLiteral("Indicators"), central);
+    auto* grid = new QGridLayout(frameIndicators);
+    lblWanIpAddress = valueLabel(frameIndicators, QStringLiteral("Internet side IP"));
+    lblLanIpAddress = valueLabel(frameIndicators, QStringLiteral("Intranet side IP"));
+    lblStatus = valueLabel(frameIndicators, QStringLiteral("Activity information"));
+    SendStatus = valueLabel(frameIndicators, QStringLiteral("Communication indicator"));
+    grid->addWidget(new QLabel(QStringLiteral("WAN Public IP Address"), frameIndicators), 0, 0);
+    grid->addWidget(lblWanIpAddress, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("LAN Private IP Address"), frameIndicators), 1, 0);
+    grid->addWidget(lblLanIpAddress, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Status"), frameIndicators), 0, 2);
+    grid->addWidget(lblStatus, 0, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Send / Receive"), frameIndicators), 1, 2);
+    grid->addWidget(SendStatus, 1, 3);
+    layout->addWidget(frameIndicators);
+
+    auto* frameAppls = new QGroupBox(QStringLiteral("Applications"), central);
+    auto* appls = new QHBoxLayout(frameAppls);
+    lbAppsWidget = new QListWidget(frameAppls);
+    lbAppsWidget->setToolTip(QStringLiteral("Select applications to forward"));
+    appls->addWidget(lbAppsWidget, 1);
+    auto* buttons = new QVBoxLayout;
+    btnPoint = button(frameAppls, QStringLiteral("&Point To Me"),
+                      QStringLiteral("Forward highlighted application's ports to my computer"));
+    btnClearAllPoints = button(frameAppls, QStringLiteral("&Clear All Points"),
+                               QStringLiteral("Removes port forwarding to all computers"));
+    btnSelectAll = button(frameAppls, QStringLiteral("&Select All"),
+                          QStringLiteral("Highlights all application"));
+    btnDeselectAll = button(frameAppls, QStringLiteral("&Deselect All"),
+                            QStringLiteral("Removes all applicaton highlighting"));
+    btnViewPoints = button(frameAppls, QStringLiteral("&View Points"),
+                           QStringLiteral("Show router's port forwarding screen"));
+    for (QPushButton* b :
+         {btnPoint, btnClearAllPoints, btnSelectAll, btnDeselectAll, btnViewPoints})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    appls->addLayout(buttons);
+    layout->addWidget(frameAppls, 1);
+    setCentralWidget(central);
+
+    sbStatusBar = new QStatusBar(this);
+    sbStatusBar->setToolTip(QStringLiteral("Version of router's firmware"));
+    setStatusBar(sbStatusBar);
+
+    mnuConfig = menuBar()->addMenu(QStringLiteral("&Configuration"));
+    connect(mnuConfig->addAction(QStringLiteral("Edit &Applications")), &QAction::triggered, this,
+            &frmMain::mnuEditApps_Click);
+    connect(mnuConfig->addAction(QStringLiteral("Edit &Router Settings...")), &QAction::triggered,
+            this, &frmMain::mnuPassword_Click);
+    mnuDMZ = menuBar()->addMenu(QStringLiteral("&DMZ"));
+    connect(mnuDMZ->addAction(QStringLiteral("&Harborly")), &QAction::triggered, this,
+            &frmMain::mnuDMZPoint_Click);
+    connect(mnuDMZ->addAction(QStringLiteral("&Clear Point")), &QAction::triggered, this,
+            &frmMain::mnuDMZClear_Click);
+    connect(mnuDMZ->addAction(QStringLiteral("&View Point")), &QAction::triggered, this,
+            &frmMain::mnuDMZView_Click);
+    mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
+    connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
+    connect(mnuHelp, &QAction::triggered, this, &frmMain::mnuHelp_Click);
+
+    connect(btnPoint, &QPushButton::clicked, this, &frmMain::btnPoint_Click);
+    connect(btnClearAllPoints, &QPushButton::clicked, this, &frmMain::btnClearAllPoints_Click);
+    connect(btnSelectAll, &QPushButton::clicked, this, &frmMain::btnSelectAll_Click);
+    connect(btnDeselectAll, &QPushButton::clicked, this, &frmMain::btnDeselectAll_Click);
+    connect(btnViewPoints, &QPushButton::clicked, this, &frmMain::btnViewPoints_Click);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+
+    list_ = std::make_unique<WidgetAppList>(*lbAppsWidget);
+    sckSend_ = std::make_unique<RouterSocket>();
+    pump_ = std::make_unique<EventPump>(passLength);
+    link_ = std::make_unique<RouterLink>(module_, *this, *sckSend_, *pump_);
+    statusQuery_ = std::make_unique<StatusQuery>(module_, *this, *link_, prompts_);
+    forwarding_ = std::make_unique<PortForwarding>(module_, *this, *link_, prompts_);
+    module_.FrontWindow = this;
+    resize(560, 400);
+}
+
+frmMain::~frmMain() = default;
+
+bool frmMain::Form_Load(const QString& programFolder) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray = new QSystemTrayIcon(windowIcon(), this);
+        tray->setToolTip(QStringLiteral("Harborly DSL/Cable Router Utility"));
+        connect(tray, &QSystemTrayIcon::activated, this, &frmMain::trayActivated);
+        tray->show();
+    }
+    module_.StatusQueryPending = true;
+    module_.ResponseComplete = false;
+    module_.LoginAccepted = false;
+    module_.settings.RequireLogin = true;
+    module_.RouterFound = false;
+    module_.settings.LanPrivateIP = QStringLiteral("192.168.1.1");
+
+    LoadConfiguration(module_, programFolder);
+    setLanAddressCaption(module_.settings.LanPrivateIP);
+    FillApplicationList(*list_, module_.catalog);
+    RestoreSelection(*list_, ReadSelected(module_.paths));
+
+    if (module_.settings.Password.isEmpty()) {
+        frmSettings settings(module_, prompts_, *log_,
+                             [this](const QString& lan) { setLanAddressCaption(lan); });
+        runDialog(settings);
+    }
+    if (!module_.settings.PasswordStored) {
+        ExitProgram();
+        return false;
+    }
+    if (module_.settings.RequireLogin) {
+        frmLogin login(module_, prompts_);
+        runDialog(login);
+        if (!module_.LoginAccepted) {
+            ExitProgram();
+            return false;
+        }
+    }
+    Timer1->start();
+    return true;
+}
+
+int frmMain::runDialog(QDialog& dialog, bool restore) {
+    module_.DialogActive = true;
+    module_.FrontWindow = &dialog;
+    const int result = dialog.exec();
+    module_.DialogActive = false;
+    module_.FrontWindow = this;
+    if (restore && isVisible()) {
+        showNormal();
+        raise();
+        activateWindow();
+    }
+    return result;
+}
+
+void frmMain::setStatusCaption(const QString& caption) {
+    lblStatus->setText(caption);
+}
+
+void frmMain::setSendStatusCaption(const QString& caption) {
+    SendStatus->setText(caption);
+}
+
+void frmMain::setWanAddressCaption(const QString& caption) {
+    lblWanIpAddress->setText(caption);
+}
+
+void frmMain::setLanAddressCaption(const QString& caption) {
+    lblLanIpAddress->setText(caption);
+}
+
+void frmMain::setStatusBarText(const QString& text) {
+    sbStatusBar->showMessage(text);
+}
+
+void frmMain::EnableInterface(bool bEnable, bool) {
+    for (QWidget* w : std::initializer_list<QWidget*>{btnPoint, btnViewPoints, btnClearAllPoints,
+                                                      btnSelectAll, btnDeselectAll})
+        w->setEnabled(bEnable);
+    mnuDMZ->setEnabled(bEnable);
+    mnuConfig->setEnabled(bEnable);
+    mnuHelp->setEnabled(bEnable);
+    mnuAbout->setEnabled(bEnable);
+    lbAppsWidget->setEnabled(bEnable);
+    setEnabled(bEnable);
+}
+
+void frmMain::setTimer1Enabled(bool enabled) {
+    if (enabled)
+        Timer1->start();
+    else
+        Timer1->stop();
+}
+
+void frmMain::setTimer1Interval(int milliseconds) {
+    Timer1->setInterval(milliseconds);
+}
+
+AppList& frmMain::lbApps() {
+    return *list_;
+}
+
+void frmMain::ExitProgram() {
+    sckSend_->Close();
+    module_.codec.reset();
+    if (tray) {
+        tray->hide();
+        delete tray;
+        tray = nullptr;
+    }
+    terminate_();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    ExitProgram();
+}
+
+void frmMain::Timer1_Timer() {
+    statusQuery_->Timer1_Timer();
+}
+
+void frmMain::btnPoint_Click() {
+    forwarding_->btnPoint_Click();
+}
+
+void frmMain::btnClearAllPoints_Click() {
+    forwarding_->btnClearAllPoints_Click();
+}
+
+void frmMain::mnuDMZPoint_Click() {
+    forwarding_->mnuDMZPoint_Click();
+}
+
+void frmMain::mnuDMZClear_Click() {
+    forwarding_->mnuDMZClear_Click();
+}
+
+void frmMain::btnViewPoints_Click() {
+    if (showRouterScreen)
+        showRouterScreen(false);
+}
+
+void frmMain::mnuDMZView_Click() {
+    if (showRouterScreen)
+        showRouterScreen(true);
+}
+
+void frmMain::selectAll(bool selected) {
+    for (int row = 0; row < list_->ListCount(); ++row)
+        list_->setSelected(row, selected);
+}
+
+void frmMain::mnuPassword_Click() {
+    setTimer1Enabled(false);
+    frmSettings settings(module_, prompts_, *log_,
+                         [this](const QString& lan) { setLanAddressCaption(lan); });
+    runDialog(settings);
+    setTimer1Enabled(true);
+}
+
+void frmMain::runWithMainHidden(const std::function<void()>& run, bool clearBeforeShow) {
+    module_.DialogActive = true;
+    module_.FrontWindow = this;
+    hide();
+    run();
+    if (clearBeforeShow)
+        module_.DialogActive = false;
+    show();
+    module_.DialogActive = false;
+}
+
+void frmMain::mnuEditApps_Click() {
+    runWithMainHidden(
+        [this] {
+            launcher_.RunAndWait(TextEditorProgram() + QLatin1Char(' ') + module_.paths.IniPath);
+        },
+        false);
+}
+
+void frmMain::mnuHelp_Click() {
+    runWithMainHidden(
+        [this] {
+            if (!QStandardPaths::findExecutable(QStringLiteral("winhlp32")).isEmpty()) {
+                launcher_.RunAndWait(QStringLiteral("winhlp32 ") + module_.paths.HlpPath);
+                return;
+            }
+            HelpWindow help(module_.paths.HlpPath);
+            module_.FrontWindow = &help;
+            help.exec();
+            module_.FrontWindow = this;
+        },
+        true);
+}
+
+void frmMain::mnuAbout_Click() {
+    frmAbout about(prompts_, QUrl::fromLocalFile(module_.paths.HlpPath), this);
+    about.setWindowIcon(windowIcon());
+    runDialog(about, false);
+}
+
+void frmMain::trayActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason != QSystemTrayIcon::DoubleClick)
+        return;
+    if (!module_.DialogActive) {
+        showNormal();
+    }
+    if (auto* front = qobject_cast<QWidget*>(module_.FrontWindow)) {
+        front->raise();
+        front->activateWindow();
+    }
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "router/MainView.h"
+
+#include <QMainWindow>
+#include <QSystemTrayIcon>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+struct Module;
+class ActivityLog;
+class Clock;
+class EventPump;
+class PortForwarding;
+class ProgramLauncher;
+class Prompts;
+class RouterLink;
+class RouterSocket;
+class StatusQuery;
+class WidgetAppList;
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+
+// The main window: the router's indicators, the application list and the commands.
+class frmMain : public QMainWindow, public MainView {
+    Q_OBJECT
+public:
+    // terminate ends the program at once; tests pass one that only records the call.
+    frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, const Clock& clock,
+            std::function<void()> terminate,
+            std::chrono::milliseconds passLength = std::chrono::seconds(1));
+    ~frmMain() override;
+
+    // Start-up from the Base64 object on; false when the program is to end.
+    bool Form_Load(const QString& programFolder);
+
+    // MainView
+    void setStatusCaption(const QString& caption) override;
+    void setSendStatusCaption(const QString& caption) override;
+    void setWanAddressCaption(const QString& caption) override;
+    void setLanAddressCaption(const QString& caption) override;
+    void setStatusBarText(const QString& text) override;
+    void EnableInterface(bool bEnable, bool bLogon) override;
+    void setWindowEnabled(bool enabled) override { setEnabled(enabled); }
+    void setTimer1Enabled(bool enabled) override;
+    void setTimer1Interval(int milliseconds) override;
+    AppList& lbApps() override;
+    void ExitProgram() override;
+
+    // Handlers
+    void Timer1_Timer();
+    void btnPoint_Click();
+    void btnClearAllPoints_Click();
+    void btnSelectAll_Click() { selectAll(true); }
+    void btnDeselectAll_Click() { selectAll(false); }
+    void btnViewPoints_Click();
+    void mnuDMZPoint_Click();
+    void mnuDMZClear_Click();
+    void mnuDMZView_Click();
+    void mnuPassword_Click();
+    void mnuEditApps_Click();
+    void mnuHelp_Click();
+    void mnuAbout_Click();
+    void trayActivated(QSystemTrayIcon::ActivationReason reason);
+
+    // Shows a dialog modally with DialogActive and FrontWindow set around it; with restore,
+    // the main window is brought back to the front afterwards.
+    int runDialog(QDialog& dialog, bool restore = true);
+
+    // The read-only router screens, supplied by the viewer; true shows the DMZ screen.
+    std::function<void(bool dmz)> showRouterScreen;
+
+    RouterLink& link() { return *link_; }
+    QTimer* Timer1;
+    QLabel* lblWanIpAddress;
+    QLabel* lblLanIpAddress;
+    QLabel* lblStatus;
+    QLabel* SendStatus;
+    QListWidget* lbAppsWidget;
+    QPushButton* btnPoint;
+    QPushButton* btnClearAllPoints;
+    QPushButton* btnSelectAll;
+    QPushButton* btnDeselectAll;
+    QPushButton* btnViewPoints;
+    QStatusBar* sbStatusBar;
+    QMenu* mnuConfig;
+    QMenu* mnuDMZ;
+    QAction* mnuAbout;
+    QAction* mnuHelp;
+    QSystemTrayIcon* tray = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void selectAll(bool selected);
+    void runWithMainHidden(const std::function<void()>& run, bool clearBeforeShow);
+
+    Module& module_;
+    Prompts& prompts_;
+    ProgramLauncher& launcher_;
+    std::unique_ptr<ActivityLog> log_;
+    std::function<void()> terminate_;
+    std::unique_ptr<WidgetAppList> list_;
+    std::unique_ptr<RouterSocket> sckSend_;
+    std::unique_ptr<EventPump> pump_;
+    std::unique_ptr<RouterLink> link_;
+    std::unique_ptr<StatusQuery> statusQuery_;
+    std::unique_ptr<PortForwarding> forwarding_;
+};
+
+// The editor for the catalog: notepad where it exists, else the desktop's own text editor.
+QString TextEditorProgram();

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+struct Module;
+class ActivityLog;
+class Prompts;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+// "Edit Router Configuration": the router password, its LAN address and the login switch.
+class frmSettings : public QDialog {
+    Q_OBJECT
+public:
+    // onLanAddress is told each new router address at once, for the main window's label.
+    frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
+                std::function<void(const QString&)> onLanAddress, QWidget* parent = nullptr);
+
+    void chkRequireLogin_Click();
+    void btnSave_Click();
+    void btnCancel_Click() { reject(); }
+
+    QLineEdit* txtPW1;
+    QLineEdit* txtPW2;
+    QLineEdit* txtLanIpAddress;
+    QCheckBox* chkRequireLogin;
+    QPushButton* btnSave;
+    QPushButton* btnCancel;
+
+private:
+    void reportFailure(const QString& detail);
+
+    Module& module_;
+    Prompts& prompts_;
+    ActivityLog& log_;
+    std::function<void(const QString&)> onLanAddress_;
+};

@@ -1,0 +1,78 @@
+#include "HarborlyVersion.h"
+#include "Module.h"
+#include "config/ProgramFolder.h"
+#include "config/ProgramLauncher.h"
+#include "platform/Clock.h"
+#include "ui/WidgetPrompts.h"
+#include "ui/frmMain.h"
+#include "viewer/RouterScreens.h"
+
+#include <QApplication>
+#include <QLockFile>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* const kUsage =
+    "Usage: Harborly [--home DIR]\n"
+    "\n"
+    "Forwards the ports of chosen applications on an old DSL/Cable home router to this\n"
+    "computer. The program folder (Harborly.ini, Harborly.log) is DIR when given, else the\n"
+    "executable's folder when writable, else $XDG_CONFIG_HOME/Harborly/.\n"
+    "See also harborly-cli(1) for the same operations from a terminal.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("Harborly " HARBORLY_VERSION_STRING);
+            return 0;
+        }
+    }
+    // The router screens use Qt WebEngine, which wants this before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Harborly"));
+    QApplication::setApplicationVersion(QStringLiteral(HARBORLY_VERSION_STRING));
+    QApplication::setDesktopFileName(QStringLiteral("harborly"));
+
+    const QString exeFolder = QCoreApplication::applicationDirPath();
+    const ProgramFolder folder = ResolveProgramFolder(QCoreApplication::arguments(), exeFolder);
+    ProvideShippedFiles(folder.path, exeFolder);
+
+    WidgetPrompts prompts;
+    // A copy that crashed leaves a lock naming a dead process, which QLockFile takes over.
+    QLockFile instance(folder.path + QStringLiteral("Harborly.lock"));
+    if (!instance.tryLock(0)) {
+        prompts.MsgBox(
+            QStringLiteral("The Harborly program is already running.\r"
+                           "Double click the Harborly icon in the taskbar to get focus."),
+            MsgIcon::Information, QStringLiteral("Harborly"));
+        return 0;
+    }
+
+    Module module;
+    ProcessLauncher launcher;
+    SystemClock clock;
+    frmMain window(module, prompts, launcher, clock, [&instance] {
+        instance.unlock();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    });
+    RouterScreens screens(module, window, window.link(), prompts);
+    window.showRouterScreen = [&](bool dmz) {
+        screens.Show(dmz ? RouterScreens::Screen::Dmz : RouterScreens::Screen::Forward, &window);
+    };
+    if (!window.Form_Load(folder.path))
+        return 0;
+    window.show();
+    return QApplication::exec();
+}

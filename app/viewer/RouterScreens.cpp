@@ -1,0 +1,82 @@
+#include "viewer/RouterScreens.h"
+
+#include "Module.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLibrary>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// Stands in for the web view: rich text without scripts, and nothing loaded but the file.
+class PlainBrowser : public QDialog {
+public:
+    PlainBrowser(const QString& htmPath, QWidget* parent) : QDialog(parent) {
+        resize(760, 560);
+        setWindowTitle(QStringLiteral("Working..."));
+        auto* layout = new QVBoxLayout(this);
+        auto* view = new QTextBrowser(this);
+        view->setToolTip(QStringLiteral("Read-only port forwarding router screen"));
+        view->setOpenLinks(false);
+        QFile file(htmPath);
+        if (file.open(QIODevice::ReadOnly))
+            view->setHtml(QString::fromLatin1(file.readAll()));
+        layout->addWidget(view);
+        QTimer::singleShot(
+            5, this, [this] { setWindowTitle(QStringLiteral("Harborly - Browser Offline")); });
+    }
+};
+
+} // namespace
+
+QStringList BrowserModuleCandidates() {
+    const QDir exe(QCoreApplication::applicationDirPath());
+    return {QStringLiteral(HARBORLY_BROWSER_BUILD_PATH),
+            exe.filePath(QStringLiteral(HARBORLY_BROWSER_INSTALL_PATH)),
+            exe.filePath(QStringLiteral("harborly_browser.so"))};
+}
+
+RouterScreens::RouterScreens(Module& module, MainView& view, RouterLink& link, Prompts&)
+    : module_(module), capture_(module, view, link) {}
+
+bool RouterScreens::webViewAvailable() {
+    if (!triedLoading_) {
+        triedLoading_ = true;
+        for (const QString& path : BrowserModuleCandidates()) {
+            QLibrary library(path);
+            if (!QFile::exists(path) || !library.load())
+                continue;
+            create_ = reinterpret_cast<CreateFn>(library.resolve("harborly_create_browser"));
+            if (create_)
+                break;
+        }
+    }
+    return create_ != nullptr;
+}
+
+QDialog* RouterScreens::createBrowser(QWidget* parent) {
+    if (webViewAvailable())
+        return create_(module_.paths.HtmPath, parent);
+    return new PlainBrowser(module_.paths.HtmPath, parent);
+}
+
+void RouterScreens::Show(Screen screen, QWidget* mainWindow) {
+    // The window opens after a failed fetch too, on the earlier capture.
+    if (screen == Screen::Forward)
+        capture_.GetForwardPortsScreen();
+    else
+        capture_.GetDMZScreen();
+    module_.DialogActive = true;
+    QDialog* browser = createBrowser(nullptr);
+    module_.FrontWindow = browser;
+    browser->exec();
+    module_.FrontWindow = mainWindow;
+    module_.DialogActive = false;
+    delete browser;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "viewer/PageCapture.h"
+
+#include <QString>
+
+class Prompts;
+class QDialog;
+class QWidget;
+
+// "View Points" and "View Point": fetch the screen, then show the captured file read-only in
+// a fresh modal window. The web view lives in a module loaded on first use, so the program
+// starts without Qt WebEngine; without the module a plain text view stands in.
+class RouterScreens {
+public:
+    enum class Screen { Forward, Dmz };
+
+    RouterScreens(Module& module, MainView& view, RouterLink& link, Prompts& prompts);
+
+    void Show(Screen screen, QWidget* mainWindow);
+
+    // A fresh window on the captured file: the web view when it can be loaded.
+    QDialog* createBrowser(QWidget* parent);
+    bool webViewAvailable();
+
+private:
+    Module& module_;
+    ScreenCapture capture_;
+    using CreateFn = QDialog* (*)(const QString&, QWidget*);
+    CreateFn create_ = nullptr;
+    bool triedLoading_ = false;
+};
+
+// Where the web view module is looked for: beside the build's own copy, then installed.
+QStringList BrowserModuleCandidates();
