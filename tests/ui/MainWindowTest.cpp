@@ -1,0 +1,359 @@
+#include "ui/frmMain.h"
+
+#include "CannedServer.h"
+#include "HarborlyVersion.h"
+#include "Module.h"
+#include "RecordingPrompts.h"
+#include "RouterSimulator.h"
+#include "TempHome.h"
+#include "config/ActivityLog.h"
+#include "config/ProgramLauncher.h"
+#include "platform/Clock.h"
+#include "router/AppList.h"
+#include "ui/frmAbout.h"
+#include "ui/frmLogin.h"
+#include "ui/frmSettings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RecordingLauncher final : ProgramLauncher {
+    bool RunAndWait(const QString& sCommandLine) override {
+        commands << sCommandLine;
+        return true;
+    }
+    QStringList commands;
+};
+
+struct FixedClock final : Clock {
+    QDateTime now() const override { return QDateTime(QDate(2026, 12, 7), QTime(12, 0)); }
+};
+
+QByteArray misc(const QString& lan, const QByteArray& extra = {}) {
+    return "[Application1]\r\nName=Web Server\r\nPortRangeLow1=80\r\nPortRangeHigh1=80\r\n"
+           "Protocol1=tcp\r\n[Application2]\r\nName=Secure Shell\r\nPortRangeLow1=22\r\n"
+           "PortRangeHigh1=22\r\nProtocol1=tcp\r\n[Application3]\r\nName=alpha\r\n"
+           "[Misc]\r\nLanPrivateIP=" +
+           lan.toLatin1() + "\r\nPassword=YWRtaW4=\r\nRequireLogin=bm8=\r\n" + extra;
+}
+
+// The window with recording services: ExitProgram only counts, no program ends.
+struct Window {
+    Window()
+        : window(
+              module, prompts, launcher, clock, [this] { ++exits; },
+              std::chrono::milliseconds(20)) {}
+    Module module;
+    RecordingPrompts prompts;
+    RecordingLauncher launcher;
+    FixedClock clock;
+    int exits = 0;
+    frmMain window;
+};
+
+TEST(MainWindow, CaptionsToolTipsAndMenus) {
+    Window w;
+    frmMain& m = w.window;
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("Harborly"));
+    EXPECT_EQ(m.btnPoint->text(), QStringLiteral("&Point To Me"));
+    EXPECT_EQ(m.btnPoint->toolTip(),
+              QStringLiteral("Forward highlighted application's ports to my computer"));
+    EXPECT_EQ(m.btnDeselectAll->toolTip(), QStringLiteral("Removes all applicaton highlighting"));
+    EXPECT_EQ(m.btnSelectAll->toolTip(), QStringLiteral("Highlights all application"));
+    EXPECT_EQ(m.lblWanIpAddress->text(), QStringLiteral("Unknown"));
+    EXPECT_EQ(m.SendStatus->toolTip(), QStringLiteral("Communication indicator"));
+    EXPECT_EQ(m.Timer1->interval(), 500);
+    EXPECT_FALSE(m.Timer1->isActive());
+    QStringList menus;
+    for (QAction* a : m.menuBar()->actions())
+        menus << a->text();
+    EXPECT_EQ(menus, (QStringList{QStringLiteral("&Configuration"), QStringLiteral("&DMZ"),
+                                  QStringLiteral("&About"), QStringLiteral("&Help")}));
+    QStringList dmz;
+    for (QAction* a : m.mnuDMZ->actions())
+        dmz << a->text();
+    EXPECT_EQ(dmz, (QStringList{QStringLiteral("&Harborly"), QStringLiteral("&Clear Point"),
+                                QStringLiteral("&View Point")}));
+}
+
+TEST(MainWindow, StartUpListsTheCatalogRestoresTheSelectionAndStartsTheTimer) {
+    TempHome home;
+    home.write(QStringLiteral("Harborly.ini"),
+               misc(ClosedLoopbackPort(), "Selected=Secure Shell,Gone,\r\n"));
+    Window w;
+    ASSERT_TRUE(w.window.Form_Load(home.path()));
+    AppList& list = w.window.lbApps();
+    ASSERT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(list.List(0), QStringLiteral("alpha"));
+    EXPECT_EQ(list.List(1), QStringLiteral("Secure Shell"));
+    EXPECT_EQ(list.ItemData(1), 2);
+    EXPECT_TRUE(list.Selected(1));
+    EXPECT_EQ(list.SelCount(), 1);
+    EXPECT_EQ(w.module.catalog.entry(2).Name, QStringLiteral("SecureShell"));
+    EXPECT_TRUE(w.window.Timer1->isActive());
+    EXPECT_EQ(w.window.lblLanIpAddress->text(), w.module.settings.LanPrivateIP);
+    EXPECT_EQ(w.exits, 0);
+
+    w.window.btnSelectAll_Click();
+    EXPECT_EQ(list.SelCount(), 3);
+    w.window.btnDeselectAll_Click();
+    EXPECT_EQ(list.SelCount(), 0);
+}
+
+TEST(MainWindow, EachClickTogglesARow) {
+    TempHome home;
+    home.write(QStringLiteral("Harborly.ini"), misc(ClosedLoopbackPort()));
+    Window w;
+    ASSERT_TRUE(w.window.Form_Load(home.path()));
+    w.window.show();
+    QListWidget* lb = w.window.lbAppsWidget;
+    const QPoint row0 = lb->visualItemRect(lb->item(0)).center();
+    const QPoint row2 = lb->visualItemRect(lb->item(2)).center();
+    QTest::mouseClick(lb->viewport(), Qt::LeftButton, {}, row0);
+    QTest::mouseClick(lb->viewport(), Qt::LeftButton, {}, row2);
+    EXPECT_EQ(w.window.lbApps().SelCount(), 2);
+    QTest::mouseClick(lb->viewport(), Qt::LeftButton, {}, row0);
+    EXPECT_FALSE(w.window.lbApps().Selected(0));
+    EXPECT_TRUE(w.window.lbApps().Selected(2));
+}
+
+TEST(MainWindow, LockingTheInterfaceDisablesControlsThenTheWindow) {
+    Window w;
+    w.window.EnableInterface(false, false);
+    EXPECT_FALSE(w.window.btnPoint->isEnabled());
+    EXPECT_FALSE(w.window.mnuDMZ->isEnabled());
+    EXPECT_FALSE(w.window.isEnabled());
+    w.window.EnableInterface(true, false);
+    EXPECT_TRUE(w.window.btnViewPoints->isEnabled());
+    EXPECT_TRUE(w.window.isEnabled());
+}
+
+TEST(MainWindow, FirstTickFindsTheSimulatedRouter) {
+    RouterSimulator router;
+    ASSERT_TRUE(router.listen());
+    TempHome home;
+    home.write(QStringLiteral("Harborly.ini"), misc(router.hostAndPort()));
+    Window w;
+    ASSERT_TRUE(w.window.Form_Load(home.path()));
+    w.window.Timer1_Timer();
+    EXPECT_EQ(w.window.lblWanIpAddress->text(), router.wanAddress());
+    EXPECT_EQ(w.window.sbStatusBar->currentMessage(),
+              QStringLiteral("Linksys Router Firmware Version 1.44.2"));
+    EXPECT_EQ(w.window.Timer1->interval(), 100);
+    EXPECT_EQ(w.exits, 0);
+
+    w.window.lbApps().setSelected(2, true); // Web Server
+    w.window.btnPoint_Click();
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("Completed"));
+    EXPECT_EQ(router.forwards()[9].name, QStringLiteral("WebServer"));
+    EXPECT_TRUE(w.window.Timer1->isActive());
+}
+
+TEST(MainWindow, NoRouterEndsTheProgramThroughExitProgram) {
+    TempHome home;
+    home.write(QStringLiteral("Harborly.ini"), misc(ClosedLoopbackPort()));
+    Window w;
+    ASSERT_TRUE(w.window.Form_Load(home.path()));
+    w.window.Timer1_Timer();
+    EXPECT_EQ(w.exits, 1);
+    ASSERT_EQ(w.prompts.boxes.size(), 1);
+    EXPECT_FALSE(w.module.codec);
+    EXPECT_FALSE(w.window.Timer1->isActive());
+}
+
+TEST(MainWindow, NoStoredPasswordAndCancelEndsTheProgram) {
+    TempHome home;
+    home.write(QStringLiteral("Harborly.ini"), "[Misc]\r\nLanPrivateIP=127.0.0.1:9\r\n");
+    Window w;
+    QTimer::singleShot(0, [] {
+        if (auto* s = qobject_cast<frmSettings*>(QApplication::activeModalWidget()))
+            s->btnCancel->click();
+    });
+    EXPECT_FALSE(w.window.Form_Load(home.path()));
+    EXPECT_EQ(w.exits, 1);
+    EXPECT_FALSE(w.module.DialogActive);
+}
+
+TEST(MainWindow, ClosingTheWindowGoesThroughExitProgram) {
+    Window w;
+    w.window.show();
+    w.window.close();
+    EXPECT_EQ(w.exits, 1);
+}
+
+TEST(MainWindow, EditApplicationsRunsTheEditorOnTheUnquotedPath) {
+    TempHome home;
+    home.write(QStringLiteral("Harborly.ini"), misc(ClosedLoopbackPort()));
+    Window w;
+    ASSERT_TRUE(w.window.Form_Load(home.path()));
+    w.window.mnuEditApps_Click();
+    ASSERT_EQ(w.launcher.commands.size(), 1);
+    EXPECT_EQ(w.launcher.commands[0],
+              TextEditorProgram() + QLatin1Char(' ') + w.module.paths.IniPath);
+    EXPECT_FALSE(w.module.DialogActive);
+    EXPECT_TRUE(w.window.isVisible());
+}
+
+TEST(TrayIcon, DoubleClickBringsTheFrontWindowForward) {
+    Window w;
+    w.window.showMinimized();
+    w.window.trayActivated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(w.window.isMinimized());
+    w.window.trayActivated(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(w.window.isMinimized());
+
+    w.window.showMinimized();
+    QDialog dialog;
+    w.module.DialogActive = true;
+    w.module.FrontWindow = &dialog;
+    w.window.trayActivated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(w.window.isMinimized()); // the open dialog comes forward, not the window
+}
+
+struct LoginCase {
+    const char* typed;
+    bool accepted;
+};
+
+class LoginTest : public testing::TestWithParam<LoginCase> {};
+
+TEST_P(LoginTest, ComparesExactly) {
+    Module module;
+    module.settings.Password = QStringLiteral("Secret");
+    RecordingPrompts prompts;
+    frmLogin login(module, prompts);
+    login.txtUserName->setText(QStringLiteral("anyone"));
+    login.txtPassword->setText(QString::fromLatin1(GetParam().typed));
+    login.cmdOK_Click();
+    EXPECT_EQ(module.LoginAccepted, GetParam().accepted);
+    if (!GetParam().accepted) {
+        ASSERT_EQ(prompts.boxes.size(), 1);
+        EXPECT_EQ(prompts.boxes[0].text,
+                  QStringLiteral(
+                      "Invalid user name or password.\rCheck your Caps Lock key and try again."));
+        EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("Error"));
+        EXPECT_EQ(prompts.beeps, 1);
+        EXPECT_EQ(login.txtPassword->selectedText(), login.txtPassword->text());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Passwords, LoginTest,
+                         testing::Values(LoginCase{"Secret", true}, LoginCase{"secret", false},
+                                         LoginCase{"Secret ", false}, LoginCase{"", false}));
+
+TEST(Login, LabelsAndCancel) {
+    Module module;
+    module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:8080");
+    RecordingPrompts prompts;
+    frmLogin login(module, prompts);
+    EXPECT_EQ(login.windowTitle(), QStringLiteral("Enter Router Password"));
+    EXPECT_EQ(login.lblLanIpAddress->text(), QStringLiteral("127.0.0.1:8080"));
+    EXPECT_EQ(login.sbStatusBar->currentMessage(),
+              QStringLiteral("HARBORLY DSL/Cable Router Utility [beta] " HARBORLY_VERSION_STRING));
+    module.LoginAccepted = true;
+    login.cmdCancel_Click();
+    EXPECT_FALSE(module.LoginAccepted);
+}
+
+struct SettingsDialog {
+    SettingsDialog()
+        : log(module.paths, prompts, clock),
+          dialog(module, prompts, log, [this](const QString& a) { lan = a; }) {}
+    void fill(const QString& pw1, const QString& pw2) {
+        dialog.txtPW1->setText(pw1);
+        dialog.txtPW2->setText(pw2);
+    }
+    Module module;
+    RecordingPrompts prompts;
+    FixedClock clock;
+    ActivityLog log;
+    QString lan;
+    frmSettings dialog;
+};
+
+TEST(Settings, RefusesEmptyAndMismatchedPasswords) {
+    TempHome home;
+    SettingsDialog s;
+    s.module.paths = LocalPaths::inFolder(home.path());
+    for (const auto& [pw1, pw2] :
+         std::vector<std::pair<QString, QString>>{{QString(), QString()},
+                                                  {QStringLiteral("abc"), QString()},
+                                                  {QStringLiteral("   "), QStringLiteral("   ")}}) {
+        s.fill(pw1, pw2);
+        s.dialog.btnSave_Click();
+        EXPECT_EQ(s.prompts.boxes.back().text,
+                  QStringLiteral("This program requires your router password"));
+    }
+    s.fill(QStringLiteral("Secret"), QStringLiteral("secret"));
+    s.dialog.btnSave_Click();
+    EXPECT_EQ(s.prompts.boxes.back().text, QStringLiteral("Password don't match!"));
+    EXPECT_EQ(s.dialog.txtPW1->selectedText(), QStringLiteral("Secret"));
+    EXPECT_EQ(s.prompts.beeps, 4);
+    EXPECT_FALSE(home.exists(QStringLiteral("Harborly.ini")));
+    EXPECT_FALSE(s.module.settings.PasswordStored);
+}
+
+TEST(Settings, SaveWritesTheThreeKeysTrimmed) {
+    TempHome home;
+    SettingsDialog s;
+    s.module.paths = LocalPaths::inFolder(home.path());
+    s.fill(QStringLiteral(" admin "), QStringLiteral("admin"));
+    s.dialog.txtLanIpAddress->setText(QStringLiteral("127.0.0.1:8080"));
+    s.dialog.chkRequireLogin->click();
+    EXPECT_FALSE(s.module.settings.RequireLogin);
+    s.dialog.btnSave_Click();
+    EXPECT_TRUE(s.prompts.boxes.isEmpty());
+    EXPECT_EQ(s.lan, QStringLiteral("127.0.0.1:8080"));
+    EXPECT_EQ(s.module.settings.Password, QStringLiteral("admin"));
+    EXPECT_TRUE(s.module.settings.PasswordStored);
+    const QByteArray ini = home.read(QStringLiteral("Harborly.ini"));
+    EXPECT_TRUE(ini.contains("LanPrivateIP=127.0.0.1:8080"));
+    EXPECT_TRUE(ini.contains("RequireLogin=bm8="));
+    EXPECT_TRUE(ini.contains("Password=YWRtaW4="));
+}
+
+TEST(Settings, FailedWriteIsReportedAndLogged) {
+    TempHome home;
+    SettingsDialog s;
+    s.module.paths = LocalPaths::inFolder(home.path());
+    s.module.paths.IniPath = home.path() + QStringLiteral("missing-folder/Harborly.ini");
+    s.fill(QStringLiteral("admin"), QStringLiteral("admin"));
+    s.dialog.txtLanIpAddress->setText(QStringLiteral("10.0.0.1"));
+    s.dialog.btnSave_Click();
+    ASSERT_EQ(s.prompts.boxes.size(), 1);
+    EXPECT_EQ(s.prompts.boxes[0].text,
+              QStringLiteral("HARBORLY.INI entries not written\rKey = Misc, Value = 10.0.0.1"));
+    EXPECT_EQ(s.prompts.boxes[0].icon, MsgIcon::None);
+    EXPECT_EQ(s.module.settings.LanPrivateIP, QStringLiteral("10.0.0.1"));
+    EXPECT_FALSE(s.module.settings.PasswordStored);
+    const QByteArray log = home.read(QStringLiteral("Harborly.log"));
+    EXPECT_TRUE(log.contains("HARBORLY.INI entries not written"));
+    EXPECT_TRUE(log.contains("Can't write Key = Misc, Value = 10.0.0.1"));
+    EXPECT_TRUE(log.contains("Writing to " + s.module.paths.IniPath.toUtf8()));
+}
+
+TEST(About, VersionAndMissingSystemInformation) {
+    RecordingPrompts prompts;
+    frmAbout about(prompts, QUrl::fromLocalFile(QStringLiteral("/tmp/Harborly.hlp")));
+    EXPECT_EQ(about.lblVersion->text(), QStringLiteral("Version [beta] " HARBORLY_VERSION_STRING));
+    about.sysInfoTools = {QStringLiteral("no-such-system-information-tool")};
+    about.StartSysInfo();
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].text,
+              QStringLiteral("System Information Is Unavailable At This Time"));
+    EXPECT_EQ(prompts.boxes[0].icon, MsgIcon::None);
+}
+
+} // namespace
