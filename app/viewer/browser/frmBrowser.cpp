@@ -8,6 +8,8 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+#include <unistd.h>
+
 namespace {
 
 // Read-only means nothing on the page may reach the network, the router's own address and
@@ -87,5 +89,8 @@ void frmBrowser::timTimer_Timer() {
 }
 
 extern "C" Q_DECL_EXPORT QDialog* harborly_create_browser(const QString& htmPath, QWidget* parent) {
+    // Chromium's sandbox refuses to start as root; the page has no scripts and no network.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     return new frmBrowser(htmPath, parent);
 }
