@@ -1,0 +1,28 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class QTextStream;
+
+// Where a required login password comes from: the terminal, standard input, or a test.
+using PasswordSource = std::function<std::optional<QString>()>;
+
+struct CliEnvironment {
+    QStringList arguments;    // as the program got them, for --home
+    QString executableFolder; // for the program folder and the shipped catalog
+    QTextStream& out;
+    QTextStream& err;
+    PasswordSource password;
+    std::chrono::milliseconds passLength = std::chrono::seconds(1);
+};
+
+// One command of harborly-cli, run the way the window runs: configuration, login, status
+// query, then the command. Returns the exit status.
+int RunCliCommand(const CliOptions& options, CliEnvironment& env);
