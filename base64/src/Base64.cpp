@@ -1,5 +1,7 @@
 #include "Base64.h"
 
+#include "Base64Sizes.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -8,10 +10,15 @@
 #include <limits>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
-constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int32_t>::max();
-constexpr int kLineLength = 76;
+using base64_detail::DecodedSize;
+using base64_detail::EncodedSize;
+constexpr int kLineLength = static_cast<int>(base64_detail::kLineLength);
 
 [[noreturn]] void fail(int number, const char* what) {
     throw Base64Error(number, what);
@@ -86,91 +93,87 @@ std::int32_t charToValue(std::uint8_t c) {
     return -1;
 }
 
+// Writes the four characters of one group; the result is ASCII, one UTF-16 unit each.
+inline void putGroup(char16_t* out, std::uint32_t v) {
+    out[0] = static_cast<char16_t>(valueToChar(v >> 18));
+    out[1] = static_cast<char16_t>(valueToChar((v >> 12) & 0x3F));
+    out[2] = static_cast<char16_t>(valueToChar((v >> 6) & 0x3F));
+    out[3] = static_cast<char16_t>(valueToChar(v & 0x3F));
+}
+
 std::u16string encodeCore(const std::uint8_t* in, std::int64_t n) {
-    if (n < 1)
-        fail(9, "nothing to encode");
-    const std::int64_t groups = (n + 2) / 3;
-    const std::int64_t chars = 4 * groups;
-    const std::int64_t lines = (chars + kLineLength - 1) / kLineLength;
-    const std::int64_t size = chars + 2 * (lines - 1);
-    if (size > kMaxBytes)
-        fail(6, "encoded text would exceed 2,147,483,647 characters");
-    std::u16string out(static_cast<std::size_t>(size), u'\0');
-    std::int64_t j = 0;
-    int counter = 0;
+    const std::int64_t size = EncodedSize(n);
+    std::u16string text(static_cast<std::size_t>(size), u'\0');
+    char16_t* out = text.data();
     std::int64_t i = 0;
-    for (; i + 2 <= n - 1; i += 3) {
-        const std::uint32_t v = (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) |
-                                std::uint32_t(in[i + 2]);
-        out[j] = valueToChar(v >> 18);
-        out[j + 1] = valueToChar((v >> 12) & 0x3F);
-        out[j + 2] = valueToChar((v >> 6) & 0x3F);
-        out[j + 3] = valueToChar(v & 0x3F);
-        j += 4;
-        counter += 4;
-        if (i + 3 <= n - 1 && counter == kLineLength) {
-            out[j] = u'\r';
-            out[j + 1] = u'\n';
-            j += 2;
-            counter = 0;
-        }
+    // Whole lines first: 19 groups of three bytes make 76 characters, then CR LF when more
+    // input follows.
+    constexpr std::int64_t lineBytes = kLineLength / 4 * 3;
+    for (; n - i > lineBytes; i += lineBytes) {
+        for (std::int64_t g = 0; g < lineBytes; g += 3, out += 4)
+            putGroup(out, (std::uint32_t(in[i + g]) << 16) | (std::uint32_t(in[i + g + 1]) << 8) |
+                              std::uint32_t(in[i + g + 2]));
+        *out++ = u'\r';
+        *out++ = u'\n';
     }
+    for (; i + 2 <= n - 1; i += 3, out += 4)
+        putGroup(out, (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) |
+                          std::uint32_t(in[i + 2]));
     if (i == n - 1) {
-        const std::uint32_t v = std::uint32_t(in[i]) << 16;
-        out[j] = valueToChar(v >> 18);
-        out[j + 1] = valueToChar((v >> 12) & 0x3F);
-        out[j + 2] = u'=';
-        out[j + 3] = u'=';
+        putGroup(out, std::uint32_t(in[i]) << 16);
+        out[2] = u'=';
+        out[3] = u'=';
     } else if (i + 1 == n - 1) {
-        const std::uint32_t v = (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8);
-        out[j] = valueToChar(v >> 18);
-        out[j + 1] = valueToChar((v >> 12) & 0x3F);
-        out[j + 2] = valueToChar((v >> 6) & 0x3F);
-        out[j + 3] = u'=';
+        putGroup(out, (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8));
+        out[3] = u'=';
     }
-    return out;
+    return text;
 }
 
 std::vector<std::uint8_t> decodeCore(const std::u16string& text) {
-    std::u16string s;
-    s.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+    // Clean-up and code-page conversion in one pass: CR LF pairs go, every other character
+    // becomes its byte.
+    std::vector<std::uint8_t> c(text.size());
+    std::size_t m = 0;
+    const std::size_t length = text.size();
+    for (std::size_t i = 0; i < length; ++i) {
+        const char16_t ch = text[i];
+        if (ch == u'\r' && i + 1 < length && text[i + 1] == u'\n') {
             ++i;
             continue;
         }
-        s.push_back(text[i]);
-    }
-    for (int k = 0; k < 2 && !s.empty() && s.back() == u'='; ++k)
-        s.pop_back();
-    const std::vector<std::uint8_t> c = textToBytes(s);
-    const std::int64_t m = static_cast<std::int64_t>(c.size());
-    const std::int64_t groups = m / 4;
-    const std::int64_t rest = m - 4 * groups;
-    const std::int64_t size = 3 * groups + (rest == 2 ? 1 : rest == 3 ? 2 : 0);
-    if (size < 1)
-        fail(9, "nothing to decode");
-    if (size > kMaxBytes)
-        fail(6, "decoded data would exceed 2,147,483,647 bytes");
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
-    std::int64_t j = 0;
-    for (std::int64_t i = 0; i <= m - 1; i += 4) {
-        const auto a = [&](std::int64_t k) { return charToValue(c[k]); };
-        std::int32_t v;
-        if (i + 3 <= m - 1) {
-            v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64 + a(i + 3);
-            out[j] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
-            out[j + 1] = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
-            out[j + 2] = static_cast<std::uint8_t>(v & 0xFF);
-            j += 3;
-        } else if (i + 2 == m - 1) {
-            v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64;
-            out[j] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
-            out[j + 1] = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
-        } else if (i + 1 == m - 1) {
-            v = a(i) * 262144 + a(i + 1) * 4096;
-            out[j] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
+        if (ch < 0x80) {
+            c[m++] = static_cast<std::uint8_t>(ch);
+            continue;
         }
+        // A surrogate pair is one character the code page lacks.
+        if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
+            ++i;
+        c[m++] = toCp1252(ch);
+    }
+    for (int k = 0; k < 2 && m > 0 && c[m - 1] == '='; ++k)
+        --m;
+    const std::int64_t size = DecodedSize(static_cast<std::int64_t>(m));
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
+    const auto a = [&c](std::size_t k) { return charToValue(c[k]); };
+    std::size_t i = 0;
+    std::uint8_t* o = out.data();
+    // Out-of-alphabet characters enter as -1: the sums are two's complement and wrong, never
+    // an error.
+    for (; i + 3 < m; i += 4, o += 3) {
+        const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64 + a(i + 3);
+        o[0] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
+        o[1] = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
+        o[2] = static_cast<std::uint8_t>(v & 0xFF);
+    }
+    if (m - i == 3) {
+        const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64;
+        o[0] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
+        o[1] = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
+    } else if (m - i == 2) {
+        const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096;
+        o[0] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
     }
     return out;
 }
@@ -203,6 +206,58 @@ std::filesystem::path toPath(const std::u16string& path) {
         }
     }
     return std::filesystem::path(utf8);
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Puts the bytes in place of the file's content so that a crash leaves the old file or the
+// new one: a temporary file beside it, synced, then renamed over it. An existing file keeps
+// its permission bits and a link keeps its target. False when the file cannot be opened
+// (missing folder, no access); a failure while writing is thrown.
+bool replaceFile(std::filesystem::path path, const std::vector<std::uint8_t>& bytes) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const std::filesystem::path target = std::filesystem::canonical(path, ec);
+        if (!ec)
+            path = target;
+    }
+    struct stat old {};
+    const bool existed = ::stat(path.c_str(), &old) == 0;
+    if (existed && (!S_ISREG(old.st_mode) || ::access(path.c_str(), W_OK) != 0))
+        return false;
+    mode_t mode = 0;
+    if (existed) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0); // the only way to read it; set back at once
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    std::string temp = path.string() + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok =
+        ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    const int writeError = errno;
+    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = ok ? errno : writeError;
+        ::unlink(temp.c_str());
+        throw std::system_error(error, std::generic_category(),
+                                "cannot write the decoded data to " + path.string());
+    }
+    return true;
 }
 
 class Stopwatch {
@@ -294,13 +349,8 @@ void Base64::DecodeToFile(const std::u16string& strDatos, const std::u16string& 
     const std::vector<std::uint8_t> bytes = decodeCore(strDatos);
     if (strPath.empty())
         return;
-    std::FILE* f = std::fopen(toPath(strPath).c_str(), "wb");
-    if (!f)
-        return;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed)
-        throw std::system_error(EIO, std::generic_category(), "cannot write the decoded data");
+    if (!replaceFile(toPath(strPath), bytes))
+        return; // a file that cannot be opened is no error
     lastMilliseconds_ = watch.elapsedMilliseconds();
 }
 
