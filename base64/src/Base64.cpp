@@ -2,15 +2,18 @@
 
 #include "Base64Sizes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,51 +126,102 @@ std::u16string encodeCore(const std::uint8_t* in, std::int64_t n) {
     return text;
 }
 
-std::vector<std::uint8_t> decodeCore(const std::u16string& text) {
-    // Clean-up and code-page conversion in one pass: CR LF pairs go, every other character
-    // becomes its byte.
-    std::vector<std::uint8_t> c(text.size());
-    std::size_t m = 0;
-    const std::size_t length = text.size();
-    for (std::size_t i = 0; i < length; ++i) {
-        const char16_t ch = text[i];
-        if (ch == u'\r' && i + 1 < length && text[i + 1] == u'\n') {
-            ++i;
-            continue;
+// The decoding core as a stream: the text is cleaned (CR LF pairs out, characters to their
+// code-page bytes, final padding off) and decoded chunk by chunk, and each chunk of bytes goes
+// to the sink. The output size is checked before the sink sees anything.
+class Decoder {
+public:
+    explicit Decoder(const std::u16string& text) : text_(text) {
+        // First pass: how many characters the clean-up leaves, and whether they end in "=".
+        std::size_t m = 0;
+        const std::size_t length = text.size();
+        char16_t last = 0, beforeLast = 0;
+        for (std::size_t i = 0; i < length; ++i) {
+            if (text[i] == u'\r' && i + 1 < length && text[i + 1] == u'\n') {
+                ++i;
+                continue;
+            }
+            if (isPairStart(i))
+                ++i;
+            beforeLast = last;
+            last = text[i];
+            ++m;
         }
-        if (ch < 0x80) {
-            c[m++] = static_cast<std::uint8_t>(ch);
-            continue;
+        if (m > 0 && last == u'=') {
+            --m;
+            if (m > 0 && beforeLast == u'=')
+                --m;
         }
-        // A surrogate pair is one character the code page lacks.
-        if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF)
-            ++i;
-        c[m++] = toCp1252(ch);
+        clean_ = m;
+        size_ = DecodedSize(static_cast<std::int64_t>(m));
     }
-    for (int k = 0; k < 2 && m > 0 && c[m - 1] == '='; ++k)
-        --m;
-    const std::int64_t size = DecodedSize(static_cast<std::int64_t>(m));
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
-    const auto a = [&c](std::size_t k) { return charToValue(c[k]); };
-    std::size_t i = 0;
-    std::uint8_t* o = out.data();
+
+    std::int64_t size() const { return size_; }
+
+    template <typename Sink> void run(Sink&& sink) {
+        constexpr std::size_t chunk = 64 * 1024; // a multiple of 4
+        std::vector<std::uint8_t> c(std::min(chunk, clean_));
+        std::vector<std::uint8_t> out(c.size() / 4 * 3 + 2);
+        std::size_t done = 0, i = 0;
+        while (done < clean_) {
+            const std::size_t want = std::min(c.size(), clean_ - done);
+            for (std::size_t k = 0; k < want; ++i) {
+                const char16_t ch = text_[i];
+                if (ch == u'\r' && i + 1 < text_.size() && text_[i + 1] == u'\n') {
+                    ++i;
+                    continue;
+                }
+                c[k++] = ch < 0x80 ? static_cast<std::uint8_t>(ch) : toCp1252(ch);
+                if (isPairStart(i))
+                    ++i;
+            }
+            done += want;
+            sink(out.data(), decodeChunk(c.data(), want, out.data()));
+        }
+    }
+
+private:
+    bool isPairStart(std::size_t i) const {
+        return text_[i] >= 0xD800 && text_[i] <= 0xDBFF && i + 1 < text_.size() &&
+               text_[i + 1] >= 0xDC00 && text_[i + 1] <= 0xDFFF;
+    }
+
     // Out-of-alphabet characters enter as -1: the sums are two's complement and wrong, never
-    // an error.
-    for (; i + 3 < m; i += 4, o += 3) {
-        const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64 + a(i + 3);
-        o[0] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
-        o[1] = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
-        o[2] = static_cast<std::uint8_t>(v & 0xFF);
+    // an error. A lone last character is dropped.
+    static std::size_t decodeChunk(const std::uint8_t* c, std::size_t m, std::uint8_t* o) {
+        const auto a = [c](std::size_t k) { return charToValue(c[k]); };
+        std::uint8_t* const start = o;
+        std::size_t i = 0;
+        for (; i + 3 < m; i += 4, o += 3) {
+            const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64 + a(i + 3);
+            o[0] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
+            o[1] = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
+            o[2] = static_cast<std::uint8_t>(v & 0xFF);
+        }
+        if (m - i == 3) {
+            const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64;
+            *o++ = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
+            *o++ = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
+        } else if (m - i == 2) {
+            const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096;
+            *o++ = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
+        }
+        return static_cast<std::size_t>(o - start);
     }
-    if (m - i == 3) {
-        const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64;
-        o[0] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
-        o[1] = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
-    } else if (m - i == 2) {
-        const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096;
-        o[0] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
-    }
+
+    const std::u16string& text_;
+    std::size_t clean_ = 0;
+    std::int64_t size_ = 0;
+};
+
+std::vector<std::uint8_t> decodeCore(const std::u16string& text) {
+    Decoder decoder(text);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(decoder.size()));
+    std::uint8_t* at = out.data();
+    decoder.run([&at](const std::uint8_t* bytes, std::size_t n) {
+        std::memcpy(at, bytes, n);
+        at += n;
+    });
     return out;
 }
 
@@ -214,11 +268,11 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-// Puts the bytes in place of the file's content so that a crash leaves the old file or the
-// new one: a temporary file beside it, synced, then renamed over it. An existing file keeps
+// Puts what writeTo writes in place of the file's content so that a crash leaves the old file
+// or the new one: a temporary file beside it, synced, then renamed over it. An existing file keeps
 // its permission bits and a link keeps its target. False when the file cannot be opened
 // (missing folder, no access); a failure while writing is thrown.
-bool replaceFile(std::filesystem::path path, const std::vector<std::uint8_t>& bytes) {
+template <typename Writer> bool replaceFile(std::filesystem::path path, Writer&& writeTo) {
     std::error_code ec;
     if (std::filesystem::is_symlink(path, ec)) {
         const std::filesystem::path target = std::filesystem::canonical(path, ec);
@@ -241,8 +295,7 @@ bool replaceFile(std::filesystem::path path, const std::vector<std::uint8_t>& by
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok =
-        ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    const bool ok = ::fchmod(fd, mode) == 0 && writeTo(fd) && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), path.c_str()) != 0) {
         const int error = ok ? errno : writeError;
@@ -308,24 +361,34 @@ std::u16string Base64::EncodeFromFile(const std::u16string& strPath) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
         return {};
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
-    std::vector<std::uint8_t> bytes;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        const long length = std::ftell(f);
-        std::fseek(f, 0, SEEK_SET);
-        if (length > 0) {
-            bytes.resize(static_cast<std::size_t>(length));
-            const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
-            bytes.resize(got);
-        }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw std::system_error(error, std::generic_category(), "cannot read " + path.string());
     }
-    const int readError = std::ferror(f);
-    std::fclose(f);
-    if (readError)
-        throw std::system_error(EIO, std::generic_category(), "cannot read " + path.string());
-    std::u16string result = encodeCore(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    const std::int64_t length = st.st_size;
+    if (length < 1) {
+        ::close(fd);
+        fail(9, "the file is empty");
+    }
+    // Mapped, not copied: the whole file is read once, straight from the page cache.
+    void* mapped = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ,
+                          MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    ::close(fd);
+    if (mapped == MAP_FAILED)
+        throw std::system_error(errno, std::generic_category(), "cannot read " + path.string());
+    std::u16string result;
+    try {
+        result = encodeCore(static_cast<const std::uint8_t*>(mapped), length);
+    } catch (...) {
+        ::munmap(mapped, static_cast<std::size_t>(length));
+        throw;
+    }
+    ::munmap(mapped, static_cast<std::size_t>(length));
     lastMilliseconds_ = watch.elapsedMilliseconds();
     return result;
 }
@@ -339,10 +402,17 @@ ByteArray Base64::DecodeArr(const std::u16string& strDatos) {
 
 void Base64::DecodeToFile(const std::u16string& strDatos, const std::u16string& strPath) {
     const Stopwatch watch;
-    const std::vector<std::uint8_t> bytes = decodeCore(strDatos);
+    Decoder decoder(strDatos); // a text that cannot be decoded fails before any file is touched
     if (strPath.empty())
         return;
-    if (!replaceFile(toPath(strPath), bytes))
+    const bool written = replaceFile(toPath(strPath), [&decoder](int fd) {
+        bool ok = true;
+        decoder.run([&ok, fd](const std::uint8_t* bytes, std::size_t n) {
+            ok = ok && writeAll(fd, bytes, n);
+        });
+        return ok;
+    });
+    if (!written)
         return; // a file that cannot be opened is no error
     lastMilliseconds_ = watch.elapsedMilliseconds();
 }

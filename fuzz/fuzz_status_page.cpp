@@ -1,0 +1,19 @@
+// The scanners read whatever a device on the router's address sends, without crashing.
+#include "router/PortForwarding.h"
+#include "router/StatusQuery.h"
+#include "viewer/PageCapture.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray page(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    (void)ExtractAddress(page);
+    (void)LeadingNumber(ExtractVersion(page));
+    SlotTable table;
+    if (ScanUsedSlots(page, table) > SlotTable::SlotCount)
+        __builtin_trap();
+    QByteArray copy = page;
+    NeutralisePage(copy);
+    return 0;
+}
