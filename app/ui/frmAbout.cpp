@@ -17,6 +17,7 @@
 frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
     : QDialog(parent), prompts_(prompts), documentation_(std::move(documentation)) {
     setWindowTitle(QStringLiteral("About"));
+    setMinimumWidth(500);
     auto* layout = new QVBoxLayout(this);
 
     auto* head = new QHBoxLayout;
@@ -42,8 +43,10 @@ frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
                    this);
     lblDescription->setWordWrap(true);
     layout->addWidget(lblDescription);
-    layout->addWidget(new QLabel(
-        QStringLiteral("This is a beta product.  The latest and greatest can be found at"), this));
+    auto* lblDisclaimer = new QLabel(
+        QStringLiteral("This is a beta product.  The latest and greatest can be found at"), this);
+    lblDisclaimer->setWordWrap(true);
+    layout->addWidget(lblDisclaimer);
     btnWebsite = new QPushButton(documentation_.toDisplayString(), this);
     layout->addWidget(btnWebsite);
 

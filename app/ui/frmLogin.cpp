@@ -55,8 +55,11 @@ frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setSizeGripEnabled(false);
     sbStatusBar->setToolTip(QStringLiteral("Version of Harborly utility"));
-    sbStatusBar->showMessage(QStringLiteral("HARBORLY DSL/Cable Router Utility [beta] ") +
-                             QStringLiteral(HARBORLY_VERSION_STRING));
+    const QString version = QStringLiteral("HARBORLY DSL/Cable Router Utility [beta] ") +
+                            QStringLiteral(HARBORLY_VERSION_STRING);
+    sbStatusBar->showMessage(version);
+    // Wide enough for the whole version text.
+    setMinimumWidth(fontMetrics().horizontalAdvance(version) + 48);
     layout->addWidget(sbStatusBar);
 
     // The password box comes first, so it has the focus; the user name box is last.

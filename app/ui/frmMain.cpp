@@ -25,6 +25,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QListWidget>
+#include <QLockFile>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -50,6 +51,15 @@ QPushButton* button(QWidget* parent, const QString& caption, const QString& tool
 }
 
 } // namespace
+
+bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts) {
+    if (lock.tryLock(0))
+        return false;
+    prompts.MsgBox(QStringLiteral("The Harborly program is already running.\r"
+                                  "Double click the Harborly icon in the taskbar to get focus."),
+                   MsgIcon::Information, QStringLiteral("Harborly"));
+    return true;
+}
 
 QString TextEditorProgram() {
     for (const char* editor : {"notepad", "gnome-text-editor", "gedit", "kate", "kwrite",

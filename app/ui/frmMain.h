@@ -23,6 +23,7 @@ class WidgetAppList;
 class QAction;
 class QLabel;
 class QListWidget;
+class QLockFile;
 class QMenu;
 class QPushButton;
 class QStatusBar;
@@ -115,6 +116,10 @@ private:
     std::unique_ptr<StatusQuery> statusQuery_;
     std::unique_ptr<PortForwarding> forwarding_;
 };
+
+// True, after the message, when another copy holds the program folder's lock. A lock left by
+// a copy that crashed names a dead process, and QLockFile takes it over.
+bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts);
 
 // The editor for the catalog: notepad where it exists, else the desktop's own text editor.
 QString TextEditorProgram();

@@ -49,15 +49,9 @@ int main(int argc, char** argv) {
     ProvideShippedFiles(folder.path, exeFolder);
 
     WidgetPrompts prompts;
-    // A copy that crashed leaves a lock naming a dead process, which QLockFile takes over.
     QLockFile instance(folder.path + QStringLiteral("Harborly.lock"));
-    if (!instance.tryLock(0)) {
-        prompts.MsgBox(
-            QStringLiteral("The Harborly program is already running.\r"
-                           "Double click the Harborly icon in the taskbar to get focus."),
-            MsgIcon::Information, QStringLiteral("Harborly"));
+    if (RefuseSecondCopy(instance, prompts))
         return 0;
-    }
 
     Module module;
     ProcessLauncher launcher;

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLockFile>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -184,6 +185,37 @@ TEST(MainWindow, NoStoredPasswordAndCancelEndsTheProgram) {
     EXPECT_FALSE(w.window.Form_Load(home.path()));
     EXPECT_EQ(w.exits, 1);
     EXPECT_FALSE(w.module.DialogActive);
+}
+
+TEST(MainWindow, RefusedLoginEndsTheProgram) {
+    TempHome home;
+    home.write(QStringLiteral("Harborly.ini"),
+               "[Misc]\r\nLanPrivateIP=127.0.0.1:9\r\nPassword=YWRtaW4=\r\nRequireLogin=eWVz\r\n");
+    Window w;
+    QTimer::singleShot(0, [] {
+        if (auto* login = qobject_cast<frmLogin*>(QApplication::activeModalWidget())) {
+            login->txtPassword->setText(QStringLiteral("wrong"));
+            login->cmdCancel->click();
+        }
+    });
+    EXPECT_FALSE(w.window.Form_Load(home.path()));
+    EXPECT_EQ(w.exits, 1);
+    EXPECT_FALSE(w.window.Timer1->isActive());
+}
+
+TEST(MainWindow, SecondCopyIsTurnedAway) {
+    TempHome home;
+    RecordingPrompts prompts;
+    QLockFile first(home.file(QStringLiteral("Harborly.lock")));
+    QLockFile second(home.file(QStringLiteral("Harborly.lock")));
+    EXPECT_FALSE(RefuseSecondCopy(first, prompts));
+    EXPECT_TRUE(RefuseSecondCopy(second, prompts));
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].text,
+              QStringLiteral("The Harborly program is already running.\r"
+                             "Double click the Harborly icon in the taskbar to get focus."));
+    first.unlock();
+    EXPECT_FALSE(RefuseSecondCopy(second, prompts));
 }
 
 TEST(MainWindow, ClosingTheWindowGoesThroughExitProgram) {
