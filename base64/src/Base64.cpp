@@ -389,24 +389,33 @@ std::u16string Base64::EncodeFromFile(const std::u16string& strPath) {
         throw std::system_error(error, std::generic_category(), "cannot read " + path.string());
     }
     const std::int64_t length = st.st_size;
-    if (length < 1) {
-        ::close(fd);
-        fail(9, "the file is empty");
-    }
-    // Mapped, not copied: the whole file is read once, straight from the page cache.
-    void* mapped = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ,
-                          MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    ::close(fd);
-    if (mapped == MAP_FAILED)
-        throw std::system_error(errno, std::generic_category(), "cannot read " + path.string());
-    std::u16string result;
     try {
-        result = encodeCore(static_cast<const std::uint8_t*>(mapped), length);
+        EncodedSize(length); // a file too large for the result fails before it is read
     } catch (...) {
-        ::munmap(mapped, static_cast<std::size_t>(length));
+        ::close(fd);
         throw;
     }
-    ::munmap(mapped, static_cast<std::size_t>(length));
+    // One read of the whole length; a file that shrinks meanwhile gives what it still has.
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(length));
+    preferHugePages(bytes.data(), bytes.capacity());
+    bytes.resize(static_cast<std::size_t>(length));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw std::system_error(error, std::generic_category(), "cannot read " + path.string());
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    std::u16string result = encodeCore(bytes.data(), static_cast<std::int64_t>(got));
     lastMilliseconds_ = watch.elapsedMilliseconds();
     return result;
 }
