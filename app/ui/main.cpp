@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QLockFile>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,17 +18,22 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: Harborly [--home DIR]\n"
+    "Usage: Harborly [--home DIR] [--screenshot FILE]\n"
     "\n"
     "Forwards the ports of chosen applications on an old DSL/Cable home router to this\n"
     "computer. The program folder (Harborly.ini, Harborly.log) is DIR when given, else the\n"
     "executable's folder when writable, else $XDG_CONFIG_HOME/Harborly/.\n"
-    "See also harborly-cli(1) for the same operations from a terminal.\n";
+    "With --screenshot, the window is saved to FILE (PNG) once the router has answered, and\n"
+    "the program ends. See harborly-cli(1) for the same operations from a terminal.\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
+    const char* screenshot = nullptr;
     for (int i = 1; i < argc; ++i) {
+        // For the demo and the documentation: save the window once the router has answered.
+        if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc)
+            screenshot = argv[i + 1];
         if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
@@ -68,5 +74,17 @@ int main(int argc, char** argv) {
     if (!window.Form_Load(folder.path))
         return 0;
     window.show();
+    QTimer shot;
+    if (screenshot) {
+        QObject::connect(&shot, &QTimer::timeout, &window, [&] {
+            if (module.StatusQueryPending || !window.isEnabled())
+                return;
+            shot.stop();
+            const bool saved = window.grab().save(QString::fromLocal8Bit(screenshot));
+            std::fputs(saved ? "" : "Harborly: the screenshot could not be saved\n", stderr);
+            window.ExitProgram();
+        });
+        shot.start(200);
+    }
     return QApplication::exec();
 }
