@@ -14,6 +14,8 @@ void EventPump::watch(RouterSocket& socket) {
 }
 
 void EventPump::DoEvents() {
+    // A change from before this pass (the last exchange's close, say) must not cut it short.
+    woken_ = false;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

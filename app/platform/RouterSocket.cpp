@@ -80,8 +80,10 @@ RouterSocket::RouterSocket(QObject* parent) : QObject(parent), socket_(new QTcpS
 RouterSocket::~RouterSocket() = default;
 
 void RouterSocket::Connect(const QString& remoteHost, quint16 remotePort) {
-    socket_->abort();
+    // Closed first, so that aborting an old connection reports neither its leftover data nor
+    // a close by the router.
     state_ = SocketState::Closed;
+    socket_->abort();
     socket_->connectToHost(remoteHost, remotePort);
 }
 
@@ -95,11 +97,11 @@ QByteArray RouterSocket::GetData() {
 }
 
 void RouterSocket::Close() {
+    const bool changed = state_ != SocketState::Closed;
+    state_ = SocketState::Closed;
     socket_->abort();
-    if (state_ != SocketState::Closed) {
-        state_ = SocketState::Closed;
+    if (changed)
         emit stateChanged(state_);
-    }
 }
 
 int RouterSocket::State() const {
