@@ -14,7 +14,7 @@
 #endif
 
 // A coding failure. number() is 9 when a result cannot be sized (empty input, an array that
-// does not start at index 0) and 6 when a result would exceed 2,147,483,647 bytes.
+// does not start at index 0) and 6 when an input or a result would exceed 2,147,483,647 bytes.
 class BASE64_API Base64Error : public std::runtime_error {
 public:
     Base64Error(int number, const std::string& what);

@@ -1,31 +1,20 @@
 #include "Base64.h"
 
 #include "Base64Sizes.h"
+#include "FileAccess.h"
+#include "FileReader.h"
+#include "LargeBuffer.h"
+#include "ReplacementFile.h"
 
-#include <algorithm>
-#include <cerrno>
+#include <array>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <limits>
-#include <system_error>
+#include <memory>
+#include <optional>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+using namespace base64_detail;
 
 namespace {
-
-using base64_detail::DecodedSize;
-using base64_detail::EncodedSize;
-constexpr int kLineLength = static_cast<int>(base64_detail::kLineLength);
-
-[[noreturn]] void fail(int number, const char* what) {
-    throw Base64Error(number, what);
-}
 
 // Windows-1252 for 0x80..0x9F; the five bytes the code page leaves undefined map to the
 // control character of the same number so that every byte round-trips.
@@ -47,282 +36,316 @@ char16_t fromCp1252(std::uint8_t b) {
     return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t(b);
 }
 
-std::vector<std::uint8_t> textToBytes(const std::u16string& text) {
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t c = text[i];
-        // A surrogate pair is one character the code page lacks: one '?'.
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF)
+bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// Writes the code-page bytes of text[0..n) to out and returns their count. A surrogate pair is
+// one character the code page lacks: one '?'.
+std::size_t toCodePage(const char16_t* text, std::size_t n, std::uint8_t* out) {
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            out[j++] = static_cast<std::uint8_t>(c);
+            continue;
+        }
+        if (isHighSurrogate(c) && i + 1 < n && isLowSurrogate(text[i + 1]))
             ++i;
-        bytes.push_back(toCp1252(c));
+        out[j++] = toCp1252(c);
     }
-    return bytes;
+    return j;
 }
 
-std::u16string bytesToText(const std::vector<std::uint8_t>& bytes) {
-    std::u16string text(bytes.size(), u'\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        text[i] = fromCp1252(bytes[i]);
-    return text;
+constexpr std::uint8_t valueToChar(std::uint32_t v) {
+    if (v < 26)
+        return static_cast<std::uint8_t>(v + 65);
+    if (v < 52)
+        return static_cast<std::uint8_t>(v + 71);
+    if (v < 62)
+        return static_cast<std::uint8_t>(v - 4);
+    if (v == 62)
+        return '+';
+    if (v == 63)
+        return '/';
+    return 0;
 }
 
-// The character maps are range tests written without branches: on random data a branch per
-// character is mispredicted half the time, which would cost more than the whole test.
-inline char valueToChar(std::uint32_t v) {
-    if (v > 63)
-        return 0;
-    const int x = static_cast<int>(v);
-    return static_cast<char>(x + 65 + 6 * (x >= 26) - 75 * (x >= 52) - 15 * (x >= 62) +
-                             3 * (x >= 63));
+constexpr std::int32_t charToValue(std::uint8_t c) {
+    if (c >= 'A' && c <= 'Z')
+        return c - 65;
+    if (c >= 'a' && c <= 'z')
+        return c - 71;
+    if (c >= '0' && c <= '9')
+        return c + 4;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
 }
 
-inline std::int32_t charToValue(std::uint8_t c) {
-    const int x = c;
-    const int upper = unsigned(x - 'A') < 26;
-    const int lower = unsigned(x - 'a') < 26;
-    const int digit = unsigned(x - '0') < 10;
-    const int plus = x == '+';
-    const int slash = x == '/';
-    const int none = 1 - (upper | lower | digit | plus | slash);
-    return upper * (x - 65) + lower * (x - 71) + digit * (x + 4) + plus * 62 + slash * 63 - none;
-}
+// The two maps evaluated once at compile time: the cores then look up instead of branching.
+// Encoding takes 12 bits (two characters) per lookup.
+struct Tables {
+    std::array<std::array<char16_t, 2>, 4096> pairs{};
+    // A character's value already shifted to its place in the group, -1 for any other code.
+    std::array<std::array<std::int32_t, 256>, 4> placed{};
 
-// Large results are first touched page by page, and on some machines each first touch of a
-// 4 KiB page costs more than encoding it; huge pages make those touches 512 times rarer.
-void preferHugePages(void* start, std::size_t bytes) {
-    constexpr std::uintptr_t huge = 2u << 20;
-    if (bytes < 4 * huge)
-        return;
-    const auto from = (reinterpret_cast<std::uintptr_t>(start) + huge - 1) & ~(huge - 1);
-    const auto to = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(huge - 1);
-    if (to > from)
-        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-}
-
-// Writes the four characters of one group; the result is ASCII, one UTF-16 unit each.
-inline void putGroup(char16_t* out, std::uint32_t v) {
-    out[0] = static_cast<char16_t>(valueToChar(v >> 18));
-    out[1] = static_cast<char16_t>(valueToChar((v >> 12) & 0x3F));
-    out[2] = static_cast<char16_t>(valueToChar((v >> 6) & 0x3F));
-    out[3] = static_cast<char16_t>(valueToChar(v & 0x3F));
-}
-
-std::u16string encodeCore(const std::uint8_t* in, std::int64_t n) {
-    const std::int64_t size = EncodedSize(n);
-    std::u16string text;
-    text.reserve(static_cast<std::size_t>(size));
-    preferHugePages(text.data(), static_cast<std::size_t>(size) * sizeof(char16_t));
-    text.resize(static_cast<std::size_t>(size));
-    char16_t* out = text.data();
-    std::int64_t i = 0;
-    // Whole lines first: 19 groups of three bytes make 76 characters, then CR LF when more
-    // input follows.
-    constexpr std::int64_t lineBytes = kLineLength / 4 * 3;
-    for (; n - i > lineBytes; i += lineBytes) {
-        for (std::int64_t g = 0; g < lineBytes; g += 3, out += 4)
-            putGroup(out, (std::uint32_t(in[i + g]) << 16) | (std::uint32_t(in[i + g + 1]) << 8) |
-                              std::uint32_t(in[i + g + 2]));
-        *out++ = u'\r';
-        *out++ = u'\n';
+    constexpr Tables() {
+        for (std::uint32_t v = 0; v < 4096; ++v)
+            pairs[v] = {valueToChar(v >> 6), valueToChar(v & 0x3F)};
+        for (int c = 0; c < 256; ++c) {
+            const std::int32_t a = charToValue(static_cast<std::uint8_t>(c));
+            placed[0][c] = a * 262144;
+            placed[1][c] = a * 4096;
+            placed[2][c] = a * 64;
+            placed[3][c] = a;
+        }
     }
-    for (; i + 2 <= n - 1; i += 3, out += 4)
-        putGroup(out, (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) |
-                          std::uint32_t(in[i + 2]));
-    if (i == n - 1) {
-        putGroup(out, std::uint32_t(in[i]) << 16);
-        out[2] = u'=';
-        out[3] = u'=';
-    } else if (i + 1 == n - 1) {
-        putGroup(out, (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8));
-        out[3] = u'=';
-    }
-    return text;
+};
+
+constexpr Tables kTables;
+
+inline void putPair(char16_t* out, std::uint32_t twelveBits) {
+    std::memcpy(out, kTables.pairs[twelveBits].data(), sizeof(char16_t) * 2);
 }
 
-// The decoding core as a stream: the text is cleaned (CR LF pairs out, characters to their
-// code-page bytes, final padding off) and decoded chunk by chunk, and each chunk of bytes goes
-// to the sink. The output size is checked before the sink sees anything.
-class Decoder {
+// Output is built in chunks of lines that stay in the cache and appended to storage reserved
+// once, so the result is written one time and never zero-filled first. Groups may arrive in
+// pieces; a line break is written only when another group follows a full line, so the text
+// never ends in CR LF.
+class Encoder {
 public:
-    explicit Decoder(const std::u16string& text) : text_(text) {
-        // First pass: how many characters the clean-up leaves, and whether they end in "=".
-        std::size_t m = 0;
-        const std::size_t length = text.size();
-        char16_t last = 0, beforeLast = 0;
-        for (std::size_t i = 0; i < length; ++i) {
-            if (text[i] == u'\r' && i + 1 < length && text[i + 1] == u'\n') {
-                ++i;
-                continue;
-            }
-            if (isPairStart(i))
-                ++i;
-            beforeLast = last;
-            last = text[i];
-            ++m;
-        }
-        if (m > 0 && last == u'=') {
-            --m;
-            if (m > 0 && beforeLast == u'=')
-                --m;
-        }
-        clean_ = m;
-        size_ = DecodedSize(static_cast<std::int64_t>(m));
+    explicit Encoder(std::int64_t size) {
+        text_.reserve(static_cast<std::size_t>(size));
+        adviseHugePages(text_.data(), static_cast<std::size_t>(size) * sizeof(char16_t));
     }
 
-    std::int64_t size() const { return size_; }
-
-    template <typename Sink> void run(Sink&& sink) {
-        constexpr std::size_t chunk = 64 * 1024; // a multiple of 4
-        std::vector<std::uint8_t> c(std::min(chunk, clean_));
-        std::vector<std::uint8_t> out(c.size() / 4 * 3 + 2);
-        std::size_t done = 0, i = 0;
-        while (done < clean_) {
-            const std::size_t want = std::min(c.size(), clean_ - done);
-            for (std::size_t k = 0; k < want; ++i) {
-                const char16_t ch = text_[i];
-                if (ch == u'\r' && i + 1 < text_.size() && text_[i + 1] == u'\n') {
-                    ++i;
-                    continue;
-                }
-                c[k++] = ch < 0x80 ? static_cast<std::uint8_t>(ch) : toCp1252(ch);
-                if (isPairStart(i))
-                    ++i;
+    void groups(const std::uint8_t* p, std::int64_t count) {
+        while (count > 0) {
+            breakFullLine();
+            const std::int64_t run = std::min(kGroupsPerLine - lineGroups_, count);
+            for (std::int64_t g = 0; g < run; ++g) {
+                const std::uint32_t v =
+                    (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
+                putPair(at_, v >> 12);
+                putPair(at_ + 2, v & 0xFFF);
+                p += 3;
+                at_ += 4;
             }
-            done += want;
-            sink(out.data(), decodeChunk(c.data(), want, out.data()));
+            lineGroups_ += run;
+            count -= run;
+            if (at_ > chunk_ + kChunk - (kLineLength + 2))
+                flush();
         }
+    }
+
+    // The last one or two bytes, padded.
+    void tail(const std::uint8_t* p, std::int64_t rest) {
+        if (rest < 1)
+            return;
+        breakFullLine();
+        const std::uint32_t v = (std::uint32_t(p[0]) << 16) | (rest == 2 ? p[1] << 8 : 0);
+        putPair(at_, v >> 12);
+        at_[2] = rest == 2 ? kTables.pairs[(v >> 6) & 0x3F][1] : u'=';
+        at_[3] = u'=';
+        at_ += 4;
+    }
+
+    std::u16string take() {
+        flush();
+        return std::move(text_);
     }
 
 private:
-    bool isPairStart(std::size_t i) const {
-        return text_[i] >= 0xD800 && text_[i] <= 0xDBFF && i + 1 < text_.size() &&
-               text_[i + 1] >= 0xDC00 && text_[i + 1] <= 0xDFFF;
+    static constexpr std::ptrdiff_t kChunk = 64 * (kLineLength + 2);
+
+    void breakFullLine() {
+        if (lineGroups_ < kGroupsPerLine)
+            return;
+        at_[0] = u'\r';
+        at_[1] = u'\n';
+        at_ += 2;
+        lineGroups_ = 0;
+    }
+    void flush() {
+        text_.append(chunk_, static_cast<std::size_t>(at_ - chunk_));
+        at_ = chunk_;
     }
 
-    // Out-of-alphabet characters enter as -1: the sums are two's complement and wrong, never
-    // an error. A lone last character is dropped.
-    static std::size_t decodeChunk(const std::uint8_t* c, std::size_t m, std::uint8_t* o) {
-        const auto a = [c](std::size_t k) { return charToValue(c[k]); };
-        std::uint8_t* const start = o;
-        std::size_t i = 0;
-        for (; i + 3 < m; i += 4, o += 3) {
-            const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64 + a(i + 3);
+    std::u16string text_;
+    char16_t chunk_[kChunk];
+    char16_t* at_ = chunk_;
+    std::int64_t lineGroups_ = 0;
+};
+
+std::u16string encodeCore(const std::uint8_t* in, std::int64_t n) {
+    Encoder encoder(encodedSize(n));
+    encoder.groups(in, n / 3);
+    encoder.tail(in + 3 * (n / 3), n % 3);
+    return encoder.take();
+}
+
+// Code-page code of the next character after the CR LF clean-up, or -1 at the end. Every
+// character above 0x7F is outside the alphabet whatever its code-page byte, so 0xFF stands for
+// all of them.
+inline int nextCode(const char16_t*& p, const char16_t* end) {
+    while (p < end) {
+        const char16_t c = *p++;
+        if (c == u'\r' && p < end && *p == u'\n') {
+            ++p;
+            continue;
+        }
+        if (c < 0x80)
+            return c;
+        if (isHighSurrogate(c) && p < end && isLowSurrogate(*p))
+            ++p;
+        return 0xFF;
+    }
+    return -1;
+}
+
+// Number of codes left after the clean-up: CR LF pairs removed, then up to two final "=".
+std::int64_t cleanedLength(const std::u16string& text) {
+    const char16_t* p = text.data();
+    const char16_t* end = p + text.size();
+    std::int64_t m = 0;
+    int last = 0;
+    int beforeLast = 0;
+    for (int c = nextCode(p, end); c >= 0; c = nextCode(p, end)) {
+        beforeLast = last;
+        last = c;
+        ++m;
+    }
+    if (m > 0 && last == '=') {
+        --m;
+        if (m > 0 && beforeLast == '=')
+            --m;
+    }
+    return m;
+}
+
+inline bool plainQuad(const char16_t* p) {
+    return (p[0] | p[1] | p[2] | p[3]) < 0x80 && p[0] != u'\r' && p[1] != u'\r' && p[2] != u'\r' &&
+           p[3] != u'\r';
+}
+
+// Out-of-alphabet characters enter their group as -1; the sums are two's-complement ints, so
+// such a group yields the bytes of that arithmetic rather than stopping the decode. The sink
+// gets reserve(size) once, before anything is decoded, then the bytes chunk by chunk.
+template <typename Sink> void decodeCore(const std::u16string& text, Sink& sink) {
+    const std::int64_t m = cleanedLength(text);
+    if (!sink.reserve(static_cast<std::size_t>(decodedSize(m))))
+        return;
+    const auto& t = kTables.placed;
+    const char16_t* p = text.data();
+    const char16_t* end = p + text.size();
+    // The first walk counted m codes, so the end (-1, taken as 0xFF) is never reached here.
+    const auto next = [&] { return static_cast<std::uint8_t>(nextCode(p, end)); };
+    constexpr std::size_t kChunkQuads = 1024;
+    std::uint8_t chunk[3 * kChunkQuads];
+    std::int64_t quads = m / 4;
+    while (quads > 0) {
+        const std::int64_t count = std::min<std::int64_t>(quads, kChunkQuads);
+        std::uint8_t* o = chunk;
+        for (std::int64_t q = 0; q < count; ++q) {
+            std::int32_t v;
+            if (end - p >= 4 && plainQuad(p)) {
+                v = t[0][p[0]] + t[1][p[1]] + t[2][p[2]] + t[3][p[3]];
+                p += 4;
+            } else {
+                v = t[0][next()];
+                v += t[1][next()];
+                v += t[2][next()];
+                v += t[3][next()];
+            }
             o[0] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
             o[1] = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
             o[2] = static_cast<std::uint8_t>(v & 0xFF);
+            o += 3;
         }
-        if (m - i == 3) {
-            const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096 + a(i + 2) * 64;
-            *o++ = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
-            *o++ = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
-        } else if (m - i == 2) {
-            const std::int32_t v = a(i) * 262144 + a(i + 1) * 4096;
-            *o++ = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
-        }
-        return static_cast<std::size_t>(o - start);
+        sink.put(chunk, static_cast<std::size_t>(o - chunk));
+        quads -= count;
     }
+    const std::int64_t rest = m % 4;
+    if (rest >= 2) {
+        std::int32_t v = t[0][next()];
+        v += t[1][next()];
+        if (rest == 3)
+            v += t[2][next()];
+        chunk[0] = static_cast<std::uint8_t>((v & 0xFF0000) >> 16);
+        chunk[1] = static_cast<std::uint8_t>((v & 0xFF00) >> 8);
+        sink.put(chunk, static_cast<std::size_t>(rest - 1));
+    }
+}
 
-    const std::u16string& text_;
-    std::size_t clean_ = 0;
-    std::int64_t size_ = 0;
+struct VectorSink {
+    std::vector<std::uint8_t> bytes;
+    bool reserve(std::size_t n) {
+        bytes.reserve(n);
+        adviseHugePages(bytes.data(), n);
+        return true;
+    }
+    void put(const std::uint8_t* p, std::size_t n) { bytes.insert(bytes.end(), p, p + n); }
 };
 
-std::vector<std::uint8_t> decodeCore(const std::u16string& text) {
-    Decoder decoder(text);
-    std::vector<std::uint8_t> out;
-    out.reserve(static_cast<std::size_t>(decoder.size()));
-    preferHugePages(out.data(), out.capacity());
-    out.resize(static_cast<std::size_t>(decoder.size()));
-    std::uint8_t* at = out.data();
-    decoder.run([&at](const std::uint8_t* bytes, std::size_t n) {
-        std::memcpy(at, bytes, n);
-        at += n;
-    });
-    return out;
-}
-
-std::filesystem::path toPath(const std::u16string& path) {
-    std::u8string utf8;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        char32_t cp = path[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
-            path[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (path[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            utf8.push_back(char8_t(cp));
-        } else if (cp < 0x800) {
-            utf8.push_back(char8_t(0xC0 | (cp >> 6)));
-            utf8.push_back(char8_t(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            utf8.push_back(char8_t(0xE0 | (cp >> 12)));
-            utf8.push_back(char8_t(0x80 | ((cp >> 6) & 0x3F)));
-            utf8.push_back(char8_t(0x80 | (cp & 0x3F)));
-        } else {
-            utf8.push_back(char8_t(0xF0 | (cp >> 18)));
-            utf8.push_back(char8_t(0x80 | ((cp >> 12) & 0x3F)));
-            utf8.push_back(char8_t(0x80 | ((cp >> 6) & 0x3F)));
-            utf8.push_back(char8_t(0x80 | (cp & 0x3F)));
-        }
+struct TextSink {
+    std::u16string text;
+    bool reserve(std::size_t n) {
+        text.reserve(n);
+        adviseHugePages(text.data(), n * sizeof(char16_t));
+        return true;
     }
-    return std::filesystem::path(utf8);
-}
+    void put(const std::uint8_t* p, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            text.push_back(fromCp1252(p[i]));
+    }
+};
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+// Decoded bytes go to the file in large pieces as they are produced; the target changes only
+// when the whole replacement is complete.
+class FileSink {
+public:
+    explicit FileSink(std::optional<std::string> path) : path_(std::move(path)) {}
+    // Called once the decoding can no longer fail: only then is the file opened.
+    bool reserve(std::size_t) {
+        if (!path_)
             return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
+        file_.emplace(*path_);
+        return file_->opened();
     }
-    return true;
-}
+    void put(const std::uint8_t* p, std::size_t n) {
+        if (used_ + n > kPiece)
+            drain();
+        std::memcpy(piece_.get() + used_, p, n);
+        used_ += n;
+    }
+    // False when the target could not be opened and nothing was written.
+    bool commit() {
+        if (!file_ || !file_->opened())
+            return false;
+        drain();
+        file_->commit();
+        return true;
+    }
 
-// Puts what writeTo writes in place of the file's content so that a crash leaves the old file
-// or the new one: a temporary file beside it, synced, then renamed over it. An existing file keeps
-// its permission bits and a link keeps its target. False when the file cannot be opened
-// (missing folder, no access); a failure while writing is thrown.
-template <typename Writer> bool replaceFile(std::filesystem::path path, Writer&& writeTo) {
-    std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const std::filesystem::path target = std::filesystem::canonical(path, ec);
-        if (!ec)
-            path = target;
+private:
+    static constexpr std::size_t kPiece = std::size_t(1) << 20;
+    void drain() {
+        file_->write(piece_.get(), used_);
+        used_ = 0;
     }
-    struct stat old {};
-    const bool existed = ::stat(path.c_str(), &old) == 0;
-    if (existed && (!S_ISREG(old.st_mode) || ::access(path.c_str(), W_OK) != 0))
-        return false;
-    mode_t mode = 0;
-    if (existed) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0); // the only way to read it; set back at once
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    std::string temp = path.string() + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fchmod(fd, mode) == 0 && writeTo(fd) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = ok ? errno : writeError;
-        ::unlink(temp.c_str());
-        throw std::system_error(error, std::generic_category(),
-                                "cannot write the decoded data to " + path.string());
-    }
-    return true;
-}
+
+    std::optional<std::string> path_;
+    std::optional<ReplacementFile> file_;
+    std::unique_ptr<std::uint8_t[]> piece_ = std::make_unique_for_overwrite<std::uint8_t[]>(kPiece);
+    std::size_t used_ = 0;
+};
 
 class Stopwatch {
 public:
@@ -346,26 +369,29 @@ ByteArray::ByteArray(std::vector<std::uint8_t> bytes, std::int32_t lowerBound)
 
 std::u16string Base64::Encode(const std::u16string& strDatos) {
     const Stopwatch watch;
-    const std::vector<std::uint8_t> bytes = textToBytes(strDatos);
-    std::u16string result = encodeCore(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    auto bytes = std::make_unique_for_overwrite<std::uint8_t[]>(strDatos.size() + 1);
+    adviseHugePages(bytes.get(), strDatos.size());
+    const std::size_t n = toCodePage(strDatos.data(), strDatos.size(), bytes.get());
+    std::u16string result = encodeCore(bytes.get(), static_cast<std::int64_t>(n));
     lastMilliseconds_ = watch.elapsedMilliseconds();
     return result;
 }
 
 std::u16string Base64::Decode(const std::u16string& strDatos) {
     const Stopwatch watch;
-    std::u16string result = bytesToText(decodeCore(strDatos));
+    TextSink sink;
+    decodeCore(strDatos, sink);
     lastMilliseconds_ = watch.elapsedMilliseconds();
-    return result;
+    return std::move(sink.text);
 }
 
 std::u16string Base64::EncodeArr(const ByteArray& Datos) {
     const Stopwatch watch;
-    // Index 0 is read first whatever the bounds, so an array that starts above 0 cannot be read.
-    if (Datos.data.empty() || Datos.lowerBound > 0)
-        fail(9, "the array has no element at index 0");
-    const std::int64_t n =
-        static_cast<std::int64_t>(Datos.data.size()) + Datos.lowerBound; // upper bound + 1
+    // The bytes are read from index 0 to the upper bound, whatever the lower bound: an array
+    // that starts above 0, or ends below it, has no index 0 to read.
+    const std::int64_t n = static_cast<std::int64_t>(Datos.data.size()) + Datos.lowerBound;
+    if (Datos.data.empty() || Datos.lowerBound > 0 || n < 1)
+        throw Base64Error(9, "the array has no element at index 0");
     std::u16string result = encodeCore(Datos.data.data() - Datos.lowerBound, n);
     lastMilliseconds_ = watch.elapsedMilliseconds();
     return result;
@@ -373,74 +399,46 @@ std::u16string Base64::EncodeArr(const ByteArray& Datos) {
 
 std::u16string Base64::EncodeFromFile(const std::u16string& strPath) {
     const Stopwatch watch;
-    if (strPath.empty())
+    const std::optional<std::string> path = nativePath(strPath);
+    if (strPath.empty() || !path || !isOrdinaryFile(*path))
         return {};
-    const std::filesystem::path path = toPath(strPath);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return {};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw std::system_error(error, std::generic_category(), "cannot read " + path.string());
+    FileReader file(*path);
+    // Sized by the length at opening: an empty or oversized file fails before any read.
+    Encoder encoder(encodedSize(file.size()));
+    std::int64_t total = 0;
+    std::int64_t carried = 0;
+    while (const std::int64_t got = file.read(carried)) {
+        const std::int64_t have = carried + got;
+        encoder.groups(file.data(), have / 3);
+        carried = have % 3;
+        std::memmove(file.data(), file.data() + have - carried, static_cast<std::size_t>(carried));
+        total += got;
     }
-    const std::int64_t length = st.st_size;
-    try {
-        EncodedSize(length); // a file too large for the result fails before it is read
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    // One read of the whole length; a file that shrinks meanwhile gives what it still has.
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(length));
-    preferHugePages(bytes.data(), bytes.capacity());
-    bytes.resize(static_cast<std::size_t>(length));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw std::system_error(error, std::generic_category(), "cannot read " + path.string());
-        }
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    std::u16string result = encodeCore(bytes.data(), static_cast<std::int64_t>(got));
+    if (total == 0)
+        encodedSize(0); // emptied between opening and reading
+    encoder.tail(file.data(), carried);
+    file.close();
+    std::u16string result = encoder.take();
     lastMilliseconds_ = watch.elapsedMilliseconds();
     return result;
 }
 
 ByteArray Base64::DecodeArr(const std::u16string& strDatos) {
     const Stopwatch watch;
-    ByteArray result(decodeCore(strDatos), 0);
+    VectorSink sink;
+    decodeCore(strDatos, sink);
+    ByteArray result(std::move(sink.bytes), 0);
     lastMilliseconds_ = watch.elapsedMilliseconds();
     return result;
 }
 
 void Base64::DecodeToFile(const std::u16string& strDatos, const std::u16string& strPath) {
     const Stopwatch watch;
-    Decoder decoder(strDatos); // a text that cannot be decoded fails before any file is touched
-    if (strPath.empty())
+    FileSink sink(strPath.empty() ? std::nullopt : nativePath(strPath));
+    decodeCore(strDatos, sink);
+    // A path that cannot be opened is no error here: nothing is written.
+    if (!sink.commit())
         return;
-    const bool written = replaceFile(toPath(strPath), [&decoder](int fd) {
-        bool ok = true;
-        decoder.run([&ok, fd](const std::uint8_t* bytes, std::size_t n) {
-            ok = ok && writeAll(fd, bytes, n);
-        });
-        return ok;
-    });
-    if (!written)
-        return; // a file that cannot be opened is no error
     lastMilliseconds_ = watch.elapsedMilliseconds();
 }
 

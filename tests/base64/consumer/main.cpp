@@ -1,11 +1,17 @@
 #include <Base64.h>
 
-#include <iostream>
+#include <cstdio>
 
 int main() {
     Base64 codec;
-    const std::u16string encoded = codec.Encode(u"abc");
-    const std::u16string decoded = codec.Decode(encoded);
-    std::cout << std::string(encoded.begin(), encoded.end()) << ' '
-              << std::string(decoded.begin(), decoded.end()) << '\n';
+    const bool encodes = codec.Encode(u"hello world") == u"aGVsbG8gd29ybGQ=";
+    const bool decodes = codec.Decode(u"YWJj") == u"abc";
+    bool reportsErrors = false;
+    try {
+        codec.Encode(u"");
+    } catch (const Base64Error& e) {
+        reportsErrors = e.number() == 9;
+    }
+    std::printf("encode %d decode %d error %d\n", encodes, decodes, reportsErrors);
+    return encodes && decodes && reportsErrors ? 0 : 1;
 }

@@ -1,0 +1,36 @@
+# Installs the Base64 component of BUILD_DIR into a fresh prefix under WORK_DIR, then
+# configures, builds and runs the consumer project against that prefix only.
+foreach(var BUILD_DIR WORK_DIR SOURCE_DIR GENERATOR CXX_COMPILER)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "${var} not set")
+  endif()
+endforeach()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGN}")
+  endif()
+endfunction()
+
+set(prefix ${WORK_DIR}/prefix)
+file(REMOVE_RECURSE ${WORK_DIR})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component Base64)
+
+file(GLOB_RECURSE libs LIST_DIRECTORIES false "${prefix}/*/libBase64.so*")
+list(LENGTH libs count)
+if(NOT count EQUAL 3)
+  message(FATAL_ERROR "expected libBase64.so, its SONAME link and the library: ${libs}")
+endif()
+foreach(f IN ITEMS include/Base64.h)
+  if(NOT EXISTS ${prefix}/${f})
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_PREFIX_PATH=${prefix}
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${CXX_FLAGS}"
+    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+run(${WORK_DIR}/build/consumer)
