@@ -109,7 +109,11 @@ void RouterSimulator::onReadable(QTcpSocket* socket) {
         return;
     }
     QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
-    const qsizetype end = RequestEnd(buffer);
+    qsizetype end = RequestEnd(buffer);
+    // A client that ends its lines in CR LF may still owe the last LF; closing before it comes
+    // would make the kernel reset the connection under the client's unread answer.
+    if (end == buffer.size() && buffer.endsWith('\r') && buffer.contains("\r\n"))
+        end = -1;
     if (end < 0) {
         if (buffer.size() > 64 * 1024)
             socket->abort();

@@ -73,6 +73,22 @@ TEST_F(SimTest, AcceptsEveryLineEnd) {
     EXPECT_EQ(router.requests().size(), 3);
 }
 
+TEST_F(SimTest, WaitsForTheLastLineFeedOfACrLfRequest) {
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, router.port());
+    ASSERT_TRUE(s.waitForConnected(5000));
+    const QByteArray request = get("/Status.htm", "\r\n");
+    s.write(request.chopped(1));
+    s.flush();
+    QTest::qWait(100);
+    EXPECT_TRUE(router.requests().isEmpty());
+    s.write("\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!router.requests().isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.bytesAvailable() > 0 || s.state() != QAbstractSocket::ConnectedState,
+                             5000);
+    EXPECT_TRUE(s.readAll().contains("MAC Address"));
+}
+
 TEST_F(SimTest, CommandFormWithBareAddressLineIsUnderstood) {
     const QByteArray request =
         "GET /Gozila.cgi?exIP3=77 HTTP/1.1\r127.0.0.1:80\r" + auth("admin") + "\r\r";
