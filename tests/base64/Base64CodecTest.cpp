@@ -1,6 +1,7 @@
 #include "Base64.h"
 
 #include "Base64Sizes.h"
+#include "ErrorNumber.h"
 
 #include <gtest/gtest.h>
 
@@ -12,15 +13,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-int errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Base64Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 Bytes counting(std::size_t n, std::uint8_t start = 0) {
     Bytes b(n);

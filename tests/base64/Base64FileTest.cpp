@@ -1,5 +1,7 @@
 #include "Base64.h"
 
+#include "ErrorNumber.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -37,15 +39,6 @@ std::string contentOf(const fs::path& p) {
 
 void put(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
-}
-
-int errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Base64Error& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 class Base64Files : public ::testing::Test {
