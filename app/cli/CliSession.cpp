@@ -46,8 +46,7 @@ int exitStatusOf(const QString& status) {
 // The window's objects without the window.
 struct Session {
     explicit Session(CliEnvironment& env)
-        : view(env.err, false), prompts(env.err), pump(env.passLength),
-          link(module, view, socket, pump) {}
+        : prompts(env.err), pump(env.passLength), link(module, view, socket, pump) {}
 
     Module module;
     ConsoleView view;
@@ -118,7 +117,6 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
     ProvideShippedFiles(folder.path, env.executableFolder);
     Session s(env);
     LoadConfiguration(s.module, folder.path);
-    s.view.setLanAddressCaption(s.module.settings.LanPrivateIP);
     FillApplicationList(s.view.lbApps(), s.module.catalog);
 
     if (!s.module.settings.PasswordStored) {

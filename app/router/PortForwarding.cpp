@@ -197,17 +197,13 @@ void PortForwarding::ForwardPorts(const QString& sAppls) {
 }
 
 int PortForwarding::GetUsedSlots() {
-    view_.setTimer1Enabled(false);
-    if (!link_.SendRouterRequest(QStringLiteral("GET /Forward.htm HTTP/1.1"),
-                                 QStringLiteral("Query Slots"), true)) {
-        view_.setTimer1Enabled(true);
-        return -1;
-    }
-    module_.RouterResponse = RemoveSpaces(module_.RouterResponse);
-    const int used = ScanUsedSlots(module_.RouterResponse, module_.slotTable);
-    view_.setStatusCaption(QStringLiteral("Completed"));
-    view_.EnableInterface(true, false);
-    view_.setTimer1Enabled(true);
+    int used = -1;
+    link_.RunOperation(QStringLiteral("GET /Forward.htm HTTP/1.1"), QStringLiteral("Query Slots"),
+                       true, [this, &used] {
+                           module_.RouterResponse = RemoveSpaces(module_.RouterResponse);
+                           used = ScanUsedSlots(module_.RouterResponse, module_.slotTable);
+                           return QStringLiteral("Completed");
+                       });
     return used;
 }
 
@@ -233,16 +229,9 @@ bool PortForwarding::SetDMZPort(bool bDisable) {
 }
 
 bool PortForwarding::sendCommand(const QString& requestLine, const QString& activity) {
-    view_.setTimer1Enabled(false);
-    if (!link_.SendRouterRequest(requestLine, activity, false)) {
-        view_.setTimer1Enabled(true);
-        return false;
-    }
-    module_.RouterResponse = RemoveSpaces(module_.RouterResponse);
-    view_.setStatusCaption(module_.RouterResponse.contains("successful")
-                               ? QStringLiteral("Completed")
-                               : QStringLiteral("Error"));
-    view_.EnableInterface(true, false);
-    view_.setTimer1Enabled(true);
-    return true;
+    return link_.RunOperation(requestLine, activity, false, [this] {
+        module_.RouterResponse = RemoveSpaces(module_.RouterResponse);
+        return module_.RouterResponse.contains("successful") ? QStringLiteral("Completed")
+                                                             : QStringLiteral("Error");
+    });
 }

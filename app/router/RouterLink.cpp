@@ -120,6 +120,19 @@ bool RouterLink::SendRouterRequest(const QString& sRequestLine, const QString& s
     return true;
 }
 
+bool RouterLink::RunOperation(const QString& sRequestLine, const QString& sActivity,
+                              bool bPageRequest, const std::function<QString()>& scan) {
+    view_.setTimer1Enabled(false);
+    if (!SendRouterRequest(sRequestLine, sActivity, bPageRequest)) {
+        view_.setTimer1Enabled(true);
+        return false;
+    }
+    view_.setStatusCaption(scan());
+    view_.EnableInterface(true, false);
+    view_.setTimer1Enabled(true);
+    return true;
+}
+
 void RouterLink::ShowStatus() {
     const int state = sckSend_.State();
     const QString word = socketStateWord(state);

@@ -36,6 +36,12 @@ public:
     bool SendRouterRequest(const QString& sRequestLine, const QString& sActivity,
                            bool bPageRequest);
 
+    // A router operation other than the status query: Timer1 off, the exchange, then scan()
+    // of the response, whose word goes to lblStatus; Timer1 on again on every way out. False
+    // when the exchange failed ("Failed").
+    bool RunOperation(const QString& sRequestLine, const QString& sActivity, bool bPageRequest,
+                      const std::function<QString()>& scan);
+
     void ShowStatus();
     void DataArrival(qint64 bytesTotal);
     // One pass of a waiting loop: pending events, then at most nSeconds passes of the pump,

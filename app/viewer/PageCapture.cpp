@@ -46,15 +46,9 @@ bool ScreenCapture::GetDMZScreen() {
 }
 
 bool ScreenCapture::fetch(const QString& requestLine, const QString& activity) {
-    view_.setTimer1Enabled(false);
-    if (!link_.SendRouterRequest(requestLine, activity, true)) {
-        view_.setTimer1Enabled(true);
-        return false;
-    }
-    // A file that cannot be written is not reported: the viewer shows the earlier capture.
-    CaptureRouterPage(module_.paths.HtmPath, module_.RouterResponse);
-    view_.setStatusCaption(QStringLiteral("Completed"));
-    view_.EnableInterface(true, false);
-    view_.setTimer1Enabled(true);
-    return true;
+    return link_.RunOperation(requestLine, activity, true, [this] {
+        // A file that cannot be written is not reported: the viewer shows the earlier capture.
+        CaptureRouterPage(module_.paths.HtmPath, module_.RouterResponse);
+        return QStringLiteral("Completed");
+    });
 }
