@@ -5,15 +5,18 @@
 #include "cli/ConsoleView.h"
 #include "config/Configuration.h"
 #include "config/ProgramFolder.h"
+#include "platform/AtomicFile.h"
+#include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/RouterSocket.h"
 #include "router/ListOps.h"
-#include "router/PortForwarding.h"
+#include "router/Router.h"
+#include "router/RouterKinds.h"
 #include "router/RouterLink.h"
-#include "router/StatusQuery.h"
-#include "viewer/PageCapture.h"
 
 #include <QTextStream>
+
+#include <memory>
 
 namespace {
 
@@ -54,7 +57,47 @@ struct Session {
     RouterSocket socket;
     EventPump pump;
     RouterLink link;
+    SystemClock clock;
+    std::unique_ptr<Router> router; // made once the configuration names the kind
 };
+
+// "1h 05m" and the like: what a person reads at a glance.
+QString timeLeftText(qint64 seconds) {
+    if (seconds == 0)
+        return QStringLiteral("permanent");
+    if (seconds < 0)
+        return QStringLiteral("unknown");
+    const qint64 d = seconds / 86400, h = seconds / 3600 % 24, m = seconds / 60 % 60;
+    if (d > 0)
+        return QStringLiteral("%1d %2h").arg(d).arg(h);
+    if (h > 0)
+        return QStringLiteral("%1h %2m").arg(h).arg(m, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1m %2s").arg(m).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString portsText(const ForwardEntry& e) {
+    return e.externalPortEnd > e.externalPort
+               ? QStringLiteral("%1-%2").arg(e.externalPort).arg(e.externalPortEnd)
+               : QString::number(e.externalPort);
+}
+
+// One line of the router's list; a slot of the web pages keeps the form it always had.
+QString forwardLine(const ForwardEntry& e) {
+    if (!e.slot.isEmpty())
+        return e.slot + QStringLiteral("  ") +
+               (e.inUse ? QStringLiteral("in use") : QStringLiteral("free  ")) +
+               QStringLiteral("  ") + e.description;
+    return QStringLiteral("%1/%2 -> %3:%4  %5  %6%7")
+        .arg(portsText(e), e.protocol, e.internalClient)
+        .arg(e.internalPort)
+        .arg(timeLeftText(e.secondsLeft), e.description,
+             e.thisComputer ? QStringLiteral("  (this computer)") : QString());
+}
+
+void printProblems(Session& s, QTextStream& err) {
+    for (const QString& p : s.router->lastProblems())
+        err << p << Qt::endl;
+}
 
 void printList(Session& s, QTextStream& out) {
     const AppList& list = s.view.lbApps();
@@ -70,8 +113,9 @@ void printList(Session& s, QTextStream& out) {
     }
 }
 
-int finish(Session& s, QTextStream& out) {
-    out << s.view.status() << Qt::endl;
+int finish(Session& s, CliEnvironment& env) {
+    printProblems(s, env.err);
+    env.out << s.view.status() << Qt::endl;
     return exitStatusOf(s.view.status());
 }
 
@@ -86,18 +130,20 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
         }
         list.setSelected(row, true);
     }
-    PortForwarding forwarding(s.module, s.view, s.link, s.prompts);
-    forwarding.btnPoint_Click();
-    switch (forwarding.lastOutcome()) {
-    case PortForwarding::Outcome::NothingSelected:
-    case PortForwarding::Outcome::Shortage:
+    s.router->PointToMe();
+    switch (s.router->lastPointOutcome()) {
+    case Router::PointOutcome::NothingSelected:
+    case Router::PointOutcome::Shortage:
+    case Router::PointOutcome::Refused:
+        printProblems(s, env.err);
         return CliExit::Refused;
-    case PortForwarding::Outcome::ReadFailed:
-        return finish(s, env.out);
-    case PortForwarding::Outcome::Sent:
+    case Router::PointOutcome::ReadFailed:
+        return finish(s, env);
+    case Router::PointOutcome::Sent:
         break;
     }
-    if (s.view.status() == QLatin1String("Completed")) {
+    const bool slotted = s.router->capabilities().pageScreens;
+    if (slotted && s.view.status() == QLatin1String("Completed")) {
         for (int row = 0; row < list.ListCount(); ++row) {
             const int index = list.ItemData(row);
             if (!list.Selected(row) || !s.module.catalog.contains(index))
@@ -107,7 +153,29 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
                         << (r.Slot.isEmpty() ? QStringLiteral("none") : r.Slot) << Qt::endl;
         }
     }
-    return finish(s, env.out);
+    return finish(s, env);
+}
+
+int refuseDmz(Session& s, CliEnvironment& env) {
+    env.err << s.router->capabilities().noDmzReason << Qt::endl;
+    return CliExit::Refused;
+}
+
+// The router's list as text in the program folder, for kinds without page screens.
+int saveForwardList(Session& s, CliEnvironment& env) {
+    const auto rows = s.router->ReadForwards();
+    if (!rows)
+        return finish(s, env);
+    QByteArray text;
+    for (const ForwardEntry& e : *rows)
+        text += forwardLine(e).toUtf8() + '\n';
+    const QString path = s.module.paths.AppPath + QStringLiteral("Harborly-forwards.txt");
+    if (!ReplaceFileContents(path, text)) {
+        env.err << "The list could not be saved to " << path << Qt::endl;
+        return CliExit::Failed;
+    }
+    env.out << path << Qt::endl;
+    return finish(s, env);
 }
 
 } // namespace
@@ -118,13 +186,21 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
     Session s(env);
     LoadConfiguration(s.module, folder.path);
     FillApplicationList(s.view.lbApps(), s.module.catalog);
+    if (RouterKindOf(s.module.settings.RouterKind).isEmpty()) {
+        env.err << "Harborly.ini names a router kind that Harborly does not know: \""
+                << s.module.settings.RouterKind << '"' << Qt::endl;
+        return CliExit::Refused;
+    }
+    s.router = MakeRouter({s.module, s.view, s.prompts, s.link, s.pump, s.clock});
+    const RouterCapabilities caps = s.router->capabilities();
 
-    if (!s.module.settings.PasswordStored) {
+    if (caps.needsPassword && !s.module.settings.PasswordStored) {
         env.err << "No router password is stored in " << s.module.paths.IniPath
                 << "; set one in Harborly with Configuration > Edit Router Settings." << Qt::endl;
         return CliExit::Refused;
     }
-    if (s.module.settings.RequireLogin) {
+    if (s.module.settings.RequireLogin &&
+        (caps.needsPassword || s.module.settings.PasswordStored)) {
         const std::optional<QString> typed = env.password ? env.password() : std::nullopt;
         if (!typed) {
             env.err << "The login password is required: type it on a terminal or give it with "
@@ -139,8 +215,7 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
         s.module.LoginAccepted = true;
     }
 
-    StatusQuery query(s.module, s.view, s.link, s.prompts);
-    query.Timer1_Timer();
+    s.router->Timer1_Timer();
     if (s.view.exitRequested()) {
         env.out << s.view.status() << Qt::endl;
         return CliExit::Failed;
@@ -154,38 +229,38 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
                 << (s.view.statusBarText().isEmpty() ? QStringLiteral("Firmware version unknown")
                                                      : s.view.statusBarText())
                 << Qt::endl;
-        return finish(s, env.out);
+        if (!s.router->wanWarning().isEmpty())
+            env.err << s.router->wanWarning() << Qt::endl;
+        return finish(s, env);
     case CliCommand::List:
         printList(s, env.out);
         return CliExit::Completed;
-    case CliCommand::Slots: {
-        PortForwarding forwarding(s.module, s.view, s.link, s.prompts);
-        if (forwarding.GetUsedSlots() >= 0)
-            for (int i = 0; i < SlotTable::SlotCount; ++i) {
-                const SlotEntry& e = s.module.slotTable.entries[i];
-                env.out << SlotTable::letter(i) << "  " << (e.Used ? "in use" : "free  ") << "  "
-                        << e.Name << Qt::endl;
-            }
-        return finish(s, env.out);
-    }
+    case CliCommand::Slots:
+        if (const auto rows = s.router->ReadForwards())
+            for (const ForwardEntry& e : *rows)
+                env.out << forwardLine(e) << Qt::endl;
+        return finish(s, env);
     case CliCommand::Point:
         return point(s, options.names, env);
     case CliCommand::Clear:
-        PortForwarding(s.module, s.view, s.link, s.prompts).ClearAllForwards();
-        return finish(s, env.out);
+        s.router->ClearAll();
+        return finish(s, env);
     case CliCommand::DmzSet:
     case CliCommand::DmzClear:
-        PortForwarding(s.module, s.view, s.link, s.prompts)
-            .SetDMZPort(options.command == CliCommand::DmzClear);
-        return finish(s, env.out);
+        if (!caps.dmz)
+            return refuseDmz(s, env);
+        s.router->SetDmz(options.command == CliCommand::DmzClear);
+        return finish(s, env);
     case CliCommand::ShowForward:
     case CliCommand::ShowDmz: {
-        ScreenCapture capture(s.module, s.view, s.link);
-        const bool ok = options.command == CliCommand::ShowForward ? capture.GetForwardPortsScreen()
-                                                                   : capture.GetDMZScreen();
-        if (ok)
+        const bool dmz = options.command == CliCommand::ShowDmz;
+        if (dmz && !caps.dmz)
+            return refuseDmz(s, env);
+        if (!caps.pageScreens)
+            return saveForwardList(s, env);
+        if (s.router->CaptureScreen(dmz))
             env.out << s.module.paths.HtmPath << Qt::endl;
-        return finish(s, env.out);
+        return finish(s, env);
     }
     }
     return CliExit::Usage;

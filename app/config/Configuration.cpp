@@ -72,6 +72,9 @@ void LoadConfiguration(Module& module, const QString& appPath) {
     if (!lan.isEmpty())
         settings.LanPrivateIP = lan;
 
+    const QString kind = ini.read(kMisc, QStringLiteral("RouterKind")).toLower();
+    settings.RouterKind = kind.isEmpty() ? QStringLiteral("web") : kind;
+
     const QString requireLogin = ini.read(kMisc, QStringLiteral("RequireLogin"));
     settings.RequireLogin = true;
     if (!requireLogin.isEmpty()) {

@@ -40,6 +40,8 @@ struct RouterSettings {
     QString Password;                                     // in clear, in memory only
     bool PasswordStored = false;
     bool RequireLogin = true;
+    // `[Misc] RouterKind` in lower case: "web" (also when the key is missing), "upnp", ...
+    QString RouterKind = QStringLiteral("web");
 };
 
 // The program's local files, all in one folder.

@@ -8,9 +8,9 @@
 #include "platform/Prompts.h"
 #include "platform/RouterSocket.h"
 #include "router/ListOps.h"
-#include "router/PortForwarding.h"
+#include "router/Router.h"
+#include "router/RouterKinds.h"
 #include "router/RouterLink.h"
-#include "router/StatusQuery.h"
 #include "ui/HelpWindow.h"
 #include "ui/WidgetAppList.h"
 #include "ui/frmAbout.h"
@@ -73,7 +73,7 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
                  std::function<void()> terminate, std::chrono::milliseconds passLength)
     : module_(module), prompts_(prompts), launcher_(launcher),
       log_(std::make_unique<ActivityLog>(module.paths, prompts, clock)),
-      terminate_(std::move(terminate)) {
+      terminate_(std::move(terminate)), clock_(clock) {
     setWindowTitle(QStringLiteral("Harborly"));
     setWindowIcon(QIcon(QStringLiteral(":/harborly.svg")));
 
@@ -130,12 +130,13 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     connect(mnuConfig->addAction(QStringLiteral("Edit &Router Settings...")), &QAction::triggered,
             this, &frmMain::mnuPassword_Click);
     mnuDMZ = menuBar()->addMenu(QStringLiteral("&DMZ"));
-    connect(mnuDMZ->addAction(QStringLiteral("&Harborly")), &QAction::triggered, this,
-            &frmMain::mnuDMZPoint_Click);
-    connect(mnuDMZ->addAction(QStringLiteral("&Clear Point")), &QAction::triggered, this,
-            &frmMain::mnuDMZClear_Click);
-    connect(mnuDMZ->addAction(QStringLiteral("&View Point")), &QAction::triggered, this,
-            &frmMain::mnuDMZView_Click);
+    mnuDMZ->setToolTipsVisible(true);
+    mnuDMZPoint = mnuDMZ->addAction(QStringLiteral("&Harborly"));
+    connect(mnuDMZPoint, &QAction::triggered, this, &frmMain::mnuDMZPoint_Click);
+    mnuDMZClear = mnuDMZ->addAction(QStringLiteral("&Clear Point"));
+    connect(mnuDMZClear, &QAction::triggered, this, &frmMain::mnuDMZClear_Click);
+    mnuDMZView = mnuDMZ->addAction(QStringLiteral("&View Point"));
+    connect(mnuDMZView, &QAction::triggered, this, &frmMain::mnuDMZView_Click);
     mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
@@ -155,13 +156,24 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     sckSend_ = std::make_unique<RouterSocket>();
     pump_ = std::make_unique<EventPump>(passLength);
     link_ = std::make_unique<RouterLink>(module_, *this, *sckSend_, *pump_);
-    statusQuery_ = std::make_unique<StatusQuery>(module_, *this, *link_, prompts_);
-    forwarding_ = std::make_unique<PortForwarding>(module_, *this, *link_, prompts_);
+    makeRouter();
     module_.FrontWindow = this;
     resize(560, 400);
 }
 
 frmMain::~frmMain() = default;
+
+void frmMain::makeRouter() {
+    router_ = MakeRouter({module_, *this, prompts_, *link_, *pump_, clock_});
+    const RouterCapabilities caps = router_->capabilities();
+    for (QAction* a : {mnuDMZPoint, mnuDMZClear, mnuDMZView}) {
+        a->setEnabled(caps.dmz);
+        a->setToolTip(caps.dmz ? QString() : caps.noDmzReason);
+    }
+    btnViewPoints->setToolTip(caps.pageScreens
+                                  ? QStringLiteral("Show router's port forwarding screen")
+                                  : QStringLiteral("Show the router's list of port forwards"));
+}
 
 bool frmMain::Form_Load(const QString& programFolder) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -178,20 +190,35 @@ bool frmMain::Form_Load(const QString& programFolder) {
     module_.settings.LanPrivateIP = QStringLiteral("192.168.1.1");
 
     LoadConfiguration(module_, programFolder);
+    if (RouterKindOf(module_.settings.RouterKind).isEmpty()) {
+        prompts_.MsgBox(QStringLiteral("Harborly.ini names a router kind that Harborly does not "
+                                       "know: \"") +
+                            module_.settings.RouterKind +
+                            QStringLiteral("\"\rUse Edit Router Settings to choose one."),
+                        MsgIcon::Exclamation, QStringLiteral("Harborly"));
+        module_.settings.RouterKind = QStringLiteral("web");
+    }
+    makeRouter();
     setLanAddressCaption(module_.settings.LanPrivateIP);
     FillApplicationList(*list_, module_.catalog);
     RestoreSelection(*list_, ReadSelected(module_.paths));
 
-    if (module_.settings.Password.isEmpty()) {
+    // Kinds that speak to the router without a password ask for one only to guard the
+    // program itself: the login appears when one is stored.
+    const bool needsPassword = router_->capabilities().needsPassword;
+    if (needsPassword && module_.settings.Password.isEmpty()) {
         frmSettings settings(module_, prompts_, *log_,
                              [this](const QString& lan) { setLanAddressCaption(lan); });
         runDialog(settings);
+        if (RouterKindOf(module_.settings.RouterKind) != router_->kindName())
+            makeRouter();
     }
-    if (!module_.settings.PasswordStored) {
+    if (router_->capabilities().needsPassword && !module_.settings.PasswordStored) {
         ExitProgram();
         return false;
     }
-    if (module_.settings.RequireLogin) {
+    if (module_.settings.RequireLogin &&
+        (router_->capabilities().needsPassword || module_.settings.PasswordStored)) {
         frmLogin login(module_, prompts_);
         runDialog(login);
         if (!module_.LoginAccepted) {
@@ -281,32 +308,38 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Timer1_Timer() {
-    statusQuery_->Timer1_Timer();
+    router_->Timer1_Timer();
 }
 
 void frmMain::btnPoint_Click() {
-    forwarding_->btnPoint_Click();
+    router_->PointToMe();
 }
 
 void frmMain::btnClearAllPoints_Click() {
-    forwarding_->btnClearAllPoints_Click();
+    router_->ClearAll();
 }
 
 void frmMain::mnuDMZPoint_Click() {
-    forwarding_->mnuDMZPoint_Click();
+    if (router_->capabilities().dmz)
+        router_->SetDmz(false);
 }
 
 void frmMain::mnuDMZClear_Click() {
-    forwarding_->mnuDMZClear_Click();
+    if (router_->capabilities().dmz)
+        router_->SetDmz(true);
 }
 
 void frmMain::btnViewPoints_Click() {
-    if (showRouterScreen)
-        showRouterScreen(false);
+    if (router_->capabilities().pageScreens) {
+        if (showRouterScreen)
+            showRouterScreen(false);
+    } else if (showForwardList) {
+        showForwardList();
+    }
 }
 
 void frmMain::mnuDMZView_Click() {
-    if (showRouterScreen)
+    if (router_->capabilities().pageScreens && router_->capabilities().dmz && showRouterScreen)
         showRouterScreen(true);
 }
 
@@ -320,6 +353,13 @@ void frmMain::mnuPassword_Click() {
     frmSettings settings(module_, prompts_, *log_,
                          [this](const QString& lan) { setLanAddressCaption(lan); });
     runDialog(settings);
+    if (RouterKindOf(module_.settings.RouterKind) != router_->kindName()) {
+        // Another kind of router: look for it as at start-up.
+        makeRouter();
+        module_.StatusQueryPending = true;
+        module_.RouterFound = false;
+        setTimer1Interval(500);
+    }
     setTimer1Enabled(true);
 }
 

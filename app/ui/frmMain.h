@@ -13,12 +13,11 @@ struct Module;
 class ActivityLog;
 class Clock;
 class EventPump;
-class PortForwarding;
 class ProgramLauncher;
 class Prompts;
+class Router;
 class RouterLink;
 class RouterSocket;
-class StatusQuery;
 class WidgetAppList;
 class QAction;
 class QLabel;
@@ -79,6 +78,10 @@ public:
     std::function<void(bool dmz)> showRouterScreen;
 
     RouterLink& link() { return *link_; }
+    // The router of the configured kind; made anew when the kind changes.
+    Router& router() { return *router_; }
+    // A read-only window on the router's list of forwards, for kinds that list them.
+    std::function<void()> showForwardList;
     QTimer* Timer1;
     QLabel* lblWanIpAddress;
     QLabel* lblLanIpAddress;
@@ -103,6 +106,8 @@ protected:
 private:
     void selectAll(bool selected);
     void runWithMainHidden(const std::function<void()>& run, bool clearBeforeShow);
+    // Makes the router of the configured kind and sets the entries it cannot serve aside.
+    void makeRouter();
 
     Module& module_;
     Prompts& prompts_;
@@ -113,8 +118,11 @@ private:
     std::unique_ptr<RouterSocket> sckSend_;
     std::unique_ptr<EventPump> pump_;
     std::unique_ptr<RouterLink> link_;
-    std::unique_ptr<StatusQuery> statusQuery_;
-    std::unique_ptr<PortForwarding> forwarding_;
+    const Clock& clock_;
+    std::unique_ptr<Router> router_;
+    QAction* mnuDMZPoint = nullptr;
+    QAction* mnuDMZClear = nullptr;
+    QAction* mnuDMZView = nullptr;
 };
 
 // True, after the message, when another copy holds the program folder's lock. A lock left by

@@ -5,8 +5,10 @@
 #include "config/Configuration.h"
 #include "config/IniFile.h"
 #include "platform/Prompts.h"
+#include "router/RouterKinds.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,6 +45,11 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
     txtLanIpAddress->setToolTip(QStringLiteral("Enter your router's LAN side IP address"));
     auto* lanLabel = new QLabel(QStringLiteral("LAN Private IP Address"), this);
     lanLabel->setToolTip(QStringLiteral("Enter your router's LAN side IP address"));
+    cboRouterKind = new QComboBox(this);
+    cboRouterKind->setToolTip(QStringLiteral("How Harborly talks to your router"));
+    for (const RouterKindInfo& k : KnownRouterKinds())
+        cboRouterKind->addItem(k.label, k.id);
+    form->addRow(new QLabel(QStringLiteral("Router kind"), this), cboRouterKind);
     form->addRow(new QLabel(QStringLiteral("Enter your router's password"), this), txtPW1);
     form->addRow(new QLabel(QStringLiteral("Re-enter to confirm"), this), txtPW2);
     form->addRow(lanLabel, txtLanIpAddress);
@@ -64,6 +71,7 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
     buttons->addWidget(btnCancel);
     layout->addLayout(buttons);
 
+    setTabOrder(cboRouterKind, txtPW1);
     setTabOrder(txtPW1, txtPW2);
     setTabOrder(txtPW2, txtLanIpAddress);
     setTabOrder(txtLanIpAddress, chkRequireLogin);
@@ -74,8 +82,13 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
     txtPW1->setText(module_.settings.Password);
     txtPW2->setText(module_.settings.Password);
     chkRequireLogin->setChecked(module_.settings.RequireLogin);
+    const int kindIndex = cboRouterKind->findData(RouterKindOf(module_.settings.RouterKind));
+    cboRouterKind->setCurrentIndex(kindIndex >= 0 ? kindIndex : 0);
+    cboRouterKind_Click();
     txtPW1->setFocus();
 
+    connect(cboRouterKind, &QComboBox::currentIndexChanged, this,
+            &frmSettings::cboRouterKind_Click);
     connect(chkRequireLogin, &QCheckBox::clicked, this, &frmSettings::chkRequireLogin_Click);
     connect(btnSave, &QPushButton::clicked, this, &frmSettings::btnSave_Click);
     connect(btnCancel, &QPushButton::clicked, this, &frmSettings::btnCancel_Click);
@@ -85,10 +98,29 @@ void frmSettings::chkRequireLogin_Click() {
     module_.settings.RequireLogin = chkRequireLogin->isChecked();
 }
 
+QString frmSettings::chosenKind() const {
+    return cboRouterKind->currentData().toString();
+}
+
+void frmSettings::cboRouterKind_Click() {
+    // The web kind keeps its address box as it always was; the others also take a URL.
+    txtLanIpAddress->setMaxLength(chosenKind() == QLatin1String("web") ? 15 : 255);
+    const QString hint =
+        chosenKind() == QLatin1String("web")
+            ? QStringLiteral("A password is required to communicate with your router")
+            : QStringLiteral("Optional: a password that guards Harborly's own login");
+    txtPW1->setToolTip(hint);
+    txtPW2->setToolTip(hint);
+}
+
 void frmSettings::btnSave_Click() {
+    const QString kind = chosenKind();
+    // Routers of the other kinds take no password; one typed guards the login alone.
+    const bool passwordNeeded =
+        kind == QLatin1String("web") || !txtPW1->text().isEmpty() || !txtPW2->text().isEmpty();
     const QString p = txtPW1->text().trimmed();
     // A password of spaces alone trims to nothing, which can be neither encoded nor used.
-    if (txtPW1->text().isEmpty() || txtPW2->text().isEmpty() || p.isEmpty()) {
+    if (passwordNeeded && (txtPW1->text().isEmpty() || txtPW2->text().isEmpty() || p.isEmpty())) {
         prompts_.Beep();
         prompts_.MsgBox(QStringLiteral("This program requires your router password"),
                         MsgIcon::Critical, QStringLiteral("Error"));
@@ -109,12 +141,28 @@ void frmSettings::btnSave_Click() {
         onLanAddress_(lan);
 
     IniFile ini(module_.paths.IniPath);
+    // A file without the key means the web kind: it stays without it for that kind.
+    const QString key = QStringLiteral("RouterKind");
+    if ((kind != QLatin1String("web") || !ini.read(kMisc, key).isEmpty()) &&
+        !ini.write(kMisc, key, kind))
+        return reportFailure(QStringLiteral("Key = Misc, Value = ") + kind);
+    module_.settings.RouterKind = kind;
     if (!ini.write(kMisc, QStringLiteral("LanPrivateIP"), lan))
         return reportFailure(QStringLiteral("Key = Misc, Value = ") + lan);
     const QString require =
         module_.settings.RequireLogin ? QStringLiteral("yes") : QStringLiteral("no");
     if (!ini.write(kMisc, QStringLiteral("RequireLogin"), EncodeSetting(*module_.codec, require)))
         return reportFailure(QStringLiteral("Key = Misc, Value = yes|no"));
+    if (!passwordNeeded) {
+        // Both boxes emptied: no login password any more.
+        if (module_.settings.PasswordStored &&
+            !ini.write(kMisc, QStringLiteral("Password"), QString()))
+            return reportFailure(QStringLiteral("Key = Misc, Value = "));
+        module_.settings.Password.clear();
+        module_.settings.PasswordStored = false;
+        accept();
+        return;
+    }
     const QString encoded = EncodeSetting(*module_.codec, p);
     if (encoded.isEmpty() || !ini.write(kMisc, QStringLiteral("Password"), encoded))
         return reportFailure(QStringLiteral("Key = Misc, Value = ") + encoded);

@@ -8,10 +8,12 @@ struct Module;
 class ActivityLog;
 class Prompts;
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-// "Edit Router Configuration": the router password, its LAN address and the login switch.
+// "Edit Router Configuration": the kind of router, its password, its LAN address and the
+// login switch.
 class frmSettings : public QDialog {
     Q_OBJECT
 public:
@@ -20,6 +22,7 @@ public:
                 std::function<void(const QString&)> onLanAddress, QWidget* parent = nullptr);
 
     void chkRequireLogin_Click();
+    void cboRouterKind_Click();
     void btnSave_Click();
     void btnCancel_Click() { reject(); }
 
@@ -27,11 +30,13 @@ public:
     QLineEdit* txtPW2;
     QLineEdit* txtLanIpAddress;
     QCheckBox* chkRequireLogin;
+    QComboBox* cboRouterKind;
     QPushButton* btnSave;
     QPushButton* btnCancel;
 
 private:
     void reportFailure(const QString& detail);
+    QString chosenKind() const;
 
     Module& module_;
     Prompts& prompts_;

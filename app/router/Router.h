@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What a kind of router can do; the window and the command line enable their entries from it.
+struct RouterCapabilities {
+    bool dmz = false;           // a DMZ host can be set and cleared
+    bool pageScreens = false;   // the router's own pages can be shown read-only
+    bool mappingTable = false;  // the router lists its current forwards
+    bool needsPassword = false; // every exchange carries the router password
+    QString noDmzReason;        // shown where dmz is false
+};
+
+// One forward as the router lists it.
+struct ForwardEntry {
+    QString slot;      // the router's own name for the place, when it has one ("A".."J")
+    bool inUse = true; // false for an empty slot
+    int externalPort = 0;
+    int externalPortEnd = 0; // last port of the range; equal to externalPort for one port
+    QString protocol;        // "TCP", "UDP", "TCP+UDP"
+    QString internalClient;
+    int internalPort = 0;
+    QString description;
+    qint64 secondsLeft = -1; // 0: permanent; -1: not known
+    bool thisComputer = false;
+};
+
+// The one seam between the forms (and harborly-cli) and a router. Every operation reports
+// through the MainView it was made with, in the same words ("Completed", "Failed", "Error"),
+// and locks the window and switches Timer1 the same way whatever the kind.
+class Router {
+public:
+    virtual ~Router() = default;
+
+    virtual QString kindName() const = 0;
+    virtual RouterCapabilities capabilities() const = 0;
+
+    // Timer1's tick. The first one looks for the router and ends the program, as the window
+    // defines, when none answers; later ones keep the indicators (and, where forwards lapse,
+    // the forwards) up to date.
+    virtual void Timer1_Timer() = 0;
+    // Set by the status query.
+    virtual QString wanAddress() const = 0;
+    // A plain sentence when forwards cannot reach this computer from the Internet whatever is
+    // done here (double NAT, carrier-grade NAT, no WAN address); empty otherwise.
+    virtual QString wanWarning() const { return {}; }
+
+    enum class PointOutcome { Sent, NothingSelected, Shortage, ReadFailed, Refused };
+    // "Point To Me" for the rows selected in lbApps.
+    virtual void PointToMe() = 0;
+    virtual PointOutcome lastPointOutcome() const = 0;
+    virtual bool ClearAll() = 0;
+    virtual bool SetDmz(bool bDisable) = 0;
+
+    // The router's current forwards; nullopt when they could not be read.
+    virtual std::optional<QList<ForwardEntry>> ReadForwards() = 0;
+    // Page kinds: fetches the forwarding or DMZ screen into the captured page file.
+    virtual bool CaptureScreen(bool dmz) {
+        (void)dmz;
+        return false;
+    }
+
+    // What went wrong in the last operation, one sentence each, for the command line and the
+    // window's message; empty when everything held.
+    virtual QStringList lastProblems() const { return {}; }
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "router/PortForwarding.h"
+#include "router/Router.h"
+#include "router/StatusQuery.h"
+#include "viewer/PageCapture.h"
+
+struct RouterDeps;
+
+// The old router family's web administration pages: every step and byte is that of
+// StatusQuery, PortForwarding and ScreenCapture; this only puts them behind the seam.
+class WebRouter final : public Router {
+public:
+    explicit WebRouter(const RouterDeps& deps);
+
+    QString kindName() const override;
+    RouterCapabilities capabilities() const override;
+    void Timer1_Timer() override { statusQuery_.Timer1_Timer(); }
+    QString wanAddress() const override { return statusQuery_.wanAddress(); }
+    void PointToMe() override { forwarding_.btnPoint_Click(); }
+    PointOutcome lastPointOutcome() const override;
+    bool ClearAll() override { return forwarding_.ClearAllForwards(); }
+    bool SetDmz(bool bDisable) override { return forwarding_.SetDMZPort(bDisable); }
+    std::optional<QList<ForwardEntry>> ReadForwards() override;
+    bool CaptureScreen(bool dmz) override;
+
+private:
+    Module& module_;
+    StatusQuery statusQuery_;
+    PortForwarding forwarding_;
+    ScreenCapture capture_;
+};
