@@ -61,26 +61,6 @@ struct Session {
     std::unique_ptr<Router> router; // made once the configuration names the kind
 };
 
-// "1h 05m" and the like: what a person reads at a glance.
-QString timeLeftText(qint64 seconds) {
-    if (seconds == 0)
-        return QStringLiteral("permanent");
-    if (seconds < 0)
-        return QStringLiteral("unknown");
-    const qint64 d = seconds / 86400, h = seconds / 3600 % 24, m = seconds / 60 % 60;
-    if (d > 0)
-        return QStringLiteral("%1d %2h").arg(d).arg(h);
-    if (h > 0)
-        return QStringLiteral("%1h %2m").arg(h).arg(m, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1m %2s").arg(m).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString portsText(const ForwardEntry& e) {
-    return e.externalPortEnd > e.externalPort
-               ? QStringLiteral("%1-%2").arg(e.externalPort).arg(e.externalPortEnd)
-               : QString::number(e.externalPort);
-}
-
 // One line of the router's list; a slot of the web pages keeps the form it always had.
 QString forwardLine(const ForwardEntry& e) {
     if (!e.slot.isEmpty())
@@ -88,9 +68,9 @@ QString forwardLine(const ForwardEntry& e) {
                (e.inUse ? QStringLiteral("in use") : QStringLiteral("free  ")) +
                QStringLiteral("  ") + e.description;
     return QStringLiteral("%1/%2 -> %3:%4  %5  %6%7")
-        .arg(portsText(e), e.protocol, e.internalClient)
+        .arg(PortsText(e), e.protocol, e.internalClient)
         .arg(e.internalPort)
-        .arg(timeLeftText(e.secondsLeft), e.description,
+        .arg(TimeLeftText(e.secondsLeft), e.description,
              e.thisComputer ? QStringLiteral("  (this computer)") : QString());
 }
 

@@ -29,6 +29,11 @@ struct ForwardEntry {
     bool thisComputer = false;
 };
 
+// "1h 05m", "permanent" and the like: what a person reads at a glance.
+QString TimeLeftText(qint64 seconds);
+// "8080" or "6881-6889".
+QString PortsText(const ForwardEntry& e);
+
 // The one seam between the forms (and harborly-cli) and a router. Every operation reports
 // through the MainView it was made with, in the same words ("Completed", "Failed", "Error"),
 // and locks the window and switches Timer1 the same way whatever the kind.
@@ -45,6 +50,8 @@ public:
     virtual void Timer1_Timer() = 0;
     // Set by the status query.
     virtual QString wanAddress() const = 0;
+    // The router's own name and model, as the status bar shows it; empty when unknown.
+    virtual QString routerDescription() const { return {}; }
     // A plain sentence when forwards cannot reach this computer from the Internet whatever is
     // done here (double NAT, carrier-grade NAT, no WAN address); empty otherwise.
     virtual QString wanWarning() const { return {}; }

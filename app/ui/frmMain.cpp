@@ -14,6 +14,7 @@
 #include "ui/HelpWindow.h"
 #include "ui/WidgetAppList.h"
 #include "ui/frmAbout.h"
+#include "ui/frmForwards.h"
 #include "ui/frmLogin.h"
 #include "ui/frmSettings.h"
 
@@ -333,8 +334,9 @@ void frmMain::btnViewPoints_Click() {
     if (router_->capabilities().pageScreens) {
         if (showRouterScreen)
             showRouterScreen(false);
-    } else if (showForwardList) {
-        showForwardList();
+    } else if (const auto rows = router_->ReadForwards()) {
+        frmForwards forwards(*rows, router_->routerDescription(), this);
+        runDialog(forwards);
     }
 }
 

@@ -80,8 +80,6 @@ public:
     RouterLink& link() { return *link_; }
     // The router of the configured kind; made anew when the kind changes.
     Router& router() { return *router_; }
-    // A read-only window on the router's list of forwards, for kinds that list them.
-    std::function<void()> showForwardList;
     QTimer* Timer1;
     QLabel* lblWanIpAddress;
     QLabel* lblLanIpAddress;

@@ -1,0 +1,22 @@
+#include "router/Router.h"
+
+QString TimeLeftText(qint64 seconds) {
+    if (seconds == 0)
+        return QStringLiteral("permanent");
+    if (seconds < 0)
+        return QStringLiteral("unknown");
+    const qint64 d = seconds / 86400;
+    const qint64 h = seconds / 3600 % 24;
+    const qint64 m = seconds / 60 % 60;
+    if (d > 0)
+        return QStringLiteral("%1d %2h").arg(d).arg(h);
+    if (h > 0)
+        return QStringLiteral("%1h %2m").arg(h).arg(m, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1m %2s").arg(m).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString PortsText(const ForwardEntry& e) {
+    return e.externalPortEnd > e.externalPort
+               ? QStringLiteral("%1-%2").arg(e.externalPort).arg(e.externalPortEnd)
+               : QString::number(e.externalPort);
+}

@@ -1,0 +1,61 @@
+#include "ui/frmForwards.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerName,
+                         QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Harborly - Port Forwards"));
+    resize(720, 360);
+    auto* layout = new QVBoxLayout(this);
+    const QString heading = rows.isEmpty()
+                                ? QStringLiteral("The router forwards no ports.")
+                                : QStringLiteral("The router forwards %1 port%2; yours are marked.")
+                                      .arg(rows.size())
+                                      .arg(rows.size() == 1 ? QString() : QStringLiteral("s"));
+    layout->addWidget(new QLabel(
+        routerName.isEmpty() ? heading : routerName + QStringLiteral(": ") + heading, this));
+
+    const QStringList headers = {QStringLiteral("Outside port"), QStringLiteral("Protocol"),
+                                 QStringLiteral("Computer"),     QStringLiteral("Inside port"),
+                                 QStringLiteral("Description"),  QStringLiteral("Lapses in")};
+    tblForwards =
+        new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(headers.size()), this);
+    tblForwards->setHorizontalHeaderLabels(headers);
+    tblForwards->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblForwards->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblForwards->verticalHeader()->hide();
+    tblForwards->horizontalHeader()->setStretchLastSection(true);
+    tblForwards->setToolTip(QStringLiteral("The router's port forwards, read-only"));
+    for (int r = 0; r < rows.size(); ++r) {
+        const ForwardEntry& e = rows[r];
+        const QStringList cells = {PortsText(e),
+                                   e.protocol,
+                                   e.thisComputer
+                                       ? e.internalClient + QStringLiteral(" (this computer)")
+                                       : e.internalClient,
+                                   QString::number(e.internalPort),
+                                   e.description,
+                                   TimeLeftText(e.secondsLeft)};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (e.thisComputer) {
+                QFont f = item->font();
+                f.setBold(true);
+                item->setFont(f);
+            }
+            tblForwards->setItem(r, c, item);
+        }
+    }
+    tblForwards->resizeColumnsToContents();
+    layout->addWidget(tblForwards, 1);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
