@@ -74,6 +74,7 @@ QString forwardLine(const ForwardEntry& e) {
              e.thisComputer ? QStringLiteral("  (this computer)") : QString());
 }
 
+// Why the router could not be used, where the kind knows more than the message said.
 void printProblems(Session& s, QTextStream& err) {
     for (const QString& p : s.router->lastProblems())
         err << p << Qt::endl;
@@ -94,7 +95,6 @@ void printList(Session& s, QTextStream& out) {
 }
 
 int finish(Session& s, CliEnvironment& env) {
-    printProblems(s, env.err);
     env.out << s.view.status() << Qt::endl;
     return exitStatusOf(s.view.status());
 }
@@ -115,7 +115,6 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
     case Router::PointOutcome::NothingSelected:
     case Router::PointOutcome::Shortage:
     case Router::PointOutcome::Refused:
-        printProblems(s, env.err);
         return CliExit::Refused;
     case Router::PointOutcome::ReadFailed:
         return finish(s, env);
@@ -197,6 +196,7 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
 
     s.router->Timer1_Timer();
     if (s.view.exitRequested()) {
+        printProblems(s, env.err);
         env.out << s.view.status() << Qt::endl;
         return CliExit::Failed;
     }
@@ -209,8 +209,6 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
                 << (s.view.statusBarText().isEmpty() ? QStringLiteral("Firmware version unknown")
                                                      : s.view.statusBarText())
                 << Qt::endl;
-        if (!s.router->wanWarning().isEmpty())
-            env.err << s.router->wanWarning() << Qt::endl;
         return finish(s, env);
     case CliCommand::List:
         printList(s, env.out);

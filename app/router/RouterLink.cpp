@@ -5,8 +5,9 @@
 #include "platform/RouterSocket.h"
 #include "router/MainView.h"
 
-RouterAddress ParseRouterAddress(const QString& lanPrivateIp) {
+RouterAddress ParseRouterAddress(const QString& lanPrivateIp, quint16 defaultPort) {
     RouterAddress address;
+    address.port = defaultPort;
     QString host = lanPrivateIp.trimmed();
     QString port;
     if (host.startsWith(QLatin1Char('['))) {

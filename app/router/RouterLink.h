@@ -17,7 +17,7 @@ struct RouterAddress {
     quint16 port = 80;
     bool valid = false;
 };
-RouterAddress ParseRouterAddress(const QString& lanPrivateIp);
+RouterAddress ParseRouterAddress(const QString& lanPrivateIp, quint16 defaultPort = 80);
 
 // The one way to the router: one HTTP exchange at a time over `sckSend`, the whole response
 // collected in Module::RouterResponse.

@@ -21,18 +21,20 @@ void StatusQuery::Timer1_Timer() {
         GetRouterFirmwareVersion();
         module_.StatusQueryPending = false;
         view_.setTimer1Interval(100);
-        if (!module_.RouterFound) {
-            view_.setTimer1Enabled(false);
-            view_.EnableInterface(false, false);
-            view_.setWindowEnabled(true);
-            prompts_.MsgBox(QStringLiteral("Communication failure with the router\r"
-                                           "Program has been aborted"),
-                            MsgIcon::Critical, QStringLiteral("Harborly"));
-            view_.ExitProgram();
-            return;
-        }
+        if (!module_.RouterFound)
+            return EndForNoRouter(view_, prompts_);
     }
     link_.ShowStatus();
+}
+
+void EndForNoRouter(MainView& view, Prompts& prompts) {
+    view.setTimer1Enabled(false);
+    view.EnableInterface(false, false);
+    view.setWindowEnabled(true);
+    prompts.MsgBox(QStringLiteral("Communication failure with the router\r"
+                                  "Program has been aborted"),
+                   MsgIcon::Critical, QStringLiteral("Harborly"));
+    view.ExitProgram();
 }
 
 void StatusQuery::GetRouterFirmwareVersion() {

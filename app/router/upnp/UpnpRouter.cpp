@@ -1,0 +1,325 @@
+#include "router/upnp/UpnpRouter.h"
+
+#include "Module.h"
+#include "config/Configuration.h"
+#include "platform/Clock.h"
+#include "platform/Prompts.h"
+#include "router/AppList.h"
+#include "router/ListOps.h"
+#include "router/MainView.h"
+#include "router/RouterKinds.h"
+#include "router/StatusQuery.h"
+#include "router/upnp/UpnpText.h"
+
+#include <QScopedValueRollback>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Harborly");
+const QString kCompleted = QStringLiteral("Completed");
+const QString kError = QStringLiteral("Error");
+const QString kFailed = QStringLiteral("Failed");
+constexpr quint32 kWeek = 604800;
+// A renewal the router did not take is tried again after this long.
+constexpr qint64 kRetrySeconds = 60;
+
+bool noAnswer(const SoapAnswer& a) {
+    return a.outcome == SoapOutcome::Unreachable || a.outcome == SoapOutcome::TimedOut;
+}
+
+// The sentence for a refused forward: the router's reason in words where the code has one.
+QString refusalText(const PlannedMapping& m, const AddMappingResult& r) {
+    const QString what = QStringLiteral("%1 port %2 for %3: ").arg(m.protocol).arg(m.port).arg(m.application);
+    if (noAnswer(r.answer))
+        return what + QStringLiteral("the router did not answer.");
+    const QString words = DescribeUpnpError(r.errorCode, quint16(m.port), r.conflictClient);
+    if (!words.isEmpty())
+        return what + words;
+    if (r.errorCode != 0)
+        return what + QStringLiteral("the router refused it (UPnP error %1 %2).")
+                          .arg(r.errorCode)
+                          .arg(r.answer.errorDescription.left(60));
+    return what + QStringLiteral("the router refused it (HTTP %1).").arg(r.answer.httpStatus);
+}
+
+QString deviceText(const IgdRouter& r) {
+    QStringList model;
+    for (const QString& part : {r.device.manufacturer, r.device.modelName, r.device.modelNumber})
+        if (!part.isEmpty() && !model.contains(part))
+            model << part;
+    QString text = r.device.friendlyName;
+    if (!model.isEmpty() && model.join(QLatin1Char(' ')) != text)
+        text += (text.isEmpty() ? QString() : QStringLiteral(" - ")) + model.join(QLatin1Char(' '));
+    return text + QStringLiteral(" (UPnP IGD v%1)").arg(r.version());
+}
+
+} // namespace
+
+quint32 RequestedLease(int igdVersion) {
+    return igdVersion >= 2 ? kWeek : 0;
+}
+
+UpnpRouter::UpnpRouter(const RouterDeps& deps, UpnpOptions options)
+    : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock),
+      waiter_(std::make_unique<PumpWaiter>(deps.pump)), options_(std::move(options)) {
+    options_.router = module_.settings.LanPrivateIP;
+}
+
+UpnpRouter::~UpnpRouter() = default;
+
+QString UpnpRouter::kindName() const {
+    return QStringLiteral("upnp");
+}
+
+RouterCapabilities UpnpRouter::capabilities() const {
+    RouterCapabilities c;
+    c.mappingTable = true;
+    c.noDmzReason = QStringLiteral("A UPnP router offers no DMZ control: set the DMZ host in "
+                                   "the router's own settings.");
+    return c;
+}
+
+void UpnpRouter::Timer1_Timer() {
+    // Ticks that fall due while an exchange waits are dropped.
+    if (inTick_)
+        return;
+    const QScopedValueRollback<bool> busy(inTick_, true);
+    if (module_.StatusQueryPending) {
+        queryStatus();
+        module_.StatusQueryPending = false;
+        view_.setTimer1Interval(1000);
+        if (!module_.RouterFound)
+            return EndForNoRouter(view_, prompts_);
+        if (!wanWarning_.isEmpty())
+            prompts_.MsgBox(wanWarning_, MsgIcon::Exclamation, kTitle);
+        return;
+    }
+    RenewDue();
+}
+
+void UpnpRouter::queryStatus() {
+    module_.RouterFound = false;
+    view_.setStatusCaption(QStringLiteral("Find Router"));
+    view_.setSendStatusCaption(QStringLiteral("Searching"));
+    view_.EnableInterface(false, false);
+    client_ = std::make_unique<IgdClient>(*waiter_, options_);
+    const bool found = client_->discover();
+    view_.setSendStatusCaption(QStringLiteral("Closed"));
+    if (!found) {
+        problems_ = {client_->router().failure};
+        view_.setStatusCaption(kFailed);
+        view_.EnableInterface(true, false);
+        return;
+    }
+    const IgdRouter& r = client_->router();
+    module_.LocalIpAddress = r.localAddress.toString();
+    const ExternalAddressResult wan = client_->getExternalIPAddress();
+    if (!wan.ok()) {
+        problems_ = {QStringLiteral("The router did not tell its Internet address.")};
+        view_.setStatusCaption(kFailed);
+        view_.EnableInterface(true, false);
+        return;
+    }
+    wanAddress_ = wan.address.isEmpty() ? QStringLiteral("none") : wan.address;
+    wanWarning_ = ExternalAddressWarning(wan.address);
+    description_ = deviceText(r);
+    view_.setWanAddressCaption(wanAddress_);
+    view_.setStatusBarText(description_);
+    module_.RouterFound = true;
+
+    // Forwards an earlier run made lapse unless someone renews them.
+    if (RequestedLease(r.version()) != 0) {
+        const ListingResult list = client_->listPortMappings();
+        adoptOwnForwards(list.entries);
+    }
+    problems_.clear();
+    view_.setStatusCaption(kCompleted);
+    view_.EnableInterface(true, false);
+}
+
+bool UpnpRouter::runOperation(const QString& activity, const std::function<QString()>& body) {
+    view_.setTimer1Enabled(false);
+    view_.setStatusCaption(activity);
+    view_.setSendStatusCaption(QStringLiteral("Connected"));
+    view_.EnableInterface(false, false);
+    problems_.clear();
+    const QString word = client_ ? body() : kFailed;
+    view_.setSendStatusCaption(QStringLiteral("Closed"));
+    view_.setStatusCaption(word);
+    view_.EnableInterface(true, false);
+    view_.setTimer1Enabled(true);
+    return word == kCompleted;
+}
+
+void UpnpRouter::PointToMe() {
+    AppList& list = view_.lbApps();
+    problems_.clear();
+    if (list.SelCount() == 0) {
+        pointOutcome_ = PointOutcome::NothingSelected;
+        prompts_.MsgBox(QStringLiteral("No programs are selected"), MsgIcon::Information, kTitle);
+        return;
+    }
+    const ListSelection chosen = SelectedRows(list);
+    WriteSelected(module_.paths, chosen.display);
+    const MappingPlan plan = PlanMappings(module_.catalog, list);
+    if (!plan.refusal.isEmpty()) {
+        pointOutcome_ = PointOutcome::Refused;
+        problems_ = {plan.refusal};
+        prompts_.MsgBox(plan.refusal, MsgIcon::Information, kTitle);
+        return;
+    }
+    pointOutcome_ = PointOutcome::Sent;
+    runOperation(QStringLiteral("Add Points"), [&] { return addMappings(plan.mappings); });
+    reportProblems(QStringLiteral("Some ports were not forwarded"));
+}
+
+QString UpnpRouter::addMappings(const QList<PlannedMapping>& mappings) {
+    const quint32 lease = RequestedLease(client_->router().version());
+    bool refused = false;
+    bool unanswered = false;
+    for (const PlannedMapping& m : mappings) {
+        PortMappingRequest request;
+        request.externalPort = quint16(m.port);
+        request.internalPort = quint16(m.port);
+        request.protocol = m.protocol;
+        request.description = m.description;
+        request.leaseSeconds = lease;
+        const AddMappingResult added = client_->addPortMapping(request);
+        if (added.ok) {
+            hold(m, added);
+            continue;
+        }
+        problems_ << refusalText(m, added);
+        (noAnswer(added.answer) ? unanswered : refused) = true;
+    }
+    return unanswered ? kFailed : refused ? kError : kCompleted;
+}
+
+void UpnpRouter::hold(const PlannedMapping& m, const AddMappingResult& added) {
+    Held h{m, added.permanent ? 0 : added.grantedLease, {}};
+    if (h.lease != 0)
+        h.renewAt = clock_.now().addSecs(h.lease / 2);
+    for (Held& old : held_)
+        if (old.mapping.port == m.port && old.mapping.protocol == m.protocol) {
+            old = h;
+            return;
+        }
+    held_.append(h);
+}
+
+void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
+    for (const PortMappingEntry& e : entries) {
+        if (!isThisComputer(e.internalClient) || e.externalPort != e.internalPort ||
+            !e.description.startsWith(QLatin1String("Harborly: ")) || e.leaseDuration == 0)
+            continue;
+        const PlannedMapping m{e.externalPort, e.protocol.toUpper(),
+                               e.description.mid(10), e.description};
+        AddMappingResult known;
+        known.grantedLease = e.leaseDuration;
+        hold(m, known);
+        // What is left of its lease decides; renew at half of it.
+    }
+}
+
+bool UpnpRouter::RenewDue() {
+    if (!client_ || held_.isEmpty())
+        return true;
+    const QDateTime now = clock_.now();
+    QList<PlannedMapping> due;
+    for (const Held& h : held_)
+        if (h.renewAt.isValid() && h.renewAt <= now)
+            due << h.mapping;
+    if (due.isEmpty())
+        return true;
+    bool ok = runOperation(QStringLiteral("Renew Points"), [&] { return addMappings(due); });
+    if (!ok) {
+        // Try again a little later rather than on every tick.
+        for (Held& h : held_)
+            if (h.renewAt.isValid() && h.renewAt <= now)
+                h.renewAt = now.addSecs(kRetrySeconds);
+    }
+    return ok;
+}
+
+bool UpnpRouter::ClearAll() {
+    const bool ok = runOperation(QStringLiteral("Clear All Points"), [&] {
+        const ListingResult list = client_->listPortMappings();
+        QList<std::pair<quint16, QString>> targets;
+        for (const PortMappingEntry& e : list.entries)
+            targets.append({e.externalPort, e.protocol.toUpper()});
+        // Forwards of ours that a router leaves out of its list go too.
+        for (const Held& h : held_) {
+            const std::pair<quint16, QString> key{quint16(h.mapping.port), h.mapping.protocol};
+            if (!targets.contains(key))
+                targets.append(key);
+        }
+        bool refused = false;
+        bool unanswered = !list.complete && list.entries.isEmpty() && noAnswer(list.end);
+        for (const auto& [port, protocol] : targets) {
+            const DeleteMappingResult d = client_->deletePortMapping(port, protocol);
+            if (d.gone) {
+                held_.removeIf([&](const Held& h) {
+                    return h.mapping.port == port && h.mapping.protocol == protocol;
+                });
+                continue;
+            }
+            QString who;
+            for (const PortMappingEntry& e : list.entries)
+                if (e.externalPort == port && e.protocol.toUpper() == protocol)
+                    who = e.internalClient;
+            const QString words = DescribeUpnpError(d.answer.errorCode, port, who);
+            problems_ << QStringLiteral("%1 port %2%3: %4")
+                             .arg(protocol)
+                             .arg(port)
+                             .arg(who.isEmpty() ? QString() : QStringLiteral(" (to %1)").arg(who))
+                             .arg(noAnswer(d.answer) ? QStringLiteral("the router did not answer.")
+                                  : words.isEmpty()
+                                      ? QStringLiteral("the router refused to remove it (UPnP error %1).")
+                                            .arg(d.answer.errorCode)
+                                      : words);
+            (noAnswer(d.answer) ? unanswered : refused) = true;
+        }
+        return unanswered ? kFailed : refused ? kError : kCompleted;
+    });
+    reportProblems(QStringLiteral("Some forwards were not removed"));
+    return ok;
+}
+
+std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
+    std::optional<QList<ForwardEntry>> rows;
+    runOperation(QStringLiteral("Query Points"), [&] {
+        const ListingResult list = client_->listPortMappings();
+        if (!list.complete && list.entries.isEmpty() && noAnswer(list.end)) {
+            problems_ << QStringLiteral("The router did not answer.");
+            return kFailed;
+        }
+        QList<ForwardEntry> out;
+        for (const PortMappingEntry& e : list.entries) {
+            ForwardEntry f;
+            f.externalPort = f.externalPortEnd = e.externalPort;
+            f.protocol = e.protocol.toUpper();
+            f.internalClient = e.internalClient;
+            f.internalPort = e.internalPort;
+            f.description = e.description;
+            f.secondsLeft = e.leaseDuration;
+            f.thisComputer = isThisComputer(e.internalClient);
+            out << f;
+        }
+        rows = out;
+        return kCompleted;
+    });
+    return rows;
+}
+
+void UpnpRouter::reportProblems(const QString& title) {
+    if (problems_.isEmpty())
+        return;
+    prompts_.MsgBox(title + QStringLiteral(":\r") + problems_.join(QLatin1Char('\r')),
+                    MsgIcon::Exclamation, kTitle);
+}
+
+bool UpnpRouter::isThisComputer(const QString& client) const {
+    return client_ && !client.isEmpty() &&
+           QHostAddress(client).isEqual(client_->router().localAddress,
+                                        QHostAddress::TolerantConversion);
+}
