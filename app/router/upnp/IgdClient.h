@@ -1,0 +1,220 @@
+#pragma once
+
+// The UPnP IGD client the router operations are written against.
+//
+//   LoopWaiter waiter;                       // or PumpWaiter over the program's EventPump
+//   UpnpOptions options;
+//   options.router = settings.LanPrivateIP;  // "host", "host:port" or an http:// description URL
+//   IgdClient client(waiter, options);
+//   if (!client.discover()) { ... client.router().failure ... }
+//   const ExternalAddressResult wan = client.getExternalIPAddress();
+//   PortMappingRequest map{.externalPort = 8080, .protocol = "TCP", .internalPort = 8080,
+//                          .description = "Harborly: Web server"};
+//   const AddMappingResult added = client.addPortMapping(map);   // fallbacks included
+//   client.deletePortMapping(8080, "TCP");
+//   const ListingResult list = client.listPortMappings();
+//
+// Every call returns within its time limit and runs the event loop while it waits, so the
+// window keeps painting; one exchange at a time (a call made while another waits is refused
+// with SoapOutcome::Busy). Only the router's own address is ever contacted, with no proxy.
+// Multicast discovery is sent only when allowed and never toward a loopback router.
+
+#include "router/upnp/DeviceDescription.h"
+#include "router/upnp/HttpExchange.h"
+#include "router/upnp/Soap.h"
+#include "router/upnp/Ssdp.h"
+#include "router/upnp/UpnpWaiter.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class QUdpSocket;
+
+// Where to look for the router: `LanPrivateIP` for the upnp kind.
+struct UpnpTarget {
+    QString host; // the router: an address, or a name still to be looked up
+    quint16 ssdpPort = 1900;
+    QUrl descriptionUrl; // set when the user gave the description's URL: no discovery then
+};
+std::optional<UpnpTarget> ParseUpnpTarget(const QString& lanPrivateIp);
+
+struct UpnpTimings {
+    using ms = std::chrono::milliseconds;
+    ms connect{2000};
+    ms description{5000};
+    ms soap{8000};
+    // The discovery schedule, from the first unicast search.
+    ms firstMulticast{250};
+    ms secondRound{1000};
+    ms thirdRound{2500};
+    ms giveUp{5000};
+    ms collectAfterReply{250};
+    ms busyRetry{1000}; // after HTTP 503
+    ms listing{60000};  // a whole listing, however many entries
+    ms nameLookup{2000};
+};
+
+struct UpnpOptions {
+    QString router; // as ParseUpnpTarget reads it
+    bool allowMulticast = true;
+    QHostAddress multicastGroup{QStringLiteral("239.255.255.250")};
+    quint16 multicastPort = 1900;
+    QHostAddress localAddress; // this computer toward the router; found when null
+    UpnpTimings timings;
+};
+
+// A reply from some other UPnP device than the router, for a choice by hand.
+struct SsdpDevice {
+    QHostAddress address;
+    SsdpReply reply;
+};
+
+struct IgdRouter {
+    bool found = false;
+    QString failure; // why not, in a line for the log and the status
+
+    QHostAddress gateway;
+    QHostAddress localAddress; // what goes into NewInternalClient
+    QUrl descriptionUrl;
+    QString server; // SSDP SERVER, for display (already cleaned)
+    QString bootId; // BOOTID.UPNP.ORG: changes when the router reboots
+    UpnpDeviceInfo device;
+    int igdVersion = 1;
+    IgdService service;           // the connection service in use
+    QList<IgdService> candidates; // all of them, best first
+    QString connectionStatus;     // when candidates were compared
+    QString externalAddress;      // likewise
+    QList<SsdpDevice> otherDevices;
+
+    // 1 or 2: on 2 a lease of 0 means a week, on 1 a forward that stays for good.
+    int version() const { return service.version; }
+};
+
+struct ExternalAddressResult {
+    SoapAnswer answer;
+    QString address; // may be empty, 0.0.0.0 or private: see ClassifyExternalAddress
+    bool ok() const { return answer.ok(); }
+};
+
+struct StatusInfoResult {
+    SoapAnswer answer;
+    QString connectionStatus;
+    QString lastConnectionError;
+    quint32 uptime = 0;
+    bool ok() const { return answer.ok(); }
+    bool connected() const;
+};
+
+struct PortMappingRequest {
+    quint16 externalPort = 0;
+    QString protocol; // "TCP" or "UDP"; sent upper case
+    quint16 internalPort = 0;
+    QString description; // keep it ASCII and at most 40 characters
+    quint32 leaseSeconds = 3600;
+    QString internalClient; // empty: this computer's address toward the router
+    QString remoteHost;     // empty: any remote host
+    bool verify = true;     // read the entry back after success for the granted lease
+};
+
+struct AddMappingResult {
+    bool ok = false;
+    SoapAnswer answer;        // of the last AddPortMapping sent
+    int errorCode = 0;        // the final UPnP code when refused, else 0
+    PortMappingRequest sent;  // the last form sent, after the fallbacks
+    quint32 grantedLease = 0; // seconds; 0 with permanent
+    bool permanent = false;   // v1 lease 0: stays on the router until deleted
+    bool alreadyOurs = false; // 718 answered, but the entry is this computer's
+    bool verified = false;    // read back with GetSpecificPortMappingEntry
+    QString conflictClient;   // who holds the port on a 718
+};
+
+struct DeleteMappingResult {
+    SoapAnswer answer;
+    bool gone = false; // success and 714 alike
+};
+
+struct SpecificEntryResult {
+    SoapAnswer answer;
+    std::optional<PortMappingEntry> entry; // nothing on 714 or any failure
+};
+
+struct ListingResult {
+    QList<PortMappingEntry> entries;
+    bool fastPath = false; // read with GetListOfPortMappings
+    bool complete = false; // the list ended where the router says it ends
+    SoapAnswer end;        // the answer that ended the loop
+    QString endReason;
+};
+
+// The raw bytes of one exchange, for the diagnostic report.
+struct UpnpExchangeRecord {
+    QByteArray request;
+    int status = 0;
+    QByteArray answer;
+};
+
+class IgdClient : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int KeptExchanges = 50;
+
+    IgdClient(UpnpWaiter& waiter, UpnpOptions options, QObject* parent = nullptr);
+    ~IgdClient() override;
+
+    // Finds the router, reads its description and picks the connection service. False with
+    // router().failure when no usable router answered.
+    bool discover();
+    const IgdRouter& router() const { return router_; }
+
+    ExternalAddressResult getExternalIPAddress();
+    StatusInfoResult getStatusInfo();
+    AddMappingResult addPortMapping(const PortMappingRequest& request);
+    DeleteMappingResult deletePortMapping(quint16 externalPort, const QString& protocol,
+                                          const QString& remoteHost = {});
+    SpecificEntryResult getSpecificPortMappingEntry(quint16 externalPort, const QString& protocol,
+                                                    const QString& remoteHost = {});
+    ListingResult listPortMappings();
+
+    // One action on the chosen service (or on `service`), waited for.
+    SoapAnswer call(const QString& action, const SoapArguments& arguments,
+                    qsizetype bodyLimit = MaxSoapBytes);
+    SoapAnswer call(const IgdService& service, const QString& action,
+                    const SoapArguments& arguments, qsizetype bodyLimit = MaxSoapBytes);
+
+    const QList<UpnpExchangeRecord>& exchanges() const { return exchanges_; }
+
+private:
+    bool fail(const QString& why);
+    bool resolveRouter(const UpnpTarget& target);
+    std::optional<SsdpReply> search(quint16 ssdpPort);
+    void readDatagrams();
+    bool fetchDescription();
+    void chooseService();
+    HttpResult exchange(const QUrl& url, const QByteArray& request, const HttpLimits& limits);
+    void record(const QByteArray& request, const HttpResult& result);
+    bool isLocalAddress(const QString& client) const;
+    bool listGeneric(ListingResult& result, std::chrono::milliseconds deadline);
+
+    UpnpWaiter& waiter_;
+    UpnpOptions options_;
+    IgdRouter router_;
+    HttpExchange http_;
+    bool busy_ = false;
+    QList<UpnpExchangeRecord> exchanges_;
+
+    // Discovery state while search() runs.
+    std::unique_ptr<QUdpSocket> udp_;
+    QList<std::pair<QHostAddress, SsdpReply>> replies_;
+    std::optional<std::chrono::milliseconds> gatewayAnsweredAt_;
+};
+
+// This computer's address toward `router`: a UDP socket connected there (which sends
+// nothing) tells which local address the system would use.
+QHostAddress LocalAddressToward(const QHostAddress& router, quint16 port);

@@ -1,0 +1,69 @@
+#include "router/upnp/UpnpWaiter.h"
+
+#include "platform/EventPump.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+UpnpClock SteadyUpnpClock() {
+    return [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+    };
+}
+
+LoopWaiter::LoopWaiter(UpnpClock clock, QObject* parent)
+    : QObject(parent), clock_(std::move(clock)) {}
+
+void LoopWaiter::wake() {
+    woken_ = true;
+    emit woke();
+}
+
+bool LoopWaiter::waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const std::chrono::milliseconds deadline = clock_() + limit;
+    woken_ = false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    while (!done()) {
+        const std::chrono::milliseconds left = deadline - clock_();
+        if (left <= std::chrono::milliseconds(0))
+            return done();
+        if (woken_) {
+            // Woken while not inside the loop: look again before sleeping.
+            woken_ = false;
+            continue;
+        }
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        connect(this, &LoopWaiter::woke, &loop, &QEventLoop::quit);
+        timer.start(left);
+        loop.exec();
+        woken_ = false;
+    }
+    return true;
+}
+
+PumpWaiter::PumpWaiter(EventPump& pump, UpnpClock clock) : pump_(pump), clock_(std::move(clock)) {}
+
+void PumpWaiter::wake() {
+    pump_.wake();
+}
+
+bool PumpWaiter::waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const std::chrono::milliseconds deadline = clock_() + limit;
+    // A pass may be longer than what is left; the pump is woken at the deadline.
+    QTimer deadlineTimer;
+    deadlineTimer.setSingleShot(true);
+    QObject::connect(&deadlineTimer, &QTimer::timeout, &pump_, &EventPump::wake);
+    deadlineTimer.start(limit);
+    pump_.DoEvents();
+    while (!done()) {
+        if (deadline - clock_() <= std::chrono::milliseconds(0))
+            return done();
+        pump_.WaitPass(done);
+    }
+    return true;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+
+class EventPump;
+
+// Milliseconds on a steady clock; handed in so that tests can drive time.
+using UpnpClock = std::function<std::chrono::milliseconds()>;
+UpnpClock SteadyUpnpClock();
+
+// How the client waits with the event loop running, so that the window keeps painting.
+class UpnpWaiter {
+public:
+    virtual ~UpnpWaiter() = default;
+    // Returns once done() holds (true) or `limit` has passed (false, unless done() holds).
+    virtual bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;
+    // Something happened: the current wait looks at done() again at once.
+    virtual void wake() = 0;
+    virtual std::chrono::milliseconds now() const = 0;
+};
+
+// Waits in a QEventLoop of its own; the command line and the tests use it.
+class LoopWaiter : public QObject, public UpnpWaiter {
+    Q_OBJECT
+public:
+    explicit LoopWaiter(UpnpClock clock = SteadyUpnpClock(), QObject* parent = nullptr);
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
+    void wake() override;
+    std::chrono::milliseconds now() const override { return clock_(); }
+
+signals:
+    void woke();
+
+private:
+    UpnpClock clock_;
+    bool woken_ = false;
+};
+
+// Waits in the passes of the program's EventPump, as the web kind's exchange does; a wait
+// never outlasts its limit, even where a pass is longer.
+class PumpWaiter : public UpnpWaiter {
+public:
+    explicit PumpWaiter(EventPump& pump, UpnpClock clock = SteadyUpnpClock());
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
+    void wake() override;
+    std::chrono::milliseconds now() const override { return clock_(); }
+
+private:
+    EventPump& pump_;
+    UpnpClock clock_;
+};
