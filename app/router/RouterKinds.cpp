@@ -1,6 +1,7 @@
 #include "router/RouterKinds.h"
 
 #include "Module.h"
+#include "router/upnp/UpnpRouter.h"
 #include "router/web/WebRouter.h"
 
 const QList<RouterKindInfo>& KnownRouterKinds() {
@@ -24,6 +25,6 @@ QString RouterKindOf(const QString& iniValue) {
 std::unique_ptr<Router> MakeRouter(const RouterDeps& deps) {
     const QString kind = RouterKindOf(deps.module.settings.RouterKind);
     if (kind == QLatin1String("upnp"))
-        return nullptr; // TODO
+        return std::make_unique<UpnpRouter>(deps);
     return std::make_unique<WebRouter>(deps);
 }
