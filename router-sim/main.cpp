@@ -1,4 +1,5 @@
 #include "RouterSimulator.h"
+#include "UpnpSimulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -6,6 +7,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include <unistd.h>
 
@@ -33,6 +35,73 @@ bool parseListen(const QString& text, QHostAddress& address, quint16& port) {
     return true;
 }
 
+// What the UPnP kind needs beyond the web kind's address options.
+struct UpnpSwitches {
+    QCommandLineOption ssdpPort{QStringLiteral("ssdp-port"),
+                                QStringLiteral("upnp: UDP port for discovery on the same address "
+                                               "(default 1900); 0 picks a free one."),
+                                QStringLiteral("n")};
+    QCommandLineOption igd{QStringLiteral("igd"),
+                           QStringLiteral("upnp: IGD version, 1 or 2 (default 2)."),
+                           QStringLiteral("1|2")};
+    QCommandLineOption permanentOnly{
+        QStringLiteral("permanent-only"),
+        QStringLiteral("upnp: refuse every lease but 0 (permanent) with fault 725.")};
+    QCommandLineOption conflict{
+        QStringLiteral("conflict"),
+        QStringLiteral("upnp: this external port is mapped to another computer (fault 718)."),
+        QStringLiteral("port")};
+    QCommandLineOption lowPortsRefused{
+        QStringLiteral("low-ports-refused"),
+        QStringLiteral("upnp: refuse ports below 1024 with fault 606 (the default).")};
+    QCommandLineOption allowLowPorts{QStringLiteral("allow-low-ports"),
+                                     QStringLiteral("upnp: map ports below 1024 too.")};
+    QCommandLineOption insecure{
+        QStringLiteral("insecure"),
+        QStringLiteral("upnp: map to any InternalClient, not only to the requester.")};
+    QCommandLineOption externalIp{
+        QStringLiteral("external-ip"),
+        QStringLiteral("upnp: the WAN address reported (default 11.22.33.44; may be empty)."),
+        QStringLiteral("addr")};
+    QCommandLineOption ssdpSilent{QStringLiteral("ssdp-silent"),
+                                  QStringLiteral("upnp: never answer discovery.")};
+    QCommandLineOption ssdpBareLf{QStringLiteral("ssdp-bare-lf"),
+                                  QStringLiteral("upnp: end discovery answer lines in LF alone.")};
+    QCommandLineOption locationHost{
+        QStringLiteral("location-host"),
+        QStringLiteral("upnp: host written into LOCATION instead of the listen address."),
+        QStringLiteral("host")};
+    QCommandLineOption bootId{QStringLiteral("boot-id"),
+                              QStringLiteral("upnp: BOOTID.UPNP.ORG (default 1)."),
+                              QStringLiteral("n")};
+    QCommandLineOption friendlyName{QStringLiteral("friendly-name"),
+                                    QStringLiteral("upnp: the router's friendlyName."),
+                                    QStringLiteral("text")};
+    QCommandLineOption deleteMissingFault{
+        QStringLiteral("delete-missing-fault"),
+        QStringLiteral("upnp: answer 714 to deleting a missing mapping (default: success).")};
+    QCommandLineOption listEmpty{
+        QStringLiteral("list-empty"),
+        QStringLiteral("upnp: answer 713 at index 0 although mappings exist.")};
+
+    QList<QCommandLineOption> all() const {
+        return {ssdpPort,      igd,      permanentOnly, conflict,           lowPortsRefused,
+                allowLowPorts, insecure, externalIp,    ssdpSilent,         ssdpBareLf,
+                locationHost,  bootId,   friendlyName,  deleteMissingFault, listEmpty};
+    }
+};
+
+bool readNumber(const QString& text, uint max, uint& value) {
+    bool ok = false;
+    value = text.toUInt(&ok);
+    return ok && value <= max;
+}
+
+int usage(const QString& message) {
+    std::fprintf(stderr, "harborly-router-sim: %s\n", qPrintable(message));
+    return 64;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,8 +111,12 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A simulated home router on a loopback address, for trying and testing Harborly.\n"
-        "Prints \"listening on HOST:PORT\" once ready; runs until SIGINT or SIGTERM."));
+        "Prints \"listening on HOST:PORT\" once ready; runs until SIGINT or SIGTERM.\n"
+        "--kind upnp also prints \"ssdp on HOST:PORT\", its discovery port."));
     parser.addHelpOption();
+    const QCommandLineOption kindOpt(
+        QStringLiteral("kind"), QStringLiteral("The router to simulate: web (default) or upnp."),
+        QStringLiteral("kind"), QStringLiteral("web"));
     const QCommandLineOption listenOpt(
         QStringLiteral("listen"),
         QStringLiteral("Loopback address and port; port 0 picks a free one."),
@@ -67,15 +140,34 @@ int main(int argc, char** argv) {
     const QCommandLineOption logOpt(QStringLiteral("log"),
                                     QStringLiteral("Append every request received to this file."),
                                     QStringLiteral("file"));
-    parser.addOptions(
-        {listenOpt, portOpt, passwordOpt, keepOpenOpt, delayOpt, silentOpt, quotedOpt, logOpt});
+    const UpnpSwitches upnp;
+    parser.addOptions({kindOpt, listenOpt, portOpt, passwordOpt, keepOpenOpt, delayOpt, silentOpt,
+                       quotedOpt, logOpt});
+    parser.addOptions(upnp.all());
     parser.process(app);
+
+    const QString kind = parser.value(kindOpt);
+    if (kind != QLatin1String("web") && kind != QLatin1String("upnp"))
+        return usage(QStringLiteral("unknown router kind \"%1\" (web or upnp)").arg(kind));
+    const bool isUpnp = kind == QLatin1String("upnp");
+    const QList<QCommandLineOption> foreign =
+        isUpnp ? QList<QCommandLineOption>{passwordOpt, keepOpenOpt, delayOpt, silentOpt, quotedOpt}
+               : upnp.all();
+    for (const QCommandLineOption& o : foreign) {
+        if (parser.isSet(o))
+            return usage(QStringLiteral("--%1 does not apply to --kind %2")
+                             .arg(o.names().constFirst(), kind));
+    }
 
     QHostAddress address;
     quint16 port = 0;
+    // miniupnpd's HTTP port is the UPnP kind's default.
+    const QString defaultListen =
+        isUpnp ? QStringLiteral("127.0.0.1:5000") : parser.value(listenOpt);
     const QString listen = parser.isSet(portOpt)
                                ? QStringLiteral("127.0.0.1:") + parser.value(portOpt)
-                               : parser.value(listenOpt);
+                           : parser.isSet(listenOpt) ? parser.value(listenOpt)
+                                                     : defaultListen;
     if (!parseListen(listen, address, port)) {
         std::fprintf(stderr, "harborly-router-sim: cannot read the address \"%s\"\n",
                      qPrintable(listen));
@@ -95,10 +187,66 @@ int main(int argc, char** argv) {
     options.quotedFields = parser.isSet(quotedOpt);
     options.logPath = parser.value(logOpt);
 
-    RouterSimulator router(options);
-    if (!router.listen(address, port)) {
-        std::fprintf(stderr, "harborly-router-sim: cannot listen on %s\n", qPrintable(listen));
-        return 1;
+    std::unique_ptr<RouterSimulator> router;
+    std::unique_ptr<UpnpSimulator> igd;
+    QStringList ready;
+    if (isUpnp) {
+        if (address.protocol() != QAbstractSocket::IPv4Protocol)
+            return usage(QStringLiteral("the UPnP router listens on 127.0.0.0/8 only"));
+        UpnpSimOptions u;
+        uint n = 0;
+        uint ssdpPort = 1900;
+        if (parser.isSet(upnp.ssdpPort) &&
+            !readNumber(parser.value(upnp.ssdpPort), 65535, ssdpPort))
+            return usage(QStringLiteral("--ssdp-port wants a port number"));
+        if (parser.isSet(upnp.igd)) {
+            if (!readNumber(parser.value(upnp.igd), 2, n) || n < 1)
+                return usage(QStringLiteral("--igd wants 1 or 2"));
+            u.igdVersion = static_cast<int>(n);
+        }
+        u.permanentOnly = parser.isSet(upnp.permanentOnly);
+        if (parser.isSet(upnp.conflict)) {
+            if (!readNumber(parser.value(upnp.conflict), 65535, n) || n == 0)
+                return usage(QStringLiteral("--conflict wants a port number"));
+            u.conflictPort = static_cast<quint16>(n);
+        }
+        if (parser.isSet(upnp.allowLowPorts) && parser.isSet(upnp.lowPortsRefused))
+            return usage(
+                QStringLiteral("--allow-low-ports and --low-ports-refused exclude each other"));
+        u.lowPortsRefused = !parser.isSet(upnp.allowLowPorts);
+        u.secureMode = !parser.isSet(upnp.insecure);
+        if (parser.isSet(upnp.externalIp))
+            u.externalIp = parser.value(upnp.externalIp);
+        u.ssdpSilent = parser.isSet(upnp.ssdpSilent);
+        u.ssdpBareLf = parser.isSet(upnp.ssdpBareLf);
+        u.locationHost = parser.value(upnp.locationHost);
+        if (parser.isSet(upnp.bootId)) {
+            if (!readNumber(parser.value(upnp.bootId), 0x7FFFFFFF, n))
+                return usage(QStringLiteral("--boot-id wants a number"));
+            u.bootId = n;
+        }
+        if (parser.isSet(upnp.friendlyName))
+            u.friendlyName = parser.value(upnp.friendlyName);
+        u.deleteMissingFaults = parser.isSet(upnp.deleteMissingFault);
+        u.listEmptyAtStart = parser.isSet(upnp.listEmpty);
+        u.logPath = parser.value(logOpt);
+
+        igd = std::make_unique<UpnpSimulator>(u);
+        if (!igd->listen(address, port, static_cast<quint16>(ssdpPort))) {
+            std::fprintf(stderr, "harborly-router-sim: cannot listen on %s and UDP port %u\n",
+                         qPrintable(listen), ssdpPort);
+            return 1;
+        }
+        const QString host = igd->address().toString();
+        ready << QStringLiteral("listening on %1:%2").arg(host).arg(igd->httpPort())
+              << QStringLiteral("ssdp on %1:%2").arg(host).arg(igd->ssdpPort());
+    } else {
+        router = std::make_unique<RouterSimulator>(options);
+        if (!router->listen(address, port)) {
+            std::fprintf(stderr, "harborly-router-sim: cannot listen on %s\n", qPrintable(listen));
+            return 1;
+        }
+        ready << QStringLiteral("listening on ") + router->hostAndPort();
     }
 
     if (::pipe(signalPipe) != 0)
@@ -108,7 +256,8 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
-    std::printf("listening on %s\n", qPrintable(router.hostAndPort()));
+    for (const QString& line : ready)
+        std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
     return app.exec();
 }

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QTcpServer;
+class QTcpSocket;
+class QUdpSocket;
+
+struct UpnpSimOptions {
+    int igdVersion = 2;          // 1: IGD:1 with WANIPConnection:1; 2: IGD:2 with :2
+    bool permanentOnly = false;  // refuse every lease but 0 with 725
+    quint16 conflictPort = 0;    // this external port is mapped to another computer
+    bool lowPortsRefused = true; // 606 for ports below 1024, as miniupnpd's default ACL
+    bool secureMode = true;      // InternalClient must be the requester
+    QString externalIp = QStringLiteral("11.22.33.44");
+    bool ssdpSilent = false; // read discovery requests, never answer
+    bool ssdpBareLf = false; // end the discovery answer's lines in LF alone
+    QString locationHost;    // host put into LOCATION; empty: the listen address
+    quint32 bootId = 1;      // BOOTID.UPNP.ORG
+    QString friendlyName = QStringLiteral("Harborly Simulated Router");
+    bool deleteMissingFaults = false; // 714 for deleting a missing mapping (miniupnpd: 200)
+    bool listEmptyAtStart = false;    // 713 at index 0 although mappings exist
+    int maxMappings = 128;            // table full beyond this: 728 (v2) or 501 (v1)
+    QString logPath;                  // append every HTTP request received, byte for byte
+};
+
+// One row of the router's port-mapping table. An empty remote host means any.
+struct UpnpMapping {
+    QString remoteHost;
+    quint16 externalPort = 0;
+    QString protocol; // "TCP" or "UDP"
+    quint16 internalPort = 0;
+    QString internalClient;
+    bool enabled = true;
+    QString description;
+    quint32 leaseDuration = 0; // as granted; 0 = permanent
+    qint64 expiresAt = 0;      // clock seconds; 0 = never
+
+    bool operator==(const UpnpMapping&) const = default;
+};
+
+// A UPnP Internet Gateway Device on a loopback address, strict the way real routers are:
+// unicast SSDP discovery on a UDP port, the device description and WANIPConnection control on
+// HTTP, and a mapping table whose leases run on an injectable clock. Every HTTP answer closes
+// the connection.
+class UpnpSimulator : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::function<qint64()>; // seconds, never going backwards
+
+    static constexpr qsizetype MaxHeaderBytes = 8 * 1024;
+    static constexpr qsizetype MaxBodyBytes = 64 * 1024;
+    static constexpr qsizetype MaxDatagramBytes = 8 * 1024;
+    static constexpr int IdleTimeoutMs = 10000;
+
+    explicit UpnpSimulator(UpnpSimOptions options = {}, QObject* parent = nullptr);
+    ~UpnpSimulator() override;
+
+    // IPv4 loopback only; port 0 picks a free one. SSDP listens on the same address.
+    bool listen(const QHostAddress& address = QHostAddress::LocalHost, quint16 httpPort = 0,
+                quint16 ssdpPort = 0);
+    QHostAddress address() const;
+    quint16 httpPort() const;
+    quint16 ssdpPort() const;
+    QString locationUrl() const;
+
+    const UpnpSimOptions& options() const { return options_; }
+    void setOptions(const UpnpSimOptions& options);
+    void setClock(Clock clock);
+
+    QString serviceType() const;
+    QString deviceType() const;
+    static QString controlPath() { return QStringLiteral("/ctl/IPConn"); }
+    static QString descriptionPath() { return QStringLiteral("/rootDesc.xml"); }
+    static QString udn() { return QStringLiteral("uuid:6f1c7a52-3b7e-4d0c-9a55-4861726f726c"); }
+
+    // The live table, newest first, expired entries dropped.
+    QList<UpnpMapping> mappings();
+    void addMapping(const UpnpMapping& mapping); // as if made another way (no checks)
+
+    const QList<QByteArray>& requests() const { return requests_; }
+
+    // The answer to one complete HTTP request from `peer`; public for the fuzzer.
+    QByteArray respondHttp(const QByteArray& request, const QHostAddress& peer);
+    // The answers to one discovery datagram (none, one, or several for ssdp:all).
+    QList<QByteArray> respondSsdp(const QByteArray& datagram) const;
+
+signals:
+    void requestReceived(const QByteArray& request);
+
+private:
+    struct Call;
+
+    void onConnection();
+    void onReadable(QTcpSocket* socket);
+    void onDatagrams();
+    void expire();
+    qint64 now() const;
+
+    QByteArray description() const;
+    QByteArray control(const QByteArray& headers, const QByteArray& body, const QHostAddress& peer);
+    QByteArray dispatch(Call& call);
+    QByteArray addPortMapping(Call& call, bool any);
+    QByteArray deletePortMapping(Call& call);
+    QByteArray deletePortMappingRange(Call& call);
+    QByteArray genericEntry(Call& call);
+    QByteArray specificEntry(Call& call);
+    QByteArray listOfPortMappings(Call& call);
+
+    qsizetype find(const QString& protocol, quint16 externalPort) const;
+    QByteArray entryArguments(const UpnpMapping& mapping, bool withKey) const;
+
+    UpnpSimOptions options_;
+    Clock clock_;
+    qint64 startedAt_ = 0;
+    QTcpServer* server_;
+    QUdpSocket* ssdp_;
+    QList<UpnpMapping> table_; // newest first
+    QList<QByteArray> requests_;
+};
