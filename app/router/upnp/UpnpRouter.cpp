@@ -29,7 +29,8 @@ bool noAnswer(const SoapAnswer& a) {
 
 // The sentence for a refused forward: the router's reason in words where the code has one.
 QString refusalText(const PlannedMapping& m, const AddMappingResult& r) {
-    const QString what = QStringLiteral("%1 port %2 for %3: ").arg(m.protocol).arg(m.port).arg(m.application);
+    const QString what =
+        QStringLiteral("%1 port %2 for %3: ").arg(m.protocol).arg(m.port).arg(m.application);
     if (noAnswer(r.answer))
         return what + QStringLiteral("the router did not answer.");
     const QString words = DescribeUpnpError(r.errorCode, quint16(m.port), r.conflictClient);
@@ -212,8 +213,8 @@ void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
         if (!isThisComputer(e.internalClient) || e.externalPort != e.internalPort ||
             !e.description.startsWith(QLatin1String("Harborly: ")) || e.leaseDuration == 0)
             continue;
-        const PlannedMapping m{e.externalPort, e.protocol.toUpper(),
-                               e.description.mid(10), e.description};
+        const PlannedMapping m{e.externalPort, e.protocol.toUpper(), e.description.mid(10),
+                               e.description};
         AddMappingResult known;
         known.grantedLease = e.leaseDuration;
         hold(m, known);
@@ -274,7 +275,8 @@ bool UpnpRouter::ClearAll() {
                              .arg(who.isEmpty() ? QString() : QStringLiteral(" (to %1)").arg(who))
                              .arg(noAnswer(d.answer) ? QStringLiteral("the router did not answer.")
                                   : words.isEmpty()
-                                      ? QStringLiteral("the router refused to remove it (UPnP error %1).")
+                                      ? QStringLiteral(
+                                            "the router refused to remove it (UPnP error %1).")
                                             .arg(d.answer.errorCode)
                                       : words);
             (noAnswer(d.answer) ? unanswered : refused) = true;

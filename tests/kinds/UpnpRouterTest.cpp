@@ -1,0 +1,286 @@
+#include "router/upnp/UpnpRouter.h"
+#include "Module.h"
+#include "RecordingPrompts.h"
+#include "RecordingView.h"
+#include "UpnpSimulator.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+#include "platform/RouterSocket.h"
+#include "router/RouterKinds.h"
+#include "router/RouterLink.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FakeClock final : public Clock {
+public:
+    QDateTime now() const override { return t; }
+    QDateTime t = QDateTime(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
+};
+
+UpnpOptions quickOptions() {
+    UpnpOptions o;
+    using ms = std::chrono::milliseconds;
+    o.timings.firstMulticast = ms(20);
+    o.timings.secondRound = ms(40);
+    o.timings.thirdRound = ms(60);
+    o.timings.giveUp = ms(150);
+    o.timings.collectAfterReply = ms(5);
+    return o;
+}
+
+// A UPnP router kind on the simulated router, wired as the window wires it, with a clock the
+// test moves by hand for the simulator and the renewals alike.
+struct UpnpRig {
+    explicit UpnpRig(UpnpSimOptions simOptions = {}) : sim(std::move(simOptions)) {
+        sim.setClock([this] { return clock.t.toSecsSinceEpoch(); });
+        EXPECT_TRUE(sim.listen());
+        module.settings.RouterKind = QStringLiteral("upnp");
+        module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(sim.ssdpPort());
+        module.paths = LocalPaths::inFolder(home.path());
+        router = std::make_unique<UpnpRouter>(RouterDeps{module, view, prompts, link, pump, clock},
+                                              quickOptions());
+    }
+
+    void addApp(const QString& name, qint16 protocol, int low, int high) {
+        ApplEntry e;
+        e.Name = QString(name).remove(QLatin1Char(' '));
+        e.Ranges.append({protocol, {}, QString::number(low), QString::number(high)});
+        module.catalog.entries.append(e);
+        const int row = view.list.AddItem(name);
+        view.list.setItemData(row, module.catalog.ApplCount());
+        view.list.setSelected(row, true);
+    }
+
+    // The first tick of Timer1: the status query.
+    void start() { router->Timer1_Timer(); }
+
+    int requestsOf(const char* action) const {
+        int n = 0;
+        for (const QByteArray& r : sim.requests())
+            n += r.contains(QByteArray("#") + action + '"') ? 1 : 0;
+        return n;
+    }
+
+    QTemporaryDir home;
+    FakeClock clock;
+    UpnpSimulator sim;
+    Module module;
+    RecordingView view;
+    RecordingPrompts prompts;
+    RouterSocket socket;
+    EventPump pump{std::chrono::milliseconds(20)};
+    RouterLink link{module, view, socket, pump};
+    std::unique_ptr<UpnpRouter> router;
+};
+
+} // namespace
+
+TEST(UpnpKind, StatusShowsTheRouterAndWarnsWhereTheInternetCannotReachIn) {
+    const struct {
+        const char* external;
+        const char* shown;
+        bool warned;
+    } rows[] = {{"11.22.33.44", "11.22.33.44", false},
+                {"100.64.1.2", "100.64.1.2", true},
+                {"192.168.0.7", "192.168.0.7", true},
+                {"0.0.0.0", "0.0.0.0", true},
+                {"", "none", true}};
+    for (const auto& r : rows) {
+        UpnpSimOptions o;
+        o.externalIp = QString::fromLatin1(r.external);
+        UpnpRig rig(o);
+        rig.start();
+        EXPECT_TRUE(rig.module.RouterFound) << r.external;
+        EXPECT_EQ(rig.view.wanAddress, QString::fromLatin1(r.shown));
+        EXPECT_TRUE(rig.view.statusBar.contains(QStringLiteral("Harborly Simulated Router")));
+        EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+        EXPECT_EQ(rig.module.LocalIpAddress, QStringLiteral("127.0.0.1"));
+        EXPECT_EQ(rig.prompts.boxes.size(), r.warned ? 1 : 0) << r.external;
+        EXPECT_EQ(rig.router->wanWarning().isEmpty(), !r.warned);
+    }
+}
+
+TEST(UpnpKind, NoRouterEndsTheProgramAsTheWebKindDoes) {
+    UpnpSimOptions o;
+    o.ssdpSilent = true;
+    UpnpRig rig(o);
+    rig.start();
+    EXPECT_FALSE(rig.module.RouterFound);
+    EXPECT_EQ(rig.view.exits, 1);
+    ASSERT_EQ(rig.prompts.boxes.size(), 1);
+    EXPECT_EQ(rig.prompts.boxes[0].text,
+              QStringLiteral("Communication failure with the router\rProgram has been aborted"));
+    EXPECT_FALSE(rig.router->lastProblems().isEmpty());
+}
+
+TEST(UpnpKind, PointToMeForwardsEveryPortHereAndARepeatStillHolds) {
+    UpnpRig rig;
+    rig.addApp(QStringLiteral("Game"), ProtocolBoth, 27015, 27016);
+    rig.addApp(QStringLiteral("Web Proxy"), ProtocolTcp, 8080, 8080);
+    rig.start();
+    for (int pass = 0; pass < 2; ++pass) {
+        rig.router->PointToMe();
+        EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+        EXPECT_TRUE(rig.router->lastProblems().isEmpty());
+        const QList<UpnpMapping> table = rig.sim.mappings();
+        ASSERT_EQ(table.size(), 5);
+        for (const UpnpMapping& m : table) {
+            EXPECT_EQ(m.internalClient, QStringLiteral("127.0.0.1"));
+            EXPECT_EQ(m.internalPort, m.externalPort);
+            EXPECT_TRUE(m.description.startsWith(QStringLiteral("Harborly: ")));
+        }
+    }
+    EXPECT_EQ(rig.view.timerHistory.mid(rig.view.timerHistory.size() - 2),
+              (QList<bool>{false, true}));
+    EXPECT_TRUE(rig.view.controlsEnabled);
+    EXPECT_TRUE(QFile(rig.module.paths.IniPath).exists()); // the selection record
+    const auto rows = rig.router->ReadForwards();
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(rows->size(), 5);
+    for (const ForwardEntry& f : *rows)
+        EXPECT_TRUE(f.thisComputer);
+}
+
+TEST(UpnpKind, RefusalsAreExplainedInWordsAndTheStatusSaysError) {
+    const struct {
+        quint16 conflict;
+        int port;
+        const char* words;
+    } rows[] = {{0, 80, "Ports below 1024 are often refused"},
+                {5000, 5000, "already forwarded to another device"}};
+    for (const auto& r : rows) {
+        UpnpSimOptions o;
+        o.conflictPort = r.conflict;
+        UpnpRig rig(o);
+        rig.addApp(QStringLiteral("Server"), ProtocolTcp, r.port, r.port);
+        rig.addApp(QStringLiteral("Other"), ProtocolTcp, 7000, 7000);
+        rig.start();
+        rig.router->PointToMe();
+        EXPECT_EQ(rig.view.status, QStringLiteral("Error")) << r.port;
+        ASSERT_EQ(rig.router->lastProblems().size(), 1);
+        EXPECT_TRUE(rig.router->lastProblems()[0].contains(QString::fromLatin1(r.words)))
+            << rig.router->lastProblems()[0].toStdString();
+        ASSERT_FALSE(rig.prompts.boxes.isEmpty());
+        EXPECT_EQ(rig.prompts.boxes.back().icon, MsgIcon::Exclamation);
+        EXPECT_EQ(rig.router->lastPointOutcome(), Router::PointOutcome::Sent);
+    }
+}
+
+TEST(UpnpKind, PermanentWhereTheVersionHasItTheLongestLeaseElse) {
+    const struct {
+        int igd;
+        bool permanentOnly;
+        quint32 lease;
+    } rows[] = {{1, false, 0}, {2, false, 604800}, {2, true, 0}, {1, true, 0}};
+    for (const auto& r : rows) {
+        UpnpSimOptions o;
+        o.igdVersion = r.igd;
+        o.permanentOnly = r.permanentOnly;
+        UpnpRig rig(o);
+        rig.addApp(QStringLiteral("Game"), ProtocolUdp, 3074, 3074);
+        rig.start();
+        rig.router->PointToMe();
+        EXPECT_EQ(rig.view.status, QStringLiteral("Completed")) << r.igd << r.permanentOnly;
+        ASSERT_EQ(rig.sim.mappings().size(), 1);
+        EXPECT_EQ(rig.sim.mappings()[0].leaseDuration, r.lease) << r.igd << r.permanentOnly;
+    }
+}
+
+TEST(UpnpKind, HeldForwardsAreRenewedAtHalfTheirLease) {
+    UpnpRig rig;
+    rig.addApp(QStringLiteral("Game"), ProtocolTcp, 27015, 27015);
+    rig.start();
+    rig.router->PointToMe();
+    const int made = rig.requestsOf("AddPortMapping");
+    ASSERT_EQ(rig.router->held().size(), 1);
+
+    rig.clock.t = rig.clock.t.addSecs(604800 / 2 - 60);
+    rig.router->Timer1_Timer();
+    EXPECT_EQ(rig.requestsOf("AddPortMapping"), made);
+
+    rig.clock.t = rig.clock.t.addSecs(120);
+    rig.router->Timer1_Timer();
+    EXPECT_EQ(rig.requestsOf("AddPortMapping"), made + 1);
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+    ASSERT_EQ(rig.sim.mappings().size(), 1);
+    // Another week from the renewal, so it outlives the first lease.
+    rig.clock.t = rig.clock.t.addSecs(604800 / 2 + 600);
+    EXPECT_EQ(rig.sim.mappings().size(), 1);
+}
+
+TEST(UpnpKind, ARestartedHarborlyKeepsRenewingItsEarlierForwards) {
+    UpnpRig rig;
+    const qint64 end = rig.clock.t.toSecsSinceEpoch() + 604800;
+    rig.sim.addMapping({{},
+                        27015,
+                        QStringLiteral("TCP"),
+                        27015,
+                        QStringLiteral("127.0.0.1"),
+                        true,
+                        QStringLiteral("Harborly: Game"),
+                        604800,
+                        end});
+    rig.sim.addMapping({{},
+                        9000,
+                        QStringLiteral("TCP"),
+                        9000,
+                        QStringLiteral("10.0.0.9"),
+                        true,
+                        QStringLiteral("Harborly: Game"),
+                        604800,
+                        end});
+    rig.start();
+    ASSERT_EQ(rig.router->held().size(), 1);
+    EXPECT_EQ(rig.router->held()[0].mapping.port, 27015);
+}
+
+TEST(UpnpKind, ClearAllRemovesWhatItMayAndReportsWhatTheRouterRefuses) {
+    UpnpRig rig;
+    rig.sim.addMapping({{},
+                        9000,
+                        QStringLiteral("TCP"),
+                        9000,
+                        QStringLiteral("10.0.0.9"),
+                        true,
+                        QStringLiteral("someone else"),
+                        0,
+                        0});
+    rig.addApp(QStringLiteral("Game"), ProtocolBoth, 27015, 27015);
+    rig.start();
+    rig.router->PointToMe();
+    ASSERT_EQ(rig.sim.mappings().size(), 3);
+
+    EXPECT_FALSE(rig.router->ClearAll());
+    EXPECT_EQ(rig.view.status, QStringLiteral("Error"));
+    ASSERT_EQ(rig.sim.mappings().size(), 1);
+    EXPECT_EQ(rig.sim.mappings()[0].internalClient, QStringLiteral("10.0.0.9"));
+    ASSERT_EQ(rig.router->lastProblems().size(), 1);
+    EXPECT_TRUE(rig.router->lastProblems()[0].contains(QStringLiteral("10.0.0.9")));
+    EXPECT_TRUE(rig.router->held().isEmpty());
+}
+
+TEST(UpnpKind, ARangeTooWideIsRefusedBeforeAnythingIsSent) {
+    UpnpRig rig;
+    rig.addApp(QStringLiteral("Everything"), ProtocolBoth, 2000, 2100);
+    rig.start();
+    const qsizetype before = rig.sim.requests().size();
+    rig.router->PointToMe();
+    EXPECT_EQ(rig.router->lastPointOutcome(), Router::PointOutcome::Refused);
+    EXPECT_EQ(rig.sim.requests().size(), before);
+    EXPECT_EQ(rig.prompts.boxes.size(), 1);
+}
+
+TEST(UpnpKind, HasNoDmzAndSaysWhy) {
+    UpnpRig rig;
+    const RouterCapabilities c = rig.router->capabilities();
+    EXPECT_FALSE(c.dmz);
+    EXPECT_FALSE(c.needsPassword);
+    EXPECT_TRUE(c.mappingTable);
+    EXPECT_FALSE(c.noDmzReason.isEmpty());
+}

@@ -1,0 +1,156 @@
+#include "ui/frmMain.h"
+
+#include "Module.h"
+#include "RecordingPrompts.h"
+#include "TempHome.h"
+#include "UpnpSimulator.h"
+#include "config/ActivityLog.h"
+#include "config/IniFile.h"
+#include "config/ProgramLauncher.h"
+#include "platform/Clock.h"
+#include "router/AppList.h"
+#include "router/Router.h"
+#include "ui/frmForwards.h"
+#include "ui/frmLogin.h"
+#include "ui/frmSettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct NoLauncher final : ProgramLauncher {
+    bool RunAndWait(const QString&) override { return true; }
+};
+
+struct NowClock final : Clock {
+    QDateTime now() const override { return QDateTime::currentDateTimeUtc(); }
+};
+
+struct UpnpWindow {
+    explicit UpnpWindow(const QByteArray& miscExtra = {}) {
+        EXPECT_TRUE(sim.listen());
+        home.write(QStringLiteral("Harborly.ini"),
+                   "[Application1]\r\nName=Game Server\r\nPortRangeLow1=27015\r\n"
+                   "PortRangeHigh1=27016\r\nProtocol1=udp\r\n[Misc]\r\nRouterKind=upnp\r\n"
+                   "LanPrivateIP=127.0.0.1:" +
+                       QByteArray::number(sim.ssdpPort()) + "\r\n" + miscExtra);
+    }
+    TempHome home;
+    UpnpSimulator sim;
+    Module module;
+    RecordingPrompts prompts;
+    NoLauncher launcher;
+    NowClock clock;
+    int exits = 0;
+    frmMain window{
+        module, prompts, launcher, clock, [this] { ++exits; }, std::chrono::milliseconds(20)};
+};
+
+// Runs `act` on the first modal dialog of type T once it is shown; operations before it may
+// run the event loop while they wait, so one timer tick is not enough.
+template <typename T, typename F> void whenShown(F act) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(d);
+        }
+    });
+    poll->start(10);
+}
+
+} // namespace
+
+TEST(UpnpWindow, StartsWithoutAPasswordAndSetsTheDmzAside) {
+    UpnpWindow w;
+    ASSERT_TRUE(w.window.Form_Load(w.home.path()));
+    EXPECT_TRUE(w.prompts.boxes.isEmpty()); // neither settings nor login asked for
+    w.window.Timer1_Timer();
+    EXPECT_EQ(w.window.lblWanIpAddress->text(), QStringLiteral("11.22.33.44"));
+    EXPECT_EQ(w.exits, 0);
+    for (QAction* a : w.window.mnuDMZ->actions()) {
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+        EXPECT_FALSE(a->toolTip().isEmpty());
+    }
+    // A locked and unlocked window leaves them aside.
+    w.window.EnableInterface(false, false);
+    w.window.EnableInterface(true, false);
+    EXPECT_FALSE(w.window.mnuDMZ->actions().front()->isEnabled());
+}
+
+TEST(UpnpWindow, AStoredPasswordStillGuardsTheLogin) {
+    UpnpWindow w("Password=YWRtaW4=\r\n");
+    bool loginShown = false;
+    whenShown<frmLogin>([&](frmLogin* login) {
+        loginShown = true;
+        login->reject();
+    });
+    EXPECT_FALSE(w.window.Form_Load(w.home.path()));
+    EXPECT_TRUE(loginShown);
+}
+
+TEST(UpnpWindow, ViewPointsListsTheRouterForwardsWithThisComputerMarked) {
+    UpnpWindow w;
+    ASSERT_TRUE(w.window.Form_Load(w.home.path()));
+    w.window.Timer1_Timer();
+    w.window.lbApps().setSelected(0, true);
+    w.window.btnPoint_Click();
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("Completed"));
+    int rows = -1;
+    QString client;
+    whenShown<frmForwards>([&](frmForwards* f) {
+        rows = f->tblForwards->rowCount();
+        client = f->tblForwards->item(0, 2)->text();
+        f->reject();
+    });
+    w.window.btnViewPoints_Click();
+    EXPECT_EQ(rows, 2);
+    EXPECT_TRUE(client.contains(QStringLiteral("this computer")));
+
+    w.window.btnClearAllPoints_Click();
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("Completed"));
+    EXPECT_TRUE(w.sim.mappings().isEmpty());
+}
+
+TEST(UpnpWindow, SettingsChooseTheKindAndNeedNoPasswordForUpnp) {
+    TempHome home;
+    home.write(QStringLiteral("Harborly.ini"), "[Misc]\r\nLanPrivateIP=192.0.2.1\r\n");
+    Module module;
+    module.paths = LocalPaths::inFolder(home.path());
+    RecordingPrompts prompts;
+    NowClock clock;
+    ActivityLog log(module.paths, prompts, clock);
+    frmSettings settings(module, prompts, log, {});
+    settings.cboRouterKind->setCurrentIndex(
+        settings.cboRouterKind->findData(QStringLiteral("upnp")));
+    settings.txtPW1->clear();
+    settings.txtPW2->clear();
+    settings.txtLanIpAddress->setText(QStringLiteral("http://192.0.2.1:5000/rootDesc.xml"));
+    settings.btnSave_Click();
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+    EXPECT_EQ(settings.result(), QDialog::Accepted);
+    const IniFile ini(module.paths.IniPath);
+    EXPECT_EQ(ini.read(QStringLiteral("Misc"), QStringLiteral("RouterKind")),
+              QStringLiteral("upnp"));
+    EXPECT_EQ(ini.read(QStringLiteral("Misc"), QStringLiteral("LanPrivateIP")),
+              QStringLiteral("http://192.0.2.1:5000/rootDesc.xml"));
+    EXPECT_TRUE(ini.read(QStringLiteral("Misc"), QStringLiteral("Password")).isEmpty());
+
+    // Back to the web pages, the password is required again.
+    frmSettings web(module, prompts, log, {});
+    web.cboRouterKind->setCurrentIndex(web.cboRouterKind->findData(QStringLiteral("web")));
+    web.btnSave_Click();
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("This program requires your router password"));
+}
