@@ -69,6 +69,13 @@ QHostAddress LocalAddressToward(const QHostAddress& router, quint16 port) {
     return plain(probe.localAddress());
 }
 
+bool MulticastAllowed(bool allowed, const QHostAddress& router, const QHostAddress& local) {
+    const QHostAddress r = plain(router);
+    const QHostAddress l = plain(local);
+    return allowed && r.protocol() == QAbstractSocket::IPv4Protocol && !r.isLoopback() &&
+           !l.isNull() && !l.isLoopback();
+}
+
 bool StatusInfoResult::connected() const {
     const QString s = connectionStatus.trimmed();
     // Some routers say "Up".
@@ -166,11 +173,8 @@ std::optional<SsdpReply> IgdClient::search(quint16 ssdpPort) {
     }
     connect(udp_.get(), &QUdpSocket::readyRead, this, &IgdClient::readDatagrams);
 
-    // A multicast datagram leaves through the machine's real interface: never for a router
-    // on loopback.
-    const bool multicast = options_.allowMulticast && !router_.gateway.isLoopback() &&
-                           !router_.localAddress.isLoopback() &&
-                           router_.gateway.protocol() == QAbstractSocket::IPv4Protocol;
+    const bool multicast =
+        MulticastAllowed(options_.allowMulticast, router_.gateway, router_.localAddress);
     if (multicast) {
         udp_->setSocketOption(QAbstractSocket::MulticastTtlOption, 2);
         for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
