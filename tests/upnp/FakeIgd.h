@@ -37,6 +37,7 @@ public:
         http_.listen(QHostAddress::LocalHost, 0);
         ssdp_.bind(QHostAddress::LocalHost, 0);
         otherPort_.bind(QHostAddress::LocalHost, 0);
+        otherAddress_.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0);
         connect(&ssdp_, &QUdpSocket::readyRead, this, [this] { onSearch(); });
         connect(&http_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = http_.nextPendingConnection())
@@ -61,6 +62,7 @@ public:
     int version = 2;
     bool answerSearch = true;
     bool replyFromOtherPort = false;
+    bool replyFromOtherAddress = false; // another UPnP device on the network, not the router
     QByteArray locationHost = "127.0.0.1";
     QByteArray description;
     QByteArray rawDescriptionReply; // whole HTTP reply in place of the description
@@ -92,7 +94,9 @@ private:
                 "\r\nEXT:\r\nSERVER: Fake/1.0 UPnP/1.1 FakeIgd/1.0\r\nLOCATION: http://" +
                 locationHost + ':' + QByteArray::number(http_.serverPort()) +
                 "/rootDesc.xml\r\nBOOTID.UPNP.ORG: 7\r\n\r\n";
-            QUdpSocket& from = replyFromOtherPort ? otherPort_ : ssdp_;
+            QUdpSocket& from = replyFromOtherAddress ? otherAddress_
+                               : replyFromOtherPort  ? otherPort_
+                                                     : ssdp_;
             from.writeDatagram(reply, d.senderAddress(), quint16(d.senderPort()));
         }
     }
@@ -205,4 +209,5 @@ private:
     QTcpServer http_;
     QUdpSocket ssdp_;
     QUdpSocket otherPort_;
+    QUdpSocket otherAddress_;
 };

@@ -79,6 +79,18 @@ TEST(IgdDiscovery, SilenceRepeatsUnicastRoundsThenGivesUp) {
                            BuildMSearch(SearchTarget::Igd1), BuildMSearch(SearchTarget::Igd1)}));
 }
 
+TEST(IgdDiscovery, AnotherDeviceIsListedNotTaken) {
+    FakeIgd fake;
+    fake.replyFromOtherAddress = true;
+    LoopWaiter waiter;
+    IgdClient client(waiter, Options(fake.router()));
+    EXPECT_FALSE(client.discover());
+    ASSERT_EQ(client.router().otherDevices.size(), 1);
+    EXPECT_EQ(client.router().otherDevices.front().address,
+              QHostAddress(QStringLiteral("127.0.0.2")));
+    EXPECT_TRUE(fake.requests.isEmpty());
+}
+
 TEST(IgdDiscovery, DescriptionUrlSkipsTheSearch) {
     Rig rig(true);
     ASSERT_TRUE(rig.client.discover()) << rig.client.router().failure.toStdString();
@@ -212,27 +224,22 @@ TEST(IgdActions, AddPortMappingSendsTheExactRequest) {
                                    .internalPort = 8080,
                                    .description = QStringLiteral("Harborly: Web server")});
     ASSERT_TRUE(r.ok);
-    const QByteArray body = ResponseBody("x", "").left(0) +
-                            "<?xml version=\"1.0\"?>\r\n<s:Envelope xmlns:s=\"http://schemas."
-                            "xmlsoap.org/soap/envelope/\" s:encodingStyle=\"http://schemas."
-                            "xmlsoap.org/soap/encoding/\"><s:Body><u:AddPortMapping xmlns:u=\"" +
-                            QByteArray(WanIp2) +
-                            "\"><NewRemoteHost></NewRemoteHost><NewExternalPort>8080"
-                            "</NewExternalPort><NewProtocol>TCP</NewProtocol><NewInternalPort>"
-                            "8080</NewInternalPort><NewInternalClient>127.0.0.1"
-                            "</NewInternalClient><NewEnabled>1</NewEnabled>"
-                            "<NewPortMappingDescription>Harborly: Web server"
-                            "</NewPortMappingDescription><NewLeaseDuration>3600"
-                            "</NewLeaseDuration></u:AddPortMapping></s:Body></s:Envelope>";
+    // Exactly the request the builder makes from the reference's example, with this
+    // computer's address toward the router and the protocol upper case.
     ASSERT_FALSE(rig.fake.requests.isEmpty());
-    EXPECT_EQ(
-        rig.fake.requests.front(),
-        "POST /ctl/IPConn HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(rig.fake.httpPort()) +
-            "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
-            QByteArray::number(body.size()) + "\r\nSOAPAction: \"" + QByteArray(WanIp2) +
-            "#AddPortMapping\"\r\nConnection: close\r\nUser-Agent: Linux/6.1 UPnP/1.1 "
-            "Harborly/1.0\r\n\r\n" +
-            body);
+    EXPECT_EQ(rig.fake.requests.front(),
+              BuildSoapRequest(rig.client.router().service.controlUrl, QString::fromLatin1(WanIp2),
+                               QStringLiteral("AddPortMapping"),
+                               {{"NewRemoteHost", ""},
+                                {"NewExternalPort", "8080"},
+                                {"NewProtocol", "TCP"},
+                                {"NewInternalPort", "8080"},
+                                {"NewInternalClient", "127.0.0.1"},
+                                {"NewEnabled", "1"},
+                                {"NewPortMappingDescription", "Harborly: Web server"},
+                                {"NewLeaseDuration", "3600"}}));
+    EXPECT_TRUE(rig.fake.requests.front().contains(
+        "\r\nHost: 127.0.0.1:" + QByteArray::number(rig.fake.httpPort()) + "\r\n"));
     // Read back for the lease the router really granted.
     EXPECT_EQ(rig.fake.actions.mid(rig.fake.actions.size() - 2),
               QList<QByteArray>({"AddPortMapping", "GetSpecificPortMappingEntry"}));
