@@ -140,7 +140,8 @@ void HttpResponseReader::parseBody() {
             QByteArray line;
             if (!takeLine(line, 1024))
                 return;
-            const QByteArray hex = line.left(line.indexOf(';')).trimmed();
+            const qsizetype extension = line.indexOf(';');
+            const QByteArray hex = (extension < 0 ? line : line.left(extension)).trimmed();
             bool ok = hex.size() <= 8 && !hex.isEmpty();
             const qint64 size = ok ? hex.toLongLong(&ok, 16) : 0;
             if (!ok || size < 0 || hex.startsWith('+') || hex.startsWith('-')) {

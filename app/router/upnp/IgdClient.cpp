@@ -69,6 +69,21 @@ QHostAddress LocalAddressToward(const QHostAddress& router, quint16 port) {
     return plain(probe.localAddress());
 }
 
+QString MappingDescription(const QString& text) {
+    QString out;
+    for (const QChar c : text)
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7f && out.size() < MaxDescriptionLength)
+            out += c;
+    return out;
+}
+
+bool MulticastAllowed(bool allowed, const QHostAddress& router, const QHostAddress& local) {
+    const QHostAddress r = plain(router);
+    const QHostAddress l = plain(local);
+    return allowed && r.protocol() == QAbstractSocket::IPv4Protocol && !r.isLoopback() &&
+           !l.isNull() && !l.isLoopback();
+}
+
 bool StatusInfoResult::connected() const {
     const QString s = connectionStatus.trimmed();
     // Some routers say "Up".
@@ -95,18 +110,18 @@ bool IgdClient::resolveRouter(const UpnpTarget& target) {
         router_.gateway = plain(literal);
         return true;
     }
-    std::optional<QHostInfo> answer;
-    const int id = QHostInfo::lookupHost(target.host, this, [this, &answer](const QHostInfo& i) {
-        answer = i;
+    // Shared, so that an answer arriving after the wait gave up writes nowhere it must not.
+    const auto answer = std::make_shared<std::optional<QHostInfo>>();
+    const int id = QHostInfo::lookupHost(target.host, this, [this, answer](const QHostInfo& i) {
+        *answer = i;
         waiter_.wake();
     });
-    waiter_.waitFor([&answer] { return answer.has_value(); }, options_.timings.nameLookup);
-    if (!answer) {
-        // The answer must not reach `answer` after this frame is gone.
+    waiter_.waitFor([answer] { return answer->has_value(); }, options_.timings.nameLookup);
+    if (!answer->has_value()) {
         QHostInfo::abortHostLookup(id);
         return false;
     }
-    for (const QHostAddress& a : answer->addresses()) {
+    for (const QHostAddress& a : (*answer)->addresses()) {
         if (a.protocol() == QAbstractSocket::IPv4Protocol) {
             router_.gateway = a;
             return true;
@@ -116,6 +131,16 @@ bool IgdClient::resolveRouter(const UpnpTarget& target) {
 }
 
 bool IgdClient::discover() {
+    // Asked again from a handler while a discovery waits: the running one answers.
+    if (discovering_ || busy_)
+        return false;
+    discovering_ = true;
+    const bool found = discoverRouter();
+    discovering_ = false;
+    return found;
+}
+
+bool IgdClient::discoverRouter() {
     router_ = IgdRouter{};
     const std::optional<UpnpTarget> target = ParseUpnpTarget(options_.router);
     if (!target)
@@ -166,11 +191,8 @@ std::optional<SsdpReply> IgdClient::search(quint16 ssdpPort) {
     }
     connect(udp_.get(), &QUdpSocket::readyRead, this, &IgdClient::readDatagrams);
 
-    // A multicast datagram leaves through the machine's real interface: never for a router
-    // on loopback.
-    const bool multicast = options_.allowMulticast && !router_.gateway.isLoopback() &&
-                           !router_.localAddress.isLoopback() &&
-                           router_.gateway.protocol() == QAbstractSocket::IPv4Protocol;
+    const bool multicast =
+        MulticastAllowed(options_.allowMulticast, router_.gateway, router_.localAddress);
     if (multicast) {
         udp_->setSocketOption(QAbstractSocket::MulticastTtlOption, 2);
         for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
@@ -427,6 +449,7 @@ AddMappingResult IgdClient::addPortMapping(const PortMappingRequest& request) {
     AddMappingResult result;
     PortMappingRequest r = request;
     r.protocol = r.protocol.trimmed().toUpper();
+    r.description = MappingDescription(r.description);
     if (r.internalClient.isEmpty())
         r.internalClient = router_.localAddress.toString();
     result.sent = r;

@@ -114,13 +114,13 @@ struct StatusInfoResult {
 
 struct PortMappingRequest {
     quint16 externalPort = 0;
-    QString protocol; // "TCP" or "UDP"; sent upper case
+    QString protocol{}; // "TCP" or "UDP"; sent upper case
     quint16 internalPort = 0;
-    QString description; // keep it ASCII and at most 40 characters
+    QString description{}; // sent through MappingDescription
     quint32 leaseSeconds = 3600;
-    QString internalClient; // empty: this computer's address toward the router
-    QString remoteHost;     // empty: any remote host
-    bool verify = true;     // read the entry back after success for the granted lease
+    QString internalClient{}; // empty: this computer's address toward the router
+    QString remoteHost{};     // empty: any remote host
+    bool verify = true;       // read the entry back after success for the granted lease
 };
 
 struct AddMappingResult {
@@ -191,6 +191,7 @@ public:
     const QList<UpnpExchangeRecord>& exchanges() const { return exchanges_; }
 
 private:
+    bool discoverRouter();
     bool fail(const QString& why);
     bool resolveRouter(const UpnpTarget& target);
     std::optional<SsdpReply> search(quint16 ssdpPort);
@@ -207,6 +208,7 @@ private:
     IgdRouter router_;
     HttpExchange http_;
     bool busy_ = false;
+    bool discovering_ = false;
     QList<UpnpExchangeRecord> exchanges_;
 
     // Discovery state while search() runs.
@@ -214,6 +216,14 @@ private:
     QList<std::pair<QHostAddress, SsdpReply>> replies_;
     std::optional<std::chrono::milliseconds> gatewayAnsweredAt_;
 };
+
+// Routers keep short descriptions (miniupnpd stores 63 bytes): printable ASCII only, capped.
+inline constexpr qsizetype MaxDescriptionLength = 40;
+QString MappingDescription(const QString& text);
+
+// Multicast goes out through the machine's real interface: only when allowed, and never for
+// a router on loopback (the simulated router, the tests, the demo).
+bool MulticastAllowed(bool allowed, const QHostAddress& router, const QHostAddress& local);
 
 // This computer's address toward `router`: a UDP socket connected there (which sends
 // nothing) tells which local address the system would use.
