@@ -91,6 +91,7 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
     switch (forwarding.lastOutcome()) {
     case PortForwarding::Outcome::NothingSelected:
     case PortForwarding::Outcome::Shortage:
+    case PortForwarding::Outcome::Unsendable:
         return CliExit::Refused;
     case PortForwarding::Outcome::ReadFailed:
         return finish(s, env.out);
