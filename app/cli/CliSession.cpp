@@ -13,6 +13,7 @@
 #include "router/StatusQuery.h"
 #include "viewer/PageCapture.h"
 
+#include <QDateTime>
 #include <QTextStream>
 
 namespace {
@@ -116,6 +117,7 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
 int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
     const ProgramFolder folder = ResolveProgramFolder(env.arguments, env.executableFolder);
     ProvideShippedFiles(folder.path, env.executableFolder);
+    RemoveStaleTemporaries(folder.path, QDateTime::currentDateTimeUtc());
     Session s(env);
     LoadConfiguration(s.module, folder.path);
     FillApplicationList(s.view.lbApps(), s.module.catalog);
