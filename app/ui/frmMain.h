@@ -21,6 +21,7 @@ class RouterSocket;
 class StatusQuery;
 class WidgetAppList;
 class QAction;
+class QDBusConnection;
 class QLabel;
 class QListWidget;
 class QLockFile;
@@ -28,6 +29,19 @@ class QMenu;
 class QPushButton;
 class QStatusBar;
 class QTimer;
+
+// How the desktop's notification area reports a click on the icon: the old XEmbed tray
+// reports a double-click; a StatusNotifierItem host (KDE Plasma, GNOME's AppIndicator
+// extension and most others) reports an activation and never a double-click.
+enum class TrayKind { XEmbed, StatusNotifierItem };
+
+// The kind the icon gets on this session bus: StatusNotifierItem when a watcher with a host is
+// registered (the test by which Qt chooses it), else XEmbed.
+TrayKind DetectTrayKind(const QDBusConnection& sessionBus);
+
+// Whether an icon event brings the program forward: the double-click, or where the tray
+// reports only activations, the activation that stands for it.
+bool TrayBringsForward(TrayKind kind, QSystemTrayIcon::ActivationReason reason);
 
 // The main window: the router's indicators, the application list and the commands.
 class frmMain : public QMainWindow, public MainView {
@@ -91,17 +105,22 @@ public:
     QPushButton* btnDeselectAll;
     QPushButton* btnViewPoints;
     QStatusBar* sbStatusBar;
+    QLabel* sbFirmware; // the firmware text, never covered by a menu's status tip
     QMenu* mnuConfig;
     QMenu* mnuDMZ;
     QAction* mnuAbout;
     QAction* mnuHelp;
     QSystemTrayIcon* tray = nullptr;
+    TrayKind trayKind = TrayKind::XEmbed;
 
 protected:
+    // A close request while the window is locked waits until the operation has finished.
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void selectAll(bool selected);
+    void keepIndicatorsReadable();
     void runWithMainHidden(const std::function<void()>& run, bool clearBeforeShow);
 
     Module& module_;
@@ -115,11 +134,9 @@ private:
     std::unique_ptr<RouterLink> link_;
     std::unique_ptr<StatusQuery> statusQuery_;
     std::unique_ptr<PortForwarding> forwarding_;
+    bool closePending_ = false;
 };
 
 // True, after the message, when another copy holds the program folder's lock. A lock left by
 // a copy that crashed names a dead process, and QLockFile takes it over.
 bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts);
-
-// The editor for the catalog: notepad where it exists, else the desktop's own text editor.
-QString TextEditorProgram();

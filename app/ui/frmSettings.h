@@ -9,7 +9,11 @@ class ActivityLog;
 class Prompts;
 class QCheckBox;
 class QLineEdit;
+class QKeyEvent;
 class QPushButton;
+
+// The text without the spaces (and only the spaces) at its start and end.
+QString TrimSpaces(const QString& text);
 
 // "Edit Router Configuration": the router password, its LAN address and the login switch.
 class frmSettings : public QDialog {
@@ -30,7 +34,11 @@ public:
     QPushButton* btnSave;
     QPushButton* btnCancel;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    void refuse(const QString& message);
     void reportFailure(const QString& detail);
 
     Module& module_;
