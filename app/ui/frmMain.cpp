@@ -405,6 +405,7 @@ TrayKind DetectTrayKind(const QDBusConnection& sessionBus) {
         return TrayKind::XEmbed;
     QDBusInterface props(watcher, QStringLiteral("/StatusNotifierWatcher"),
                          QStringLiteral("org.freedesktop.DBus.Properties"), sessionBus);
+    props.setTimeout(5000); // a hung watcher must not hold start-up for the default 25 s
     const QDBusReply<QDBusVariant> host = props.call(
         QStringLiteral("Get"), watcher, QStringLiteral("IsStatusNotifierHostRegistered"));
     return host.isValid() && host.value().variant().toBool() ? TrayKind::StatusNotifierItem

@@ -16,16 +16,23 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -359,6 +366,92 @@ INSTANTIATE_TEST_SUITE_P(
                     TrayCase{TrayKind::StatusNotifierItem, QSystemTrayIcon::DoubleClick, true},
                     TrayCase{TrayKind::StatusNotifierItem, QSystemTrayIcon::Context, false},
                     TrayCase{TrayKind::StatusNotifierItem, QSystemTrayIcon::MiddleClick, false}));
+
+// A StatusNotifierWatcher as a tray host registers it, answering the one property Qt reads.
+class FakeWatcher final : public QDBusVirtualObject {
+public:
+    explicit FakeWatcher(bool host) : host_(host) {}
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& m, const QDBusConnection& bus) override {
+        if (m.member() != QLatin1String("Get") ||
+            m.arguments().value(1).toString() != QLatin1String("IsStatusNotifierHostRegistered"))
+            return false;
+        return bus.send(m.createReply(QVariant::fromValue(QDBusVariant(host_))));
+    }
+
+private:
+    bool host_;
+};
+
+// A session bus of the test's own, on a socket in a private folder.
+class PrivateBus {
+public:
+    PrivateBus() {
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                       QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1"),
+                       QStringLiteral("--address=unix:dir=") + dir_.path()});
+        if (daemon_.waitForStarted() && daemon_.waitForReadyRead())
+            address_ = QString::fromUtf8(daemon_.readLine().trimmed());
+    }
+    ~PrivateBus() {
+        for (const QString& name : names_)
+            QDBusConnection::disconnectFromBus(name);
+        daemon_.terminate();
+        daemon_.waitForFinished();
+    }
+    bool running() const { return !address_.isEmpty(); }
+    QDBusConnection connect(const QString& name) {
+        names_ << name;
+        return QDBusConnection::connectToBus(address_, name);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QProcess daemon_;
+    QString address_;
+    QStringList names_;
+};
+
+struct DetectCase {
+    const char* name;
+    bool watcher;
+    bool host;
+    TrayKind kind;
+};
+
+class DetectTrayKindTest : public testing::TestWithParam<DetectCase> {};
+
+TEST_P(DetectTrayKindTest, ByTheWatcherOnTheSessionBus) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.running()) << "dbus-daemon (package dbus-daemon) is needed";
+    // The watcher answers from a thread of its own while the detection waits for it.
+    QThread watcherThread;
+    FakeWatcher fake(GetParam().host);
+    fake.moveToThread(&watcherThread);
+    watcherThread.start();
+    QDBusConnection side = bus.connect(QStringLiteral("watcher-") + GetParam().name);
+    if (GetParam().watcher) {
+        EXPECT_TRUE(side.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+        EXPECT_TRUE(side.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &fake));
+    }
+    EXPECT_EQ(DetectTrayKind(bus.connect(QStringLiteral("icon-") + GetParam().name)),
+              GetParam().kind);
+    side.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+    watcherThread.quit();
+    watcherThread.wait();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buses, DetectTrayKindTest,
+    testing::Values(DetectCase{"NoWatcher", false, false, TrayKind::XEmbed},
+                    DetectCase{"WatcherWithoutHost", true, false, TrayKind::XEmbed},
+                    DetectCase{"WatcherWithHost", true, true, TrayKind::StatusNotifierItem}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DetectTrayKind, NoSessionBusIsXEmbed) {
+    EXPECT_EQ(DetectTrayKind(QDBusConnection(QStringLiteral("never-connected"))), TrayKind::XEmbed);
+}
 
 struct LoginCase {
     const char* typed;
