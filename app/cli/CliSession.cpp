@@ -14,6 +14,7 @@
 #include "router/RouterKinds.h"
 #include "router/RouterLink.h"
 
+#include <QDateTime>
 #include <QTextStream>
 
 #include <memory>
@@ -162,6 +163,7 @@ int saveForwardList(Session& s, CliEnvironment& env) {
 int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
     const ProgramFolder folder = ResolveProgramFolder(env.arguments, env.executableFolder);
     ProvideShippedFiles(folder.path, env.executableFolder);
+    RemoveStaleTemporaries(folder.path, QDateTime::currentDateTimeUtc());
     Session s(env);
     LoadConfiguration(s.module, folder.path);
     FillApplicationList(s.view.lbApps(), s.module.catalog);

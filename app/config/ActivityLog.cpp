@@ -9,11 +9,66 @@ ActivityLog::ActivityLog(const LocalPaths& paths, Prompts& prompts, const Clock&
                          QLocale locale)
     : paths_(paths), prompts_(prompts), clock_(clock), locale_(std::move(locale)) {}
 
+namespace {
+
+// Calls f(start, length) for each run of one pattern letter in a QLocale format, skipping the
+// text quoted with '.
+template <typename F> void forEachField(const QString& format, F f) {
+    for (qsizetype i = 0; i < format.size();) {
+        if (format[i] == u'\'') {
+            const qsizetype close = format.indexOf(u'\'', i + 1);
+            i = close < 0 ? format.size() : close + 1;
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < format.size() && format[end] == format[i])
+            ++end;
+        f(i, end - i);
+        i = end;
+    }
+}
+
+// The short date with its year in four digits: "12/6/26" reads as a date of which century?
+QString fourDigitYear(const QString& format) {
+    QString out;
+    qsizetype done = 0;
+    forEachField(format, [&](qsizetype start, qsizetype length) {
+        if (format[start] == u'y' && length < 4) {
+            out += format.mid(done, start - done) + QStringLiteral("yyyy");
+            done = start + length;
+        }
+    });
+    return out + format.mid(done);
+}
+
+// The long time without its time-zone field and the blank that joins it to the rest.
+QString withoutZone(const QString& format) {
+    QString out;
+    qsizetype done = 0;
+    forEachField(format, [&](qsizetype start, qsizetype length) {
+        if (format[start] != u't')
+            return;
+        qsizetype from = start;
+        while (from > done && format[from - 1] == u' ')
+            --from;
+        out += format.mid(done, from - done);
+        done = start + length;
+        if (from == start) // the zone came first: drop the blank after it instead
+            while (done < format.size() && format[done] == u' ')
+                ++done;
+    });
+    return out + format.mid(done);
+}
+
+} // namespace
+
 QString ActivityLog::timeStamp() const {
     const QDateTime now = clock_.now();
-    // The time is formatted with its date so that the zone shown is the clock's own.
-    return u'[' + locale_.toString(now.date(), QLocale::ShortFormat) + u' ' +
-           locale_.toString(now, locale_.timeFormat(QLocale::LongFormat)) + QStringLiteral("]   ");
+    return u'[' +
+           locale_.toString(now.date(), fourDigitYear(locale_.dateFormat(QLocale::ShortFormat))) +
+           u' ' +
+           locale_.toString(now.time(), withoutZone(locale_.timeFormat(QLocale::LongFormat))) +
+           QStringLiteral("]   ");
 }
 
 bool ActivityLog::WriteLog(const QString& sMsg) {

@@ -16,8 +16,9 @@ public:
     ActivityLog(const LocalPaths& paths, Prompts& prompts, const Clock& clock,
                 QLocale locale = QLocale::system());
 
-    // "[" short date " " long time "]   " sMsg, CR LF; a blank line for a message of only
-    // spaces. Shows "Unable to Open Log File" and returns false when the line is not written.
+    // "[" short date " " long time "]   " sMsg, CR LF, in the locale's formats but with the
+    // year in four digits and no time-zone name; a blank line for a message of only spaces. Shows
+    // "Unable to Open Log File" and returns false when the line is not written.
     bool WriteLog(const QString& sMsg);
 
 private:

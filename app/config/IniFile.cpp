@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/Windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,13 +17,6 @@ namespace {
 
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 constexpr qsizetype kMaxValueLength = IniFile::BufferSize - 1;
-
-// Windows-1252 for 0x80..0x9F; the five bytes it leaves undefined stand for the control
-// character of the same number, so every byte survives a read and a write.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 enum class Encoding { Utf8, Windows1252 };
 
@@ -68,36 +62,11 @@ bool isValidUtf8(const QByteArray& bytes) {
 }
 
 QString decode(QByteArrayView bytes, Encoding encoding) {
-    if (encoding == Encoding::Utf8)
-        return QString::fromUtf8(bytes);
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        text[i] = QChar((b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t(b));
-    }
-    return text;
+    return encoding == Encoding::Utf8 ? QString::fromUtf8(bytes) : FromWindows1252(bytes);
 }
 
 QByteArray encode(const QString& text, Encoding encoding) {
-    if (encoding == Encoding::Utf8)
-        return text.toUtf8();
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i; // one character the code page lacks: one '?'
-        char out = '?';
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out = static_cast<char>(c);
-        } else {
-            for (int k = 0; k < 32; ++k)
-                if (kCp1252High[k] == c)
-                    out = static_cast<char>(0x80 + k);
-        }
-        bytes.append(out);
-    }
-    return bytes;
+    return encoding == Encoding::Utf8 ? text.toUtf8() : ToWindows1252(text);
 }
 
 bool isBlank(char c) {

@@ -52,7 +52,12 @@ ProgramFolder ResolveProgramFolder(const QStringList& arguments, const QString& 
     if (!home.isEmpty())
         return ensureFolder(home);
     const QFileInfo exe(executableFolder);
-    if (!executableFolder.isEmpty() && exe.isDir() && exe.isWritable())
+    // An installation's bin folder (the catalog in ../share/harborly) holds programs, not a
+    // user's settings, even where root may write into it.
+    const bool installed =
+        QFileInfo(exe.absoluteFilePath() + QStringLiteral("/../share/harborly/Harborly.ini"))
+            .isFile();
+    if (!executableFolder.isEmpty() && exe.isDir() && exe.isWritable() && !installed)
         return ProgramFolder{withSlash(exe.absoluteFilePath()), false};
     return ensureFolder(UserConfigFolder());
 }
@@ -88,4 +93,14 @@ bool ProvideShippedFiles(const QString& folder, const QString& executableFolder)
                       : QFileInfo(catalog).absolutePath() + QStringLiteral("/Harborly.hlp"),
                   target.filePath(QStringLiteral("Harborly.hlp")));
     return copyIfMissing(catalog, target.filePath(QStringLiteral("Harborly.ini")));
+}
+
+int RemoveStaleTemporaries(const QString& folder, const QDateTime& now) {
+    // A write takes milliseconds; one this old was killed.
+    const QDateTime olderThan = now.addSecs(-10 * 60);
+    const QDir dir(folder);
+    int removed = 0;
+    for (const char* name : {"Harborly.ini", "Harborly.htm", "Harborly.hlp"})
+        removed += RemoveStaleReplacements(dir.filePath(QString::fromLatin1(name)), olderThan);
+    return removed;
 }

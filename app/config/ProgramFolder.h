@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -18,7 +19,8 @@ QString HomeOption(const QStringList& arguments);
 QString UserConfigFolder();
 
 // The --home folder when given (created when missing); otherwise the executable's folder when
-// we may write there; otherwise the per-user folder. A folder made here is owner-only (0700).
+// we may write there and it is not the bin folder of an installation; otherwise the per-user
+// folder. A folder made here is owner-only (0700).
 ProgramFolder ResolveProgramFolder(const QStringList& arguments, const QString& executableFolder);
 
 // The catalog shipped with the program: next to the executable in a build, or in
@@ -29,3 +31,8 @@ QString DefaultCatalogPath(const QString& executableFolder);
 // a first start has applications to offer. Each copy appears whole or not at all; the catalog
 // is owner-only. True when the folder has a catalog afterwards.
 bool ProvideShippedFiles(const QString& folder, const QString& executableFolder);
+
+// Removes what writes killed half-way left in the folder: the temporary files of the
+// crash-safe writer beside Harborly.ini, Harborly.htm and Harborly.hlp that are older than a
+// few minutes and that no writer holds. Returns how many were removed.
+int RemoveStaleTemporaries(const QString& folder, const QDateTime& now);

@@ -1,15 +1,26 @@
 #include "platform/AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// mkostemp's pattern: six letters or digits take the place of the X's.
+constexpr char kTempSuffix[] = ".XXXXXX";
+constexpr int kTempRandom = 6;
+
+bool isTempLetter(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+}
 
 bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
@@ -36,10 +47,11 @@ bool ReplaceFileContents(const QString& path, const QByteArray& bytes) {
     const bool existed = ::stat(target.constData(), &old) == 0;
     const mode_t mode = existed ? (old.st_mode & 07777) : 0600;
 
-    QByteArray temp = target + ".XXXXXX";
+    QByteArray temp = target + kTempSuffix;
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
+    ::flock(fd, LOCK_EX); // tells the start-up clean-up that this one is in use
     if (existed)
         (void)!::fchown(fd, old.st_uid, old.st_gid); // only root can give it away; fine if not
     bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
@@ -56,4 +68,31 @@ bool ReplaceFileContents(const QString& path, const QByteArray& bytes) {
         ::close(dir);
     }
     return true;
+}
+
+int RemoveStaleReplacements(const QString& path, const QDateTime& olderThan) {
+    const QFileInfo info(path);
+    const QString prefix = info.fileName() + u'.';
+    const QDir folder = info.absoluteDir();
+    int removed = 0;
+    for (const QString& name : folder.entryList({prefix + QStringLiteral("*")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        if (name.size() != prefix.size() + kTempRandom || !name.startsWith(prefix) ||
+            !std::all_of(name.cbegin() + prefix.size(), name.cend(), isTempLetter))
+            continue;
+        const QByteArray temp = QFile::encodeName(folder.filePath(name));
+        struct stat st {};
+        if (::lstat(temp.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid() ||
+            QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec) >= olderThan)
+            continue;
+        const int fd = ::open(temp.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // Held by a write under way (a command-line run beside the window, say): left alone.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(temp.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 // Replaces the file's content so that a crash leaves either the old or the new content: the
@@ -9,3 +10,9 @@
 // and a symbolic link keeps pointing at the file it names. False, with the old file untouched,
 // when anything fails.
 bool ReplaceFileContents(const QString& path, const QByteArray& bytes);
+
+// A write killed half-way leaves its temporary file, named after the file with a dot and six
+// letters or digits. Removes the ones of path that were last changed before olderThan, are
+// plain files of ours and that no write holds (each write locks its temporary file while it
+// runs). Returns how many were removed.
+int RemoveStaleReplacements(const QString& path, const QDateTime& olderThan);

@@ -4,6 +4,7 @@
 #include "config/Configuration.h"
 #include "config/Settings.h"
 #include "platform/Prompts.h"
+#include "platform/Windows1252.h"
 #include "router/AppList.h"
 #include "router/ListOps.h"
 #include "router/MainView.h"
@@ -28,6 +29,31 @@ void forEachChosen(ApplCatalog& catalog, const AppList& list, QString sAppls, F 
         if (catalog.contains(index))
             f(catalog.entry(index));
     }
+}
+
+struct Unsendable {
+    QString row;       // the application's row in the list
+    QString character; // the first character that the router cannot receive
+};
+
+// The first chosen application whose slot names or port texts hold a character that
+// Windows-1252 lacks; such a request would reach the router with '?' in its place.
+Unsendable FindUnsendable(ApplCatalog& catalog, const AppList& list, const QString& sAppls) {
+    Unsendable found;
+    forEachChosen(catalog, list, sAppls, [&](ApplEntry& e) {
+        for (int j = 1; j <= e.RangeCount() && found.character.isEmpty(); ++j) {
+            const ApplPortRange& r = e.Ranges[j - 1];
+            for (const QString& text :
+                 {MakeSlotName(e.Name, e.RangeCount(), j), r.PortRangeLow, r.PortRangeHigh}) {
+                found.character = FirstCharacterNotInWindows1252(text);
+                if (!found.character.isEmpty()) {
+                    found.row = list.List(FindListIndex(list, e.Name, true));
+                    break;
+                }
+            }
+        }
+    });
+    return found;
 }
 
 } // namespace
@@ -61,7 +87,7 @@ int ScanUsedSlots(const QByteArray& page, SlotTable& table) {
         const QByteArray window = page.mid(value + 6, 50);
         const qsizetype end = window.indexOf('>');
         if (end >= 0)
-            table.entries[i].Name = QString::fromLatin1(window.left(end));
+            table.entries[i].Name = FromWindows1252(window.left(end));
     }
     return used;
 }
@@ -172,6 +198,19 @@ void PortForwarding::ForwardPorts(const QString& sAppls) {
     lastOutcome_ = Outcome::Sent;
     if (sAppls.isEmpty())
         return;
+    AppList& list = view_.lbApps();
+    const Unsendable bad = FindUnsendable(module_.catalog, list, sAppls);
+    if (!bad.character.isEmpty()) {
+        lastOutcome_ = Outcome::Unsendable;
+        prompts_.MsgBox(QStringLiteral("The application \"") + bad.row +
+                            QStringLiteral("\" cannot be forwarded: its name or ports hold \"") +
+                            bad.character +
+                            QStringLiteral("\", a character the router cannot receive.\r"
+                                           "Rename it in Harborly.ini (Configuration > Edit "
+                                           "Applications). Nothing was sent to the router."),
+                        MsgIcon::Exclamation, kTitle);
+        return;
+    }
     const int needed = GetTotalNeededSlots();
     const int used = GetUsedSlots();
     if (used < 0) {
@@ -189,7 +228,6 @@ void PortForwarding::ForwardPorts(const QString& sAppls) {
             MsgIcon::Information, kTitle);
         return;
     }
-    AppList& list = view_.lbApps();
     AssignSlots(module_.catalog, list, module_.slotTable, sAppls);
     sendCommand(BuildForwardRequest(module_.catalog, list, module_.slotTable,
                                     module_.LocalIpAddress, sAppls),

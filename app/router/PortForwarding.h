@@ -42,7 +42,7 @@ public:
     void mnuDMZClear_Click() { SetDMZPort(true); }
 
     // What the last "Point To Me" did; the command line reports it.
-    enum class Outcome { Sent, NothingSelected, Shortage, ReadFailed };
+    enum class Outcome { Sent, NothingSelected, Shortage, ReadFailed, Unsendable };
     Outcome lastOutcome() const { return lastOutcome_; }
 
     void ForwardPorts(const QString& sAppls);

@@ -3,6 +3,7 @@
 #include "Module.h"
 #include "platform/EventPump.h"
 #include "platform/RouterSocket.h"
+#include "platform/Windows1252.h"
 #include "router/MainView.h"
 
 RouterAddress ParseRouterAddress(const QString& lanPrivateIp, quint16 defaultPort) {
@@ -59,8 +60,14 @@ QByteArray RouterLink::BuildRequest(const QString& sRequestLine, bool bPageReque
     // The encoder breaks long output into lines, which would split the header in two.
     credentials.replace("\r", "").replace("\n", "");
 
-    const QByteArray router = module_.settings.LanPrivateIP.toLatin1();
-    QByteArray request = sRequestLine.toLatin1();
+    // The router reads Windows-1252, as the INI file is written. A character the code page
+    // lacks must not go out as '?', which the router takes for the start of a slot group.
+    const QString& address = module_.settings.LanPrivateIP;
+    if (!FirstCharacterNotInWindows1252(sRequestLine).isEmpty() ||
+        !FirstCharacterNotInWindows1252(address).isEmpty())
+        return {};
+    const QByteArray router = ToWindows1252(address);
+    QByteArray request = ToWindows1252(sRequestLine);
     request += '\r';
     if (bPageRequest)
         request += "Host: " + router + "\rConnection: Keep-Alive\r";

@@ -48,8 +48,9 @@ public:
     // over early once `done` holds or the socket changes state.
     void WaitSeconds(int nSeconds, const std::function<bool()>& done = {});
 
-    // The request bytes of one exchange, CR alone between lines. Empty when the password
-    // cannot be encoded.
+    // The request bytes of one exchange in Windows-1252, CR alone between lines. Empty when
+    // the password cannot be encoded or the line or the address holds a character that
+    // Windows-1252 lacks.
     QByteArray BuildRequest(const QString& sRequestLine, bool bPageRequest) const;
 
     RouterSocket& socket() { return sckSend_; }

@@ -19,6 +19,11 @@
 #include "ui/frmSettings.h"
 
 #include <QCloseEvent>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDBusVariant>
 #include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -60,14 +65,6 @@ bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts) {
                                   "Double click the Harborly icon in the taskbar to get focus."),
                    MsgIcon::Information, QStringLiteral("Harborly"));
     return true;
-}
-
-QString TextEditorProgram() {
-    for (const char* editor : {"notepad", "gnome-text-editor", "gedit", "kate", "kwrite",
-                               "mousepad", "xed", "pluma", "leafpad", "featherpad"})
-        if (!QStandardPaths::findExecutable(QString::fromLatin1(editor)).isEmpty())
-            return QString::fromLatin1(editor);
-    return QStringLiteral("xdg-open");
 }
 
 frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, const Clock& clock,
@@ -123,6 +120,10 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
 
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setToolTip(QStringLiteral("Version of router's firmware"));
+    // A permanent widget: a temporary message would be cleared by every menu hover.
+    sbFirmware = new QLabel(sbStatusBar);
+    sbFirmware->setToolTip(sbStatusBar->toolTip());
+    sbStatusBar->addPermanentWidget(sbFirmware, 1);
     setStatusBar(sbStatusBar);
 
     mnuConfig = menuBar()->addMenu(QStringLiteral("&Configuration"));
@@ -159,7 +160,32 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     link_ = std::make_unique<RouterLink>(module_, *this, *sckSend_, *pump_);
     makeRouter();
     module_.FrontWindow = this;
+    keepIndicatorsReadable();
     resize(560, 400);
+}
+
+void frmMain::keepIndicatorsReadable() {
+    // The locked window is disabled as a whole, and the indicators that show the operation's
+    // progress would be drawn in the disabled colours: they get the enabled ones instead.
+    for (QLabel* indicator : {lblStatus, SendStatus}) {
+        QPalette readable = indicator->parentWidget()->palette();
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto r = static_cast<QPalette::ColorRole>(role);
+            readable.setBrush(QPalette::Disabled, r, readable.brush(QPalette::Active, r));
+        }
+        indicator->setPalette(readable);
+    }
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        keepIndicatorsReadable();
+    if (event->type() == QEvent::EnabledChange && isEnabled() && closePending_) {
+        // Queued, so that the operation that unlocked the window finishes first; should it
+        // lock the window again (a forward's write after its read), the close waits again.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    QMainWindow::changeEvent(event);
 }
 
 frmMain::~frmMain() = default;
@@ -178,6 +204,7 @@ void frmMain::makeRouter() {
 
 bool frmMain::Form_Load(const QString& programFolder) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        trayKind = DetectTrayKind(QDBusConnection::sessionBus());
         tray = new QSystemTrayIcon(windowIcon(), this);
         tray->setToolTip(QStringLiteral("Harborly DSL/Cable Router Utility"));
         connect(tray, &QSystemTrayIcon::activated, this, &frmMain::trayActivated);
@@ -262,7 +289,7 @@ void frmMain::setLanAddressCaption(const QString& caption) {
 }
 
 void frmMain::setStatusBarText(const QString& text) {
-    sbStatusBar->showMessage(text);
+    sbFirmware->setText(text);
 }
 
 void frmMain::EnableInterface(bool bEnable, bool) {
@@ -304,6 +331,13 @@ void frmMain::ExitProgram() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    // A locked window takes no input, its close box included: ending now would cut an
+    // exchange or a file write in half.
+    if (!isEnabled()) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
     event->accept();
     ExitProgram();
 }
@@ -379,7 +413,8 @@ void frmMain::runWithMainHidden(const std::function<void()>& run, bool clearBefo
 void frmMain::mnuEditApps_Click() {
     runWithMainHidden(
         [this] {
-            launcher_.RunAndWait(TextEditorProgram() + QLatin1Char(' ') + module_.paths.IniPath);
+            const QStringList editor = TextEditorCommand();
+            launcher_.Run(editor.front(), editor.mid(1) << module_.paths.IniPath);
         },
         false);
 }
@@ -405,8 +440,27 @@ void frmMain::mnuAbout_Click() {
     runDialog(about, false);
 }
 
+TrayKind DetectTrayKind(const QDBusConnection& sessionBus) {
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!sessionBus.isConnected() || !sessionBus.interface() ||
+        !sessionBus.interface()->isServiceRegistered(watcher).value())
+        return TrayKind::XEmbed;
+    QDBusInterface props(watcher, QStringLiteral("/StatusNotifierWatcher"),
+                         QStringLiteral("org.freedesktop.DBus.Properties"), sessionBus);
+    props.setTimeout(5000); // a hung watcher must not hold start-up for the default 25 s
+    const QDBusReply<QDBusVariant> host = props.call(
+        QStringLiteral("Get"), watcher, QStringLiteral("IsStatusNotifierHostRegistered"));
+    return host.isValid() && host.value().variant().toBool() ? TrayKind::StatusNotifierItem
+                                                             : TrayKind::XEmbed;
+}
+
+bool TrayBringsForward(TrayKind kind, QSystemTrayIcon::ActivationReason reason) {
+    return reason == QSystemTrayIcon::DoubleClick ||
+           (kind == TrayKind::StatusNotifierItem && reason == QSystemTrayIcon::Trigger);
+}
+
 void frmMain::trayActivated(QSystemTrayIcon::ActivationReason reason) {
-    if (reason != QSystemTrayIcon::DoubleClick)
+    if (!TrayBringsForward(trayKind, reason))
         return;
     if (!module_.DialogActive) {
         showNormal();

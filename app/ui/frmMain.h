@@ -20,6 +20,7 @@ class RouterLink;
 class RouterSocket;
 class WidgetAppList;
 class QAction;
+class QDBusConnection;
 class QLabel;
 class QListWidget;
 class QLockFile;
@@ -27,6 +28,19 @@ class QMenu;
 class QPushButton;
 class QStatusBar;
 class QTimer;
+
+// How the desktop's notification area reports a click on the icon: the old XEmbed tray
+// reports a double-click; a StatusNotifierItem host (KDE Plasma, GNOME's AppIndicator
+// extension and most others) reports an activation and never a double-click.
+enum class TrayKind { XEmbed, StatusNotifierItem };
+
+// The kind the icon gets on this session bus: StatusNotifierItem when a watcher with a host is
+// registered (the test by which Qt chooses it), else XEmbed.
+TrayKind DetectTrayKind(const QDBusConnection& sessionBus);
+
+// Whether an icon event brings the program forward: the double-click, or where the tray
+// reports only activations, the activation that stands for it.
+bool TrayBringsForward(TrayKind kind, QSystemTrayIcon::ActivationReason reason);
 
 // The main window: the router's indicators, the application list and the commands.
 class frmMain : public QMainWindow, public MainView {
@@ -92,17 +106,22 @@ public:
     QPushButton* btnDeselectAll;
     QPushButton* btnViewPoints;
     QStatusBar* sbStatusBar;
+    QLabel* sbFirmware; // the firmware text, never covered by a menu's status tip
     QMenu* mnuConfig;
     QMenu* mnuDMZ;
     QAction* mnuAbout;
     QAction* mnuHelp;
     QSystemTrayIcon* tray = nullptr;
+    TrayKind trayKind = TrayKind::XEmbed;
 
 protected:
+    // A close request while the window is locked waits until the operation has finished.
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void selectAll(bool selected);
+    void keepIndicatorsReadable();
     void runWithMainHidden(const std::function<void()>& run, bool clearBeforeShow);
     // Makes the router of the configured kind and sets the entries it cannot serve aside.
     void makeRouter();
@@ -121,11 +140,9 @@ private:
     QAction* mnuDMZPoint = nullptr;
     QAction* mnuDMZClear = nullptr;
     QAction* mnuDMZView = nullptr;
+    bool closePending_ = false;
 };
 
 // True, after the message, when another copy holds the program folder's lock. A lock left by
 // a copy that crashed names a dead process, and QLockFile takes it over.
 bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts);
-
-// The editor for the catalog: notepad where it exists, else the desktop's own text editor.
-QString TextEditorProgram();

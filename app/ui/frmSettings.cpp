@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -118,22 +119,18 @@ void frmSettings::btnSave_Click() {
     // Routers of the other kinds take no password; one typed guards the login alone.
     const bool passwordNeeded =
         kind == QLatin1String("web") || !txtPW1->text().isEmpty() || !txtPW2->text().isEmpty();
-    const QString p = txtPW1->text().trimmed();
-    // A password of spaces alone trims to nothing, which can be neither encoded nor used.
-    if (passwordNeeded && (txtPW1->text().isEmpty() || txtPW2->text().isEmpty() || p.isEmpty())) {
-        prompts_.Beep();
-        prompts_.MsgBox(QStringLiteral("This program requires your router password"),
-                        MsgIcon::Critical, QStringLiteral("Error"));
-        return;
-    }
-    if (p != txtPW2->text().trimmed()) {
-        prompts_.Beep();
-        prompts_.MsgBox(QStringLiteral("Password don't match!"), MsgIcon::Critical,
-                        QStringLiteral("Error"));
+    if (passwordNeeded && (txtPW1->text().isEmpty() || txtPW2->text().isEmpty()))
+        return refuse(QStringLiteral("This program requires your router password"));
+    const QString p = TrimSpaces(txtPW1->text());
+    if (p != TrimSpaces(txtPW2->text())) {
+        refuse(QStringLiteral("Password don't match!"));
         txtPW1->setFocus();
         txtPW1->selectAll();
         return;
     }
+    // Matching boxes of spaces alone trim to nothing, which can be neither encoded nor used.
+    if (passwordNeeded && p.isEmpty())
+        return refuse(QStringLiteral("This program requires your router password"));
 
     const QString lan = txtLanIpAddress->text();
     module_.settings.LanPrivateIP = lan;
@@ -170,6 +167,41 @@ void frmSettings::btnSave_Click() {
     module_.settings.Password = p;
     module_.settings.PasswordStored = true;
     accept();
+}
+
+void frmSettings::refuse(const QString& message) {
+    prompts_.Beep();
+    prompts_.MsgBox(message, MsgIcon::Critical, QStringLiteral("Error"));
+}
+
+void frmSettings::keyPressEvent(QKeyEvent* event) {
+    // Neither button is bound to Enter or Esc, so Esc leaves the dialog open; Enter presses
+    // a button only when that button has the focus.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget());
+            focused && (focused == btnSave || focused == btnCancel)) {
+            focused->click();
+        }
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+QString TrimSpaces(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
 }
 
 void frmSettings::reportFailure(const QString& detail) {

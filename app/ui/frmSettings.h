@@ -10,7 +10,11 @@ class Prompts;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QKeyEvent;
 class QPushButton;
+
+// The text without the spaces (and only the spaces) at its start and end.
+QString TrimSpaces(const QString& text);
 
 // "Edit Router Configuration": the kind of router, its password, its LAN address and the
 // login switch.
@@ -34,7 +38,11 @@ public:
     QPushButton* btnSave;
     QPushButton* btnCancel;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    void refuse(const QString& message);
     void reportFailure(const QString& detail);
     QString chosenKind() const;
 

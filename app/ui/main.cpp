@@ -8,6 +8,7 @@
 #include "viewer/RouterScreens.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QLockFile>
 #include <QTimer>
 
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     QLockFile instance(folder.path + QStringLiteral("Harborly.lock"));
     if (RefuseSecondCopy(instance, prompts))
         return 0;
+    RemoveStaleTemporaries(folder.path, QDateTime::currentDateTimeUtc());
 
     Module module;
     ProcessLauncher launcher;

@@ -70,6 +70,20 @@ TEST(CliOptionsTest, ParsesCommandsAndRefusesTheRest) {
         EXPECT_FALSE(parse(bad).options) << bad.join(' ').toStdString();
 }
 
+TEST(CliCommands, PointRefusesANameTheRouterCannotReceive) {
+    RouterSimulator router;
+    ASSERT_TRUE(router.listen());
+    Cli cli(router.hostAndPort());
+    cli.home.write(QStringLiteral("Harborly.ini"),
+                   "[Application1]\r\nName=Z\xC5\x82oty\r\nPortRangeLow1=1\r\nPortRangeHigh1=1\r\n"
+                   "Protocol1=tcp\r\n[Misc]\r\nLanPrivateIP=" +
+                       router.hostAndPort().toLatin1() +
+                       "\r\nPassword=YWRtaW4=\r\nRequireLogin=bm8=\r\n");
+    EXPECT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Złoty")}), CliExit::Refused);
+    EXPECT_TRUE(cli.err.contains(QStringLiteral("\"ł\""))) << cli.err.toStdString();
+    EXPECT_EQ(router.requests().size(), 1); // the status query, nothing of the forward
+}
+
 TEST(CliCommands, EveryCommandAgainstTheSimulatedRouter) {
     RouterSimulator router;
     ASSERT_TRUE(router.listen());

@@ -42,8 +42,8 @@ TEST_F(ActivityLogTest, AppendsTimeStampedLines) {
     EXPECT_TRUE(log.WriteLog(QStringLiteral("  Writing to /x y/Harborly.ini ")));
     EXPECT_EQ(logBytes(),
               QByteArray("earlier line\r\n"
-                         "[12/6/26 3:21:07 PM UTC]   HARBORLY.INI entries not written\r\n"
-                         "[12/6/26 3:21:08 PM UTC]     Writing to /x y/Harborly.ini \r\n"));
+                         "[12/6/2026 3:21:07 PM]   HARBORLY.INI entries not written\r\n"
+                         "[12/6/2026 3:21:08 PM]     Writing to /x y/Harborly.ini \r\n"));
     EXPECT_TRUE(prompts.boxes.isEmpty());
 }
 
@@ -75,7 +75,7 @@ TEST_F(ActivityLogTest, UnwritableLogShowsOneMessage) {
         ASSERT_EQ(prompts.boxes.size(), 1);
         // The box takes the time afresh: one second after the line's time stamp.
         EXPECT_EQ(prompts.boxes[0].text,
-                  QStringLiteral("[12/6/26 3:21:08 PM UTC]   Unable to Open Log File\r") +
+                  QStringLiteral("[12/6/2026 3:21:08 PM]   Unable to Open Log File\r") +
                       bad.LogPath);
         EXPECT_EQ(prompts.boxes[0].icon, MsgIcon::Exclamation);
         EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("Harborly"));
@@ -83,14 +83,42 @@ TEST_F(ActivityLogTest, UnwritableLogShowsOneMessage) {
 }
 
 TEST_F(ActivityLogTest, SystemLocaleFormatsByDefault) {
+    SteppingClock otherClock;
     ActivityLog systemLog(paths, prompts, clock);
+    ActivityLog explicitLog(paths, prompts, otherClock, QLocale::system());
     ASSERT_TRUE(systemLog.WriteLog(QStringLiteral("m")));
-    const QDateTime t(QDate(2026, 12, 6), QTime(15, 21, 7), QTimeZone::utc());
-    const QLocale system = QLocale::system();
-    EXPECT_EQ(QString::fromUtf8(logBytes()),
-              u'[' + system.toString(t.date(), QLocale::ShortFormat) + u' ' +
-                  system.toString(t, system.timeFormat(QLocale::LongFormat)) +
-                  QStringLiteral("]   m\r\n"));
+    ASSERT_TRUE(explicitLog.WriteLog(QStringLiteral("m")));
+    const QList<QByteArray> lines = logBytes().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], lines[1]);
 }
+
+struct StampCase {
+    QLocale::Language language;
+    QLocale::Territory territory;
+    const char* line;
+};
+
+class TimeStampTest : public testing::TestWithParam<StampCase> {};
+
+// The locale's short date with the year in four digits, its long time without a zone name.
+TEST_P(TimeStampTest, FourDigitYearAndNoZone) {
+    TempHome home;
+    const LocalPaths paths = LocalPaths::inFolder(home.path());
+    RecordingPrompts prompts;
+    SteppingClock clock;
+    ActivityLog log(paths, prompts, clock, QLocale(GetParam().language, GetParam().territory));
+    ASSERT_TRUE(log.WriteLog(QStringLiteral("m")));
+    EXPECT_EQ(QString::fromUtf8(home.read(QStringLiteral("Harborly.log"))),
+              QString::fromUtf8(GetParam().line) + QStringLiteral("]   m\r\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, TimeStampTest,
+    testing::Values(StampCase{QLocale::English, QLocale::UnitedStates, "[12/6/2026 3:21:07 PM"},
+                    StampCase{QLocale::English, QLocale::UnitedKingdom, "[06/12/2026 15:21:07"},
+                    StampCase{QLocale::German, QLocale::Germany, "[06.12.2026 15:21:07"},
+                    StampCase{QLocale::French, QLocale::France, "[06/12/2026 15:21:07"},
+                    StampCase{QLocale::Japanese, QLocale::Japan, "[2026/12/06 15時21分07秒"}));
 
 } // namespace

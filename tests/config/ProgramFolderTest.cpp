@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
+#include <vector>
+
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -112,6 +116,15 @@ TEST(ProgramFolder, ReadOnlyExecutableFolderUsesPerUserFolder) {
     QFile::setPermissions(exe.path(), kOwnerOnly);
 }
 
+// An installation's bin folder is no place for the INI file, even for root, who may write there.
+TEST(ProgramFolder, InstalledExecutableFolderUsesPerUserFolder) {
+    TempHome prefix;
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("share/harborly")));
+    prefix.write(QStringLiteral("share/harborly/Harborly.ini"), "[Application1]\r\nName=x\r\n");
+    expectPerUserFolder(prefix.file(QStringLiteral("bin")));
+}
+
 TEST(ProgramFolder, UserConfigFolderFallsBackToHome) {
     TempHome home;
     ScopedEnv homeVar("HOME", home.path().chopped(1).toUtf8());
@@ -124,6 +137,67 @@ TEST(ProgramFolder, UserConfigFolderFallsBackToHome) {
     TempHome other;
     ScopedEnv xdgSet("XDG_CONFIG_HOME", other.path().toUtf8());
     EXPECT_EQ(UserConfigFolder(), other.file(QStringLiteral("Harborly/")));
+}
+
+enum class Kind { File, Folder, Link };
+
+struct LitterCase {
+    const char* name;
+    Kind kind;
+    bool recent; // modified within the last minutes
+    bool locked; // a writer holds it at this moment
+    bool removed;
+};
+
+// Only the temporaries that the atomic writer names after our own files, and only those that
+// were abandoned: old, plain files that no writer holds.
+TEST(StaleTemporaries, OnlyOurOwnOldUnheldTemporariesGo) {
+    const std::vector<LitterCase> cases = {
+        {"Harborly.ini.Ab3xYz", Kind::File, false, false, true},
+        {"Harborly.htm.q1W2e3", Kind::File, false, false, true},
+        {"Harborly.hlp.ZZZZZZ", Kind::File, false, false, true},
+        {"Harborly.ini", Kind::File, false, false, false},
+        {"Harborly.ini.Ab3xY", Kind::File, false, false, false},
+        {"Harborly.ini.Ab3xYz7", Kind::File, false, false, false},
+        {"Harborly.ini.Ab-xYz", Kind::File, false, false, false},
+        {"harborly.ini.Ab3xYz", Kind::File, false, false, false},
+        {"Harborly.log.Ab3xYz", Kind::File, false, false, false},
+        {"Other.ini.Ab3xYz", Kind::File, false, false, false},
+        {"Harborly.ini.New123", Kind::File, true, false, false},
+        {"Harborly.ini.Held12", Kind::File, false, true, false},
+        {"Harborly.ini.Dir123", Kind::Folder, false, false, false},
+        {"Harborly.ini.Link12", Kind::Link, false, false, false},
+    };
+    TempHome home;
+    home.write(QStringLiteral("target"), "x");
+    // "Now" lies a day ahead, so every file made here is old unless its time is set to then.
+    const QDateTime now = QDateTime::currentDateTimeUtc().addDays(1);
+    std::vector<std::unique_ptr<QFile>> held;
+    for (const LitterCase& c : cases) {
+        const QString path = home.file(QString::fromLatin1(c.name));
+        if (c.kind == Kind::Folder) {
+            ASSERT_TRUE(QDir().mkdir(path));
+            continue;
+        }
+        if (c.kind == Kind::Link) {
+            ASSERT_TRUE(QFile::link(home.file(QStringLiteral("target")), path));
+            continue;
+        }
+        auto f = std::make_unique<QFile>(path);
+        ASSERT_TRUE(f->open(QIODevice::ReadWrite));
+        if (c.recent) {
+            ASSERT_TRUE(f->setFileTime(now, QFileDevice::FileModificationTime));
+        }
+        if (c.locked) {
+            ASSERT_EQ(::flock(f->handle(), LOCK_EX), 0);
+            held.push_back(std::move(f));
+        }
+    }
+    EXPECT_EQ(RemoveStaleTemporaries(home.path(), now), 3);
+    for (const LitterCase& c : cases) {
+        const QFileInfo left(home.file(QString::fromLatin1(c.name)));
+        EXPECT_EQ(left.exists() || left.isSymLink(), !c.removed) << c.name;
+    }
 }
 
 } // namespace

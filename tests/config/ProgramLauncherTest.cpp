@@ -63,4 +63,39 @@ TEST(ProcessLauncher, PassesPathAsOneArgumentAndWaits) {
               QStringLiteral("arg=") + script + QStringLiteral(";done"));
 }
 
+struct ForkingEditorCase {
+    const char* name;
+    const char* hand_off; // how the stand-in editor leaves its work to another process
+};
+
+class ForkingEditorTest : public ::testing::TestWithParam<ForkingEditorCase> {};
+
+// Editors that hand the file to a process of their own and return at once: the launcher
+// waits for that process too, so the main window comes back only when editing is over.
+TEST_P(ForkingEditorTest, WaitsForEveryProcessTheEditorLeavesBehind) {
+    TempHome home;
+    const QString marker = home.file(QStringLiteral("marker"));
+    const QByteArray work = "sleep 0.3; printf done >> '" + marker.toUtf8() + "'";
+    const QString script = home.file(QStringLiteral("editor.sh"));
+    {
+        QFile f(script);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("printf started > '" + marker.toUtf8() + "'\n" +
+                QByteArray(GetParam().hand_off).replace("WORK", work) + "\nexit 0\n");
+    }
+    ProcessLauncher launcher;
+    EXPECT_TRUE(launcher.RunAndWait(QStringLiteral("/bin/sh ") + script));
+    QFile m(marker);
+    ASSERT_TRUE(m.open(QIODevice::ReadOnly));
+    EXPECT_EQ(m.readAll(), QByteArray("starteddone"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HandOffs, ForkingEditorTest,
+    ::testing::Values(ForkingEditorCase{"Background", "( WORK ) &"},
+                      ForkingEditorCase{"NewSession", "setsid sh -c \"WORK\" &"},
+                      ForkingEditorCase{"DoubleFork", "sh -c \"( WORK ) &\" &"},
+                      ForkingEditorCase{"Detached", "( exec </dev/null >/dev/null 2>&1; WORK ) &"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace

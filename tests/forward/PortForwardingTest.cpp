@@ -43,14 +43,23 @@ const QString kClearAll = QStringLiteral(
 // A catalog with the applications of the examples, listed as the main window lists them.
 struct Catalog {
     Catalog() {
-        catalog.entries = {app("Chat App", {range(ProtocolTcp, "6660", "6670")}),
-                           app("GameNet", {range(ProtocolBoth, "27015", "27030"),
-                                           range(ProtocolUdp, "4380", "4380")}),
-                           app("Empty", {}),
-                           app("Big", {range(ProtocolTcp, "1", "1"), range(ProtocolTcp, "2", "2"),
-                                       range(ProtocolTcp, "3", "3"), range(ProtocolTcp, "4", "4"),
-                                       range(ProtocolTcp, "5", "5"), range(ProtocolTcp, "6", "6"),
-                                       range(ProtocolTcp, "7", "7")})};
+        catalog.entries = {
+            app("Chat App", {range(ProtocolTcp, "6660", "6670")}),
+            app("GameNet",
+                {range(ProtocolBoth, "27015", "27030"), range(ProtocolUdp, "4380", "4380")}),
+            app("Empty", {}),
+            app("Big", {range(ProtocolTcp, "1", "1"), range(ProtocolTcp, "2", "2"),
+                        range(ProtocolTcp, "3", "3"), range(ProtocolTcp, "4", "4"),
+                        range(ProtocolTcp, "5", "5"), range(ProtocolTcp, "6", "6"),
+                        range(ProtocolTcp, "7", "7")}),
+            // Windows-1252 has "€" and curly quotes; it lacks "ł" and "→".
+            ApplEntry{QStringLiteral("Euro € “Chat”"), {range(ProtocolTcp, "5000", "5000")}},
+            ApplEntry{QStringLiteral("Zło"), {range(ProtocolTcp, "5001", "5001")}},
+            ApplEntry{QStringLiteral("Arrow"), {[] {
+                          ApplPortRange r = range(ProtocolUdp, "5002", "");
+                          r.PortRangeHigh = QStringLiteral("5003→");
+                          return r;
+                      }()}}};
         FillApplicationList(list, catalog);
     }
     ApplCatalog catalog;
@@ -313,6 +322,44 @@ TEST_F(PointToMe, RouterThatNeverClosesFailsAndUnlocks) {
     EXPECT_FALSE(ops->ClearAllForwards());
     EXPECT_TRUE(rig->view.timerEnabled);
 }
+
+TEST_F(PointToMe, Windows1252NameGoesOutAsItsBytesAndFindsItsSlotAgain) {
+    select(QStringLiteral("Euro € “Chat”"));
+    ops->btnPoint_Click();
+    const QByteArray first = lastRequestLine();
+    EXPECT_TRUE(first.contains("?V_nameJ=Euro\x80\x93"
+                               "Chat\x94&V_portJS=5000&"))
+        << first.toStdString();
+    ops->btnPoint_Click();
+    EXPECT_EQ(lastRequestLine(), first); // the slot named by the first forward is found again
+    EXPECT_EQ(rig->view.status, QStringLiteral("Completed"));
+    EXPECT_TRUE(rig->prompts.boxes.isEmpty());
+}
+
+struct UnsendableCase {
+    QString row;
+    QString character;
+};
+
+class UnsendableTest : public PointToMe, public testing::WithParamInterface<UnsendableCase> {};
+
+TEST_P(UnsendableTest, IsRefusedBeforeAnythingIsSent) {
+    select(QStringLiteral("Chat App"));
+    select(GetParam().row);
+    ops->btnPoint_Click();
+    EXPECT_TRUE(router.requests().isEmpty());
+    ASSERT_EQ(rig->prompts.boxes.size(), 1);
+    const QString text = rig->prompts.boxes[0].text;
+    EXPECT_TRUE(text.contains(u'"' + GetParam().row + u'"')) << text.toStdString();
+    EXPECT_TRUE(text.contains(u'"' + GetParam().character + u'"')) << text.toStdString();
+    EXPECT_EQ(ops->lastOutcome(), PortForwarding::Outcome::Unsendable);
+    EXPECT_TRUE(rig->view.controlsEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Characters, UnsendableTest,
+                         testing::Values(UnsendableCase{QStringLiteral("Zło"), QStringLiteral("ł")},
+                                         UnsendableCase{QStringLiteral("Arrow"),
+                                                        QStringLiteral("→")}));
 
 TEST_F(PointToMe, NeededSlotsCountSelectedRanges) {
     EXPECT_EQ(ops->GetTotalNeededSlots(), 0);

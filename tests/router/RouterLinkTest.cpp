@@ -46,6 +46,16 @@ TEST(RouterRequestBytes, LongPasswordStaysOnOneHeaderLine) {
     EXPECT_TRUE(r.contains("Authorization: Basic " + base64(":" + QByteArray(120, 'p')) + "\r\r"));
 }
 
+TEST(RouterRequestBytes, Windows1252AndNothingForACharacterItLacks) {
+    RouterRig rig(QStringLiteral("127.0.0.1:8080"));
+    EXPECT_TRUE(
+        rig.link.BuildRequest(QStringLiteral("GET /Gozila.cgi?V_nameJ=a€–“” HTTP/1.1"), false)
+            .startsWith("GET /Gozila.cgi?V_nameJ=a\x80\x96\x93\x94 HTTP/1.1\r"));
+    for (const QString& line : {QStringLiteral("GET /Gozila.cgi?V_nameJ=Zło HTTP/1.1"),
+                                QStringLiteral("GET /Gozila.cgi?V_nameJ=\U0001F600 HTTP/1.1")})
+        EXPECT_TRUE(rig.link.BuildRequest(line, false).isEmpty()) << line.toStdString();
+}
+
 struct AddressCase {
     const char* text;
     bool valid;

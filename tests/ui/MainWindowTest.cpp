@@ -16,23 +16,34 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLockFile>
+#include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
 struct RecordingLauncher final : ProgramLauncher {
-    bool RunAndWait(const QString& sCommandLine) override {
-        commands << sCommandLine;
+    bool Run(const QString& program, const QStringList& arguments) override {
+        commands << (QStringList{program} + arguments).join(u' ');
         return true;
     }
     QStringList commands;
@@ -50,17 +61,33 @@ QByteArray misc(const QString& lan, const QByteArray& extra = {}) {
            lan.toLatin1() + "\r\nPassword=YWRtaW4=\r\nRequireLogin=bm8=\r\n" + extra;
 }
 
+// What the status bar shows: a temporary message covers the bar's own labels.
+QString shownInStatusBar(const QStatusBar& bar) {
+    if (!bar.currentMessage().isEmpty())
+        return bar.currentMessage();
+    QStringList texts;
+    for (const QLabel* label : bar.findChildren<QLabel*>())
+        if (label->isVisibleTo(&bar) && !label->text().isEmpty())
+            texts << label->text();
+    return texts.join(u' ');
+}
+
 // The window with recording services: ExitProgram only counts, no program ends.
 struct Window {
     Window()
         : window(
-              module, prompts, launcher, clock, [this] { ++exits; },
+              module, prompts, launcher, clock,
+              [this] {
+                  ++exits;
+                  statusAtExit = window.lblStatus->text();
+              },
               std::chrono::milliseconds(20)) {}
     Module module;
     RecordingPrompts prompts;
     RecordingLauncher launcher;
     FixedClock clock;
     int exits = 0;
+    QString statusAtExit;
     frmMain window;
 };
 
@@ -141,6 +168,72 @@ TEST(MainWindow, LockingTheInterfaceDisablesControlsThenTheWindow) {
     EXPECT_TRUE(w.window.isEnabled());
 }
 
+// Every menu hover posts a status tip, which clears a temporary status bar message.
+TEST(MainWindow, FirmwareTextSurvivesHoveringOverEveryMenu) {
+    Window w;
+    w.window.show();
+    const QString firmware = QStringLiteral("Linksys Router Firmware Version 1.44.2");
+    w.window.setStatusBarText(firmware);
+    QMenuBar* bar = w.window.menuBar();
+    for (QAction* top : bar->actions()) {
+        QTest::mouseMove(bar, bar->actionGeometry(top).center());
+        QStatusTipEvent tip(top->statusTip());
+        QApplication::sendEvent(bar, &tip);
+        if (QMenu* menu = top->menu()) {
+            menu->popup(bar->mapToGlobal(bar->actionGeometry(top).bottomLeft()));
+            for (QAction* entry : menu->actions()) {
+                QTest::mouseMove(menu, menu->actionGeometry(entry).center());
+                menu->setActiveAction(entry);
+            }
+            menu->hide();
+        }
+    }
+    EXPECT_EQ(shownInStatusBar(*w.window.sbStatusBar), firmware);
+    EXPECT_EQ(w.window.sbStatusBar->toolTip(), QStringLiteral("Version of router's firmware"));
+}
+
+// A locked window shows the operation's progress in the readable colours of an unlocked one.
+TEST(MainWindow, IndicatorsStayReadableWhileLocked) {
+    Window w;
+    w.window.show();
+    for (QLabel* indicator : {w.window.lblStatus, w.window.SendStatus}) {
+        indicator->setText(QStringLiteral("Query Slots"));
+        const QImage unlocked = indicator->grab().toImage();
+        w.window.EnableInterface(false, false);
+        EXPECT_EQ(indicator->grab().toImage(), unlocked) << indicator->toolTip().toStdString();
+        EXPECT_FALSE(w.window.btnPoint->isEnabled());
+        w.window.EnableInterface(true, false);
+    }
+}
+
+// A close request during "Point To Me" (its read and its write) waits for the operation.
+TEST(MainWindow, CloseDuringAnOperationWaitsUntilItHasFinished) {
+    RouterSimulator router;
+    ASSERT_TRUE(router.listen());
+    TempHome home;
+    home.write(QStringLiteral("Harborly.ini"), misc(router.hostAndPort()));
+    Window w;
+    ASSERT_TRUE(w.window.Form_Load(home.path()));
+    w.window.show();
+    w.window.lbApps().setSelected(2, true); // Web Server
+    int closeRequests = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        ++closeRequests;
+        w.window.close();
+    });
+    closer.start(0);
+    w.window.btnPoint_Click();
+    closer.stop();
+    EXPECT_GT(closeRequests, 1); // asked while the read and while the write ran
+    EXPECT_EQ(w.exits, 0);
+    EXPECT_EQ(router.forwards()[9].name, QStringLiteral("WebServer"));
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.exits, 1);
+    EXPECT_EQ(w.statusAtExit, QStringLiteral("Completed"));
+}
+
 TEST(MainWindow, FirstTickFindsTheSimulatedRouter) {
     RouterSimulator router;
     ASSERT_TRUE(router.listen());
@@ -150,7 +243,7 @@ TEST(MainWindow, FirstTickFindsTheSimulatedRouter) {
     ASSERT_TRUE(w.window.Form_Load(home.path()));
     w.window.Timer1_Timer();
     EXPECT_EQ(w.window.lblWanIpAddress->text(), router.wanAddress());
-    EXPECT_EQ(w.window.sbStatusBar->currentMessage(),
+    EXPECT_EQ(shownInStatusBar(*w.window.sbStatusBar),
               QStringLiteral("Linksys Router Firmware Version 1.44.2"));
     EXPECT_EQ(w.window.Timer1->interval(), 100);
     EXPECT_EQ(w.exits, 0);
@@ -233,25 +326,131 @@ TEST(MainWindow, EditApplicationsRunsTheEditorOnTheUnquotedPath) {
     w.window.mnuEditApps_Click();
     ASSERT_EQ(w.launcher.commands.size(), 1);
     EXPECT_EQ(w.launcher.commands[0],
-              TextEditorProgram() + QLatin1Char(' ') + w.module.paths.IniPath);
+              TextEditorCommand().join(u' ') + QLatin1Char(' ') + w.module.paths.IniPath);
     EXPECT_FALSE(w.module.DialogActive);
     EXPECT_TRUE(w.window.isVisible());
 }
 
-TEST(TrayIcon, DoubleClickBringsTheFrontWindowForward) {
-    Window w;
-    w.window.showMinimized();
-    w.window.trayActivated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(w.window.isMinimized());
-    w.window.trayActivated(QSystemTrayIcon::DoubleClick);
-    EXPECT_FALSE(w.window.isMinimized());
+struct TrayCase {
+    TrayKind kind;
+    QSystemTrayIcon::ActivationReason reason;
+    bool forward;
+};
 
+class TrayTest : public testing::TestWithParam<TrayCase> {};
+
+// An XEmbed tray reports the double-click; a StatusNotifierItem tray reports a click as an
+// activation (Trigger) and never a double-click.
+TEST_P(TrayTest, BringsTheFrontWindowForward) {
+    Window w;
+    w.window.trayKind = GetParam().kind;
+    w.window.showMinimized();
+    w.window.trayActivated(GetParam().reason);
+    EXPECT_EQ(!w.window.isMinimized(), GetParam().forward);
+
+    // With a dialog open, the dialog comes forward and the window is left alone.
     w.window.showMinimized();
     QDialog dialog;
     w.module.DialogActive = true;
     w.module.FrontWindow = &dialog;
-    w.window.trayActivated(QSystemTrayIcon::DoubleClick);
-    EXPECT_TRUE(w.window.isMinimized()); // the open dialog comes forward, not the window
+    w.window.trayActivated(GetParam().reason);
+    EXPECT_TRUE(w.window.isMinimized());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, TrayTest,
+    testing::Values(TrayCase{TrayKind::XEmbed, QSystemTrayIcon::DoubleClick, true},
+                    TrayCase{TrayKind::XEmbed, QSystemTrayIcon::Trigger, false},
+                    TrayCase{TrayKind::XEmbed, QSystemTrayIcon::Context, false},
+                    TrayCase{TrayKind::StatusNotifierItem, QSystemTrayIcon::Trigger, true},
+                    TrayCase{TrayKind::StatusNotifierItem, QSystemTrayIcon::DoubleClick, true},
+                    TrayCase{TrayKind::StatusNotifierItem, QSystemTrayIcon::Context, false},
+                    TrayCase{TrayKind::StatusNotifierItem, QSystemTrayIcon::MiddleClick, false}));
+
+// A StatusNotifierWatcher as a tray host registers it, answering the one property Qt reads.
+class FakeWatcher final : public QDBusVirtualObject {
+public:
+    explicit FakeWatcher(bool host) : host_(host) {}
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& m, const QDBusConnection& bus) override {
+        if (m.member() != QLatin1String("Get") ||
+            m.arguments().value(1).toString() != QLatin1String("IsStatusNotifierHostRegistered"))
+            return false;
+        return bus.send(m.createReply(QVariant::fromValue(QDBusVariant(host_))));
+    }
+
+private:
+    bool host_;
+};
+
+// A session bus of the test's own, on a socket in a private folder.
+class PrivateBus {
+public:
+    PrivateBus() {
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                       QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1"),
+                       QStringLiteral("--address=unix:dir=") + dir_.path()});
+        if (daemon_.waitForStarted() && daemon_.waitForReadyRead())
+            address_ = QString::fromUtf8(daemon_.readLine().trimmed());
+    }
+    ~PrivateBus() {
+        for (const QString& name : names_)
+            QDBusConnection::disconnectFromBus(name);
+        daemon_.terminate();
+        daemon_.waitForFinished();
+    }
+    bool running() const { return !address_.isEmpty(); }
+    QDBusConnection connect(const QString& name) {
+        names_ << name;
+        return QDBusConnection::connectToBus(address_, name);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QProcess daemon_;
+    QString address_;
+    QStringList names_;
+};
+
+struct DetectCase {
+    const char* name;
+    bool watcher;
+    bool host;
+    TrayKind kind;
+};
+
+class DetectTrayKindTest : public testing::TestWithParam<DetectCase> {};
+
+TEST_P(DetectTrayKindTest, ByTheWatcherOnTheSessionBus) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.running()) << "dbus-daemon (package dbus-daemon) is needed";
+    // The watcher answers from a thread of its own while the detection waits for it.
+    QThread watcherThread;
+    FakeWatcher fake(GetParam().host);
+    fake.moveToThread(&watcherThread);
+    watcherThread.start();
+    QDBusConnection side = bus.connect(QStringLiteral("watcher-") + GetParam().name);
+    if (GetParam().watcher) {
+        EXPECT_TRUE(side.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+        EXPECT_TRUE(side.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &fake));
+    }
+    EXPECT_EQ(DetectTrayKind(bus.connect(QStringLiteral("icon-") + GetParam().name)),
+              GetParam().kind);
+    side.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+    watcherThread.quit();
+    watcherThread.wait();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buses, DetectTrayKindTest,
+    testing::Values(DetectCase{"NoWatcher", false, false, TrayKind::XEmbed},
+                    DetectCase{"WatcherWithoutHost", true, false, TrayKind::XEmbed},
+                    DetectCase{"WatcherWithHost", true, true, TrayKind::StatusNotifierItem}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DetectTrayKind, NoSessionBusIsXEmbed) {
+    EXPECT_EQ(DetectTrayKind(QDBusConnection(QStringLiteral("never-connected"))), TrayKind::XEmbed);
 }
 
 struct LoginCase {
@@ -315,27 +514,94 @@ struct SettingsDialog {
     frmSettings dialog;
 };
 
-TEST(Settings, RefusesEmptyAndMismatchedPasswords) {
+struct ValidationCase {
+    QString pw1;
+    QString pw2;
+    const char* message; // nullptr: saved
+    QString stored;
+};
+
+class SettingsValidationTest : public testing::TestWithParam<ValidationCase> {};
+
+// Empty boxes first, then the comparison of the boxes without their surrounding spaces (and
+// nothing else), then the refusal of a password of spaces alone.
+TEST_P(SettingsValidationTest, InOrder) {
+    const ValidationCase& c = GetParam();
     TempHome home;
     SettingsDialog s;
     s.module.paths = LocalPaths::inFolder(home.path());
-    for (const auto& [pw1, pw2] :
-         std::vector<std::pair<QString, QString>>{{QString(), QString()},
-                                                  {QStringLiteral("abc"), QString()},
-                                                  {QStringLiteral("   "), QStringLiteral("   ")}}) {
-        s.fill(pw1, pw2);
-        s.dialog.btnSave_Click();
-        EXPECT_EQ(s.prompts.boxes.back().text,
-                  QStringLiteral("This program requires your router password"));
-    }
-    s.fill(QStringLiteral("Secret"), QStringLiteral("secret"));
+    s.fill(c.pw1, c.pw2);
     s.dialog.btnSave_Click();
-    EXPECT_EQ(s.prompts.boxes.back().text, QStringLiteral("Password don't match!"));
-    EXPECT_EQ(s.dialog.txtPW1->selectedText(), QStringLiteral("Secret"));
-    EXPECT_EQ(s.prompts.beeps, 4);
+    if (!c.message) {
+        EXPECT_TRUE(s.prompts.boxes.isEmpty());
+        EXPECT_TRUE(s.module.settings.PasswordStored);
+        EXPECT_EQ(s.module.settings.Password, c.stored);
+        return;
+    }
+    ASSERT_EQ(s.prompts.boxes.size(), 1);
+    EXPECT_EQ(s.prompts.boxes[0].text, QString::fromUtf8(c.message));
+    EXPECT_EQ(s.prompts.boxes[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(s.prompts.beeps, 1);
+    if (QString::fromUtf8(c.message) == QStringLiteral("Password don't match!")) {
+        EXPECT_EQ(s.dialog.txtPW1->selectedText(), c.pw1);
+    }
     EXPECT_FALSE(home.exists(QStringLiteral("Harborly.ini")));
     EXPECT_FALSE(s.module.settings.PasswordStored);
 }
+
+const char* const kRequired = "This program requires your router password";
+const char* const kMismatch = "Password don't match!";
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, SettingsValidationTest,
+    testing::Values(ValidationCase{"", "", kRequired, {}}, ValidationCase{"abc", "", kRequired, {}},
+                    ValidationCase{"", "abc", kRequired, {}},
+                    ValidationCase{"   ", "abc", kMismatch, {}},
+                    ValidationCase{"abc", "   ", kMismatch, {}},
+                    ValidationCase{"   ", "   ", kRequired, {}},
+                    ValidationCase{"   ", " ", kRequired, {}},
+                    ValidationCase{"Secret", "secret", kMismatch, {}},
+                    ValidationCase{"\tadmin", "admin", kMismatch, {}},
+                    ValidationCase{" admin ", "admin", nullptr, "admin"},
+                    ValidationCase{"admin\t", "admin\t ", nullptr, "admin\t"}));
+
+struct KeyCase {
+    const char* name;
+    int focus; // 0: txtPW1, 1: btnSave, 2: btnCancel
+    Qt::Key key;
+    const char* outcome; // "open", "saved" or "cancelled"
+};
+
+class SettingsKeyTest : public testing::TestWithParam<KeyCase> {};
+
+// Neither button is bound to Enter or Esc; Enter (or Space) on a focused button presses it.
+TEST_P(SettingsKeyTest, OnlyAFocusedButtonAnswers) {
+    TempHome home;
+    SettingsDialog s;
+    s.module.paths = LocalPaths::inFolder(home.path());
+    s.fill(QStringLiteral("admin"), QStringLiteral("admin"));
+    s.dialog.show();
+    QWidget* focus = std::array<QWidget*, 3>{s.dialog.txtPW1, s.dialog.btnSave,
+                                             s.dialog.btnCancel}[GetParam().focus];
+    focus->setFocus();
+    QTest::keyClick(focus, GetParam().key);
+    const QString outcome = s.dialog.isVisible()                     ? QStringLiteral("open")
+                            : s.dialog.result() == QDialog::Accepted ? QStringLiteral("saved")
+                                                                     : QStringLiteral("cancelled");
+    EXPECT_EQ(outcome, QString::fromLatin1(GetParam().outcome));
+    EXPECT_EQ(s.module.settings.PasswordStored, outcome == QStringLiteral("saved"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, SettingsKeyTest,
+                         testing::Values(KeyCase{"EscInPassword", 0, Qt::Key_Escape, "open"},
+                                         KeyCase{"EscOnSave", 1, Qt::Key_Escape, "open"},
+                                         KeyCase{"EscOnCancel", 2, Qt::Key_Escape, "open"},
+                                         KeyCase{"EnterInPassword", 0, Qt::Key_Return, "open"},
+                                         KeyCase{"EnterOnSave", 1, Qt::Key_Return, "saved"},
+                                         KeyCase{"KeypadEnterOnSave", 1, Qt::Key_Enter, "saved"},
+                                         KeyCase{"SpaceOnSave", 1, Qt::Key_Space, "saved"},
+                                         KeyCase{"EnterOnCancel", 2, Qt::Key_Return, "cancelled"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Settings, SaveWritesTheThreeKeysTrimmed) {
     TempHome home;

@@ -29,7 +29,7 @@
 namespace {
 
 struct NoLauncher final : ProgramLauncher {
-    bool RunAndWait(const QString&) override { return true; }
+    bool Run(const QString&, const QStringList&) override { return true; }
 };
 
 struct NowClock final : Clock {

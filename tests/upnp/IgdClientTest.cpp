@@ -394,7 +394,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(IgdActions, DescriptionKeptShortAndAscii) {
     EXPECT_EQ(
-        MappingDescription(QStringLiteral("Harborly: \u00dcn\u00efcode\tgame with a very long "
+        AsciiDescription(QStringLiteral("Harborly: \u00dcn\u00efcode\tgame with a very long "
                                           "name indeed")),
         QStringLiteral("Harborly: ncodegame with a very long nam"));
 }

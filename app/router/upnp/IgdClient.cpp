@@ -69,7 +69,7 @@ QHostAddress LocalAddressToward(const QHostAddress& router, quint16 port) {
     return plain(probe.localAddress());
 }
 
-QString MappingDescription(const QString& text) {
+QString AsciiDescription(const QString& text) {
     QString out;
     for (const QChar c : text)
         if (c.unicode() >= 0x20 && c.unicode() < 0x7f && out.size() < MaxDescriptionLength)
@@ -449,7 +449,7 @@ AddMappingResult IgdClient::addPortMapping(const PortMappingRequest& request) {
     AddMappingResult result;
     PortMappingRequest r = request;
     r.protocol = r.protocol.trimmed().toUpper();
-    r.description = MappingDescription(r.description);
+    r.description = AsciiDescription(r.description);
     if (r.internalClient.isEmpty())
         r.internalClient = router_.localAddress.toString();
     result.sent = r;

@@ -116,7 +116,7 @@ struct PortMappingRequest {
     quint16 externalPort = 0;
     QString protocol{}; // "TCP" or "UDP"; sent upper case
     quint16 internalPort = 0;
-    QString description{}; // sent through MappingDescription
+    QString description{}; // sent through AsciiDescription
     quint32 leaseSeconds = 3600;
     QString internalClient{}; // empty: this computer's address toward the router
     QString remoteHost{};     // empty: any remote host
@@ -219,7 +219,7 @@ private:
 
 // Routers keep short descriptions (miniupnpd stores 63 bytes): printable ASCII only, capped.
 inline constexpr qsizetype MaxDescriptionLength = 40;
-QString MappingDescription(const QString& text);
+QString AsciiDescription(const QString& text);
 
 // Multicast goes out through the machine's real interface: only when allowed, and never for
 // a router on loopback (the simulated router, the tests, the demo).

@@ -28,6 +28,8 @@ Router::PointOutcome WebRouter::lastPointOutcome() const {
         return PointOutcome::Shortage;
     case PortForwarding::Outcome::ReadFailed:
         return PointOutcome::ReadFailed;
+    case PortForwarding::Outcome::Unsendable:
+        return PointOutcome::Refused;
     case PortForwarding::Outcome::Sent:
         break;
     }
