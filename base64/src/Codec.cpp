@@ -158,6 +158,9 @@ struct DecoderAccess {
                           std::uint8_t*& o) {
         while (p < end) {
             if (d.held_ == 0 && !d.pendingCR_) {
+                const std::size_t lines = k.decodeLines(p, static_cast<std::size_t>(end - p), o);
+                p += lines * (kLineChars + 2);
+                o += lines * kLineBytes;
                 const std::size_t n = k.decodeRun(p, static_cast<std::size_t>(end - p), o);
                 p += n;
                 o += n / 4 * 3;
@@ -194,6 +197,11 @@ struct DecoderAccess {
         const char* begin = p;
         while (p < end) {
             if (d.held_ == 0 && d.pads_ == 0 && !d.pendingCR_) {
+                const std::size_t lines = k.decodeLines(p, static_cast<std::size_t>(end - p), o);
+                p += lines * (kLineChars + 2);
+                o += lines * kLineBytes;
+                if (lines > 0)
+                    d.lineStart_ = true;
                 const std::size_t n = k.decodeRun(p, static_cast<std::size_t>(end - p), o);
                 if (n > 0)
                     d.lineStart_ = false;
@@ -431,9 +439,15 @@ std::vector<std::byte> decodeToVector(std::basic_string_view<Char> text, mode m)
 
 template <typename Char>
 result decodeInto(std::basic_string_view<Char> text, std::span<std::byte> out, mode m) noexcept {
+    // No decoding writes more than the forgiving one, and that one exactly decoded_size.
     if (out.size() >= max_decoded_size(text.size()))
         return DecoderAccess::decodeAll(text, asBytes(out.data()), m);
-    // A tight buffer: decode aside, so that nothing is written when it is too small.
+    const std::size_t exact = decoded_size(text);
+    if (out.size() >= exact)
+        return DecoderAccess::decodeAll(text, asBytes(out.data()), m);
+    if (m == mode::forgiving)
+        return {error_code::output_too_small, exact};
+    // Too small for a valid text; an invalid one reports its error first.
     try {
         const std::vector<std::byte> bytes = decodeToVector(text, m);
         if (bytes.size() > out.size())
@@ -562,25 +576,33 @@ result decoder::finish(std::span<std::byte> out) noexcept {
 namespace base64_detail {
 
 template <typename Char> std::size_t cleanedLength(std::basic_string_view<Char> t) {
-    // Every CR LF goes; a surrogate pair, also split by such pairs, is one character.
-    std::size_t m = 0;
     const std::size_t n = t.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const Char c = t[i];
-        if (c == '\r' && i + 1 < n && t[i + 1] == '\n') {
-            ++i;
-            continue;
+    std::size_t m = n;
+    if constexpr (sizeof(Char) == 1) {
+        // Every CR LF goes.
+        for (const char* p = t.data(); (p = static_cast<const char*>(std::memchr(
+                                            p, '\r', static_cast<std::size_t>(t.end() - p))));) {
+            ++p;
+            if (p < t.end() && *p == '\n')
+                m -= 2;
         }
-        if constexpr (sizeof(Char) == 2) {
-            if (base64::isHigh(c)) {
+    } else {
+        // Every CR LF goes; a surrogate pair, also split by such pairs, is one character.
+        for (std::size_t i = 0; i < n; ++i) {
+            const Char c = t[i];
+            if (c == '\r' && i + 1 < n && t[i + 1] == '\n') {
+                m -= 2;
+                ++i;
+            } else if (base64::isHigh(c)) {
                 std::size_t j = i + 1;
                 while (j + 1 < n && t[j] == '\r' && t[j + 1] == '\n')
                     j += 2;
-                if (j < n && base64::isLow(t[j]))
+                if (j < n && base64::isLow(t[j])) {
+                    m -= j - i;
                     i = j;
+                }
             }
         }
-        ++m;
     }
     // Then up to two "=" at the end, looking past the CR LF pairs that went.
     std::size_t i = n;

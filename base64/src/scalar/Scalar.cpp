@@ -45,7 +45,7 @@ std::size_t decodeRun(const char* in, std::size_t n, std::uint8_t* out) {
 
 } // namespace
 
-const Kernels kScalar = {base64::kernel::scalar, encodeGroups, encodeLines, decodeRun,
-                         narrowPortable,         widenPortable};
+const Kernels kScalar = {base64::kernel::scalar,     encodeGroups,   encodeLines,  decodeRun,
+                         decodeLinesWith<decodeRun>, narrowPortable, widenPortable};
 
 } // namespace base64_detail

@@ -77,7 +77,8 @@ void widenPortable(const char* in, std::size_t n, char16_t* out) {
         out[i] = char16_t(std::uint8_t(in[i]));
 }
 
-const Kernels kPortable = {base64::kernel::portable, encodeGroupsPortable, encodeLines,
-                           decodeRunPortable,        narrowPortable,       widenPortable};
+const Kernels kPortable = {
+    base64::kernel::portable,           encodeGroupsPortable, encodeLines,  decodeRunPortable,
+    decodeLinesWith<decodeRunPortable>, narrowPortable,       widenPortable};
 
 } // namespace base64_detail
