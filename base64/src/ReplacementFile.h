@@ -6,14 +6,17 @@
 #include <cstdint>
 #include <string>
 
+#include <sys/stat.h>
+
 namespace base64_detail {
 
 // New content for a file, which the file shows only once it is complete. An ordinary file is
 // replaced through a temporary file in its folder (written, synced, renamed), so that a crash
 // or a failed write leaves the old content; it keeps its permission bits, and a symbolic link
-// keeps pointing at it. Devices and pipes, and files in a folder that takes no new file, are
-// written in place. Write failures arrive as std::system_error; the temporary file is removed
-// unless committed.
+// keeps pointing at it. Written in place, and cut to length at the end, are devices and pipes,
+// files with more than one name, files whose owner or group a new file could not keep, and
+// files beside which no temporary file can be made. Write failures arrive as
+// std::system_error; the temporary file is removed unless committed.
 class ReplacementFile {
 public:
     explicit ReplacementFile(const std::string& path);
@@ -28,6 +31,8 @@ public:
     void commit();
 
 private:
+    bool keepsOwner(const struct stat& old);
+
     std::string path_;   // as given, for messages
     std::string target_; // the file at the end of any symbolic links
     std::string temp_;   // empty when writing in place

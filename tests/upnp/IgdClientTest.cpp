@@ -393,10 +393,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IgdActions, DescriptionKeptShortAndAscii) {
-    EXPECT_EQ(
-        AsciiDescription(QStringLiteral("Harborly: \u00dcn\u00efcode\tgame with a very long "
-                                          "name indeed")),
-        QStringLiteral("Harborly: ncodegame with a very long nam"));
+    EXPECT_EQ(AsciiDescription(QStringLiteral("Harborly: \u00dcn\u00efcode\tgame with a very long "
+                                              "name indeed")),
+              QStringLiteral("Harborly: ncodegame with a very long nam"));
 }
 
 TEST(IgdActions, LeaseGrantedIsTheOneReadBack) {

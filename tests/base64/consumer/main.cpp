@@ -1,6 +1,7 @@
 #include <Base64.h>
 
 #include <cstdio>
+#include <vector>
 
 int main() {
     Base64 codec;
@@ -12,6 +13,15 @@ int main() {
     } catch (const Base64Error& e) {
         reportsErrors = e.number() == 9;
     }
-    std::printf("encode %d decode %d error %d\n", encodes, decodes, reportsErrors);
-    return encodes && decodes && reportsErrors ? 0 : 1;
+    const std::vector<std::byte> bytes = base64::decode("YWJj", base64::mode::strict);
+    const bool functions = base64::encode(bytes) == "YWJj";
+    bool strict = false;
+    try {
+        base64::decode("YW Jj", base64::mode::strict);
+    } catch (const base64::decode_error& e) {
+        strict = e.position() == 2;
+    }
+    std::printf("encode %d decode %d error %d functions %d strict %d\n", encodes, decodes,
+                reportsErrors, functions, strict);
+    return encodes && decodes && reportsErrors && functions && strict ? 0 : 1;
 }
