@@ -142,6 +142,12 @@ expect_code 0 "slots after clear"
 expect_no_text '8096|51820' "slots lists nothing of ours"
 
 # An address in the LAN where nothing answers: discovery gives up, nothing leaves the namespace.
+# Nothing answers the unicast search on this port: the multicast search finds the router.
+write_ini "$ROUTER:1901"
+run status
+expect_code 0 "status found by multicast discovery"
+expect_text '11\.22\.33\.44' "multicast: the external address"
+
 write_ini 10.251.0.99
 run status
 expect_code 1 "status with no router"
