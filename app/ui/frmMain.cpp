@@ -233,8 +233,10 @@ bool frmMain::Form_Load(const QString& programFolder) {
 
     // Kinds that speak to the router without a password ask for one only to guard the
     // program itself: the login appears when one is stored.
+    // On a first start the user names the router before anything is sent to an address the
+    // shipped catalog only guesses.
     const bool needsPassword = router_->capabilities().needsPassword;
-    if (needsPassword && module_.settings.Password.isEmpty()) {
+    if ((needsPassword && module_.settings.Password.isEmpty()) || firstStart) {
         frmSettings settings(module_, prompts_, *log_,
                              [this](const QString& lan) { setLanAddressCaption(lan); });
         runDialog(settings);

@@ -54,6 +54,9 @@ public:
 
     // Start-up from the Base64 object on; false when the program is to end.
     bool Form_Load(const QString& programFolder);
+    // The program folder got the shipped catalog in this start: Form_Load opens the settings
+    // dialog whatever the kind.
+    bool firstStart = false;
 
     // MainView
     void setStatusCaption(const QString& caption) override;

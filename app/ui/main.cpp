@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QTimer>
 
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
 
     const QString exeFolder = QCoreApplication::applicationDirPath();
     const ProgramFolder folder = ResolveProgramFolder(QCoreApplication::arguments(), exeFolder);
+    const bool firstStart = !QFileInfo::exists(folder.path + QStringLiteral("Harborly.ini"));
     ProvideShippedFiles(folder.path, exeFolder);
 
     WidgetPrompts prompts;
@@ -73,6 +75,7 @@ int main(int argc, char** argv) {
     window.showRouterScreen = [&](bool dmz) {
         screens.Show(dmz ? RouterScreens::Screen::Dmz : RouterScreens::Screen::Forward, &window);
     };
+    window.firstStart = firstStart;
     if (!window.Form_Load(folder.path))
         return 0;
     window.show();

@@ -154,3 +154,15 @@ TEST(UpnpWindow, SettingsChooseTheKindAndNeedNoPasswordForUpnp) {
     ASSERT_EQ(prompts.boxes.size(), 1);
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("This program requires your router password"));
 }
+
+TEST(UpnpWindow, AFirstStartAsksWhereTheRouterIs) {
+    UpnpWindow w;
+    w.window.firstStart = true;
+    bool asked = false;
+    whenShown<frmSettings>([&](frmSettings* s) {
+        asked = true;
+        s->reject();
+    });
+    EXPECT_TRUE(w.window.Form_Load(w.home.path()));
+    EXPECT_TRUE(asked);
+}

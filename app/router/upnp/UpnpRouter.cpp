@@ -45,9 +45,13 @@ QString refusalText(const PlannedMapping& m, const AddMappingResult& r) {
 
 QString deviceText(const IgdRouter& r) {
     QStringList model;
-    for (const QString& part : {r.device.manufacturer, r.device.modelName, r.device.modelNumber})
+    // "Acme", "Acme Router 5" reads as "Acme Router 5".
+    if (!r.device.modelName.startsWith(r.device.manufacturer))
+        model << r.device.manufacturer;
+    for (const QString& part : {r.device.modelName, r.device.modelNumber})
         if (!part.isEmpty() && !model.contains(part))
             model << part;
+    model.removeAll(QString());
     QString text = r.device.friendlyName;
     if (!model.isEmpty() && model.join(QLatin1Char(' ')) != text)
         text += (text.isEmpty() ? QString() : QStringLiteral(" - ")) + model.join(QLatin1Char(' '));
