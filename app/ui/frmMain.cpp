@@ -390,9 +390,12 @@ void frmMain::mnuPassword_Click() {
     setTimer1Enabled(false);
     frmSettings settings(module_, prompts_, *log_,
                          [this](const QString& lan) { setLanAddressCaption(lan); });
+    const QString before = module_.settings.LanPrivateIP;
     runDialog(settings);
-    if (RouterKindOf(module_.settings.RouterKind) != router_->kindName()) {
-        // Another kind of router: look for it as at start-up.
+    // Another kind of router, or another address for a kind that finds its router once: look
+    // for it as at start-up. The web kind reads the address at every request.
+    if (RouterKindOf(module_.settings.RouterKind) != router_->kindName() ||
+        (router_->kindName() != QLatin1String("web") && module_.settings.LanPrivateIP != before)) {
         makeRouter();
         module_.StatusQueryPending = true;
         module_.RouterFound = false;

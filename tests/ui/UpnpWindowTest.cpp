@@ -37,13 +37,15 @@ struct NowClock final : Clock {
 };
 
 struct UpnpWindow {
-    explicit UpnpWindow(const QByteArray& miscExtra = {}) {
+    explicit UpnpWindow(const QByteArray& miscExtra = {}, QByteArray lan = {}) {
         EXPECT_TRUE(sim.listen());
+        if (lan.isEmpty())
+            lan = "127.0.0.1:" + QByteArray::number(sim.ssdpPort());
         home.write(QStringLiteral("Harborly.ini"),
                    "[Application1]\r\nName=Game Server\r\nPortRangeLow1=27015\r\n"
                    "PortRangeHigh1=27016\r\nProtocol1=udp\r\n[Misc]\r\nRouterKind=upnp\r\n"
-                   "LanPrivateIP=127.0.0.1:" +
-                       QByteArray::number(sim.ssdpPort()) + "\r\n" + miscExtra);
+                   "LanPrivateIP=" +
+                       lan + "\r\n" + miscExtra);
     }
     TempHome home;
     UpnpSimulator sim;
@@ -155,14 +157,16 @@ TEST(UpnpWindow, SettingsChooseTheKindAndNeedNoPasswordForUpnp) {
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("This program requires your router password"));
 }
 
-TEST(UpnpWindow, AFirstStartAsksWhereTheRouterIs) {
-    UpnpWindow w;
+TEST(UpnpWindow, AFirstStartAsksWhereTheRouterIsAndLooksThere) {
+    UpnpWindow w({}, "127.0.0.1:9"); // where the catalog guesses, nothing answers
     w.window.firstStart = true;
-    bool asked = false;
+    const QString router = QStringLiteral("127.0.0.1:%1").arg(w.sim.ssdpPort());
     whenShown<frmSettings>([&](frmSettings* s) {
-        asked = true;
-        s->reject();
+        s->txtLanIpAddress->setText(router);
+        s->btnSave_Click();
     });
-    EXPECT_TRUE(w.window.Form_Load(w.home.path()));
-    EXPECT_TRUE(asked);
+    ASSERT_TRUE(w.window.Form_Load(w.home.path()));
+    w.window.Timer1_Timer();
+    EXPECT_EQ(w.exits, 0);
+    EXPECT_EQ(w.window.lblWanIpAddress->text(), QStringLiteral("11.22.33.44"));
 }

@@ -66,9 +66,7 @@ quint32 RequestedLease(int igdVersion) {
 
 UpnpRouter::UpnpRouter(const RouterDeps& deps, UpnpOptions options)
     : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock),
-      waiter_(std::make_unique<PumpWaiter>(deps.pump)), options_(std::move(options)) {
-    options_.router = module_.settings.LanPrivateIP;
-}
+      waiter_(std::make_unique<PumpWaiter>(deps.pump)), options_(std::move(options)) {}
 
 UpnpRouter::~UpnpRouter() = default;
 
@@ -107,6 +105,8 @@ void UpnpRouter::queryStatus() {
     view_.setStatusCaption(QStringLiteral("Find Router"));
     view_.setSendStatusCaption(QStringLiteral("Searching"));
     view_.EnableInterface(false, false);
+    // The address as it is now: the settings dialog may have changed it since.
+    options_.router = module_.settings.LanPrivateIP;
     client_ = std::make_unique<IgdClient>(*waiter_, options_);
     const bool found = client_->discover();
     view_.setSendStatusCaption(QStringLiteral("Closed"));

@@ -28,7 +28,7 @@ public:
     };
 
     // `options` carries the endpoints and limits; its router field is taken from
-    // `LanPrivateIP`.
+    // `LanPrivateIP` at each status query.
     UpnpRouter(const RouterDeps& deps, UpnpOptions options = {});
     ~UpnpRouter() override;
 
