@@ -51,7 +51,8 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
     for (const RouterKindInfo& k : KnownRouterKinds())
         cboRouterKind->addItem(k.label, k.id);
     form->addRow(new QLabel(QStringLiteral("Router kind"), this), cboRouterKind);
-    form->addRow(new QLabel(QStringLiteral("Enter your router's password"), this), txtPW1);
+    lblPW1 = new QLabel(QStringLiteral("Enter your router's password"), this);
+    form->addRow(lblPW1, txtPW1);
     form->addRow(new QLabel(QStringLiteral("Re-enter to confirm"), this), txtPW2);
     form->addRow(lanLabel, txtLanIpAddress);
     layout->addLayout(form);
@@ -112,6 +113,9 @@ void frmSettings::cboRouterKind_Click() {
             : QStringLiteral("Optional: a password that guards Harborly's own login");
     txtPW1->setToolTip(hint);
     txtPW2->setToolTip(hint);
+    lblPW1->setText(chosenKind() == QLatin1String("web")
+                        ? QStringLiteral("Enter your router's password")
+                        : QStringLiteral("Login password (optional)"));
 }
 
 void frmSettings::btnSave_Click() {

@@ -9,6 +9,7 @@ class ActivityLog;
 class Prompts;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QKeyEvent;
 class QPushButton;
@@ -33,6 +34,7 @@ public:
     QLineEdit* txtPW1;
     QLineEdit* txtPW2;
     QLineEdit* txtLanIpAddress;
+    QLabel* lblPW1;
     QCheckBox* chkRequireLogin;
     QComboBox* cboRouterKind;
     QPushButton* btnSave;
