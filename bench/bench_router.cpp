@@ -1,19 +1,28 @@
 // One router exchange and one "Point To Me", each side by side with bare sockets doing the
-// same requests, against the simulated router on loopback running in its own thread.
+// same requests, against the simulated router on loopback running in its own thread; then the
+// same for a UPnP router: the status query and a "Point To Me" of three ports beside the very
+// requests Harborly sent, replayed by a bare socket.
 #include "Module.h"
 #include "RouterSimulator.h"
+#include "UpnpSimulator.h"
+#include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Prompts.h"
 #include "platform/RouterSocket.h"
 #include "router/AppList.h"
 #include "router/ListOps.h"
 #include "router/MainView.h"
+#include "router/MappingPlan.h"
 #include "router/PortForwarding.h"
+#include "router/RouterKinds.h"
 #include "router/RouterLink.h"
+#include "router/upnp/UpnpRouter.h"
 
 #include <QCoreApplication>
+#include <QNetworkDatagram>
 #include <QTcpSocket>
 #include <QThread>
+#include <QUdpSocket>
 
 #include <benchmark/benchmark.h>
 
@@ -161,12 +170,153 @@ void TwoBareRequests(benchmark::State& state) {
     }
 }
 
+// The UPnP simulator in a thread of its own, as the web one.
+class UpnpSimThread {
+public:
+    UpnpSimThread() {
+        anchor_.moveToThread(&thread_);
+        thread_.start();
+        run([this] {
+            sim_ = new UpnpSimulator;
+            sim_->listen();
+            ssdpPort_ = sim_->ssdpPort();
+            httpPort_ = sim_->httpPort();
+        });
+    }
+    ~UpnpSimThread() {
+        run([this] { delete sim_; });
+        thread_.quit();
+        thread_.wait();
+    }
+    quint16 ssdpPort() const { return ssdpPort_; }
+    quint16 httpPort() const { return httpPort_; }
+    // The HTTP requests received since the last call.
+    QList<QByteArray> takeRequests() {
+        QList<QByteArray> all;
+        run([&] { all = sim_->requests(); });
+        QList<QByteArray> fresh = all.mid(seen_);
+        seen_ = all.size();
+        return fresh;
+    }
+
+private:
+    void run(const std::function<void()>& f) {
+        QMetaObject::invokeMethod(&anchor_, f, Qt::BlockingQueuedConnection);
+    }
+    QThread thread_;
+    QObject anchor_;
+    UpnpSimulator* sim_ = nullptr;
+    quint16 ssdpPort_ = 0;
+    quint16 httpPort_ = 0;
+    qsizetype seen_ = 0;
+};
+
+UpnpSimThread& upnpRouter() {
+    static UpnpSimThread sim;
+    return sim;
+}
+
+struct UpnpRig {
+    UpnpRig() : link(module, view, socket, pump) {
+        module.settings.RouterKind = QStringLiteral("upnp");
+        module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(upnpRouter().ssdpPort());
+        module.catalog.entries = {threeRanges()};
+        FillApplicationList(view.list, module.catalog);
+        view.list.setSelected(0, true);
+    }
+    void status() {
+        module.StatusQueryPending = true;
+        router.Timer1_Timer();
+    }
+    Module module;
+    QuietView view;
+    QuietPrompts prompts;
+    RouterSocket socket;
+    EventPump pump;
+    RouterLink link;
+    SystemClock clock;
+    UpnpRouter router{RouterDeps{module, view, prompts, link, pump, clock}};
+};
+
+QByteArray bareHttp(const QByteArray& request) {
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, upnpRouter().httpPort());
+    s.waitForConnected();
+    s.write(request);
+    QByteArray reply;
+    while (s.state() == QAbstractSocket::ConnectedState && s.waitForReadyRead(5000))
+        reply += s.readAll();
+    return reply + s.readAll();
+}
+
+// The unicast search Harborly sends first, and the wait for the router's first answer.
+void bareSearch() {
+    QUdpSocket s;
+    s.bind(QHostAddress::LocalHost, 0);
+    for (const char* st : {"ssdp:all", "urn:schemas-upnp-org:device:InternetGatewayDevice:1"})
+        s.writeDatagram(QByteArray("M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\n"
+                                   "MAN: \"ssdp:discover\"\r\nMX: 2\r\nST: ") +
+                            st + "\r\n\r\n",
+                        QHostAddress::LocalHost, upnpRouter().ssdpPort());
+    s.waitForReadyRead(5000);
+    benchmark::DoNotOptimize(s.receiveDatagram());
+}
+
+void UpnpStatus(benchmark::State& state) {
+    UpnpRig rig;
+    for (auto _ : state) {
+        rig.status();
+        if (!rig.module.RouterFound)
+            state.SkipWithError("router not found");
+    }
+}
+
+void BareUpnpStatus(benchmark::State& state) {
+    UpnpRig rig;
+    upnpRouter().takeRequests();
+    rig.status();
+    const QList<QByteArray> requests = upnpRouter().takeRequests();
+    for (auto _ : state) {
+        bareSearch();
+        for (const QByteArray& r : requests)
+            benchmark::DoNotOptimize(bareHttp(r));
+    }
+    state.counters["requests"] = double(requests.size());
+}
+
+void UpnpPointToMe(benchmark::State& state) {
+    UpnpRig rig;
+    rig.status();
+    const MappingPlan plan = PlanMappings(rig.module.catalog, rig.view.list);
+    for (auto _ : state) {
+        rig.router.ForwardPorts(plan);
+        if (rig.view.status != QLatin1String("Completed"))
+            state.SkipWithError("forward failed");
+    }
+}
+
+void BareUpnpPointToMe(benchmark::State& state) {
+    UpnpRig rig;
+    rig.status();
+    upnpRouter().takeRequests();
+    rig.router.ForwardPorts(PlanMappings(rig.module.catalog, rig.view.list));
+    const QList<QByteArray> requests = upnpRouter().takeRequests();
+    for (auto _ : state)
+        for (const QByteArray& r : requests)
+            benchmark::DoNotOptimize(bareHttp(r));
+    state.counters["requests"] = double(requests.size());
+}
+
 } // namespace
 
 BENCHMARK(Exchange)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BareExchange)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(PointToMe)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(TwoBareRequests)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(UpnpStatus)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BareUpnpStatus)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(UpnpPointToMe)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BareUpnpPointToMe)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

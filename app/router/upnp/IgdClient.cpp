@@ -218,10 +218,13 @@ std::optional<SsdpReply> IgdClient::search(quint16 ssdpPort) {
 
     const milliseconds start = waiter_.now();
     qsizetype next = 0;
+    bool multicastSent = false;
     for (;;) {
         const milliseconds now = waiter_.now() - start;
         if (gatewayAnsweredAt_) {
-            if (now >= *gatewayAnsweredAt_ - start + t.collectAfterReply)
+            // Other devices answer only a multicast search; before one went out, the router's
+            // answer is all there is to collect.
+            if (!multicastSent || now >= *gatewayAnsweredAt_ - start + t.collectAfterReply)
                 break;
         } else if (now >= t.giveUp) {
             break;
@@ -231,9 +234,11 @@ std::optional<SsdpReply> IgdClient::search(quint16 ssdpPort) {
             for (const char* st : rounds.at(next).unicast)
                 udp_->writeDatagram(BuildMSearch(st), router_.gateway, ssdpPort);
             if (multicast)
-                for (const char* st : rounds.at(next).multicast)
+                for (const char* st : rounds.at(next).multicast) {
                     udp_->writeDatagram(BuildMSearch(st), options_.multicastGroup,
                                         options_.multicastPort);
+                    multicastSent = true;
+                }
             ++next;
             continue;
         }

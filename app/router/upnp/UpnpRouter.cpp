@@ -166,7 +166,11 @@ void UpnpRouter::PointToMe() {
     }
     const ListSelection chosen = SelectedRows(list);
     WriteSelected(module_.paths, chosen.display);
-    const MappingPlan plan = PlanMappings(module_.catalog, list);
+    ForwardPorts(PlanMappings(module_.catalog, list));
+}
+
+void UpnpRouter::ForwardPorts(const MappingPlan& plan) {
+    problems_.clear();
     if (!plan.refusal.isEmpty()) {
         pointOutcome_ = PointOutcome::Refused;
         problems_ = {plan.refusal};

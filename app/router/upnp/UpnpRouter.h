@@ -39,6 +39,9 @@ public:
     QString wanWarning() const override { return wanWarning_; }
     QString routerDescription() const override { return description_; }
     void PointToMe() override;
+    // What "Point To Me" does once the selection is recorded: the plan's forwards, or the
+    // plan's refusal.
+    void ForwardPorts(const MappingPlan& plan);
     PointOutcome lastPointOutcome() const override { return pointOutcome_; }
     bool ClearAll() override;
     bool SetDmz(bool) override { return false; }
