@@ -2,6 +2,7 @@
 #include "router/AppList.h"
 #include "router/MappingPlan.h"
 #include "router/RouterKinds.h"
+#include "router/leases/LeaseRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -80,4 +81,35 @@ TEST(MappingPlan, DescriptionIsShortPrintableAscii) {
               QStringLiteral("Harborly: Caf Server"));
     const QString longName(60, QLatin1Char('x'));
     EXPECT_EQ(MappingDescription(longName).size(), 40);
+}
+
+TEST(LeaseRecordText, RoundTripsAndSkipsWhatItCannotRead) {
+    const QList<LeaseEntry> entries = {
+        {QStringLiteral("192.0.2.1"), QStringLiteral("pcp"), QStringLiteral("UDP"), 51821, 51820,
+         QDateTime(QDate(2026, 12, 8), QTime(1, 2, 3), Qt::UTC), 7200,
+         QByteArray::fromHex("00112233445566778899aabb"), 42, QStringLiteral("Wire\tGuard")},
+        {QStringLiteral("10.0.0.1"),
+         QStringLiteral("upnp"),
+         QStringLiteral("TCP"),
+         80,
+         80,
+         {},
+         0,
+         {},
+         0,
+         QStringLiteral("Web Server")}};
+    const auto back = ParseLeases(FormatLeases(entries));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->size(), 2);
+    EXPECT_EQ((*back)[0].application, QStringLiteral("Wire Guard")); // tabs cannot pass
+    EXPECT_EQ((*back)[0].nonce, entries[0].nonce);
+    EXPECT_EQ((*back)[0].leaseEnd, entries[0].leaseEnd);
+    EXPECT_EQ((*back)[1], entries[1]);
+
+    EXPECT_FALSE(ParseLeases("not a record"));
+    const QByteArray header = FormatLeases({});
+    for (const char* line : {"a\tupnp\tTCP\t0\t80\tpermanent\t0\t\t0\tx",
+                             "a\tupnp\tICMP\t80\t80\tpermanent\t0\t\t0\tx",
+                             "a\tupnp\tTCP\t80\t80\tyesterday\t0\t\t0\tx", "a\tb"})
+        EXPECT_TRUE(ParseLeases(header + line + '\n')->isEmpty()) << line;
 }

@@ -8,6 +8,7 @@
 #include "platform/RouterSocket.h"
 #include "router/RouterKinds.h"
 #include "router/RouterLink.h"
+#include "router/leases/LeaseRecord.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -283,4 +284,36 @@ TEST(UpnpKind, HasNoDmzAndSaysWhy) {
     EXPECT_FALSE(c.needsPassword);
     EXPECT_TRUE(c.mappingTable);
     EXPECT_FALSE(c.noDmzReason.isEmpty());
+}
+
+TEST(UpnpKind, TheLeaseRecordCarriesHeldForwardsIntoTheNextRun) {
+    UpnpRig rig;
+    rig.addApp(QStringLiteral("Game"), ProtocolTcp, 27015, 27015);
+    rig.start();
+    rig.router->PointToMe();
+    const QList<LeaseEntry> recorded = LeaseRecord(LeasePathFor(rig.module.paths.IniPath)).load();
+    ASSERT_EQ(recorded.size(), 1);
+    EXPECT_EQ(recorded[0].kind, QStringLiteral("upnp"));
+    EXPECT_EQ(recorded[0].leaseEnd, rig.clock.t.addSecs(604800));
+    EXPECT_EQ(QFile(LeasePathFor(rig.module.paths.IniPath)).permissions() &
+                  (QFile::ReadGroup | QFile::ReadOther),
+              0);
+
+    // The next run, on a router that lists nothing: the record alone keeps the forward held.
+    UpnpSimOptions o;
+    o.listEmptyAtStart = true;
+    rig.sim.setOptions(o);
+    auto next = std::make_unique<UpnpRouter>(
+        RouterDeps{rig.module, rig.view, rig.prompts, rig.link, rig.pump, rig.clock},
+        quickOptions());
+    rig.clock.t = rig.clock.t.addSecs(604800 / 2 + 1);
+    rig.module.StatusQueryPending = true;
+    next->Timer1_Timer();
+    ASSERT_EQ(next->held().size(), 1);
+    const int before = rig.requestsOf("AddPortMapping");
+    next->Timer1_Timer();
+    EXPECT_EQ(rig.requestsOf("AddPortMapping"), before + 1);
+
+    next->ClearAll();
+    EXPECT_TRUE(LeaseRecord(LeasePathFor(rig.module.paths.IniPath)).load().isEmpty());
 }

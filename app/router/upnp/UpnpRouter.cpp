@@ -66,7 +66,8 @@ quint32 RequestedLease(int igdVersion) {
 
 UpnpRouter::UpnpRouter(const RouterDeps& deps, UpnpOptions options)
     : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock),
-      waiter_(std::make_unique<PumpWaiter>(deps.pump)), options_(std::move(options)) {}
+      waiter_(std::make_unique<PumpWaiter>(deps.pump)), options_(std::move(options)),
+      record_(LeasePathFor(deps.module.paths.IniPath)) {}
 
 UpnpRouter::~UpnpRouter() = default;
 
@@ -133,6 +134,7 @@ void UpnpRouter::queryStatus() {
     module_.RouterFound = true;
 
     // Forwards an earlier run made lapse unless someone renews them.
+    recallRecorded();
     if (RequestedLease(r.version()) != 0) {
         const ListingResult list = client_->listPortMappings();
         adoptOwnForwards(list.entries);
@@ -205,15 +207,57 @@ QString UpnpRouter::addMappings(const QList<PlannedMapping>& mappings) {
 }
 
 void UpnpRouter::hold(const PlannedMapping& m, const AddMappingResult& added) {
-    Held h{m, added.permanent ? 0 : added.grantedLease, {}};
+    remember(m, added.permanent ? 0 : added.grantedLease, clock_.now());
+}
+
+void UpnpRouter::remember(const PlannedMapping& m, quint32 lease, const QDateTime& granted) {
+    Held h{m, lease, {}};
     if (h.lease != 0)
-        h.renewAt = clock_.now().addSecs(h.lease / 2);
+        h.renewAt = granted.addSecs(h.lease / 2);
+    LeaseEntry e{routerKey(), kindName(),
+                 m.protocol,  m.port,
+                 m.port,      lease != 0 ? granted.addSecs(lease).toUTC() : QDateTime(),
+                 lease,       {},
+                 0,           m.application};
+    record_.put(e);
     for (Held& old : held_)
         if (old.mapping.port == m.port && old.mapping.protocol == m.protocol) {
             old = h;
             return;
         }
     held_.append(h);
+}
+
+void UpnpRouter::forget(quint16 port, const QString& protocol) {
+    held_.removeIf(
+        [&](const Held& h) { return h.mapping.port == port && h.mapping.protocol == protocol; });
+    LeaseEntry e;
+    e.router = routerKey();
+    e.kind = kindName();
+    e.protocol = protocol;
+    e.internalPort = port;
+    record_.remove(e);
+}
+
+QString UpnpRouter::routerKey() const {
+    return client_ ? client_->router().gateway.toString() : QString();
+}
+
+void UpnpRouter::recallRecorded() {
+    for (const LeaseEntry& e : record_.load()) {
+        if (e.kind != kindName() || e.router != routerKey())
+            continue;
+        const PlannedMapping m{e.internalPort, e.protocol, e.application,
+                               MappingDescription(e.application)};
+        // Held again from where its lease stands; one already past half is renewed at once.
+        Held h{m, e.lifetime, {}};
+        if (e.lifetime != 0)
+            h.renewAt = e.leaseEnd.addSecs(-qint64(e.lifetime) / 2);
+        held_.removeIf([&](const Held& o) {
+            return o.mapping.port == m.port && o.mapping.protocol == m.protocol;
+        });
+        held_.append(h);
+    }
 }
 
 void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
@@ -223,10 +267,14 @@ void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
             continue;
         const PlannedMapping m{e.externalPort, e.protocol.toUpper(), e.description.mid(10),
                                e.description};
-        AddMappingResult known;
-        known.grantedLease = e.leaseDuration;
-        hold(m, known);
+        // The record knows when a forward was granted; the list only what is left of it.
+        const bool held = std::any_of(held_.begin(), held_.end(), [&](const Held& h) {
+            return h.mapping.port == m.port && h.mapping.protocol == m.protocol;
+        });
+        if (held)
+            continue;
         // What is left of its lease decides; renew at half of it.
+        remember(m, e.leaseDuration, clock_.now());
     }
 }
 
@@ -267,9 +315,7 @@ bool UpnpRouter::ClearAll() {
         for (const auto& [port, protocol] : targets) {
             const DeleteMappingResult d = client_->deletePortMapping(port, protocol);
             if (d.gone) {
-                held_.removeIf([&](const Held& h) {
-                    return h.mapping.port == port && h.mapping.protocol == protocol;
-                });
+                forget(port, protocol);
                 continue;
             }
             QString who;

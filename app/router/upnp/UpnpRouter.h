@@ -2,6 +2,7 @@
 
 #include "router/MappingPlan.h"
 #include "router/Router.h"
+#include "router/leases/LeaseRecord.h"
 #include "router/upnp/IgdClient.h"
 
 #include <QDateTime>
@@ -60,6 +61,12 @@ private:
     // "Completed", "Error" (the router refused) or "Failed" (no answer), with problems_ filled.
     QString addMappings(const QList<PlannedMapping>& mappings);
     void hold(const PlannedMapping& m, const AddMappingResult& added);
+    // Holds a forward granted `lease` seconds at `granted` (0: permanent) and records it.
+    void remember(const PlannedMapping& m, quint32 lease, const QDateTime& granted);
+    void forget(quint16 port, const QString& protocol);
+    // The forwards the record holds for this router, from earlier runs.
+    void recallRecorded();
+    QString routerKey() const;
     void adoptOwnForwards(const QList<PortMappingEntry>& entries);
     void reportProblems(const QString& title);
     bool isThisComputer(const QString& client) const;
@@ -76,6 +83,7 @@ private:
     QString wanWarning_;
     QString description_;
     QList<Held> held_;
+    LeaseRecord record_;
     QStringList problems_;
     PointOutcome pointOutcome_ = PointOutcome::Sent;
     bool inTick_ = false;
