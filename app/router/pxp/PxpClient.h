@@ -1,0 +1,167 @@
+#pragma once
+
+// The PCP / NAT-PMP client the pcp and natpmp router kinds are written against.
+//
+//   LoopWaiter waiter;                        // or PumpWaiter over the program's EventPump
+//   PxpOptions options;
+//   options.router = QHostAddress("192.168.1.1");   // or ReadDefaultGateway()
+//   options.mode = PxpMode::Pcp;              // falls back to NAT-PMP by itself
+//   PxpClient client(waiter, options);
+//   const PxpAddressResult wan = client.externalAddress();   // wan.text: why not, or a warning
+//   PxpMapResult m = client.map("TCP", 8080, 8080, 7200);    // new nonce; keep m.nonce
+//   // renew before half of m.grantedLifetime is gone, with the same nonce and port:
+//   m = client.map("TCP", 8080, m.externalPort, 7200, m.nonce);
+//   if (m.restartDetected) { ... the router lost every other forward too: make them again }
+//   client.unmap("TCP", 8080, m.nonce);      // empty nonce: made with NAT-PMP
+//
+// Every call returns within timings.limit and runs the event loop while it waits; one call
+// at a time (a call made while another waits fails at once). Datagrams go to the router's
+// address and port only, from one socket connected there; answers from anywhere else, and
+// datagrams over MaxPxpDatagram bytes, are ignored.
+
+#include "router/pxp/PxpEpoch.h"
+#include "router/pxp/PxpPackets.h"
+#include "router/upnp/UpnpWaiter.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class QUdpSocket;
+
+enum class PxpMode {
+    Pcp,        // PCP first, NAT-PMP when the router speaks only that
+    NatPmpOnly, // NAT-PMP alone
+};
+
+enum class PxpProtocol { None, Pcp, NatPmp };
+QString PxpProtocolName(PxpProtocol protocol); // "PCP", "NAT-PMP", ""
+
+// The reference's retransmission schedules; tests shrink them to milliseconds.
+struct PxpTimings {
+    using ms = std::chrono::milliseconds;
+    ms natPmpFirstWait{250}; // then doubled after every send
+    int natPmpSends = 4;     // 3.75 s in all: enough for the user waiting on it
+    ms pcpFirstWait{3000};   // PCP: IRT, then doubled, each ±10 %
+    ms pcpMaxWait{1024000};  // PCP: MRT
+    // How long a PCP request waits before NAT-PMP is tried instead, while no PCP answer has
+    // ever come; a router already seen ignoring PCP gets one NAT-PMP wait.
+    ms pcpAlone{3750};
+    int deleteSends = 2;
+    ms limit{10000}; // a whole call, whatever happens
+};
+
+struct PxpOptions {
+    QHostAddress router{};
+    quint16 port = PxpDefaultPort;
+    PxpMode mode = PxpMode::Pcp;
+    QHostAddress localAddress{}; // this computer toward the router; found when null
+    PxpTimings timings;
+    std::function<quint32()> random; // for nonces and jitter; the system's CSPRNG when empty
+};
+
+struct PxpAddressResult {
+    bool ok = false;
+    bool answered = false; // the router said something valid
+    QString address{};     // may be private or 0.0.0.0: see ClassifyExternalAddress
+    PxpProtocol protocolUsed = PxpProtocol::None;
+    bool pcpAvailable = false; // a PCP server answered
+    quint32 epoch = 0;
+    int resultCode = 0; // of protocolUsed
+    bool restartDetected = false;
+    QString text{}; // why not; on success the warning for an unreachable address, if any
+};
+
+struct PxpMapRequest {
+    QString protocol{}; // "TCP" or "UDP"
+    quint16 internalPort = 0;
+    quint16 suggestedExternalPort = 0; // renewal: the port granted before
+    quint32 lifetimeSeconds = 7200;
+    QByteArray nonce{}; // PCP: PcpNonceSize bytes, kept for renewal and deletion; made when empty
+    QHostAddress suggestedExternalAddress{}; // PCP renewal: the address granted before
+};
+
+struct PxpMapResult {
+    bool ok = false;
+    bool answered = false;
+    quint16 externalPort = 0;
+    QString externalAddress{}; // PCP only (NAT-PMP mapping answers carry none)
+    quint32 grantedLifetime = 0;
+    quint32 retryAfter = 0; // PCP refusals: seconds the same request keeps failing
+    quint32 epoch = 0;
+    bool restartDetected = false; // the router lost its mappings since the last answer
+    PxpProtocol protocolUsed = PxpProtocol::None;
+    QByteArray nonce{}; // PCP; empty when NAT-PMP did it
+    int resultCode = 0;
+    QString text{}; // why not, for the user
+};
+
+class PxpClient : public QObject {
+    Q_OBJECT
+public:
+    PxpClient(UpnpWaiter& waiter, PxpOptions options, QObject* parent = nullptr);
+    ~PxpClient() override;
+
+    // PCP ANNOUNCE and NAT-PMP's address request together (NAT-PMP's alone in NatPmpOnly).
+    // A PCP router that does not speak NAT-PMP tells its address only through a mapping:
+    // a short one of this client's own UDP port is made and deleted again.
+    PxpAddressResult externalAddress();
+
+    PxpMapResult map(const PxpMapRequest& request);
+    PxpMapResult map(const QString& protocol, quint16 internalPort, quint16 suggestedExternalPort,
+                     quint32 lifetimeSeconds, const QByteArray& nonce = {});
+    // Deletes this computer's mapping of `internalPort`: with PCP under `nonce`, with NAT-PMP
+    // when the nonce is empty. A mapping the router no longer has counts as deleted.
+    PxpMapResult unmap(const QString& protocol, quint16 internalPort, const QByteArray& nonce);
+
+    const PxpOptions& options() const { return options_; }
+    QHostAddress localAddress() const { return local_; }
+
+private:
+    struct Track;
+    enum class PcpEnd { Answered, NatPmpServer, OtherVersion, Silent, SilentAlone, Refused };
+    struct PcpOutcome {
+        PcpEnd end = PcpEnd::Silent;
+        PcpAnswer answer;
+    };
+    struct NatPmpOutcome {
+        bool answered = false;
+        NatPmpAnswer answer;
+    };
+
+    bool open(QString& why);
+    void close();
+    void readDatagrams();
+    void exchange(const QList<Track*>& tracks);
+    void send(Track& track);
+    void checkRefused();
+    std::chrono::milliseconds jitter(std::chrono::milliseconds wait);
+    QByteArray newNonce();
+
+    PcpOutcome pcpMap(const PcpMapRequest& request, int maxSends, bool mayFallBack);
+    NatPmpOutcome natPmpMap(quint8 opcode, quint16 internalPort, quint16 suggested,
+                            quint32 lifetime, int maxSends);
+    PxpMapResult doMap(const PxpMapRequest& request);
+    PxpMapResult doUnmap(const QString& protocol, quint16 internalPort, const QByteArray& nonce);
+    QString silenceText() const;
+    QString refusedText() const;
+
+    UpnpWaiter& waiter_;
+    PxpOptions options_;
+    QHostAddress local_{};
+    std::unique_ptr<QUdpSocket> socket_;
+    std::function<void(const QByteArray&)> onAnswer_;
+    std::chrono::milliseconds deadline_{0};
+    bool changed_ = false;
+    bool refused_ = false;
+    bool busy_ = false;
+    bool pcpHeard_ = false;   // some PCP answer came from this router
+    bool pcpIgnored_ = false; // the last probe: NAT-PMP answered, PCP stayed silent
+    EpochWatch pcpEpoch_{EpochWatch::Rule::Pcp};
+    EpochWatch natPmpEpoch_{EpochWatch::Rule::NatPmp};
+};

@@ -1,0 +1,414 @@
+#include "router/pxp/PxpClient.h"
+#include "router/upnp/UpnpText.h"
+
+#include "FakePxpRouter.h"
+#include "QtPrint.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using std::chrono::milliseconds;
+using Reply = FakePxpRouter::Reply;
+
+const QByteArray kNonce = QByteArray::fromHex("010203040102030401020304");
+
+// Answers come back within microseconds; the long first waits keep retransmissions out of
+// the requests these tests count.
+PxpOptions Options(const FakePxpRouter& fake, PxpMode mode = PxpMode::Pcp) {
+    PxpOptions o;
+    o.router = QHostAddress(QHostAddress::LocalHost);
+    o.port = fake.port();
+    o.mode = mode;
+    o.random = [] { return 0x04030201u; };
+    o.timings.natPmpFirstWait = milliseconds(2000);
+    o.timings.pcpFirstWait = milliseconds(2000);
+    o.timings.pcpAlone = milliseconds(3000);
+    o.timings.limit = milliseconds(8000);
+    return o;
+}
+
+// For routers that stay silent: the whole schedule in well under a second.
+PxpOptions Tiny(const FakePxpRouter& fake, PxpMode mode = PxpMode::Pcp) {
+    PxpOptions o = Options(fake, mode);
+    o.timings.natPmpFirstWait = milliseconds(4);
+    o.timings.pcpFirstWait = milliseconds(10);
+    o.timings.pcpMaxWait = milliseconds(40);
+    o.timings.pcpAlone = milliseconds(200);
+    o.timings.limit = milliseconds(3000);
+    return o;
+}
+
+struct Rig {
+    explicit Rig(PxpMode mode = PxpMode::Pcp, bool tiny = false)
+        : client(waiter, tiny ? Tiny(fake, mode) : Options(fake, mode)) {}
+    FakePxpRouter fake;
+    LoopWaiter waiter;
+    PxpClient client;
+};
+
+// ---- Mapping over PCP ---------------------------------------------------------------------
+
+TEST(PxpClientPcp, MapSendsTheRequestAndTakesTheGrant) {
+    Rig rig;
+    rig.fake.answer = [](const QByteArray& r) {
+        return QList<Reply>{{PcpAnswerTo(r, 0, 3600, 50, 7001)}};
+    };
+    const PxpMapResult m = rig.client.map("TCP", 7000, 7000, 7200);
+    ASSERT_TRUE(m.ok) << m.text.toStdString();
+    EXPECT_EQ(m.protocolUsed, PxpProtocol::Pcp);
+    EXPECT_EQ(m.externalPort, 7001);
+    EXPECT_EQ(m.externalAddress, QStringLiteral("11.22.33.44"));
+    EXPECT_EQ(m.grantedLifetime, 3600u);
+    EXPECT_EQ(m.epoch, 50u);
+    EXPECT_FALSE(m.restartDetected);
+    EXPECT_EQ(m.nonce, kNonce);
+
+    ASSERT_EQ(rig.fake.requests.size(), 1);
+    const PcpMapRequest sent{.nonce = kNonce,
+                             .protocol = 6,
+                             .internalPort = 7000,
+                             .suggestedExternalPort = 7000,
+                             .lifetime = 7200,
+                             .client = QHostAddress("127.0.0.1")};
+    EXPECT_EQ(rig.fake.requests.front(), BuildPcpMapRequest(sent));
+}
+
+TEST(PxpClientPcp, RenewalKeepsTheNonceAndSuggestsTheGrant) {
+    Rig rig;
+    rig.fake.answer = [](const QByteArray& r) {
+        return QList<Reply>{{PcpAnswerTo(r, 0, 120, 50, 7001)}};
+    };
+    const QByteArray nonce = QByteArray::fromHex("aabbccddeeff001122334455");
+    const PxpMapResult m = rig.client.map({.protocol = "UDP",
+                                           .internalPort = 7000,
+                                           .suggestedExternalPort = 7001,
+                                           .lifetimeSeconds = 7200,
+                                           .nonce = nonce,
+                                           .suggestedExternalAddress = QHostAddress("1.2.3.4")});
+    ASSERT_TRUE(m.ok);
+    EXPECT_EQ(m.grantedLifetime, 120u) << "a shortened lease is what counts";
+    EXPECT_EQ(m.nonce, nonce);
+    ASSERT_EQ(rig.fake.requests.size(), 1);
+    const QByteArray& r = rig.fake.requests.front();
+    EXPECT_EQ(r.mid(24, 12), nonce);
+    EXPECT_EQ(r[36], char(17));
+    EXPECT_EQ(r.mid(42, 2), U16(7001));
+    EXPECT_EQ(r.right(4), QByteArray::fromHex("01020304"));
+}
+
+TEST(PxpClientPcp, RefusalsAreExplained) {
+    struct Case {
+        quint8 code;
+        QHostAddress assigned;
+        QString text;
+    };
+    const Case cases[] = {
+        {2, QHostAddress("0.0.0.0"), DescribePcpResult(2)},
+        {7, QHostAddress("0.0.0.0"), DescribePcpResult(7)},
+        {8, QHostAddress("0.0.0.0"), DescribePcpResult(8)},
+        {8, QHostAddress("192.168.0.2"), ExternalAddressWarning("192.168.0.2")},
+        {12, QHostAddress("0.0.0.0"), DescribePcpResult(12)},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.fake.answer = [&c](const QByteArray& r) {
+            return QList<Reply>{{PcpAnswerTo(r, c.code, 30, 9, 7000, c.assigned)}};
+        };
+        const PxpMapResult m = rig.client.map("TCP", 7000, 7000, 7200);
+        EXPECT_FALSE(m.ok) << int(c.code);
+        EXPECT_TRUE(m.answered);
+        EXPECT_EQ(m.resultCode, c.code);
+        EXPECT_EQ(m.retryAfter, 30u);
+        EXPECT_EQ(m.grantedLifetime, 0u);
+        EXPECT_EQ(m.externalPort, 0);
+        EXPECT_EQ(m.text, c.text) << int(c.code);
+        EXPECT_FALSE(m.text.isEmpty());
+        EXPECT_EQ(rig.fake.requests.size(), 1) << "no NAT-PMP after a PCP refusal";
+    }
+}
+
+TEST(PxpClientPcp, IgnoresAnswersNotMeantForTheRequest) {
+    Rig rig;
+    const QByteArray otherNonce = QByteArray::fromHex("ffffffffffffffffffffffff");
+    rig.fake.answer = [&](const QByteArray& r) {
+        QByteArray foreign = PcpAnswerTo(r, 2, 0, 9, 1111);
+        foreign.replace(24, 12, otherNonce);
+        return QList<Reply>{{foreign},
+                            {PcpAnswerTo(r, 0, 3600, 9, 2222), true}, // another port
+                            {QByteArray(1104, '\2')},
+                            {PcpAnswerTo(r, 0, 3600, 9, 3333)}};
+    };
+    const PxpMapResult m = rig.client.map("UDP", 7000, 0, 7200);
+    ASSERT_TRUE(m.ok) << m.text.toStdString();
+    EXPECT_EQ(m.externalPort, 3333);
+}
+
+TEST(PxpClientPcp, AnswerFromAnotherPortAloneIsNoAnswer) {
+    Rig rig(PxpMode::NatPmpOnly, true);
+    rig.fake.answer = [](const QByteArray& r) {
+        return QList<Reply>{{NatPmpAnswerTo(r, 0, 1, 7000, 7200), true}};
+    };
+    const PxpMapResult m = rig.client.map("TCP", 7000, 7000, 7200);
+    EXPECT_FALSE(m.ok);
+    EXPECT_FALSE(m.answered);
+    EXPECT_EQ(rig.fake.requests.size(), 4);
+}
+
+TEST(PxpClientPcp, EpochGoingBackIsARestart) {
+    Rig rig;
+    quint32 epoch = 5000;
+    rig.fake.answer = [&](const QByteArray& r) {
+        return QList<Reply>{{PcpAnswerTo(r, 0, 3600, epoch, 7000)}};
+    };
+    EXPECT_FALSE(rig.client.map("TCP", 7000, 7000, 7200).restartDetected);
+    epoch = 5001;
+    EXPECT_FALSE(rig.client.map("TCP", 7000, 7000, 7200).restartDetected);
+    epoch = 2;
+    const PxpMapResult m = rig.client.map("TCP", 7000, 7000, 7200);
+    EXPECT_TRUE(m.ok);
+    EXPECT_TRUE(m.restartDetected);
+    EXPECT_EQ(m.epoch, 2u);
+}
+
+TEST(PxpClientPcp, UnmapUsesTheNonceAndTakesNoResourcesAsGone) {
+    for (const quint8 code : {quint8(0), quint8(8)}) {
+        Rig rig;
+        rig.fake.answer = [code](const QByteArray& r) {
+            return QList<Reply>{{PcpAnswerTo(r, code, code ? 30 : 0, 9, 0)}};
+        };
+        const PxpMapResult m = rig.client.unmap("TCP", 7000, kNonce);
+        EXPECT_TRUE(m.ok) << int(code);
+        EXPECT_EQ(m.protocolUsed, PxpProtocol::Pcp);
+        ASSERT_EQ(rig.fake.requests.size(), 1);
+        const PcpMapRequest sent{.nonce = kNonce,
+                                 .protocol = 6,
+                                 .internalPort = 7000,
+                                 .lifetime = 0,
+                                 .client = QHostAddress("127.0.0.1")};
+        EXPECT_EQ(rig.fake.requests.front(), BuildPcpMapRequest(sent));
+    }
+    Rig foreign;
+    foreign.fake.answer = [](const QByteArray& r) {
+        return QList<Reply>{{PcpAnswerTo(r, 2, 0, 9, 0)}};
+    };
+    const PxpMapResult refused = foreign.client.unmap("TCP", 7000, kNonce);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.text, DescribePcpResult(2));
+}
+
+// ---- Falling back to NAT-PMP --------------------------------------------------------------
+
+TEST(PxpClientFallback, VersionZeroAnswerSwitchesToNatPmpAtOnce) {
+    Rig rig;
+    rig.fake.answer = [](const QByteArray& r) {
+        if (IsPcp(r))
+            return QList<Reply>{{QByteArray::fromHex("0081000100000007")}};
+        return QList<Reply>{{NatPmpAnswerTo(r, 0, 7, 7005, 3600)}};
+    };
+    const PxpMapResult m = rig.client.map("UDP", 7000, 7000, 7200);
+    ASSERT_TRUE(m.ok) << m.text.toStdString();
+    EXPECT_EQ(m.protocolUsed, PxpProtocol::NatPmp);
+    EXPECT_TRUE(m.nonce.isEmpty());
+    EXPECT_EQ(m.externalPort, 7005);
+    EXPECT_EQ(m.grantedLifetime, 3600u);
+    ASSERT_EQ(rig.fake.requests.size(), 2) << "one PCP request, then NAT-PMP";
+    EXPECT_TRUE(IsPcp(rig.fake.requests.at(0)));
+    EXPECT_EQ(rig.fake.requests.at(1), BuildNatPmpMapRequest(NatPmpOp::MapUdp, 7000, 7000, 7200));
+}
+
+TEST(PxpClientFallback, SilentPcpRetransmitsThenNatPmpIsTried) {
+    Rig rig(PxpMode::Pcp, true);
+    rig.fake.answer = [](const QByteArray& r) {
+        if (IsPcp(r))
+            return QList<Reply>{};
+        return QList<Reply>{{NatPmpAnswerTo(r, 0, 7, 7000, 7200)}};
+    };
+    const PxpMapResult m = rig.client.map("TCP", 7000, 7000, 7200);
+    ASSERT_TRUE(m.ok) << m.text.toStdString();
+    EXPECT_EQ(m.protocolUsed, PxpProtocol::NatPmp);
+    const QList<QByteArray>& sent = rig.fake.requests;
+    ASSERT_GE(sent.size(), 3);
+    EXPECT_EQ(sent.last(), BuildNatPmpMapRequest(NatPmpOp::MapTcp, 7000, 7000, 7200));
+    for (qsizetype i = 0; i + 1 < sent.size(); ++i)
+        EXPECT_EQ(sent.at(i), sent.front()) << "the same PCP bytes every time, " << i;
+    EXPECT_TRUE(IsPcp(sent.front()));
+}
+
+TEST(PxpClientFallback, SilenceEverywhereGivesUp) {
+    Rig rig(PxpMode::Pcp, true);
+    const PxpMapResult m = rig.client.map("TCP", 7000, 7000, 7200);
+    EXPECT_FALSE(m.ok);
+    EXPECT_FALSE(m.answered);
+    EXPECT_EQ(m.text, QStringLiteral("The router at 127.0.0.1 did not answer PCP or NAT-PMP "
+                                     "requests."));
+    const QList<QByteArray>& sent = rig.fake.requests;
+    ASSERT_GE(sent.size(), 6);
+    EXPECT_TRUE(IsPcp(sent.at(sent.size() - 5)));
+    for (qsizetype i = sent.size() - 4; i < sent.size(); ++i)
+        EXPECT_EQ(sent.at(i), BuildNatPmpMapRequest(NatPmpOp::MapTcp, 7000, 7000, 7200));
+}
+
+TEST(PxpClientFallback, ClosedPortStopsAtOnce) {
+    quint16 closedPort = 0;
+    {
+        QUdpSocket s;
+        s.bind(QHostAddress::LocalHost, 0);
+        closedPort = s.localPort();
+    }
+    LoopWaiter waiter;
+    FakePxpRouter unused;
+    PxpOptions o = Options(unused, PxpMode::NatPmpOnly);
+    o.port = closedPort;
+    PxpClient client(waiter, o);
+    const PxpAddressResult r = client.externalAddress();
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.text, QStringLiteral("The router at 127.0.0.1 does not take PCP or NAT-PMP "
+                                     "requests (port %1 is closed).")
+                          .arg(closedPort));
+}
+
+// ---- NAT-PMP ------------------------------------------------------------------------------
+
+TEST(PxpClientNatPmp, MapRefusalsAndShortLeases) {
+    struct Case {
+        quint16 code;
+        quint32 lifetime;
+        bool ok;
+    };
+    for (const Case& c : {Case{0, 60, true}, Case{2, 7200, false}, Case{3, 7200, false},
+                          Case{4, 0, false}, Case{5, 0, false}}) {
+        Rig rig(PxpMode::NatPmpOnly);
+        rig.fake.answer = [&c](const QByteArray& r) {
+            return QList<Reply>{{NatPmpAnswerTo(r, c.code, 100, c.code ? 0 : 7000, c.lifetime)}};
+        };
+        const PxpMapResult m = rig.client.map("TCP", 7000, 7000, 7200);
+        EXPECT_EQ(m.ok, c.ok) << c.code;
+        EXPECT_EQ(m.resultCode, c.code);
+        EXPECT_EQ(m.grantedLifetime, c.ok ? c.lifetime : 0u) << c.code;
+        EXPECT_EQ(m.text, DescribeNatPmpResult(c.code)) << c.code;
+        EXPECT_EQ(rig.fake.requests,
+                  QList<QByteArray>{BuildNatPmpMapRequest(NatPmpOp::MapTcp, 7000, 7000, 7200)});
+    }
+}
+
+TEST(PxpClientNatPmp, UnmapWithoutNonceDeletesOverNatPmp) {
+    Rig rig; // PCP mode: an empty nonce means NAT-PMP made the mapping
+    rig.fake.answer = [](const QByteArray& r) {
+        return QList<Reply>{{NatPmpAnswerTo(r, 0, 100, 0, 0)}};
+    };
+    const PxpMapResult m = rig.client.unmap("UDP", 9090, {});
+    EXPECT_TRUE(m.ok);
+    EXPECT_EQ(m.protocolUsed, PxpProtocol::NatPmp);
+    EXPECT_EQ(rig.fake.requests,
+              QList<QByteArray>{QByteArray::fromHex("000100002382000000000000")});
+}
+
+TEST(PxpClientNatPmp, SilenceRetransmitsOnItsSchedule) {
+    Rig rig(PxpMode::NatPmpOnly, true);
+    const PxpMapResult m = rig.client.map("UDP", 9090, 9090, 7200);
+    EXPECT_FALSE(m.answered);
+    EXPECT_EQ(m.text, QStringLiteral("The router at 127.0.0.1 did not answer NAT-PMP requests."));
+    EXPECT_EQ(rig.fake.requests,
+              QList<QByteArray>(4, BuildNatPmpMapRequest(NatPmpOp::MapUdp, 9090, 9090, 7200)));
+
+    Rig deleting(PxpMode::NatPmpOnly, true);
+    EXPECT_FALSE(deleting.client.unmap("UDP", 9090, {}).ok);
+    EXPECT_EQ(deleting.fake.requests.size(), 2) << "two tries are enough for a deletion";
+}
+
+TEST(PxpClientNatPmp, InvalidRequestsSendNothing) {
+    Rig rig;
+    EXPECT_FALSE(rig.client.map("tcp", 7000, 7000, 7200).ok);
+    EXPECT_FALSE(rig.client.map("TCP", 0, 7000, 7200).ok) << "would delete every mapping";
+    EXPECT_FALSE(rig.client.map("TCP", 7000, 7000, 0).ok);
+    EXPECT_FALSE(rig.client.map("TCP", 7000, 7000, 7200, "short").ok);
+    EXPECT_FALSE(rig.client.unmap("TCP", 0, {}).ok);
+    EXPECT_TRUE(rig.fake.requests.isEmpty());
+}
+
+// ---- The external address -----------------------------------------------------------------
+
+const QByteArray kWan = QByteArray::fromHex("0b16212c");
+
+TEST(PxpClientAddress, BothProtocolsAnswer) {
+    Rig rig;
+    rig.fake.answer = [](const QByteArray& r) {
+        if (IsPcp(r))
+            return QList<Reply>{{PcpAnswerTo(r, 0, 0, 40)}};
+        return QList<Reply>{{NatPmpAddressAnswer(0, 41, kWan)}};
+    };
+    const PxpAddressResult a = rig.client.externalAddress();
+    ASSERT_TRUE(a.ok) << a.text.toStdString();
+    EXPECT_EQ(a.address, QStringLiteral("11.22.33.44"));
+    EXPECT_EQ(a.protocolUsed, PxpProtocol::Pcp);
+    EXPECT_TRUE(a.pcpAvailable);
+    EXPECT_EQ(a.epoch, 40u);
+    EXPECT_TRUE(a.text.isEmpty());
+    EXPECT_EQ(rig.fake.requests, QList<QByteArray>({BuildPcpAnnounce(QHostAddress("127.0.0.1")),
+                                                    BuildNatPmpAddressRequest()}));
+}
+
+TEST(PxpClientAddress, NatPmpRouterAndItsPrivateAddress) {
+    for (const PxpMode mode : {PxpMode::Pcp, PxpMode::NatPmpOnly}) {
+        Rig rig(mode);
+        rig.fake.answer = [](const QByteArray& r) {
+            if (IsPcp(r))
+                return QList<Reply>{{QByteArray::fromHex("0080000100000007")}};
+            return QList<Reply>{{NatPmpAddressAnswer(0, 7, QByteArray::fromHex("64400102"))}};
+        };
+        const PxpAddressResult a = rig.client.externalAddress();
+        ASSERT_TRUE(a.ok);
+        EXPECT_EQ(a.protocolUsed, PxpProtocol::NatPmp);
+        EXPECT_FALSE(a.pcpAvailable);
+        EXPECT_EQ(a.address, QStringLiteral("100.64.1.2"));
+        EXPECT_EQ(a.text, ExternalAddressWarning("100.64.1.2"));
+        EXPECT_EQ(rig.fake.requests.size(), mode == PxpMode::Pcp ? 2 : 1);
+    }
+}
+
+TEST(PxpClientAddress, NatPmpRefusal) {
+    Rig rig(PxpMode::NatPmpOnly);
+    rig.fake.answer = [](const QByteArray&) {
+        return QList<Reply>{{NatPmpAddressAnswer(3, 7, QByteArray(4, '\0'))}};
+    };
+    const PxpAddressResult a = rig.client.externalAddress();
+    EXPECT_FALSE(a.ok);
+    EXPECT_TRUE(a.answered);
+    EXPECT_EQ(a.resultCode, 3);
+    EXPECT_EQ(a.text, DescribeNatPmpResult(3));
+}
+
+TEST(PxpClientAddress, PcpOnlyRouterIsAskedThroughAShortMapping) {
+    Rig rig;
+    rig.fake.answer = [](const QByteArray& r) {
+        if (!IsPcp(r)) // PCP alone: NAT-PMP is an unsupported version to it
+            return QList<Reply>{
+                {QByteArray::fromHex("0280000100000000000000ff") + QByteArray(12, '\0')}};
+        return QList<Reply>{{PcpAnswerTo(r, 0, r[1] == 1 ? 120 : 0, 40, 41000)}};
+    };
+    const PxpAddressResult a = rig.client.externalAddress();
+    ASSERT_TRUE(a.ok) << a.text.toStdString();
+    EXPECT_EQ(a.protocolUsed, PxpProtocol::Pcp);
+    EXPECT_EQ(a.address, QStringLiteral("11.22.33.44"));
+    ASSERT_EQ(rig.fake.requests.size(), 4);
+    const QByteArray& made = rig.fake.requests.at(2);
+    const QByteArray& deleted = rig.fake.requests.at(3);
+    EXPECT_EQ(made[1], char(PcpOp::Map));
+    EXPECT_EQ(made.mid(4, 4), U32(120));
+    EXPECT_EQ(made[36], char(17));
+    EXPECT_GE(qFromBigEndian<quint16>(made.constData() + 40), 1024) << "a high port";
+    EXPECT_EQ(deleted.mid(4, 4), U32(0));
+    EXPECT_EQ(deleted.mid(24, 20), made.mid(24, 20)) << "same nonce, protocol and port";
+}
+
+TEST(PxpClientAddress, SilenceGivesUpAfterTheProbes) {
+    Rig rig(PxpMode::Pcp, true);
+    const PxpAddressResult a = rig.client.externalAddress();
+    EXPECT_FALSE(a.ok);
+    EXPECT_FALSE(a.answered);
+    EXPECT_EQ(rig.fake.requests.count(BuildNatPmpAddressRequest()), 4);
+    EXPECT_EQ(rig.fake.requests.count(BuildPcpAnnounce(QHostAddress("127.0.0.1"))), 4);
+}
+
+} // namespace
