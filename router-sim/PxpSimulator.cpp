@@ -251,6 +251,7 @@ quint32 PxpSimulator::grant(quint32 asked, bool clamp) const {
 
 void PxpSimulator::onDatagrams() {
     while (socket_->hasPendingDatagrams()) {
+        ++received_;
         const qint64 size = socket_->pendingDatagramSize();
         if (size < 0 || size > MaxDatagramBytes) {
             socket_->receiveDatagram(0);
@@ -274,7 +275,6 @@ void PxpSimulator::onDatagrams() {
 
 QByteArray PxpSimulator::respond(const QByteArray& datagram, const QHostAddress& peer) {
     maintain();
-    ++received_;
     // Too short to say what it is, too long for either protocol, or an answer: never answered.
     if (options_.silent || datagram.size() < 2 || datagram.size() > MaxDatagramBytes ||
         (static_cast<quint8>(datagram[1]) & ResponseBit) != 0)

@@ -68,6 +68,7 @@ public:
 
     // The live table, oldest first, expired rows dropped.
     QList<PxpMapping> mappings();
+    // Every datagram read from the socket, answered or not.
     qsizetype datagramsReceived() const { return received_; }
 
     // The answer to one datagram from `peer`, or nothing; public for the fuzzer.
