@@ -1,3 +1,4 @@
+#include "PxpSimulator.h"
 #include "RouterSimulator.h"
 #include "UpnpSimulator.h"
 
@@ -15,8 +16,9 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int) {
-    const char c = 1;
+// The byte says which signal came: 1 stop, 2 restart the simulated router.
+void onSignal(int signal) {
+    const char c = signal == SIGUSR1 ? 2 : 1;
     [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
 }
 
@@ -61,7 +63,8 @@ struct UpnpSwitches {
         QStringLiteral("upnp: map to any InternalClient, not only to the requester.")};
     QCommandLineOption externalIp{
         QStringLiteral("external-ip"),
-        QStringLiteral("upnp: the WAN address reported (default 11.22.33.44; may be empty)."),
+        QStringLiteral("upnp, pcp, natpmp: the WAN address reported (default 11.22.33.44; "
+                       "may be empty)."),
         QStringLiteral("addr")};
     QCommandLineOption ssdpSilent{QStringLiteral("ssdp-silent"),
                                   QStringLiteral("upnp: never answer discovery.")};
@@ -91,6 +94,30 @@ struct UpnpSwitches {
     }
 };
 
+// What the PCP and NAT-PMP kinds add.
+struct PxpSwitches {
+    QCommandLineOption lifetimeMax{
+        QStringLiteral("lifetime-max"),
+        QStringLiteral("pcp, natpmp: grant leases of at most N seconds (shorter than asked)."),
+        QStringLiteral("n")};
+    QCommandLineOption refusePort{
+        QStringLiteral("refuse-port"),
+        QStringLiteral("pcp, natpmp: refuse this port (NOT_AUTHORIZED, result 2)."),
+        QStringLiteral("port")};
+    QCommandLineOption pcpVersion1{
+        QStringLiteral("pcp-version1"),
+        QStringLiteral("pcp: answer PCP with a version-1 \"unsupported version\" header.")};
+    QCommandLineOption restartAfter{
+        QStringLiteral("restart-after-s"),
+        QStringLiteral("pcp, natpmp: restart once, N seconds after start (epoch 0, mappings "
+                       "gone). SIGUSR1 restarts at once."),
+        QStringLiteral("n")};
+
+    QList<QCommandLineOption> all() const {
+        return {lifetimeMax, refusePort, pcpVersion1, restartAfter};
+    }
+};
+
 bool readNumber(const QString& text, uint max, uint& value) {
     bool ok = false;
     value = text.toUInt(&ok);
@@ -112,10 +139,12 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "A simulated home router on a loopback address, for trying and testing Harborly.\n"
         "Prints \"listening on HOST:PORT\" once ready; runs until SIGINT or SIGTERM.\n"
-        "--kind upnp also prints \"ssdp on HOST:PORT\", its discovery port."));
+        "--kind upnp also prints \"ssdp on HOST:PORT\", its discovery port.\n"
+        "--kind pcp and natpmp listen on UDP; SIGUSR1 restarts them, printing \"restarted\"."));
     parser.addHelpOption();
     const QCommandLineOption kindOpt(
-        QStringLiteral("kind"), QStringLiteral("The router to simulate: web (default) or upnp."),
+        QStringLiteral("kind"),
+        QStringLiteral("The router to simulate: web (default), upnp, pcp or natpmp."),
         QStringLiteral("kind"), QStringLiteral("web"));
     const QCommandLineOption listenOpt(
         QStringLiteral("listen"),
@@ -132,8 +161,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption delayOpt(QStringLiteral("delay-ms"),
                                       QStringLiteral("Wait this long before answering."),
                                       QStringLiteral("ms"), QStringLiteral("0"));
-    const QCommandLineOption silentOpt(QStringLiteral("silent"),
-                                       QStringLiteral("Accept connections but never answer."));
+    const QCommandLineOption silentOpt(
+        QStringLiteral("silent"),
+        QStringLiteral("web: accept connections but never answer; pcp, natpmp: never answer."));
     const QCommandLineOption quotedOpt(
         QStringLiteral("quoted-fields"),
         QStringLiteral("Write the form's attribute values in quotes."));
@@ -141,18 +171,34 @@ int main(int argc, char** argv) {
                                     QStringLiteral("Append every request received to this file."),
                                     QStringLiteral("file"));
     const UpnpSwitches upnp;
+    const PxpSwitches pxp;
     parser.addOptions({kindOpt, listenOpt, portOpt, passwordOpt, keepOpenOpt, delayOpt, silentOpt,
                        quotedOpt, logOpt});
     parser.addOptions(upnp.all());
+    parser.addOptions(pxp.all());
     parser.process(app);
 
     const QString kind = parser.value(kindOpt);
-    if (kind != QLatin1String("web") && kind != QLatin1String("upnp"))
-        return usage(QStringLiteral("unknown router kind \"%1\" (web or upnp)").arg(kind));
     const bool isUpnp = kind == QLatin1String("upnp");
-    const QList<QCommandLineOption> foreign =
-        isUpnp ? QList<QCommandLineOption>{passwordOpt, keepOpenOpt, delayOpt, silentOpt, quotedOpt}
-               : upnp.all();
+    const bool isPxp = kind == QLatin1String("pcp") || kind == QLatin1String("natpmp");
+    if (kind != QLatin1String("web") && !isUpnp && !isPxp)
+        return usage(
+            QStringLiteral("unknown router kind \"%1\" (web, upnp, pcp or natpmp)").arg(kind));
+    QList<QCommandLineOption> foreign;
+    if (isUpnp) {
+        foreign = {passwordOpt, keepOpenOpt, delayOpt, silentOpt, quotedOpt};
+        foreign << pxp.all();
+    } else if (isPxp) {
+        foreign = {passwordOpt, keepOpenOpt, delayOpt, quotedOpt};
+        for (const QCommandLineOption& o : upnp.all()) {
+            if (o.names() != upnp.externalIp.names())
+                foreign << o;
+        }
+        if (kind == QLatin1String("natpmp"))
+            foreign << pxp.pcpVersion1;
+    } else {
+        foreign = upnp.all() + pxp.all();
+    }
     for (const QCommandLineOption& o : foreign) {
         if (parser.isSet(o))
             return usage(QStringLiteral("--%1 does not apply to --kind %2")
@@ -161,9 +207,10 @@ int main(int argc, char** argv) {
 
     QHostAddress address;
     quint16 port = 0;
-    // miniupnpd's HTTP port is the UPnP kind's default.
-    const QString defaultListen =
-        isUpnp ? QStringLiteral("127.0.0.1:5000") : parser.value(listenOpt);
+    // miniupnpd's HTTP port is the UPnP kind's default; 5351 is NAT-PMP's and PCP's own.
+    const QString defaultListen = isUpnp  ? QStringLiteral("127.0.0.1:5000")
+                                  : isPxp ? QStringLiteral("127.0.0.1:5351")
+                                          : parser.value(listenOpt);
     const QString listen = parser.isSet(portOpt)
                                ? QStringLiteral("127.0.0.1:") + parser.value(portOpt)
                            : parser.isSet(listenOpt) ? parser.value(listenOpt)
@@ -189,8 +236,49 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<RouterSimulator> router;
     std::unique_ptr<UpnpSimulator> igd;
+    std::unique_ptr<PxpSimulator> pxpRouter;
     QStringList ready;
-    if (isUpnp) {
+    if (isPxp) {
+        if (address.protocol() != QAbstractSocket::IPv4Protocol)
+            return usage(QStringLiteral("the PCP and NAT-PMP router listens on 127.0.0.0/8 only"));
+        PxpSimOptions p;
+        p.pcp = kind == QLatin1String("pcp");
+        uint n = 0;
+        if (parser.isSet(upnp.externalIp))
+            p.externalIp = parser.value(upnp.externalIp);
+        if (parser.isSet(pxp.lifetimeMax)) {
+            if (!readNumber(parser.value(pxp.lifetimeMax), 0xFFFFFFFF, n) || n == 0)
+                return usage(QStringLiteral("--lifetime-max wants a number of seconds above 0"));
+            p.lifetimeMax = n;
+        }
+        if (parser.isSet(pxp.refusePort)) {
+            if (!readNumber(parser.value(pxp.refusePort), 65535, n) || n == 0)
+                return usage(QStringLiteral("--refuse-port wants a port number"));
+            p.refusePort = static_cast<quint16>(n);
+        }
+        if (parser.isSet(pxp.restartAfter)) {
+            if (!readNumber(parser.value(pxp.restartAfter), 1'000'000, n) || n == 0)
+                return usage(QStringLiteral("--restart-after-s wants 1 to 1000000 seconds"));
+            p.restartAfterS = n;
+        }
+        p.silent = parser.isSet(silentOpt);
+        p.pcpVersion1 = parser.isSet(pxp.pcpVersion1);
+        p.logPath = parser.value(logOpt);
+
+        pxpRouter = std::make_unique<PxpSimulator>(p);
+        if (!pxpRouter->listen(address, port)) {
+            std::fprintf(stderr, "harborly-router-sim: cannot listen on UDP %s\n",
+                         qPrintable(listen));
+            return 1;
+        }
+        QObject::connect(pxpRouter.get(), &PxpSimulator::restarted, [] {
+            std::printf("restarted\n");
+            std::fflush(stdout);
+        });
+        ready << QStringLiteral("listening on %1:%2")
+                     .arg(pxpRouter->address().toString())
+                     .arg(pxpRouter->port());
+    } else if (isUpnp) {
         if (address.protocol() != QAbstractSocket::IPv4Protocol)
             return usage(QStringLiteral("the UPnP router listens on 127.0.0.0/8 only"));
         UpnpSimOptions u;
@@ -252,9 +340,17 @@ int main(int argc, char** argv) {
     if (::pipe(signalPipe) != 0)
         return 1;
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&pxpRouter] {
+        char c = 0;
+        if (::read(signalPipe[0], &c, 1) == 1 && c == 2 && pxpRouter)
+            pxpRouter->restart();
+        else
+            QCoreApplication::quit();
+    });
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    if (pxpRouter)
+        std::signal(SIGUSR1, onSignal);
 
     for (const QString& line : ready)
         std::printf("%s\n", qPrintable(line));

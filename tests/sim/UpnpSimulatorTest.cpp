@@ -558,7 +558,7 @@ TEST(UpnpSimulatorProgram, PrintsBothPortsAndServesTheDescription) {
 
 TEST(UpnpSimulatorProgram, RefusesOptionsOfTheOtherKindAndUnknownKinds) {
     for (const QStringList& args :
-         {QStringList{"--kind", "upnp", "--password", "x"}, QStringList{"--kind", "pcp"},
+         {QStringList{"--kind", "upnp", "--password", "x"}, QStringList{"--kind", "dhcp"},
           QStringList{"--igd", "2"}, QStringList{"--kind", "upnp", "--igd", "3"},
           QStringList{"--kind", "upnp", "--listen", "10.0.0.1:5000"}}) {
         QProcess sim;
