@@ -21,6 +21,8 @@ std::optional<CliCommand> commandOf(const QStringList& words, QString& error) {
         return noMore(1, CliCommand::Slots);
     if (first == QLatin1String("clear"))
         return noMore(1, CliCommand::Clear);
+    if (first == QLatin1String("keep"))
+        return noMore(1, CliCommand::Keep);
     if (first == QLatin1String("point")) {
         if (words.size() < 2) {
             error = QStringLiteral("\"point\" needs the name of at least one application");
@@ -98,13 +100,14 @@ QString CliUsage() {
         "Commands:\n"
         "  status               the router's WAN address and firmware version\n"
         "  list                 the application catalog with its port ranges\n"
-        "  slots                the router's ten forwarding slots\n"
+        "  slots                the router's forwards (web: its ten slots)\n"
         "  point NAME...        forward the named applications to this computer\n"
         "                       (names as the list shows them, matched exactly)\n"
         "  clear                remove every forward\n"
         "  dmz set              make this computer the router's DMZ host\n"
         "  dmz clear            clear the DMZ host\n"
         "  show forward|dmz     save the router's screen to the program folder\n"
+        "  keep                 keep the forwards alive until stopped (SIGTERM, Ctrl-C)\n"
         "\n"
         "Options:\n"
         "  --home DIR           use DIR as the program folder (Harborly.ini, log, page)\n"

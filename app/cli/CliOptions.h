@@ -5,7 +5,18 @@
 
 #include <optional>
 
-enum class CliCommand { Status, List, Slots, Point, Clear, DmzSet, DmzClear, ShowForward, ShowDmz };
+enum class CliCommand {
+    Status,
+    List,
+    Slots,
+    Point,
+    Clear,
+    DmzSet,
+    DmzClear,
+    ShowForward,
+    ShowDmz,
+    Keep
+};
 
 // Exit statuses of harborly-cli; scripts rely on them.
 namespace CliExit {

@@ -15,7 +15,9 @@
 #include "router/RouterLink.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 #include <QTextStream>
+#include <QTimer>
 
 #include <memory>
 
@@ -141,6 +143,28 @@ int refuseDmz(Session& s, CliEnvironment& env) {
     return CliExit::Refused;
 }
 
+// Renews the forwards as the window does, on Timer1's beat, until the loop is told to quit.
+int keep(Session& s, CliEnvironment& env) {
+    if (s.router->capabilities().pageScreens) {
+        env.err << "The web pages' forwards do not lapse: there is nothing to keep alive."
+                << Qt::endl;
+        return CliExit::Refused;
+    }
+    if (!env.keepLoop)
+        return CliExit::Usage;
+    s.router->reportRenewal = [&](const QString& line) {
+        env.out << s.clock.now().toString(Qt::ISODate) << ' ' << line << Qt::endl;
+    };
+    env.out << "Keeping the forwards on " << s.router->routerDescription()
+            << " alive; stop with Ctrl-C." << Qt::endl;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { s.router->Timer1_Timer(); });
+    tick.start(env.keepTick);
+    env.keepLoop->exec();
+    env.out << "Stopped." << Qt::endl;
+    return CliExit::Completed;
+}
+
 // The router's list as text in the program folder, for kinds without page screens.
 int saveForwardList(Session& s, CliEnvironment& env) {
     const auto rows = s.router->ReadForwards();
@@ -222,6 +246,8 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
         return finish(s, env);
     case CliCommand::Point:
         return point(s, options.names, env);
+    case CliCommand::Keep:
+        return keep(s, env);
     case CliCommand::Clear:
         s.router->ClearAll();
         return finish(s, env);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class QEventLoop;
 class QTextStream;
 
 // Where a required login password comes from: the terminal, standard input, or a test.
@@ -21,6 +22,9 @@ struct CliEnvironment {
     QTextStream& err;
     PasswordSource password;
     std::chrono::milliseconds passLength = std::chrono::seconds(1);
+    // "keep" runs until this loop is told to quit (main: on SIGTERM or Ctrl-C).
+    QEventLoop* keepLoop = nullptr;
+    std::chrono::milliseconds keepTick = std::chrono::seconds(1);
 };
 
 // One command of harborly-cli, run the way the window runs: configuration, login, status

@@ -4,9 +4,26 @@
 #include "cli/PasswordInput.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -35,5 +52,16 @@ int main(int argc, char** argv) {
                                return ReadPasswordLine(stdin);
                            return AskPasswordOnTerminal("Router password: ");
                        }};
+    // SIGTERM (systemd stopping the unit) and Ctrl-C end "keep" cleanly; every other command
+    // keeps the default, which ends it at once.
+    QEventLoop keepLoop;
+    env.keepLoop = &keepLoop;
+    std::unique_ptr<QSocketNotifier> stop;
+    if (options.command == CliCommand::Keep && ::pipe(signalPipe) == 0) {
+        stop = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(stop.get(), &QSocketNotifier::activated, &keepLoop, &QEventLoop::quit);
+        std::signal(SIGTERM, onSignal);
+        std::signal(SIGINT, onSignal);
+    }
     return RunCliCommand(options, env);
 }

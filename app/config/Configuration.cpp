@@ -74,6 +74,10 @@ void LoadConfiguration(Module& module, const QString& appPath) {
 
     const QString kind = ini.read(kMisc, QStringLiteral("RouterKind")).toLower();
     settings.RouterKind = kind.isEmpty() ? QStringLiteral("web") : kind;
+    // The protocol kinds find the default gateway by themselves where no address is given;
+    // the web kind keeps its default address.
+    if (lan.isEmpty() && settings.RouterKind != QLatin1String("web"))
+        settings.LanPrivateIP.clear();
 
     const QString requireLogin = ini.read(kMisc, QStringLiteral("RequireLogin"));
     settings.RequireLogin = true;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // What a kind of router can do; the window and the command line enable their entries from it.
@@ -74,4 +75,8 @@ public:
     // What went wrong in the last operation, one sentence each, for the command line and the
     // window's message; empty when everything held.
     virtual QStringList lastProblems() const { return {}; }
+
+    // Told a line for every renewal of forwards made while Harborly runs (harborly-cli keep
+    // prints them).
+    std::function<void(const QString&)> reportRenewal;
 };

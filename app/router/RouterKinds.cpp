@@ -1,13 +1,18 @@
 #include "router/RouterKinds.h"
 
 #include "Module.h"
+#include "router/AutoRouter.h"
+#include "router/pxp/PxpRouter.h"
 #include "router/upnp/UpnpRouter.h"
 #include "router/web/WebRouter.h"
 
 const QList<RouterKindInfo>& KnownRouterKinds() {
     static const QList<RouterKindInfo> kinds = {
+        {QStringLiteral("auto"), QStringLiteral("Find it by itself (UPnP, PCP, NAT-PMP)")},
         {QStringLiteral("web"), QStringLiteral("Web pages (Linksys-style)")},
         {QStringLiteral("upnp"), QStringLiteral("UPnP IGD")},
+        {QStringLiteral("pcp"), QStringLiteral("PCP (and NAT-PMP)")},
+        {QStringLiteral("natpmp"), QStringLiteral("NAT-PMP")},
     };
     return kinds;
 }
@@ -24,7 +29,13 @@ QString RouterKindOf(const QString& iniValue) {
 
 std::unique_ptr<Router> MakeRouter(const RouterDeps& deps) {
     const QString kind = RouterKindOf(deps.module.settings.RouterKind);
+    if (kind == QLatin1String("auto"))
+        return std::make_unique<AutoRouter>(deps);
     if (kind == QLatin1String("upnp"))
         return std::make_unique<UpnpRouter>(deps);
+    if (kind == QLatin1String("pcp"))
+        return std::make_unique<PxpRouter>(deps, PxpMode::Pcp);
+    if (kind == QLatin1String("natpmp"))
+        return std::make_unique<PxpRouter>(deps, PxpMode::NatPmpOnly);
     return std::make_unique<WebRouter>(deps);
 }

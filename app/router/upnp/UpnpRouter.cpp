@@ -9,6 +9,7 @@
 #include "router/MainView.h"
 #include "router/RouterKinds.h"
 #include "router/StatusQuery.h"
+#include "router/pxp/DefaultGateway.h"
 #include "router/upnp/UpnpText.h"
 
 #include <QScopedValueRollback>
@@ -64,9 +65,10 @@ quint32 RequestedLease(int igdVersion) {
     return igdVersion >= 2 ? kWeek : 0;
 }
 
-UpnpRouter::UpnpRouter(const RouterDeps& deps, UpnpOptions options)
+UpnpRouter::UpnpRouter(const RouterDeps& deps, UpnpOptions options, QString routeFile)
     : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock),
       waiter_(std::make_unique<PumpWaiter>(deps.pump)), options_(std::move(options)),
+      routeFile_(std::move(routeFile)),
       record_(LeasePathFor(deps.module.paths.IniPath)) {}
 
 UpnpRouter::~UpnpRouter() = default;
@@ -107,7 +109,9 @@ void UpnpRouter::queryStatus() {
     view_.setSendStatusCaption(QStringLiteral("Searching"));
     view_.EnableInterface(false, false);
     // The address as it is now: the settings dialog may have changed it since.
-    options_.router = module_.settings.LanPrivateIP;
+    options_.router = module_.settings.LanPrivateIP.trimmed().isEmpty()
+                          ? ReadDefaultGateway(routeFile_).toString()
+                          : module_.settings.LanPrivateIP;
     client_ = std::make_unique<IgdClient>(*waiter_, options_);
     const bool found = client_->discover();
     view_.setSendStatusCaption(QStringLiteral("Closed"));
@@ -289,6 +293,11 @@ bool UpnpRouter::RenewDue() {
     if (due.isEmpty())
         return true;
     bool ok = runOperation(QStringLiteral("Renew Points"), [&] { return addMappings(due); });
+    if (reportRenewal)
+        reportRenewal(ok ? QStringLiteral("renewed %1 forward(s) on %2")
+                               .arg(due.size())
+                               .arg(routerKey())
+                         : problems_.join(QStringLiteral("; ")));
     if (!ok) {
         // Try again a little later rather than on every tick.
         for (Held& h : held_)

@@ -30,7 +30,9 @@ public:
 
     // `options` carries the endpoints and limits; its router field is taken from
     // `LanPrivateIP` at each status query.
-    UpnpRouter(const RouterDeps& deps, UpnpOptions options = {});
+    // An empty `LanPrivateIP` means the default gateway of `routeFile`.
+    UpnpRouter(const RouterDeps& deps, UpnpOptions options = {},
+               QString routeFile = QStringLiteral("/proc/net/route"));
     ~UpnpRouter() override;
 
     QString kindName() const override;
@@ -77,6 +79,7 @@ private:
     const Clock& clock_;
     std::unique_ptr<UpnpWaiter> waiter_;
     UpnpOptions options_;
+    QString routeFile_;
     std::unique_ptr<IgdClient> client_;
 
     QString wanAddress_;

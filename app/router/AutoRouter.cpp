@@ -1,0 +1,222 @@
+#include "router/AutoRouter.h"
+
+#include "Module.h"
+#include "platform/EventPump.h"
+#include "router/MainView.h"
+#include "router/RouterKinds.h"
+#include "router/StatusQuery.h"
+#include "router/pxp/PxpRouter.h"
+#include "router/upnp/UpnpRouter.h"
+
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <optional>
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// The probe's waits in slices, so that a probe no longer needed ends within one: once
+// cancelled, every wait is over and the clock runs past every deadline.
+class ProbeWaiter final : public UpnpWaiter {
+public:
+    explicit ProbeWaiter(const std::atomic<bool>& cancel) : cancel_(cancel) {}
+    bool waitFor(const std::function<bool()>& done, milliseconds limit) override {
+        const milliseconds end = inner_.now() + limit;
+        while (!cancel_ && !done() && inner_.now() < end)
+            inner_.waitFor([&] { return cancel_ || done(); },
+                           std::min(milliseconds(50), end - inner_.now()));
+        return done();
+    }
+    void wake() override { inner_.wake(); }
+    milliseconds now() const override {
+        // Every look at the clock after the cancel finds an hour more gone, so any deadline,
+        // even one set after the cancel, passes at the next look.
+        if (cancel_)
+            skipped_ += std::chrono::hours(1);
+        return inner_.now() + skipped_;
+    }
+
+private:
+    const std::atomic<bool>& cancel_;
+    LoopWaiter inner_;
+    mutable milliseconds skipped_{0};
+};
+
+// One probe in a thread of its own, with its own event loop and sockets.
+struct Probe {
+    std::atomic<bool> done{false};
+    std::atomic<bool> cancel{false};
+    bool found = false;
+    PxpProtocol protocol = PxpProtocol::None;
+    QString why;
+    std::unique_ptr<QThread> thread;
+
+    template <typename F>
+    void start(EventPump& pump, F run) {
+        thread.reset(QThread::create([this, &pump, run] {
+            ProbeWaiter waiter(cancel);
+            run(waiter, *this);
+            done = true;
+            // Ends the window's current wait at once.
+            QMetaObject::invokeMethod(&pump, &EventPump::wake, Qt::QueuedConnection);
+        }));
+        thread->start();
+    }
+    ~Probe() {
+        cancel = true;
+        if (thread)
+            thread->wait();
+    }
+};
+
+} // namespace
+
+AutoRouter::AutoRouter(const RouterDeps& deps, QString routeFile, UpnpOptions upnp,
+                       PxpOptions pxp)
+    : module_(deps.module), view_(deps.view), prompts_(deps.prompts), pump_(deps.pump),
+      deps_(std::make_unique<RouterDeps>(deps)), routeFile_(std::move(routeFile)),
+      upnp_(std::move(upnp)), pxp_(std::move(pxp)) {}
+
+AutoRouter::~AutoRouter() = default;
+
+QString AutoRouter::kindName() const {
+    return QStringLiteral("auto");
+}
+
+RouterCapabilities AutoRouter::capabilities() const {
+    if (inner_)
+        return inner_->capabilities();
+    RouterCapabilities c;
+    c.mappingTable = true;
+    c.noDmzReason = QStringLiteral("UPnP, PCP and NAT-PMP offer no DMZ control: set the DMZ host "
+                                   "in the router's own settings.");
+    return c;
+}
+
+QString AutoRouter::routerDescription() const {
+    return inner_ ? inner_->routerDescription() : QString();
+}
+
+QString AutoRouter::probe() {
+    const auto [pxpRouter, pxpPort] = PxpRouterAddress(module_.settings.LanPrivateIP, routeFile_);
+    UpnpOptions upnp = upnp_;
+    // An empty address means the default gateway, for UPnP as for the others; "host:port"
+    // sends every protocol to that port.
+    upnp.router = module_.settings.LanPrivateIP.trimmed().isEmpty()
+                      ? pxpRouter.toString()
+                      : module_.settings.LanPrivateIP;
+    PxpOptions pxp = pxp_;
+    pxp.router = pxpRouter;
+    pxp.port = pxpPort;
+    pxp.mode = PxpMode::Pcp;
+
+    Probe u;
+    Probe p;
+    if (!upnp.router.isEmpty())
+        u.start(pump_, [upnp](UpnpWaiter& waiter, Probe& self) {
+            IgdClient client(waiter, upnp);
+            if (!client.discover()) {
+                self.why = client.router().failure;
+                return;
+            }
+            self.found = client.getExternalIPAddress().ok();
+        });
+    else
+        u.done = true;
+    if (!pxp.router.isNull())
+        p.start(pump_, [pxp](UpnpWaiter& waiter, Probe& self) {
+            PxpClient client(waiter, pxp);
+            const PxpAddressResult r = client.externalAddress();
+            self.found = r.ok;
+            self.protocol = r.protocolUsed;
+            self.why = r.text;
+        });
+    else
+        p.done = true;
+
+    PumpWaiter waiter(pump_);
+    // UPnP is preferred: when PCP or NAT-PMP answered first, it still has a moment to answer.
+    std::optional<milliseconds> pxpFoundAt;
+    const auto decided = [&] {
+        if (p.done && p.found && !pxpFoundAt)
+            pxpFoundAt = waiter.now();
+        return (u.done && (u.found || p.done)) ||
+               (pxpFoundAt && waiter.now() - *pxpFoundAt >= UpnpGrace);
+    };
+    while (!decided())
+        waiter.waitFor(decided, milliseconds(100));
+    if (u.done && u.found)
+        return QStringLiteral("upnp");
+    if (p.found)
+        return p.protocol == PxpProtocol::NatPmp ? QStringLiteral("natpmp")
+                                                 : QStringLiteral("pcp");
+    problems_.clear();
+    for (const QString& why : {u.why, p.why})
+        if (!why.isEmpty())
+            problems_ << why;
+    if (pxp.router.isNull())
+        problems_ << QStringLiteral("No router address is set and this computer has no default "
+                                    "gateway.");
+    return {};
+}
+
+void AutoRouter::Timer1_Timer() {
+    if (inner_)
+        return inner_->Timer1_Timer();
+    if (!module_.StatusQueryPending)
+        return;
+    view_.setStatusCaption(QStringLiteral("Find Router"));
+    view_.setSendStatusCaption(QStringLiteral("Searching"));
+    view_.EnableInterface(false, false);
+    const QString kind = probe();
+    view_.setSendStatusCaption(QStringLiteral("Closed"));
+    if (kind.isEmpty()) {
+        view_.setStatusCaption(QStringLiteral("Failed"));
+        view_.EnableInterface(true, false);
+        module_.StatusQueryPending = false;
+        module_.RouterFound = false;
+        return EndForNoRouter(view_, prompts_);
+    }
+    if (kind == QLatin1String("upnp")) {
+        UpnpOptions o = upnp_;
+        inner_ = std::make_unique<UpnpRouter>(*deps_, o, routeFile_);
+    } else {
+        inner_ = std::make_unique<PxpRouter>(
+            *deps_, kind == QLatin1String("pcp") ? PxpMode::Pcp : PxpMode::NatPmpOnly, pxp_,
+            routeFile_);
+    }
+    inner_->reportRenewal = reportRenewal;
+    // The kind found looks at the router as at its own start-up.
+    inner_->Timer1_Timer();
+    if (module_.RouterFound)
+        view_.setStatusBarText(inner_->routerDescription() +
+                               QStringLiteral(" - found by itself"));
+}
+
+void AutoRouter::PointToMe() {
+    if (inner_)
+        inner_->PointToMe();
+}
+
+Router::PointOutcome AutoRouter::lastPointOutcome() const {
+    return inner_ ? inner_->lastPointOutcome() : PointOutcome::ReadFailed;
+}
+
+bool AutoRouter::ClearAll() {
+    return inner_ && inner_->ClearAll();
+}
+
+bool AutoRouter::SetDmz(bool bDisable) {
+    return inner_ && inner_->SetDmz(bDisable);
+}
+
+std::optional<QList<ForwardEntry>> AutoRouter::ReadForwards() {
+    return inner_ ? inner_->ReadForwards() : std::nullopt;
+}
+
+QStringList AutoRouter::lastProblems() const {
+    return inner_ ? inner_->lastProblems() : problems_;
+}

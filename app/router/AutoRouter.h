@@ -1,0 +1,59 @@
+#pragma once
+
+#include "router/Router.h"
+#include "router/pxp/PxpClient.h"
+#include "router/upnp/IgdClient.h"
+
+#include <chrono>
+#include <memory>
+
+struct Module;
+struct RouterDeps;
+class EventPump;
+class MainView;
+class Prompts;
+
+// "auto": at the first look, UPnP and PCP (with NAT-PMP) are asked at the same time, each in
+// a thread of its own; the first that tells an external address wins, UPnP when both do (it
+// is given UpnpGrace more once the other answered). From then on the kind found does
+// everything, as if the file had named it.
+class AutoRouter final : public Router {
+public:
+    // How long UPnP may still answer once PCP or NAT-PMP did.
+    static constexpr std::chrono::milliseconds UpnpGrace{1000};
+
+    AutoRouter(const RouterDeps& deps, QString routeFile = QStringLiteral("/proc/net/route"),
+               UpnpOptions upnp = {}, PxpOptions pxp = {});
+    ~AutoRouter() override;
+
+    QString kindName() const override;
+    RouterCapabilities capabilities() const override;
+    void Timer1_Timer() override;
+    QString wanAddress() const override { return inner_ ? inner_->wanAddress() : QString(); }
+    QString wanWarning() const override { return inner_ ? inner_->wanWarning() : QString(); }
+    QString routerDescription() const override;
+    void PointToMe() override;
+    PointOutcome lastPointOutcome() const override;
+    bool ClearAll() override;
+    bool SetDmz(bool bDisable) override;
+    std::optional<QList<ForwardEntry>> ReadForwards() override;
+    QStringList lastProblems() const override;
+
+    // The kind found ("upnp", "pcp", "natpmp"); empty before the first look or when none.
+    QString foundKind() const { return inner_ ? inner_->kindName() : QString(); }
+
+private:
+    // Asks both protocols at once; the kind to use, or empty.
+    QString probe();
+
+    Module& module_;
+    MainView& view_;
+    Prompts& prompts_;
+    EventPump& pump_;
+    std::unique_ptr<RouterDeps> deps_;
+    QString routeFile_;
+    UpnpOptions upnp_;
+    PxpOptions pxp_;
+    std::unique_ptr<Router> inner_;
+    QStringList problems_;
+};

@@ -1,0 +1,332 @@
+#include "router/pxp/PxpRouter.h"
+
+#include "Module.h"
+#include "config/Configuration.h"
+#include "platform/Clock.h"
+#include "platform/Prompts.h"
+#include "router/AppList.h"
+#include "router/ListOps.h"
+#include "router/MainView.h"
+#include "router/RouterKinds.h"
+#include "router/RouterLink.h"
+#include "router/StatusQuery.h"
+#include "router/pxp/DefaultGateway.h"
+#include "router/upnp/IgdClient.h"
+#include "router/upnp/UpnpText.h"
+
+#include <QScopedValueRollback>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Harborly");
+const QString kCompleted = QStringLiteral("Completed");
+const QString kError = QStringLiteral("Error");
+const QString kFailed = QStringLiteral("Failed");
+// A forward the router did not take is tried again after this long.
+constexpr qint64 kRetrySeconds = 60;
+
+QDateTime renewAt(const LeaseEntry& e) {
+    return e.leaseEnd.addSecs(-qint64(e.lifetime) / 2);
+}
+
+} // namespace
+
+std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
+                                                 const QString& routeFile) {
+    if (lanPrivateIp.trimmed().isEmpty())
+        return {ReadDefaultGateway(routeFile), PxpDefaultPort};
+    const RouterAddress a = ParseRouterAddress(lanPrivateIp, PxpDefaultPort);
+    const QHostAddress host(a.host);
+    if (!a.valid || host.isNull())
+        return {QHostAddress(), 0};
+    return {host, a.port};
+}
+
+PxpRouter::PxpRouter(const RouterDeps& deps, PxpMode mode, PxpOptions options, QString routeFile)
+    : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock),
+      mode_(mode), options_(std::move(options)), routeFile_(std::move(routeFile)),
+      waiter_(std::make_unique<PumpWaiter>(deps.pump)),
+      record_(LeasePathFor(deps.module.paths.IniPath)) {
+    options_.mode = mode;
+}
+
+PxpRouter::~PxpRouter() = default;
+
+QString PxpRouter::kindName() const {
+    return mode_ == PxpMode::Pcp ? QStringLiteral("pcp") : QStringLiteral("natpmp");
+}
+
+RouterCapabilities PxpRouter::capabilities() const {
+    RouterCapabilities c;
+    c.mappingTable = true;
+    c.noDmzReason = QStringLiteral("PCP and NAT-PMP offer no DMZ control: set the DMZ host in "
+                                   "the router's own settings.");
+    return c;
+}
+
+void PxpRouter::Timer1_Timer() {
+    if (inTick_)
+        return;
+    const QScopedValueRollback<bool> busy(inTick_, true);
+    if (module_.StatusQueryPending) {
+        queryStatus();
+        module_.StatusQueryPending = false;
+        view_.setTimer1Interval(1000);
+        if (!module_.RouterFound)
+            return EndForNoRouter(view_, prompts_);
+        if (!wanWarning_.isEmpty())
+            prompts_.MsgBox(wanWarning_, MsgIcon::Exclamation, kTitle);
+        return;
+    }
+    KeepAlive();
+}
+
+void PxpRouter::queryStatus() {
+    module_.RouterFound = false;
+    problems_.clear();
+    view_.setStatusCaption(QStringLiteral("Find Router"));
+    view_.setSendStatusCaption(QStringLiteral("Searching"));
+    view_.EnableInterface(false, false);
+    const auto [router, port] = PxpRouterAddress(module_.settings.LanPrivateIP, routeFile_);
+    if (router.isNull()) {
+        problems_ << QStringLiteral("No router address is set and this computer has no default "
+                                    "gateway.");
+    } else {
+        options_.router = router;
+        options_.port = port;
+        routerKey_ = router.toString();
+        client_ = std::make_unique<PxpClient>(*waiter_, options_);
+        const PxpAddressResult wan = client_->externalAddress();
+        if (wan.ok) {
+            module_.LocalIpAddress = client_->localAddress().toString();
+            wanAddress_ = wan.address.isEmpty() ? QStringLiteral("none") : wan.address;
+            wanWarning_ = ExternalAddressWarning(wan.address);
+            description_ = QStringLiteral("%1 router at %2")
+                               .arg(PxpProtocolName(wan.protocolUsed), routerKey_);
+            view_.setWanAddressCaption(wanAddress_);
+            view_.setStatusBarText(description_);
+            module_.RouterFound = true;
+            nextCheck_ = clock_.now().addSecs(CheckSeconds);
+        } else {
+            problems_ << (wan.text.isEmpty() ? QStringLiteral("No PCP or NAT-PMP router answered.")
+                                             : wan.text);
+        }
+    }
+    view_.setSendStatusCaption(QStringLiteral("Closed"));
+    view_.setStatusCaption(module_.RouterFound ? kCompleted : kFailed);
+    view_.EnableInterface(true, false);
+}
+
+bool PxpRouter::runOperation(const QString& activity, const std::function<QString()>& body) {
+    view_.setTimer1Enabled(false);
+    view_.setStatusCaption(activity);
+    view_.setSendStatusCaption(QStringLiteral("Connected"));
+    view_.EnableInterface(false, false);
+    problems_.clear();
+    const QString word = client_ ? body() : kFailed;
+    view_.setSendStatusCaption(QStringLiteral("Closed"));
+    view_.setStatusCaption(word);
+    view_.EnableInterface(true, false);
+    view_.setTimer1Enabled(true);
+    return word == kCompleted;
+}
+
+QList<LeaseEntry> PxpRouter::held() const {
+    QList<LeaseEntry> mine;
+    for (const LeaseEntry& e : record_.load())
+        if (e.router == routerKey_ && e.kind == kindName())
+            mine << e;
+    return mine;
+}
+
+LeaseEntry PxpRouter::entryFor(const PlannedMapping& m) const {
+    LeaseEntry e;
+    e.router = routerKey_;
+    e.kind = kindName();
+    e.protocol = m.protocol;
+    e.internalPort = m.port;
+    e.externalPort = m.port;
+    e.application = m.application;
+    for (const LeaseEntry& old : held())
+        if (old.sameForward(e)) {
+            // Renewing keeps the nonce and asks for the port granted before.
+            e.nonce = old.nonce;
+            e.externalPort = old.externalPort;
+        }
+    return e;
+}
+
+QString PxpRouter::mapOne(const LeaseEntry& wanted) {
+    const PxpMapResult r = client_->map(wanted.protocol, quint16(wanted.internalPort),
+                                        quint16(wanted.externalPort), AskedLifetime,
+                                        wanted.nonce);
+    const QString what = QStringLiteral("%1 port %2 for %3: ")
+                             .arg(wanted.protocol)
+                             .arg(wanted.internalPort)
+                             .arg(wanted.application);
+    if (!r.ok)
+        return what + (r.text.isEmpty() ? QStringLiteral("the router refused it.") : r.text);
+    LeaseEntry e = wanted;
+    e.externalPort = r.externalPort;
+    e.lifetime = r.grantedLifetime;
+    e.leaseEnd = clock_.now().addSecs(r.grantedLifetime).toUTC();
+    e.nonce = r.nonce;
+    e.epoch = r.epoch;
+    record_.put(e);
+    if (r.restartDetected)
+        remapAll(QStringLiteral("restart"));
+    return {};
+}
+
+QString PxpRouter::remapAll(const QString& why) {
+    (void)why;
+    bool refused = false;
+    for (LeaseEntry e : held()) {
+        e.nonce.clear(); // a restarted router knows no nonce; a new one makes it anew
+        const PxpMapResult r = client_->map(e.protocol, quint16(e.internalPort),
+                                            quint16(e.externalPort), AskedLifetime, {});
+        if (!r.ok) {
+            problems_ << QStringLiteral("%1 port %2 for %3: %4")
+                             .arg(e.protocol)
+                             .arg(e.internalPort)
+                             .arg(e.application, r.text);
+            refused = true;
+            continue;
+        }
+        e.externalPort = r.externalPort;
+        e.lifetime = r.grantedLifetime;
+        e.leaseEnd = clock_.now().addSecs(r.grantedLifetime).toUTC();
+        e.nonce = r.nonce;
+        e.epoch = r.epoch;
+        record_.put(e);
+    }
+    return refused ? kError : kCompleted;
+}
+
+void PxpRouter::PointToMe() {
+    AppList& list = view_.lbApps();
+    problems_.clear();
+    if (list.SelCount() == 0) {
+        pointOutcome_ = PointOutcome::NothingSelected;
+        prompts_.MsgBox(QStringLiteral("No programs are selected"), MsgIcon::Information, kTitle);
+        return;
+    }
+    WriteSelected(module_.paths, SelectedRows(list).display);
+    const MappingPlan plan = PlanMappings(module_.catalog, list);
+    if (!plan.refusal.isEmpty()) {
+        pointOutcome_ = PointOutcome::Refused;
+        problems_ = {plan.refusal};
+        prompts_.MsgBox(plan.refusal, MsgIcon::Information, kTitle);
+        return;
+    }
+    pointOutcome_ = PointOutcome::Sent;
+    runOperation(QStringLiteral("Add Points"), [&] {
+        bool refused = false;
+        for (const PlannedMapping& m : plan.mappings)
+            if (const QString why = mapOne(entryFor(m)); !why.isEmpty()) {
+                problems_ << why;
+                refused = true;
+            }
+        return refused ? kError : kCompleted;
+    });
+    if (!problems_.isEmpty())
+        prompts_.MsgBox(QStringLiteral("Some ports were not forwarded:\r") +
+                            problems_.join(QLatin1Char('\r')),
+                        MsgIcon::Exclamation, kTitle);
+}
+
+bool PxpRouter::KeepAlive() {
+    if (!client_)
+        return true;
+    const QList<LeaseEntry> mine = held();
+    if (mine.isEmpty())
+        return true;
+    const QDateTime now = clock_.now();
+    const bool check = !nextCheck_.isValid() || nextCheck_ <= now;
+    QList<LeaseEntry> due;
+    for (const LeaseEntry& e : mine)
+        if (!e.leaseEnd.isValid() || renewAt(e) <= now)
+            due << e;
+    if (!check && due.isEmpty())
+        return true;
+    const bool ok = runOperation(QStringLiteral("Renew Points"), [&] {
+        if (check) {
+            nextCheck_ = now.addSecs(CheckSeconds);
+            // Another address here means every forward points at an address that is gone.
+            const QHostAddress local = LocalAddressToward(options_.router, options_.port);
+            if (!local.isNull() && local != client_->localAddress()) {
+                client_ = std::make_unique<PxpClient>(*waiter_, options_);
+                module_.LocalIpAddress = local.toString();
+                return remapAll(QStringLiteral("address"));
+            }
+            const PxpAddressResult wan = client_->externalAddress();
+            if (wan.restartDetected)
+                return remapAll(QStringLiteral("restart"));
+        }
+        bool refused = false;
+        for (const LeaseEntry& e : due)
+            if (const QString why = mapOne(e); !why.isEmpty()) {
+                problems_ << why;
+                refused = true;
+            }
+        return refused ? kError : kCompleted;
+    });
+    if (!ok) {
+        // Try again a little later rather than on every tick.
+        nextCheck_ = now.addSecs(kRetrySeconds);
+        for (LeaseEntry e : due)
+            if (e.leaseEnd.isValid() && renewAt(e) <= now) {
+                e.leaseEnd = now.addSecs(kRetrySeconds + qint64(e.lifetime) / 2).toUTC();
+                record_.put(e);
+            }
+    }
+    if (reportRenewal)
+        reportRenewal(ok ? QStringLiteral("renewed %1 forward(s) on %2")
+                               .arg(due.size())
+                               .arg(routerKey_)
+                         : problems_.join(QStringLiteral("; ")));
+    return ok;
+}
+
+bool PxpRouter::ClearAll() {
+    const bool ok = runOperation(QStringLiteral("Clear All Points"), [&] {
+        bool refused = false;
+        for (const LeaseEntry& e : held()) {
+            const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+            if (r.ok) {
+                record_.remove(e);
+                continue;
+            }
+            problems_ << QStringLiteral("%1 port %2 for %3: %4")
+                             .arg(e.protocol)
+                             .arg(e.internalPort)
+                             .arg(e.application, r.text);
+            refused = true;
+        }
+        return refused ? kError : kCompleted;
+    });
+    if (!problems_.isEmpty())
+        prompts_.MsgBox(QStringLiteral("Some forwards were not removed:\r") +
+                            problems_.join(QLatin1Char('\r')),
+                        MsgIcon::Exclamation, kTitle);
+    return ok;
+}
+
+std::optional<QList<ForwardEntry>> PxpRouter::ReadForwards() {
+    // These protocols cannot list the router's table: the record is what this computer holds.
+    const QDateTime now = clock_.now();
+    QList<ForwardEntry> rows;
+    for (const LeaseEntry& e : held()) {
+        ForwardEntry f;
+        f.externalPort = f.externalPortEnd = e.externalPort;
+        f.protocol = e.protocol;
+        f.internalClient = module_.LocalIpAddress;
+        f.internalPort = e.internalPort;
+        f.description = e.application;
+        f.secondsLeft = e.leaseEnd.isValid() ? std::max<qint64>(1, now.secsTo(e.leaseEnd)) : 0;
+        f.thisComputer = true;
+        rows << f;
+    }
+    view_.setStatusCaption(kCompleted);
+    return rows;
+}
