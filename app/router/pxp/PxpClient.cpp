@@ -135,7 +135,8 @@ void PxpClient::close() {
 void PxpClient::readDatagrams() {
     if (!socket_)
         return;
-    while (socket_->hasPendingDatagrams()) {
+    // A flood must not keep the wait from ending; Qt signals again for the rest.
+    for (int n = 0; n < 64 && socket_ && socket_->hasPendingDatagrams(); ++n) {
         const qint64 size = socket_->pendingDatagramSize();
         if (size < 0 || size > MaxPxpDatagram) {
             char discard = 0;

@@ -14,9 +14,10 @@
 //   if (m.restartDetected) { ... the router lost every other forward too: make them again }
 //   client.unmap("TCP", 8080, m.nonce);      // empty nonce: made with NAT-PMP
 //
-// Every call returns within timings.limit and runs the event loop while it waits; one call
-// at a time (a call made while another waits fails at once). Datagrams go to the router's
-// address and port only, from one socket connected there; answers from anywhere else, and
+// Keep one client per router: it remembers the epochs that tell a restart, and whether the
+// router ignores PCP. Every call returns within timings.limit and runs the event loop while it
+// waits; one call at a time (a call made while another waits fails at once). Datagrams go to the
+// router's address and port only, from one socket connected there; answers from anywhere else, and
 // datagrams over MaxPxpDatagram bytes, are ignored.
 
 #include "router/pxp/PxpEpoch.h"
