@@ -54,8 +54,7 @@ struct Probe {
     QString why;
     std::unique_ptr<QThread> thread;
 
-    template <typename F>
-    void start(EventPump& pump, F run) {
+    template <typename F> void start(EventPump& pump, F run) {
         thread.reset(QThread::create([this, &pump, run] {
             ProbeWaiter waiter(cancel);
             run(waiter, *this);
@@ -74,8 +73,7 @@ struct Probe {
 
 } // namespace
 
-AutoRouter::AutoRouter(const RouterDeps& deps, QString routeFile, UpnpOptions upnp,
-                       PxpOptions pxp)
+AutoRouter::AutoRouter(const RouterDeps& deps, QString routeFile, UpnpOptions upnp, PxpOptions pxp)
     : module_(deps.module), view_(deps.view), prompts_(deps.prompts), pump_(deps.pump),
       deps_(std::make_unique<RouterDeps>(deps)), routeFile_(std::move(routeFile)),
       upnp_(std::move(upnp)), pxp_(std::move(pxp)) {}
@@ -105,9 +103,8 @@ QString AutoRouter::probe() {
     UpnpOptions upnp = upnp_;
     // An empty address means the default gateway, for UPnP as for the others; "host:port"
     // sends every protocol to that port.
-    upnp.router = module_.settings.LanPrivateIP.trimmed().isEmpty()
-                      ? pxpRouter.toString()
-                      : module_.settings.LanPrivateIP;
+    upnp.router = module_.settings.LanPrivateIP.trimmed().isEmpty() ? pxpRouter.toString()
+                                                                    : module_.settings.LanPrivateIP;
     PxpOptions pxp = pxp_;
     pxp.router = pxpRouter;
     pxp.port = pxpPort;
@@ -151,8 +148,7 @@ QString AutoRouter::probe() {
     if (u.done && u.found)
         return QStringLiteral("upnp");
     if (p.found)
-        return p.protocol == PxpProtocol::NatPmp ? QStringLiteral("natpmp")
-                                                 : QStringLiteral("pcp");
+        return p.protocol == PxpProtocol::NatPmp ? QStringLiteral("natpmp") : QStringLiteral("pcp");
     problems_.clear();
     for (const QString& why : {u.why, p.why})
         if (!why.isEmpty())
@@ -192,8 +188,7 @@ void AutoRouter::Timer1_Timer() {
     // The kind found looks at the router as at its own start-up.
     inner_->Timer1_Timer();
     if (module_.RouterFound)
-        view_.setStatusBarText(inner_->routerDescription() +
-                               QStringLiteral(" - found by itself"));
+        view_.setStatusBarText(inner_->routerDescription() + QStringLiteral(" - found by itself"));
 }
 
 void AutoRouter::PointToMe() {

@@ -32,7 +32,7 @@ QDateTime renewAt(const LeaseEntry& e) {
 } // namespace
 
 std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
-                                                 const QString& routeFile) {
+                                                  const QString& routeFile) {
     if (lanPrivateIp.trimmed().isEmpty())
         return {ReadDefaultGateway(routeFile), PxpDefaultPort};
     const RouterAddress a = ParseRouterAddress(lanPrivateIp, PxpDefaultPort);
@@ -158,8 +158,7 @@ LeaseEntry PxpRouter::entryFor(const PlannedMapping& m) const {
 
 QString PxpRouter::mapOne(const LeaseEntry& wanted) {
     const PxpMapResult r = client_->map(wanted.protocol, quint16(wanted.internalPort),
-                                        quint16(wanted.externalPort), AskedLifetime,
-                                        wanted.nonce);
+                                        quint16(wanted.externalPort), AskedLifetime, wanted.nonce);
     const QString what = QStringLiteral("%1 port %2 for %3: ")
                              .arg(wanted.protocol)
                              .arg(wanted.internalPort)
@@ -281,10 +280,9 @@ bool PxpRouter::KeepAlive() {
             }
     }
     if (reportRenewal)
-        reportRenewal(ok ? QStringLiteral("renewed %1 forward(s) on %2")
-                               .arg(due.size())
-                               .arg(routerKey_)
-                         : problems_.join(QStringLiteral("; ")));
+        reportRenewal(
+            ok ? QStringLiteral("renewed %1 forward(s) on %2").arg(due.size()).arg(routerKey_)
+               : problems_.join(QStringLiteral("; ")));
     return ok;
 }
 

@@ -81,4 +81,4 @@ private:
 // Where a PCP / NAT-PMP router is: `LanPrivateIP` as "host" or "host:port" (port 5351), or
 // the default gateway of `routeFile` when no address is configured. Null when neither gives one.
 std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
-                                                 const QString& routeFile);
+                                                  const QString& routeFile);

@@ -68,8 +68,7 @@ quint32 RequestedLease(int igdVersion) {
 UpnpRouter::UpnpRouter(const RouterDeps& deps, UpnpOptions options, QString routeFile)
     : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock),
       waiter_(std::make_unique<PumpWaiter>(deps.pump)), options_(std::move(options)),
-      routeFile_(std::move(routeFile)),
-      record_(LeasePathFor(deps.module.paths.IniPath)) {}
+      routeFile_(std::move(routeFile)), record_(LeasePathFor(deps.module.paths.IniPath)) {}
 
 UpnpRouter::~UpnpRouter() = default;
 
@@ -294,10 +293,9 @@ bool UpnpRouter::RenewDue() {
         return true;
     bool ok = runOperation(QStringLiteral("Renew Points"), [&] { return addMappings(due); });
     if (reportRenewal)
-        reportRenewal(ok ? QStringLiteral("renewed %1 forward(s) on %2")
-                               .arg(due.size())
-                               .arg(routerKey())
-                         : problems_.join(QStringLiteral("; ")));
+        reportRenewal(
+            ok ? QStringLiteral("renewed %1 forward(s) on %2").arg(due.size()).arg(routerKey())
+               : problems_.join(QStringLiteral("; ")));
     if (!ok) {
         // Try again a little later rather than on every tick.
         for (Held& h : held_)

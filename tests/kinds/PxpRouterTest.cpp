@@ -1,0 +1,213 @@
+#include "router/pxp/PxpRouter.h"
+#include "Module.h"
+#include "PxpSimulator.h"
+#include "RecordingPrompts.h"
+#include "RecordingView.h"
+#include "UpnpSimulator.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+#include "platform/RouterSocket.h"
+#include "router/AutoRouter.h"
+#include "router/RouterKinds.h"
+#include "router/RouterLink.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using std::chrono::milliseconds;
+
+class FakeClock final : public Clock {
+public:
+    QDateTime now() const override { return t; }
+    QDateTime t = QDateTime(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
+};
+
+PxpOptions quickPxp() {
+    PxpOptions o;
+    o.timings.natPmpFirstWait = milliseconds(10);
+    o.timings.natPmpSends = 2;
+    o.timings.pcpFirstWait = milliseconds(20);
+    o.timings.pcpAlone = milliseconds(40);
+    o.timings.limit = milliseconds(300);
+    return o;
+}
+
+UpnpOptions quickUpnp() {
+    UpnpOptions o;
+    o.timings.firstMulticast = milliseconds(20);
+    o.timings.secondRound = milliseconds(40);
+    o.timings.thirdRound = milliseconds(60);
+    o.timings.giveUp = milliseconds(150);
+    o.timings.collectAfterReply = milliseconds(5);
+    return o;
+}
+
+// A PCP / NAT-PMP router kind on the simulated router, with a clock the test moves.
+struct PxpRig {
+    explicit PxpRig(PxpSimOptions simOptions = {}, const QString& kind = QStringLiteral("pcp"))
+        : sim(std::move(simOptions)) {
+        sim.setClock([this] { return clock.t.toSecsSinceEpoch(); });
+        EXPECT_TRUE(sim.listen());
+        module.settings.RouterKind = kind;
+        module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(sim.port());
+        module.paths = LocalPaths::inFolder(home.path());
+    }
+    std::unique_ptr<Router> make(const QString& kind, const QString& routeFile = {}) {
+        const RouterDeps deps{module, view, prompts, link, pump, clock};
+        if (kind == QLatin1String("auto"))
+            return std::make_unique<AutoRouter>(deps, routeFile, quickUpnp(), quickPxp());
+        return std::make_unique<PxpRouter>(
+            deps, kind == QLatin1String("pcp") ? PxpMode::Pcp : PxpMode::NatPmpOnly, quickPxp(),
+            routeFile);
+    }
+    void addApp(const QString& name, qint16 protocol, int low, int high) {
+        ApplEntry e;
+        e.Name = QString(name).remove(QLatin1Char(' '));
+        e.Ranges.append({protocol, {}, QString::number(low), QString::number(high)});
+        module.catalog.entries.append(e);
+        const int row = view.list.AddItem(name);
+        view.list.setItemData(row, module.catalog.ApplCount());
+        view.list.setSelected(row, true);
+    }
+
+    QTemporaryDir home;
+    FakeClock clock;
+    PxpSimulator sim;
+    Module module;
+    RecordingView view;
+    RecordingPrompts prompts;
+    RouterSocket socket;
+    EventPump pump{milliseconds(20)};
+    RouterLink link{module, view, socket, pump};
+};
+
+} // namespace
+
+TEST(PxpKind, ForwardsRecordsListsAndClearsOnEitherProtocol) {
+    const struct {
+        bool pcpRouter;
+        const char* kind;
+        const char* found;
+    } rows[] = {{true, "pcp", "PCP"}, {false, "pcp", "NAT-PMP"}, {true, "natpmp", "NAT-PMP"}};
+    for (const auto& r : rows) {
+        PxpSimOptions o;
+        o.pcp = r.pcpRouter;
+        PxpRig rig(o, QString::fromLatin1(r.kind));
+        rig.addApp(QStringLiteral("Game"), ProtocolBoth, 27015, 27016);
+        auto router = rig.make(QString::fromLatin1(r.kind));
+        router->Timer1_Timer();
+        ASSERT_TRUE(rig.module.RouterFound) << r.kind;
+        EXPECT_EQ(rig.view.wanAddress, QStringLiteral("11.22.33.44"));
+        EXPECT_TRUE(rig.view.statusBar.startsWith(QString::fromLatin1(r.found))) << r.kind;
+
+        router->PointToMe();
+        EXPECT_EQ(rig.view.status, QStringLiteral("Completed")) << r.kind;
+        EXPECT_EQ(rig.sim.mappings().size(), 4);
+        const auto rows = router->ReadForwards();
+        ASSERT_TRUE(rows);
+        ASSERT_EQ(rows->size(), 4);
+        EXPECT_EQ(rows->front().secondsLeft, 7200);
+        EXPECT_FALSE(router->capabilities().dmz);
+
+        EXPECT_TRUE(router->ClearAll());
+        EXPECT_TRUE(rig.sim.mappings().isEmpty()) << r.kind;
+        EXPECT_TRUE(router->ReadForwards()->isEmpty());
+    }
+}
+
+TEST(PxpKind, RenewsBeforeHalfTheLeaseAndHealsARouterRestart) {
+    PxpSimOptions o;
+    o.lifetimeMax = 600;
+    PxpRig rig(o);
+    rig.addApp(QStringLiteral("Game"), ProtocolUdp, 27015, 27015);
+    auto router = rig.make(QStringLiteral("pcp"));
+    auto* pxp = static_cast<PxpRouter*>(router.get());
+    router->Timer1_Timer();
+    router->PointToMe();
+    ASSERT_EQ(pxp->held().size(), 1);
+    EXPECT_EQ(pxp->held()[0].lifetime, 600u);
+    const QDateTime firstEnd = pxp->held()[0].leaseEnd;
+
+    rig.clock.t = rig.clock.t.addSecs(299);
+    router->Timer1_Timer();
+    EXPECT_EQ(pxp->held()[0].leaseEnd, firstEnd); // not yet due
+
+    rig.clock.t = rig.clock.t.addSecs(2);
+    router->Timer1_Timer();
+    EXPECT_GT(pxp->held()[0].leaseEnd, firstEnd);
+
+    // The router restarts and forgets everything; the next check makes it again.
+    rig.sim.restart();
+    ASSERT_TRUE(rig.sim.mappings().isEmpty());
+    rig.clock.t = rig.clock.t.addSecs(PxpRouter::CheckSeconds);
+    router->Timer1_Timer();
+    EXPECT_EQ(rig.sim.mappings().size(), 1);
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+}
+
+TEST(PxpKind, ARefusedPortIsExplainedAndTheRestHolds) {
+    PxpSimOptions o;
+    o.refusePort = 4000;
+    PxpRig rig(o);
+    rig.addApp(QStringLiteral("Refused"), ProtocolTcp, 4000, 4000);
+    rig.addApp(QStringLiteral("Fine"), ProtocolTcp, 5000, 5000);
+    auto router = rig.make(QStringLiteral("pcp"));
+    router->Timer1_Timer();
+    router->PointToMe();
+    EXPECT_EQ(rig.view.status, QStringLiteral("Error"));
+    ASSERT_EQ(router->lastProblems().size(), 1);
+    EXPECT_TRUE(router->lastProblems()[0].contains(QStringLiteral("4000")));
+    EXPECT_EQ(rig.sim.mappings().size(), 1);
+}
+
+TEST(PxpKind, TheDefaultGatewayIsTheRouterWhenNoAddressIsSet) {
+    // A routing table of the test's own, whose gateway is a loopback address.
+    PxpRig rig;
+    PxpSimulator gateway;
+    gateway.setClock([&] { return rig.clock.t.toSecsSinceEpoch(); });
+    if (!gateway.listen(QHostAddress(QStringLiteral("127.0.0.77")), PxpDefaultPort))
+        GTEST_SKIP() << "127.0.0.77:5351 is taken";
+    const QString routes = rig.home.filePath(QStringLiteral("route"));
+    QFile f(routes);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+            "lo\t00000000\t4D00007F\t0003\t0\t0\t0\t00000000\t0\t0\t0\n");
+    f.close();
+    rig.module.settings.LanPrivateIP.clear();
+    auto router = rig.make(QStringLiteral("pcp"), routes);
+    router->Timer1_Timer();
+    EXPECT_TRUE(rig.module.RouterFound);
+    EXPECT_TRUE(rig.view.statusBar.contains(QStringLiteral("127.0.0.77")));
+}
+
+TEST(AutoKind, FindsWhicheverProtocolTheRouterSpeaksUpnpFirst) {
+    {
+        PxpRig rig;
+        auto router = rig.make(QStringLiteral("auto"));
+        router->Timer1_Timer();
+        EXPECT_EQ(static_cast<AutoRouter*>(router.get())->foundKind(), QStringLiteral("pcp"));
+        EXPECT_TRUE(rig.view.statusBar.contains(QStringLiteral("found by itself")));
+    }
+    {
+        PxpRig rig;
+        UpnpSimulator upnp;
+        ASSERT_TRUE(upnp.listen());
+        rig.module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(upnp.ssdpPort());
+        auto router = rig.make(QStringLiteral("auto"));
+        router->Timer1_Timer();
+        EXPECT_EQ(static_cast<AutoRouter*>(router.get())->foundKind(), QStringLiteral("upnp"));
+    }
+    {
+        PxpSimOptions o;
+        o.silent = true;
+        PxpRig rig(o);
+        auto router = rig.make(QStringLiteral("auto"));
+        router->Timer1_Timer();
+        EXPECT_EQ(rig.view.exits, 1);
+        EXPECT_FALSE(router->lastProblems().isEmpty());
+    }
+}
