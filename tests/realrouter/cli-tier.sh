@@ -11,6 +11,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${ROUTER:-}" ]; then
   exec "$here/run-miniupnpd-tier" -- "$here/cli-tier.sh"
 fi
+# Never against a real router: only the tier's own, inside its LAN namespace.
+if [ "$ROUTER" != 10.251.0.1 ] || ! ip -4 -o addr show 2>/dev/null | grep -q " 10.251.0.2/"; then
+  echo "cli-tier: runs only inside run-miniupnpd-tier's LAN (ROUTER=10.251.0.1)" >&2
+  exit 64
+fi
 cli=${HARBORLY_CLI:?set HARBORLY_CLI to the harborly-cli program}
 [ -x "$cli" ] || { echo "cli-tier: $cli is not a program" >&2; exit 64; }
 catalog=$here/../../data/Harborly.ini
