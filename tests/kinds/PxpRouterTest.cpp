@@ -147,6 +147,16 @@ TEST(PxpKind, RenewsBeforeHalfTheLeaseAndHealsARouterRestart) {
     router->Timer1_Timer();
     EXPECT_EQ(rig.sim.mappings().size(), 1);
     EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+
+    // Restarted again, and this time the renewal is what notices it.
+    rig.addApp(QStringLiteral("Voice"), ProtocolTcp, 9987, 9987);
+    router->PointToMe();
+    ASSERT_EQ(rig.sim.mappings().size(), 2);
+    rig.sim.restart();
+    rig.clock.t = rig.clock.t.addSecs(301);
+    router->Timer1_Timer();
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+    EXPECT_EQ(rig.sim.mappings().size(), 2);
 }
 
 TEST(PxpKind, ARefusedPortIsExplainedAndTheRestHolds) {

@@ -181,9 +181,9 @@ QString PxpRouter::remapAll(const QString& why) {
     (void)why;
     bool refused = false;
     for (LeaseEntry e : held()) {
-        e.nonce.clear(); // a restarted router knows no nonce; a new one makes it anew
+        // The same nonce and the port granted before, as a restarted router expects.
         const PxpMapResult r = client_->map(e.protocol, quint16(e.internalPort),
-                                            quint16(e.externalPort), AskedLifetime, {});
+                                            quint16(e.externalPort), AskedLifetime, e.nonce);
         if (!r.ok) {
             problems_ << QStringLiteral("%1 port %2 for %3: %4")
                              .arg(e.protocol)
@@ -243,9 +243,10 @@ bool PxpRouter::KeepAlive() {
     const QDateTime now = clock_.now();
     const bool check = !nextCheck_.isValid() || nextCheck_ <= now;
     QList<LeaseEntry> due;
-    for (const LeaseEntry& e : mine)
-        if (!e.leaseEnd.isValid() || renewAt(e) <= now)
-            due << e;
+    if (!retryAfter_.isValid() || retryAfter_ <= now)
+        for (const LeaseEntry& e : mine)
+            if (!e.leaseEnd.isValid() || renewAt(e) <= now)
+                due << e;
     if (!check && due.isEmpty())
         return true;
     const bool ok = runOperation(QStringLiteral("Renew Points"), [&] {
@@ -270,15 +271,8 @@ bool PxpRouter::KeepAlive() {
             }
         return refused ? kError : kCompleted;
     });
-    if (!ok) {
-        // Try again a little later rather than on every tick.
-        nextCheck_ = now.addSecs(kRetrySeconds);
-        for (LeaseEntry e : due)
-            if (e.leaseEnd.isValid() && renewAt(e) <= now) {
-                e.leaseEnd = now.addSecs(kRetrySeconds + qint64(e.lifetime) / 2).toUTC();
-                record_.put(e);
-            }
-    }
+    // What the router did not take is tried again a little later, not on every tick.
+    retryAfter_ = ok ? QDateTime() : now.addSecs(kRetrySeconds);
     if (reportRenewal)
         reportRenewal(
             ok ? QStringLiteral("renewed %1 forward(s) on %2").arg(due.size()).arg(routerKey_)

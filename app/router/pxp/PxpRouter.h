@@ -74,6 +74,7 @@ private:
     QString description_;
     QStringList problems_;
     QDateTime nextCheck_;
+    QDateTime retryAfter_; // renewals wait until then after one failed
     PointOutcome pointOutcome_ = PointOutcome::Sent;
     bool inTick_ = false;
 };
