@@ -113,6 +113,11 @@ void frmSettings::cboRouterKind_Click() {
             : QStringLiteral("Optional: a password that guards Harborly's own login");
     txtPW1->setToolTip(hint);
     txtPW2->setToolTip(hint);
+    txtLanIpAddress->setToolTip(
+        chosenKind() == QLatin1String("web")
+            ? QStringLiteral("Enter your router's LAN side IP address")
+            : QStringLiteral("The router's address (host or host:port); empty: the default "
+                             "gateway"));
     lblPW1->setText(chosenKind() == QLatin1String("web")
                         ? QStringLiteral("Enter your router's password")
                         : QStringLiteral("Login password (optional)"));
