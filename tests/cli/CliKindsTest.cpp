@@ -1,0 +1,79 @@
+#include "cli/CliSession.h"
+
+#include "PxpSimulator.h"
+#include "TempHome.h"
+#include "UpnpSimulator.h"
+
+#include <QEventLoop>
+#include <QTextStream>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// harborly-cli in-process on a protocol router: no password, the kind named in [Misc].
+struct KindCli {
+    KindCli(const QByteArray& kind, quint16 port) {
+        home.write(QStringLiteral("Harborly.ini"),
+                   "[Application1]\r\nName=Game\r\nPortRangeLow1=27015\r\nPortRangeHigh1=27015\r\n"
+                   "Protocol1=udp\r\n[Misc]\r\nRouterKind=" +
+                       kind + "\r\nLanPrivateIP=127.0.0.1:" + QByteArray::number(port) + "\r\n");
+    }
+    int run(const QStringList& words, QEventLoop* keepLoop = nullptr) {
+        out.clear();
+        err.clear();
+        const QStringList args =
+            QStringList{QStringLiteral("harborly-cli"), QStringLiteral("--home"), home.path()} +
+            words;
+        const CliParseResult parsed = ParseCliArguments(args);
+        if (!parsed.options)
+            return CliExit::Usage;
+        QTextStream o(&out), e(&err);
+        CliEnvironment env{args, home.path(), o, e, {}, std::chrono::milliseconds(20)};
+        env.keepLoop = keepLoop;
+        env.keepTick = std::chrono::milliseconds(50);
+        return RunCliCommand(*parsed.options, env);
+    }
+    TempHome home;
+    QString out, err;
+};
+
+} // namespace
+
+TEST(CliKinds, EveryCommandOnAUpnpRouterWithItsExitStatus) {
+    UpnpSimulator sim;
+    ASSERT_TRUE(sim.listen());
+    KindCli cli("upnp", sim.ssdpPort());
+    EXPECT_EQ(cli.run({QStringLiteral("status")}), CliExit::Completed);
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("11.22.33.44")));
+    EXPECT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Game")}), CliExit::Completed);
+    EXPECT_EQ(cli.run({QStringLiteral("slots")}), CliExit::Completed);
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("27015/UDP -> 127.0.0.1:27015")));
+    EXPECT_EQ(cli.run({QStringLiteral("dmz"), QStringLiteral("set")}), CliExit::Refused);
+    EXPECT_EQ(cli.run({QStringLiteral("show"), QStringLiteral("forward")}), CliExit::Completed);
+    EXPECT_TRUE(cli.home.read(QStringLiteral("Harborly-forwards.txt")).contains("27015/UDP"));
+    EXPECT_EQ(cli.run({QStringLiteral("clear")}), CliExit::Completed);
+    EXPECT_TRUE(sim.mappings().isEmpty());
+}
+
+TEST(CliKinds, KeepRenewsUntilStoppedAndSaysSoOnEachRenewal) {
+    PxpSimOptions o;
+    o.lifetimeMax = 1; // half a second to renewal, the simulator's own clock
+    PxpSimulator sim(o);
+    ASSERT_TRUE(sim.listen());
+    KindCli cli("pcp", sim.port());
+    ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Game")}), CliExit::Completed);
+    QEventLoop loop;
+    // Stands in for SIGTERM once a renewal has been printed.
+    QTimer stop;
+    QObject::connect(&stop, &QTimer::timeout, [&] {
+        if (cli.out.contains(QStringLiteral("renewed")))
+            loop.quit();
+    });
+    stop.start(20);
+    EXPECT_EQ(cli.run({QStringLiteral("keep")}, &loop), CliExit::Completed);
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("renewed 1 forward(s)")));
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("Stopped.")));
+    EXPECT_EQ(sim.mappings().size(), 1);
+}
