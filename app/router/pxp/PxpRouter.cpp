@@ -1,27 +1,16 @@
 #include "router/pxp/PxpRouter.h"
 
 #include "Module.h"
-#include "config/Configuration.h"
 #include "platform/Clock.h"
-#include "platform/Prompts.h"
-#include "router/AppList.h"
-#include "router/ListOps.h"
 #include "router/MainView.h"
 #include "router/RouterKinds.h"
 #include "router/RouterLink.h"
-#include "router/StatusQuery.h"
 #include "router/pxp/DefaultGateway.h"
 #include "router/upnp/IgdClient.h"
 #include "router/upnp/UpnpText.h"
 
-#include <QScopedValueRollback>
-
 namespace {
 
-const QString kTitle = QStringLiteral("Harborly");
-const QString kCompleted = QStringLiteral("Completed");
-const QString kError = QStringLiteral("Error");
-const QString kFailed = QStringLiteral("Failed");
 // A forward the router did not take is tried again after this long.
 constexpr qint64 kRetrySeconds = 60;
 
@@ -43,9 +32,8 @@ std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
 }
 
 PxpRouter::PxpRouter(const RouterDeps& deps, PxpMode mode, PxpOptions options, QString routeFile)
-    : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock),
-      mode_(mode), options_(std::move(options)), routeFile_(std::move(routeFile)),
-      waiter_(std::make_unique<PumpWaiter>(deps.pump)),
+    : ProtocolRouter(deps), mode_(mode), options_(std::move(options)),
+      routeFile_(std::move(routeFile)), waiter_(std::make_unique<PumpWaiter>(deps.pump)),
       record_(LeasePathFor(deps.module.paths.IniPath)) {
     options_.mode = mode;
 }
@@ -64,71 +52,29 @@ RouterCapabilities PxpRouter::capabilities() const {
     return c;
 }
 
-void PxpRouter::Timer1_Timer() {
-    if (inTick_)
-        return;
-    const QScopedValueRollback<bool> busy(inTick_, true);
-    if (module_.StatusQueryPending) {
-        queryStatus();
-        module_.StatusQueryPending = false;
-        view_.setTimer1Interval(1000);
-        if (!module_.RouterFound)
-            return EndForNoRouter(view_, prompts_);
-        if (!wanWarning_.isEmpty())
-            prompts_.MsgBox(wanWarning_, MsgIcon::Exclamation, kTitle);
-        return;
-    }
-    KeepAlive();
-}
-
 void PxpRouter::queryStatus() {
-    module_.RouterFound = false;
-    problems_.clear();
-    view_.setStatusCaption(QStringLiteral("Find Router"));
-    view_.setSendStatusCaption(QStringLiteral("Searching"));
-    view_.EnableInterface(false, false);
+    beginStatusQuery();
     const auto [router, port] = PxpRouterAddress(module_.settings.LanPrivateIP, routeFile_);
     if (router.isNull()) {
         problems_ << QStringLiteral("No router address is set and this computer has no default "
                                     "gateway.");
-    } else {
-        options_.router = router;
-        options_.port = port;
-        routerKey_ = router.toString();
-        client_ = std::make_unique<PxpClient>(*waiter_, options_);
-        const PxpAddressResult wan = client_->externalAddress();
-        if (wan.ok) {
-            module_.LocalIpAddress = client_->localAddress().toString();
-            wanAddress_ = wan.address.isEmpty() ? QStringLiteral("none") : wan.address;
-            wanWarning_ = ExternalAddressWarning(wan.address);
-            description_ = QStringLiteral("%1 router at %2")
-                               .arg(PxpProtocolName(wan.protocolUsed), routerKey_);
-            view_.setWanAddressCaption(wanAddress_);
-            view_.setStatusBarText(description_);
-            module_.RouterFound = true;
-            nextCheck_ = clock_.now().addSecs(CheckSeconds);
-        } else {
-            problems_ << (wan.text.isEmpty() ? QStringLiteral("No PCP or NAT-PMP router answered.")
-                                             : wan.text);
-        }
+        return endStatusQuery();
     }
-    view_.setSendStatusCaption(QStringLiteral("Closed"));
-    view_.setStatusCaption(module_.RouterFound ? kCompleted : kFailed);
-    view_.EnableInterface(true, false);
-}
-
-bool PxpRouter::runOperation(const QString& activity, const std::function<QString()>& body) {
-    view_.setTimer1Enabled(false);
-    view_.setStatusCaption(activity);
-    view_.setSendStatusCaption(QStringLiteral("Connected"));
-    view_.EnableInterface(false, false);
-    problems_.clear();
-    const QString word = client_ ? body() : kFailed;
-    view_.setSendStatusCaption(QStringLiteral("Closed"));
-    view_.setStatusCaption(word);
-    view_.EnableInterface(true, false);
-    view_.setTimer1Enabled(true);
-    return word == kCompleted;
+    options_.router = router;
+    options_.port = port;
+    routerKey_ = router.toString();
+    client_ = std::make_unique<PxpClient>(*waiter_, options_);
+    const PxpAddressResult wan = client_->externalAddress();
+    if (!wan.ok) {
+        problems_ << (wan.text.isEmpty() ? QStringLiteral("No PCP or NAT-PMP router answered.")
+                                         : wan.text);
+        return endStatusQuery();
+    }
+    module_.LocalIpAddress = client_->localAddress().toString();
+    showFound(wan.address, ExternalAddressWarning(wan.address),
+              QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_));
+    nextCheck_ = clock_.now().addSecs(CheckSeconds);
+    endStatusQuery();
 }
 
 QList<LeaseEntry> PxpRouter::held() const {
@@ -202,36 +148,14 @@ QString PxpRouter::remapAll(const QString& why) {
     return refused ? kError : kCompleted;
 }
 
-void PxpRouter::PointToMe() {
-    AppList& list = view_.lbApps();
-    problems_.clear();
-    if (list.SelCount() == 0) {
-        pointOutcome_ = PointOutcome::NothingSelected;
-        prompts_.MsgBox(QStringLiteral("No programs are selected"), MsgIcon::Information, kTitle);
-        return;
-    }
-    WriteSelected(module_.paths, SelectedRows(list).display);
-    const MappingPlan plan = PlanMappings(module_.catalog, list);
-    if (!plan.refusal.isEmpty()) {
-        pointOutcome_ = PointOutcome::Refused;
-        problems_ = {plan.refusal};
-        prompts_.MsgBox(plan.refusal, MsgIcon::Information, kTitle);
-        return;
-    }
-    pointOutcome_ = PointOutcome::Sent;
-    runOperation(QStringLiteral("Add Points"), [&] {
-        bool refused = false;
-        for (const PlannedMapping& m : plan.mappings)
-            if (const QString why = mapOne(entryFor(m)); !why.isEmpty()) {
-                problems_ << why;
-                refused = true;
-            }
-        return refused ? kError : kCompleted;
-    });
-    if (!problems_.isEmpty())
-        prompts_.MsgBox(QStringLiteral("Some ports were not forwarded:\r") +
-                            problems_.join(QLatin1Char('\r')),
-                        MsgIcon::Exclamation, kTitle);
+QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
+    bool refused = false;
+    for (const PlannedMapping& m : mappings)
+        if (const QString why = mapOne(entryFor(m)); !why.isEmpty()) {
+            problems_ << why;
+            refused = true;
+        }
+    return refused ? kError : kCompleted;
 }
 
 bool PxpRouter::KeepAlive() {
@@ -273,10 +197,7 @@ bool PxpRouter::KeepAlive() {
     });
     // What the router did not take is tried again a little later, not on every tick.
     retryAfter_ = ok ? QDateTime() : now.addSecs(kRetrySeconds);
-    if (reportRenewal)
-        reportRenewal(
-            ok ? QStringLiteral("renewed %1 forward(s) on %2").arg(due.size()).arg(routerKey_)
-               : problems_.join(QStringLiteral("; ")));
+    tellRenewal(due.size(), ok, routerKey_);
     return ok;
 }
 
@@ -297,10 +218,7 @@ bool PxpRouter::ClearAll() {
         }
         return refused ? kError : kCompleted;
     });
-    if (!problems_.isEmpty())
-        prompts_.MsgBox(QStringLiteral("Some forwards were not removed:\r") +
-                            problems_.join(QLatin1Char('\r')),
-                        MsgIcon::Exclamation, kTitle);
+    reportProblems(QStringLiteral("Some forwards were not removed"));
     return ok;
 }
 

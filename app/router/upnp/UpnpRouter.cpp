@@ -1,25 +1,14 @@
 #include "router/upnp/UpnpRouter.h"
 
 #include "Module.h"
-#include "config/Configuration.h"
 #include "platform/Clock.h"
-#include "platform/Prompts.h"
-#include "router/AppList.h"
-#include "router/ListOps.h"
 #include "router/MainView.h"
 #include "router/RouterKinds.h"
-#include "router/StatusQuery.h"
 #include "router/pxp/DefaultGateway.h"
 #include "router/upnp/UpnpText.h"
 
-#include <QScopedValueRollback>
-
 namespace {
 
-const QString kTitle = QStringLiteral("Harborly");
-const QString kCompleted = QStringLiteral("Completed");
-const QString kError = QStringLiteral("Error");
-const QString kFailed = QStringLiteral("Failed");
 constexpr quint32 kWeek = 604800;
 // A renewal the router did not take is tried again after this long.
 constexpr qint64 kRetrySeconds = 60;
@@ -66,9 +55,9 @@ quint32 RequestedLease(int igdVersion) {
 }
 
 UpnpRouter::UpnpRouter(const RouterDeps& deps, UpnpOptions options, QString routeFile)
-    : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock),
-      waiter_(std::make_unique<PumpWaiter>(deps.pump)), options_(std::move(options)),
-      routeFile_(std::move(routeFile)), record_(LeasePathFor(deps.module.paths.IniPath)) {}
+    : ProtocolRouter(deps), waiter_(std::make_unique<PumpWaiter>(deps.pump)),
+      options_(std::move(options)), routeFile_(std::move(routeFile)),
+      record_(LeasePathFor(deps.module.paths.IniPath)) {}
 
 UpnpRouter::~UpnpRouter() = default;
 
@@ -84,110 +73,33 @@ RouterCapabilities UpnpRouter::capabilities() const {
     return c;
 }
 
-void UpnpRouter::Timer1_Timer() {
-    // Ticks that fall due while an exchange waits are dropped.
-    if (inTick_)
-        return;
-    const QScopedValueRollback<bool> busy(inTick_, true);
-    if (module_.StatusQueryPending) {
-        queryStatus();
-        module_.StatusQueryPending = false;
-        view_.setTimer1Interval(1000);
-        if (!module_.RouterFound)
-            return EndForNoRouter(view_, prompts_);
-        if (!wanWarning_.isEmpty())
-            prompts_.MsgBox(wanWarning_, MsgIcon::Exclamation, kTitle);
-        return;
-    }
-    RenewDue();
-}
-
 void UpnpRouter::queryStatus() {
-    module_.RouterFound = false;
-    view_.setStatusCaption(QStringLiteral("Find Router"));
-    view_.setSendStatusCaption(QStringLiteral("Searching"));
-    view_.EnableInterface(false, false);
+    beginStatusQuery();
     // The address as it is now: the settings dialog may have changed it since.
     options_.router = module_.settings.LanPrivateIP.trimmed().isEmpty()
                           ? ReadDefaultGateway(routeFile_).toString()
                           : module_.settings.LanPrivateIP;
     client_ = std::make_unique<IgdClient>(*waiter_, options_);
-    const bool found = client_->discover();
-    view_.setSendStatusCaption(QStringLiteral("Closed"));
-    if (!found) {
+    if (!client_->discover()) {
         problems_ = {client_->router().failure};
-        view_.setStatusCaption(kFailed);
-        view_.EnableInterface(true, false);
-        return;
+        return endStatusQuery();
     }
     const IgdRouter& r = client_->router();
     module_.LocalIpAddress = r.localAddress.toString();
     const ExternalAddressResult wan = client_->getExternalIPAddress();
     if (!wan.ok()) {
         problems_ = {QStringLiteral("The router did not tell its Internet address.")};
-        view_.setStatusCaption(kFailed);
-        view_.EnableInterface(true, false);
-        return;
+        return endStatusQuery();
     }
-    wanAddress_ = wan.address.isEmpty() ? QStringLiteral("none") : wan.address;
-    wanWarning_ = ExternalAddressWarning(wan.address);
-    description_ = deviceText(r);
-    view_.setWanAddressCaption(wanAddress_);
-    view_.setStatusBarText(description_);
-    module_.RouterFound = true;
-
+    showFound(wan.address, ExternalAddressWarning(wan.address), deviceText(r));
     // Forwards an earlier run made lapse unless someone renews them.
     recallRecorded();
-    if (RequestedLease(r.version()) != 0) {
-        const ListingResult list = client_->listPortMappings();
-        adoptOwnForwards(list.entries);
-    }
-    problems_.clear();
-    view_.setStatusCaption(kCompleted);
-    view_.EnableInterface(true, false);
+    if (RequestedLease(r.version()) != 0)
+        adoptOwnForwards(client_->listPortMappings().entries);
+    endStatusQuery();
 }
 
-bool UpnpRouter::runOperation(const QString& activity, const std::function<QString()>& body) {
-    view_.setTimer1Enabled(false);
-    view_.setStatusCaption(activity);
-    view_.setSendStatusCaption(QStringLiteral("Connected"));
-    view_.EnableInterface(false, false);
-    problems_.clear();
-    const QString word = client_ ? body() : kFailed;
-    view_.setSendStatusCaption(QStringLiteral("Closed"));
-    view_.setStatusCaption(word);
-    view_.EnableInterface(true, false);
-    view_.setTimer1Enabled(true);
-    return word == kCompleted;
-}
-
-void UpnpRouter::PointToMe() {
-    AppList& list = view_.lbApps();
-    problems_.clear();
-    if (list.SelCount() == 0) {
-        pointOutcome_ = PointOutcome::NothingSelected;
-        prompts_.MsgBox(QStringLiteral("No programs are selected"), MsgIcon::Information, kTitle);
-        return;
-    }
-    const ListSelection chosen = SelectedRows(list);
-    WriteSelected(module_.paths, chosen.display);
-    ForwardPorts(PlanMappings(module_.catalog, list));
-}
-
-void UpnpRouter::ForwardPorts(const MappingPlan& plan) {
-    problems_.clear();
-    if (!plan.refusal.isEmpty()) {
-        pointOutcome_ = PointOutcome::Refused;
-        problems_ = {plan.refusal};
-        prompts_.MsgBox(plan.refusal, MsgIcon::Information, kTitle);
-        return;
-    }
-    pointOutcome_ = PointOutcome::Sent;
-    runOperation(QStringLiteral("Add Points"), [&] { return addMappings(plan.mappings); });
-    reportProblems(QStringLiteral("Some ports were not forwarded"));
-}
-
-QString UpnpRouter::addMappings(const QList<PlannedMapping>& mappings) {
+QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
     const quint32 lease = RequestedLease(client_->router().version());
     bool refused = false;
     bool unanswered = false;
@@ -281,7 +193,7 @@ void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
     }
 }
 
-bool UpnpRouter::RenewDue() {
+bool UpnpRouter::KeepAlive() {
     if (!client_ || held_.isEmpty())
         return true;
     const QDateTime now = clock_.now();
@@ -291,11 +203,8 @@ bool UpnpRouter::RenewDue() {
             due << h.mapping;
     if (due.isEmpty())
         return true;
-    bool ok = runOperation(QStringLiteral("Renew Points"), [&] { return addMappings(due); });
-    if (reportRenewal)
-        reportRenewal(
-            ok ? QStringLiteral("renewed %1 forward(s) on %2").arg(due.size()).arg(routerKey())
-               : problems_.join(QStringLiteral("; ")));
+    bool ok = runOperation(QStringLiteral("Renew Points"), [&] { return forward(due); });
+    tellRenewal(due.size(), ok, routerKey());
     if (!ok) {
         // Try again a little later rather than on every tick.
         for (Held& h : held_)
@@ -372,13 +281,6 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
         return kCompleted;
     });
     return rows;
-}
-
-void UpnpRouter::reportProblems(const QString& title) {
-    if (problems_.isEmpty())
-        return;
-    prompts_.MsgBox(title + QStringLiteral(":\r") + problems_.join(QLatin1Char('\r')),
-                    MsgIcon::Exclamation, kTitle);
 }
 
 bool UpnpRouter::isThisComputer(const QString& client) const {

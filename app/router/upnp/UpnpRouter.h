@@ -1,7 +1,6 @@
 #pragma once
 
-#include "router/MappingPlan.h"
-#include "router/Router.h"
+#include "router/ProtocolRouter.h"
 #include "router/leases/LeaseRecord.h"
 #include "router/upnp/IgdClient.h"
 
@@ -9,17 +8,13 @@
 
 #include <memory>
 
-struct Module;
 struct RouterDeps;
-class Clock;
-class MainView;
-class Prompts;
 
 // A router driven through UPnP IGD: the same one-click job as the web pages, over SOAP.
 // Forwards are asked for permanently where the IGD version has permanent forwards (v1) and for
 // the longest lease otherwise (v2: a week); those Harborly holds are renewed at half their
 // lease while it runs.
-class UpnpRouter final : public Router {
+class UpnpRouter final : public ProtocolRouter {
 public:
     // A forward Harborly made (or found as its own) and keeps alive.
     struct Held {
@@ -37,31 +32,16 @@ public:
 
     QString kindName() const override;
     RouterCapabilities capabilities() const override;
-    void Timer1_Timer() override;
-    QString wanAddress() const override { return wanAddress_; }
-    QString wanWarning() const override { return wanWarning_; }
-    QString routerDescription() const override { return description_; }
-    void PointToMe() override;
-    // What "Point To Me" does once the selection is recorded: the plan's forwards, or the
-    // plan's refusal.
-    void ForwardPorts(const MappingPlan& plan);
-    PointOutcome lastPointOutcome() const override { return pointOutcome_; }
     bool ClearAll() override;
-    bool SetDmz(bool) override { return false; }
     std::optional<QList<ForwardEntry>> ReadForwards() override;
-    QStringList lastProblems() const override { return problems_; }
+    bool KeepAlive() override;
 
     const QList<Held>& held() const { return held_; }
-    // Renews every held forward whose time has come; true when none was due or all held.
-    bool RenewDue();
 
 private:
-    void queryStatus();
-    // The frame of every operation: Timer1 off and the window locked around `body`, whose
-    // status word goes to lblStatus.
-    bool runOperation(const QString& activity, const std::function<QString()>& body);
-    // "Completed", "Error" (the router refused) or "Failed" (no answer), with problems_ filled.
-    QString addMappings(const QList<PlannedMapping>& mappings);
+    void queryStatus() override;
+    bool connected() const override { return client_ != nullptr; }
+    QString forward(const QList<PlannedMapping>& mappings) override;
     void hold(const PlannedMapping& m, const AddMappingResult& added);
     // Holds a forward granted `lease` seconds at `granted` (0: permanent) and records it.
     void remember(const PlannedMapping& m, quint32 lease, const QDateTime& granted);
@@ -70,26 +50,14 @@ private:
     void recallRecorded();
     QString routerKey() const;
     void adoptOwnForwards(const QList<PortMappingEntry>& entries);
-    void reportProblems(const QString& title);
     bool isThisComputer(const QString& client) const;
 
-    Module& module_;
-    MainView& view_;
-    Prompts& prompts_;
-    const Clock& clock_;
     std::unique_ptr<UpnpWaiter> waiter_;
     UpnpOptions options_;
     QString routeFile_;
     std::unique_ptr<IgdClient> client_;
-
-    QString wanAddress_;
-    QString wanWarning_;
-    QString description_;
     QList<Held> held_;
     LeaseRecord record_;
-    QStringList problems_;
-    PointOutcome pointOutcome_ = PointOutcome::Sent;
-    bool inTick_ = false;
 };
 
 // The lease a forward is asked for: none on IGD v1 (it stays), the longest v2 allows.
