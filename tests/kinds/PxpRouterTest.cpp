@@ -1,4 +1,5 @@
 #include "router/pxp/PxpRouter.h"
+#include "KindRig.h"
 #include "Module.h"
 #include "PxpSimulator.h"
 #include "RecordingPrompts.h"
@@ -18,71 +19,24 @@
 
 namespace {
 
-using std::chrono::milliseconds;
-
-class FakeClock final : public Clock {
-public:
-    QDateTime now() const override { return t; }
-    QDateTime t = QDateTime(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
-};
-
-PxpOptions quickPxp() {
-    PxpOptions o;
-    o.timings.natPmpFirstWait = milliseconds(10);
-    o.timings.natPmpSends = 2;
-    o.timings.pcpFirstWait = milliseconds(20);
-    o.timings.pcpAlone = milliseconds(40);
-    o.timings.limit = milliseconds(300);
-    return o;
-}
-
-UpnpOptions quickUpnp() {
-    UpnpOptions o;
-    o.timings.firstMulticast = milliseconds(20);
-    o.timings.secondRound = milliseconds(40);
-    o.timings.thirdRound = milliseconds(60);
-    o.timings.giveUp = milliseconds(150);
-    o.timings.collectAfterReply = milliseconds(5);
-    return o;
-}
-
 // A PCP / NAT-PMP router kind on the simulated router, with a clock the test moves.
-struct PxpRig {
+struct PxpRig : KindRig {
     explicit PxpRig(PxpSimOptions simOptions = {}, const QString& kind = QStringLiteral("pcp"))
         : sim(std::move(simOptions)) {
         sim.setClock([this] { return clock.t.toSecsSinceEpoch(); });
         EXPECT_TRUE(sim.listen());
         module.settings.RouterKind = kind;
         module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(sim.port());
-        module.paths = LocalPaths::inFolder(home.path());
     }
     std::unique_ptr<Router> make(const QString& kind, const QString& routeFile = {}) {
-        const RouterDeps deps{module, view, prompts, link, pump, clock};
         if (kind == QLatin1String("auto"))
-            return std::make_unique<AutoRouter>(deps, routeFile, quickUpnp(), quickPxp());
+            return std::make_unique<AutoRouter>(deps(), routeFile, quickUpnp(), quickPxp());
         return std::make_unique<PxpRouter>(
-            deps, kind == QLatin1String("pcp") ? PxpMode::Pcp : PxpMode::NatPmpOnly, quickPxp(),
+            deps(), kind == QLatin1String("pcp") ? PxpMode::Pcp : PxpMode::NatPmpOnly, quickPxp(),
             routeFile);
     }
-    void addApp(const QString& name, qint16 protocol, int low, int high) {
-        ApplEntry e;
-        e.Name = QString(name).remove(QLatin1Char(' '));
-        e.Ranges.append({protocol, {}, QString::number(low), QString::number(high)});
-        module.catalog.entries.append(e);
-        const int row = view.list.AddItem(name);
-        view.list.setItemData(row, module.catalog.ApplCount());
-        view.list.setSelected(row, true);
-    }
 
-    QTemporaryDir home;
-    FakeClock clock;
     PxpSimulator sim;
-    Module module;
-    RecordingView view;
-    RecordingPrompts prompts;
-    RouterSocket socket;
-    EventPump pump{milliseconds(20)};
-    RouterLink link{module, view, socket, pump};
 };
 
 } // namespace

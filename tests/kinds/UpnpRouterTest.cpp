@@ -1,4 +1,5 @@
 #include "router/upnp/UpnpRouter.h"
+#include "KindRig.h"
 #include "Module.h"
 #include "RecordingPrompts.h"
 #include "RecordingView.h"
@@ -18,44 +19,15 @@
 
 namespace {
 
-class FakeClock final : public Clock {
-public:
-    QDateTime now() const override { return t; }
-    QDateTime t = QDateTime(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
-};
-
-UpnpOptions quickOptions() {
-    UpnpOptions o;
-    using ms = std::chrono::milliseconds;
-    o.timings.firstMulticast = ms(20);
-    o.timings.secondRound = ms(40);
-    o.timings.thirdRound = ms(60);
-    o.timings.giveUp = ms(150);
-    o.timings.collectAfterReply = ms(5);
-    return o;
-}
-
 // A UPnP router kind on the simulated router, wired as the window wires it, with a clock the
 // test moves by hand for the simulator and the renewals alike.
-struct UpnpRig {
+struct UpnpRig : KindRig {
     explicit UpnpRig(UpnpSimOptions simOptions = {}) : sim(std::move(simOptions)) {
         sim.setClock([this] { return clock.t.toSecsSinceEpoch(); });
         EXPECT_TRUE(sim.listen());
         module.settings.RouterKind = QStringLiteral("upnp");
         module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(sim.ssdpPort());
-        module.paths = LocalPaths::inFolder(home.path());
-        router = std::make_unique<UpnpRouter>(RouterDeps{module, view, prompts, link, pump, clock},
-                                              quickOptions());
-    }
-
-    void addApp(const QString& name, qint16 protocol, int low, int high) {
-        ApplEntry e;
-        e.Name = QString(name).remove(QLatin1Char(' '));
-        e.Ranges.append({protocol, {}, QString::number(low), QString::number(high)});
-        module.catalog.entries.append(e);
-        const int row = view.list.AddItem(name);
-        view.list.setItemData(row, module.catalog.ApplCount());
-        view.list.setSelected(row, true);
+        router = std::make_unique<UpnpRouter>(deps(), quickUpnp());
     }
 
     // The first tick of Timer1: the status query.
@@ -68,15 +40,7 @@ struct UpnpRig {
         return n;
     }
 
-    QTemporaryDir home;
-    FakeClock clock;
     UpnpSimulator sim;
-    Module module;
-    RecordingView view;
-    RecordingPrompts prompts;
-    RouterSocket socket;
-    EventPump pump{std::chrono::milliseconds(20)};
-    RouterLink link{module, view, socket, pump};
     std::unique_ptr<UpnpRouter> router;
 };
 
@@ -303,9 +267,7 @@ TEST(UpnpKind, TheLeaseRecordCarriesHeldForwardsIntoTheNextRun) {
     UpnpSimOptions o;
     o.listEmptyAtStart = true;
     rig.sim.setOptions(o);
-    auto next = std::make_unique<UpnpRouter>(
-        RouterDeps{rig.module, rig.view, rig.prompts, rig.link, rig.pump, rig.clock},
-        quickOptions());
+    auto next = std::make_unique<UpnpRouter>(rig.deps(), quickUpnp());
     rig.clock.t = rig.clock.t.addSecs(604800 / 2 + 1);
     rig.module.StatusQueryPending = true;
     next->Timer1_Timer();

@@ -39,47 +39,8 @@ write_ini() {
   printf '[Misc]\nRouterKind=%s\nLanPrivateIP=%s\n' "$kind" "$address" >>"$home/Harborly.ini"
 }
 
-failures=0
-pass() { echo "cli-tier-pxp: ok   [$kind] $*"; }
-miss() {
-  echo "cli-tier-pxp: FAIL [$kind] $*"
-  failures=$((failures + 1))
-}
-
-# Runs harborly-cli with a time limit; leaves its exit status in $code and its output in $out.
-run() {
-  out=$(timeout 60 "$cli" --home "$home" "$@" </dev/null 2>&1)
-  code=$?
-  printf '    $ harborly-cli %s  -> %s\n' "$*" "$code"
-  sed 's/^/    | /' <<<"$out"
-}
-expect_code() {
-  local want=$1 what=$2
-  if [ "$code" = "$want" ]; then pass "$what: exit $want"; else miss "$what: exit $code, not $want"; fi
-}
-expect_text() {
-  local pattern=$1 what=$2
-  if grep -Eq -- "$pattern" <<<"$out"; then pass "$what"; else miss "$what (no /$pattern/)"; fi
-}
-expect_no_text() {
-  local pattern=$1 what=$2
-  if grep -Eq -- "$pattern" <<<"$out"; then miss "$what (found /$pattern/)"; else pass "$what"; fi
-}
-
-# The router's own answer to one action, for checking what harborly-cli claims.
-soap() {
-  local action=$1 args=$2
-  curl -s --max-time 10 --noproxy '*' -H 'Content-Type: text/xml; charset="utf-8"' \
-    -H "SOAPAction: \"$SERVICE#$action\"" \
-    --data-binary "<?xml version=\"1.0\"?>
-<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:$action xmlns:u=\"$SERVICE\">$args</u:$action></s:Body></s:Envelope>" \
-    "$CONTROL"
-}
-mapping() { # port protocol -> the entry's answer, or a fault
-  soap GetSpecificPortMappingEntry \
-    "<NewRemoteHost></NewRemoteHost><NewExternalPort>$1</NewExternalPort><NewProtocol>$2</NewProtocol>"
-}
-field() { sed -n "s:.*<$1>\([^<]*\)</$1>.*:\1:p" <<<"$2"; }
+tier=cli-tier-pxp
+. "$here/tier-checks.sh"
 # How miniupnpd describes a mapping made with each protocol.
 description_of() {
   case $1 in
@@ -152,6 +113,7 @@ expect_ledger_clear() {
 readonly TIME_LEFT='[0-9]+ ?(s|sec|secs|seconds?|m|min|mins|minutes?|h|hours?)([^a-z]|$)|[0-9]+:[0-9]{2}'
 
 for kind in pcp natpmp auto; do
+  tag="[$kind] "
   home=$base/$kind
   echo "cli-tier-pxp: --- RouterKind=$kind, LanPrivateIP=$ROUTER"
   write_ini "$kind" "$ROUTER"

@@ -1,0 +1,44 @@
+# What the real-router tier's scripts share: running harborly-cli, checking its answers, and
+# asking miniupnpd itself over SOAP. Sourced; the script sets $tier (its name), $cli, $home,
+# $SERVICE and $CONTROL, and may set $tag (shown after "ok" / "FAIL").
+failures=0
+pass() { echo "$tier: ok   ${tag:-}$*"; }
+miss() {
+  echo "$tier: FAIL ${tag:-}$*"
+  failures=$((failures + 1))
+}
+
+# Runs harborly-cli with a time limit; leaves its exit status in $code and its output in $out.
+run() {
+  out=$(timeout 60 "$cli" --home "$home" "$@" </dev/null 2>&1)
+  code=$?
+  printf '    $ harborly-cli %s  -> %s\n' "$*" "$code"
+  sed 's/^/    | /' <<<"$out"
+}
+expect_code() {
+  local want=$1 what=$2
+  if [ "$code" = "$want" ]; then pass "$what: exit $want"; else miss "$what: exit $code, not $want"; fi
+}
+expect_text() {
+  local pattern=$1 what=$2
+  if grep -Eq -- "$pattern" <<<"$out"; then pass "$what"; else miss "$what (no /$pattern/)"; fi
+}
+expect_no_text() {
+  local pattern=$1 what=$2
+  if grep -Eq -- "$pattern" <<<"$out"; then miss "$what (found /$pattern/)"; else pass "$what"; fi
+}
+
+# The router's own answer to one action, for checking what harborly-cli claims.
+soap() {
+  local action=$1 args=$2
+  curl -s --max-time 10 --noproxy '*' -H 'Content-Type: text/xml; charset="utf-8"' \
+    -H "SOAPAction: \"$SERVICE#$action\"" \
+    --data-binary "<?xml version=\"1.0\"?>
+<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:$action xmlns:u=\"$SERVICE\">$args</u:$action></s:Body></s:Envelope>" \
+    "$CONTROL"
+}
+mapping() { # port protocol -> the entry's answer, or a fault
+  soap GetSpecificPortMappingEntry \
+    "<NewRemoteHost></NewRemoteHost><NewExternalPort>$1</NewExternalPort><NewProtocol>$2</NewProtocol>"
+}
+field() { sed -n "s:.*<$1>\([^<]*\)</$1>.*:\1:p" <<<"$2"; }
