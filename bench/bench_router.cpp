@@ -101,9 +101,9 @@ struct Rig {
 };
 
 // What a plain client does: connect, send, read until the router closes.
-QByteArray bareRequest(const QByteArray& request) {
+QByteArray bareRequest(const QByteArray& request, quint16 port = router().port()) {
     QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, router().port());
+    s.connectToHost(QHostAddress::LocalHost, port);
     s.waitForConnected();
     s.write(request);
     QByteArray reply;
@@ -238,17 +238,6 @@ struct UpnpRig {
     UpnpRouter router{RouterDeps{module, view, prompts, link, pump, clock}};
 };
 
-QByteArray bareHttp(const QByteArray& request) {
-    QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, upnpRouter().httpPort());
-    s.waitForConnected();
-    s.write(request);
-    QByteArray reply;
-    while (s.state() == QAbstractSocket::ConnectedState && s.waitForReadyRead(5000))
-        reply += s.readAll();
-    return reply + s.readAll();
-}
-
 // The unicast search Harborly sends first, and the wait for the router's first answer.
 void bareSearch() {
     QUdpSocket s;
@@ -279,7 +268,7 @@ void BareUpnpStatus(benchmark::State& state) {
     for (auto _ : state) {
         bareSearch();
         for (const QByteArray& r : requests)
-            benchmark::DoNotOptimize(bareHttp(r));
+            benchmark::DoNotOptimize(bareRequest(r, upnpRouter().httpPort()));
     }
     state.counters["requests"] = double(requests.size());
 }
@@ -303,7 +292,7 @@ void BareUpnpPointToMe(benchmark::State& state) {
     const QList<QByteArray> requests = upnpRouter().takeRequests();
     for (auto _ : state)
         for (const QByteArray& r : requests)
-            benchmark::DoNotOptimize(bareHttp(r));
+            benchmark::DoNotOptimize(bareRequest(r, upnpRouter().httpPort()));
     state.counters["requests"] = double(requests.size());
 }
 
