@@ -3,6 +3,7 @@
 #include "router/MappingPlan.h"
 #include "router/Router.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,10 @@ class Prompts;
 // to the plan, and how problems reach the user. A kind adds its protocol.
 class ProtocolRouter : public Router {
 public:
+    // How often, while forwards are held, the router is asked whether it still has them (it
+    // may have restarted) and this computer's address is looked at again.
+    static constexpr qint64 CheckSeconds = 300;
+
     QString wanAddress() const override { return wanAddress_; }
     QString wanWarning() const override { return wanWarning_; }
     QString routerDescription() const override { return description_; }
@@ -71,6 +76,7 @@ protected:
     QString wanWarning_;
     QString description_;
     PointOutcome pointOutcome_ = PointOutcome::Sent;
+    QDateTime nextCheck_; // the next look for a restart or an address change
 
 private:
     bool inTick_ = false;

@@ -279,3 +279,30 @@ TEST(UpnpKind, TheLeaseRecordCarriesHeldForwardsIntoTheNextRun) {
     next->ClearAll();
     EXPECT_TRUE(LeaseRecord(LeasePathFor(rig.module.paths.IniPath)).load().isEmpty());
 }
+
+TEST(UpnpKind, AForwardTheRouterLostIsMadeAgainAtTheNextCheck) {
+    UpnpSimOptions o;
+    o.igdVersion = 1; // permanent: no renewal would ever bring it back
+    UpnpRig rig(o);
+    rig.addApp(QStringLiteral("Game"), ProtocolTcp, 27015, 27015);
+    rig.start();
+    rig.router->PointToMe();
+    ASSERT_EQ(rig.sim.mappings().size(), 1);
+
+    // The router forgets it, as after a restart.
+    LoopWaiter waiter;
+    UpnpOptions other = quickUpnp();
+    other.router = rig.module.settings.LanPrivateIP;
+    IgdClient client(waiter, other);
+    ASSERT_TRUE(client.discover());
+    ASSERT_TRUE(client.deletePortMapping(27015, QStringLiteral("TCP")).gone);
+    ASSERT_TRUE(rig.sim.mappings().isEmpty());
+
+    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds - 10);
+    rig.router->Timer1_Timer();
+    EXPECT_TRUE(rig.sim.mappings().isEmpty());
+    rig.clock.t = rig.clock.t.addSecs(20);
+    rig.router->Timer1_Timer();
+    EXPECT_EQ(rig.sim.mappings().size(), 1);
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+}

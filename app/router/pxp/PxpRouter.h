@@ -18,8 +18,6 @@ struct RouterDeps;
 class PxpRouter final : public ProtocolRouter {
 public:
     static constexpr quint32 AskedLifetime = 7200;
-    // How often the router is asked whether it restarted, while forwards are held.
-    static constexpr qint64 CheckSeconds = 300;
 
     // `routeFile` is where the default gateway is read when no address is configured.
     PxpRouter(const RouterDeps& deps, PxpMode mode, PxpOptions options = {},
@@ -52,7 +50,6 @@ private:
     std::unique_ptr<PxpClient> client_;
     LeaseRecord record_;
     QString routerKey_;
-    QDateTime nextCheck_;
     QDateTime retryAfter_; // renewals wait until then after one failed
 };
 

@@ -92,6 +92,7 @@ void UpnpRouter::queryStatus() {
         return endStatusQuery();
     }
     showFound(wan.address, ExternalAddressWarning(wan.address), deviceText(r));
+    nextCheck_ = clock_.now().addSecs(CheckSeconds);
     // Forwards an earlier run made lapse unless someone renews them.
     recallRecorded();
     if (RequestedLease(r.version()) != 0)
@@ -197,14 +198,22 @@ bool UpnpRouter::KeepAlive() {
     if (!client_ || held_.isEmpty())
         return true;
     const QDateTime now = clock_.now();
+    const bool check = !nextCheck_.isValid() || nextCheck_ <= now;
     QList<PlannedMapping> due;
     for (const Held& h : held_)
         if (h.renewAt.isValid() && h.renewAt <= now)
             due << h.mapping;
-    if (due.isEmpty())
+    if (due.isEmpty() && !check)
         return true;
-    bool ok = runOperation(QStringLiteral("Renew Points"), [&] { return forward(due); });
-    tellRenewal(due.size(), ok, routerKey());
+    bool ok = runOperation(QStringLiteral("Renew Points"), [&] {
+        if (check) {
+            nextCheck_ = now.addSecs(CheckSeconds);
+            due = lostForwards(due);
+        }
+        return due.isEmpty() ? kCompleted : forward(due);
+    });
+    if (!due.isEmpty())
+        tellRenewal(due.size(), ok, routerKey());
     if (!ok) {
         // Try again a little later rather than on every tick.
         for (Held& h : held_)
@@ -212,6 +221,34 @@ bool UpnpRouter::KeepAlive() {
                 h.renewAt = now.addSecs(kRetrySeconds);
     }
     return ok;
+}
+
+QList<PlannedMapping> UpnpRouter::lostForwards(QList<PlannedMapping> due) {
+    const IgdRouter& r = client_->router();
+    const QHostAddress local = LocalAddressToward(r.gateway, quint16(r.descriptionUrl.port(80)));
+    if (!local.isNull() && !local.isEqual(r.localAddress, QHostAddress::TolerantConversion)) {
+        // This computer has another address now: every forward points at the old one.
+        client_ = std::make_unique<IgdClient>(*waiter_, options_);
+        if (!client_->discover())
+            return due;
+        module_.LocalIpAddress = client_->router().localAddress.toString();
+        due.clear();
+        for (const Held& h : held_)
+            due << h.mapping;
+        return due;
+    }
+    // A router that restarted (or dropped them) no longer has them.
+    for (const Held& h : held_) {
+        if (due.contains(h.mapping))
+            continue;
+        const SpecificEntryResult e =
+            client_->getSpecificPortMappingEntry(quint16(h.mapping.port), h.mapping.protocol);
+        const bool gone = e.answer.isFault(UpnpError::NoSuchEntry) ||
+                          (e.entry && !isThisComputer(e.entry->internalClient));
+        if (gone)
+            due << h.mapping;
+    }
+    return due;
 }
 
 bool UpnpRouter::ClearAll() {

@@ -50,6 +50,9 @@ private:
     void recallRecorded();
     QString routerKey() const;
     void adoptOwnForwards(const QList<PortMappingEntry>& entries);
+    // `due` and every held forward the router no longer has for this computer; after a change
+    // of this computer's address, all of them.
+    QList<PlannedMapping> lostForwards(QList<PlannedMapping> due);
     bool isThisComputer(const QString& client) const;
 
     std::unique_ptr<UpnpWaiter> waiter_;
