@@ -13,34 +13,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${ROUTER:-}" ]; then
   exec "$here/run-miniupnpd-tier" -- "$here/cli-tier-pxp.sh"
 fi
-readonly CLIENT=10.251.0.2
-# Nothing here may reach a real router: only the tier's, from the tier's LAN namespace.
-if [ "$ROUTER" != 10.251.0.1 ] || ! ip -4 -o addr show 2>/dev/null | grep -q " $CLIENT/"; then
-  echo "cli-tier-pxp: runs only inside run-miniupnpd-tier's LAN (ROUTER=10.251.0.1)" >&2
-  exit 64
-fi
-cli=${HARBORLY_CLI:?set HARBORLY_CLI to the harborly-cli program}
-[ -x "$cli" ] || { echo "cli-tier-pxp: $cli is not a program" >&2; exit 64; }
-catalog=$here/../../data/Harborly.ini
-[ -f "$catalog" ] || { echo "cli-tier-pxp: no shipped catalog at $catalog" >&2; exit 64; }
-
-readonly SERVICE=urn:schemas-upnp-org:service:WANIPConnection:2
-readonly CONTROL=http://$ROUTER:5000/ctl/IPConn
+tier=cli-tier-pxp
+. "$here/tier-checks.sh"
 
 scratch=$(mktemp -d /tmp/hb-cli-tier-pxp.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 base=${HARBORLY_HOME:-$scratch/home}
 
-# The shipped catalog with the [Misc] section of this kind of router and no password.
-write_ini() {
-  local kind=$1 address=$2
-  mkdir -p "$home"
-  sed '/^\[Misc\]/,$d' "$catalog" >"$home/Harborly.ini"
-  printf '[Misc]\nRouterKind=%s\nLanPrivateIP=%s\n' "$kind" "$address" >>"$home/Harborly.ini"
-}
-
-tier=cli-tier-pxp
-. "$here/tier-checks.sh"
 # How miniupnpd describes a mapping made with each protocol.
 description_of() {
   case $1 in

@@ -11,34 +11,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${ROUTER:-}" ]; then
   exec "$here/run-miniupnpd-tier" -- "$here/cli-tier.sh"
 fi
-# Never against a real router: only the tier's own, inside its LAN namespace.
-if [ "$ROUTER" != 10.251.0.1 ] || ! ip -4 -o addr show 2>/dev/null | grep -q " 10.251.0.2/"; then
-  echo "cli-tier: runs only inside run-miniupnpd-tier's LAN (ROUTER=10.251.0.1)" >&2
-  exit 64
-fi
-cli=${HARBORLY_CLI:?set HARBORLY_CLI to the harborly-cli program}
-[ -x "$cli" ] || { echo "cli-tier: $cli is not a program" >&2; exit 64; }
-catalog=$here/../../data/Harborly.ini
-[ -f "$catalog" ] || { echo "cli-tier: no shipped catalog at $catalog" >&2; exit 64; }
-
-readonly CLIENT=10.251.0.2
-readonly SERVICE=urn:schemas-upnp-org:service:WANIPConnection:2
-readonly CONTROL=http://$ROUTER:5000/ctl/IPConn
+tier=cli-tier
+. "$here/tier-checks.sh"
 
 scratch=$(mktemp -d /tmp/hb-cli-tier.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 home=${HARBORLY_HOME:-$scratch/home}
 mkdir -p "$home"
 
-# The shipped catalog with the [Misc] section of a UPnP router and no password.
-write_ini() {
-  local address=$1
-  sed '/^\[Misc\]/,$d' "$catalog" >"$home/Harborly.ini"
-  printf '[Misc]\nRouterKind=upnp\nLanPrivateIP=%s\n' "$address" >>"$home/Harborly.ini"
-}
-
-tier=cli-tier
-. "$here/tier-checks.sh"
 expect_mapped() {
   local port=$1 protocol=$2 answer
   answer=$(mapping "$port" "$protocol")
@@ -59,7 +39,7 @@ expect_unmapped() {
   fi
 }
 
-write_ini "$ROUTER"
+write_ini upnp "$ROUTER"
 
 run status
 expect_code 0 "status"
@@ -109,12 +89,12 @@ expect_no_text '8096|51820' "slots lists nothing of ours"
 
 # An address in the LAN where nothing answers: discovery gives up, nothing leaves the namespace.
 # Nothing answers the unicast search on this port: the multicast search finds the router.
-write_ini "$ROUTER:1901"
+write_ini upnp "$ROUTER:1901"
 run status
 expect_code 0 "status found by multicast discovery"
 expect_text '11\.22\.33\.44' "multicast: the external address"
 
-write_ini 10.251.0.99
+write_ini upnp 10.251.0.99
 run status
 expect_code 1 "status with no router"
 expect_text 'Communication failure with the router' "the failure is the usual one"

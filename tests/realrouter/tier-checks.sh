@@ -1,6 +1,28 @@
-# What the real-router tier's scripts share: running harborly-cli, checking its answers, and
-# asking miniupnpd itself over SOAP. Sourced; the script sets $tier (its name), $cli, $home,
-# $SERVICE and $CONTROL, and may set $tag (shown after "ok" / "FAIL").
+# What the real-router tier's scripts share: the checks before anything runs, running
+# harborly-cli, checking its answers, and asking miniupnpd itself over SOAP. Sourced inside the
+# tier's LAN namespace; the script sets $tier (its name), $here and $home, and may set $tag
+# (shown after "ok" / "FAIL").
+readonly CLIENT=10.251.0.2
+readonly SERVICE=urn:schemas-upnp-org:service:WANIPConnection:2
+readonly CONTROL=http://$ROUTER:5000/ctl/IPConn
+# Never against a real router: only the tier's own, from the tier's LAN namespace.
+if [ "$ROUTER" != 10.251.0.1 ] || ! ip -4 -o addr show 2>/dev/null | grep -q " $CLIENT/"; then
+  echo "$tier: runs only inside run-miniupnpd-tier's LAN (ROUTER=10.251.0.1)" >&2
+  exit 64
+fi
+cli=${HARBORLY_CLI:?set HARBORLY_CLI to the harborly-cli program}
+[ -x "$cli" ] || { echo "$tier: $cli is not a program" >&2; exit 64; }
+catalog=$here/../../data/Harborly.ini
+[ -f "$catalog" ] || { echo "$tier: no shipped catalog at $catalog" >&2; exit 64; }
+
+# The shipped catalog with the [Misc] section of a router of KIND at ADDRESS, no password.
+write_ini() {
+  local kind=$1 address=$2
+  mkdir -p "$home"
+  sed '/^\[Misc\]/,$d' "$catalog" >"$home/Harborly.ini"
+  printf '[Misc]\nRouterKind=%s\nLanPrivateIP=%s\n' "$kind" "$address" >>"$home/Harborly.ini"
+}
+
 failures=0
 pass() { echo "$tier: ok   ${tag:-}$*"; }
 miss() {
