@@ -1,11 +1,10 @@
 #pragma once
 
+#include "config/Configuration.h"
 #include "config/Settings.h"
-#include "router/SlotTable.h"
 
 #include <Base64.h>
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -17,10 +16,6 @@ struct Module {
     RouterSettings settings;
     ApplCatalog catalog;
     LocalPaths paths;
-    SlotTable slotTable;
-
-    QByteArray RouterResponse; // raw bytes of the last response, headers included
-    bool ResponseComplete = false;
     QString LocalIpAddress;
 
     bool StatusQueryPending = true;
@@ -31,3 +26,8 @@ struct Module {
 
     std::unique_ptr<Base64> codec = std::make_unique<Base64>();
 };
+
+// The configuration of the folder appPath, loaded into the module.
+inline void LoadConfiguration(Module& module, const QString& appPath) {
+    LoadConfiguration(appPath, module.paths, module.catalog, module.settings, module.codec.get());
+}

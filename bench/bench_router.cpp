@@ -13,10 +13,10 @@
 #include "router/ListOps.h"
 #include "router/MainView.h"
 #include "router/MappingPlan.h"
-#include "router/PortForwarding.h"
-#include "router/RouterKinds.h"
-#include "router/RouterLink.h"
+#include "router/RouterDeps.h"
 #include "router/upnp/UpnpRouter.h"
+#include "router/web/PortForwarding.h"
+#include "router/web/RouterLink.h"
 
 #include <QCoreApplication>
 #include <QNetworkDatagram>
@@ -217,7 +217,7 @@ UpnpSimThread& upnpRouter() {
 }
 
 struct UpnpRig {
-    UpnpRig() : link(module, view, socket, pump) {
+    UpnpRig() {
         module.settings.RouterKind = QStringLiteral("upnp");
         module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(upnpRouter().ssdpPort());
         module.catalog.entries = {threeRanges()};
@@ -231,11 +231,9 @@ struct UpnpRig {
     Module module;
     QuietView view;
     QuietPrompts prompts;
-    RouterSocket socket;
     EventPump pump;
-    RouterLink link;
     SystemClock clock;
-    UpnpRouter router{RouterDeps{module, view, prompts, link, pump, clock}};
+    UpnpRouter router{RouterDeps{module, view, prompts, pump, clock}};
 };
 
 // The unicast search Harborly sends first, and the wait for the router's first answer.

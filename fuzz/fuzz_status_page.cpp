@@ -1,7 +1,7 @@
 // The scanners read whatever a device on the router's address sends, without crashing.
-#include "router/PortForwarding.h"
-#include "router/StatusQuery.h"
-#include "viewer/PageCapture.h"
+#include "router/web/PageCapture.h"
+#include "router/web/PortForwarding.h"
+#include "router/web/StatusQuery.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -8,11 +8,10 @@
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
-#include "platform/RouterSocket.h"
 #include "router/ListOps.h"
 #include "router/Router.h"
+#include "router/RouterDeps.h"
 #include "router/RouterKinds.h"
-#include "router/RouterLink.h"
 
 #include <QDateTime>
 #include <QEventLoop>
@@ -51,15 +50,12 @@ int exitStatusOf(const QString& status) {
 
 // The window's objects without the window.
 struct Session {
-    explicit Session(CliEnvironment& env)
-        : prompts(env.err), pump(env.passLength), link(module, view, socket, pump) {}
+    explicit Session(CliEnvironment& env) : prompts(env.err), pump(env.passLength) {}
 
     Module module;
     ConsoleView view;
     ConsolePrompts prompts;
-    RouterSocket socket;
     EventPump pump;
-    RouterLink link;
     SystemClock clock;
     std::unique_ptr<Router> router; // made once the configuration names the kind
 };
@@ -196,7 +192,7 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
                 << s.module.settings.RouterKind << '"' << Qt::endl;
         return CliExit::Refused;
     }
-    s.router = MakeRouter({s.module, s.view, s.prompts, s.link, s.pump, s.clock});
+    s.router = MakeRouter({s.module, s.view, s.prompts, s.pump, s.clock});
     const RouterCapabilities caps = s.router->capabilities();
 
     if (caps.needsPassword && !s.module.settings.PasswordStored) {

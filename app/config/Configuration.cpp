@@ -1,6 +1,5 @@
 #include "config/Configuration.h"
 
-#include "Module.h"
 #include "config/IniFile.h"
 
 #include <Base64.h>
@@ -54,20 +53,20 @@ ApplEntry loadEntry(const IniFile& ini, const QString& section, const QString& n
 
 } // namespace
 
-void LoadConfiguration(Module& module, const QString& appPath) {
-    module.paths = LocalPaths::inFolder(appPath);
-    const IniFile ini(module.paths.IniPath);
+void LoadConfiguration(const QString& appPath, LocalPaths& paths, ApplCatalog& catalog,
+                       RouterSettings& settings, Base64* codec) {
+    paths = LocalPaths::inFolder(appPath);
+    const IniFile ini(paths.IniPath);
 
-    module.catalog.entries.clear();
+    catalog.entries.clear();
     for (int i = 1; i <= ApplCatalog::MaxApplications; ++i) {
         const QString section = QStringLiteral("Application") + QString::number(i);
         const QString name = ini.read(section, QStringLiteral("Name"));
         if (name.isEmpty())
             break;
-        module.catalog.entries.append(loadEntry(ini, section, name));
+        catalog.entries.append(loadEntry(ini, section, name));
     }
 
-    RouterSettings& settings = module.settings;
     const QString lan = ini.read(kMisc, QStringLiteral("LanPrivateIP"));
     if (!lan.isEmpty())
         settings.LanPrivateIP = lan;
@@ -82,7 +81,7 @@ void LoadConfiguration(Module& module, const QString& appPath) {
     const QString requireLogin = ini.read(kMisc, QStringLiteral("RequireLogin"));
     settings.RequireLogin = true;
     if (!requireLogin.isEmpty()) {
-        if (const auto decoded = decodeSetting(module.codec.get(), requireLogin)) {
+        if (const auto decoded = decodeSetting(codec, requireLogin)) {
             const QString v = decoded->toLower();
             settings.RequireLogin = !(v == QLatin1String("0") || v == QLatin1String("no"));
         }
@@ -91,7 +90,7 @@ void LoadConfiguration(Module& module, const QString& appPath) {
     const QString password = ini.read(kMisc, QStringLiteral("Password"));
     settings.PasswordStored = false;
     if (!password.isEmpty()) {
-        if (const auto decoded = decodeSetting(module.codec.get(), password)) {
+        if (const auto decoded = decodeSetting(codec, password)) {
             settings.Password = *decoded;
             settings.PasswordStored = true;
         }

@@ -5,13 +5,13 @@
 #include <QString>
 
 class Base64;
-struct Module;
 
-// Fills module.paths from appPath, then module.catalog and module.settings from the INI file
-// in that folder. module.codec must exist and module.settings must hold its defaults.
+// Fills paths from appPath, then catalog and settings from the INI file in that folder.
+// codec must exist and settings must hold its defaults.
 // A stored RequireLogin that the codec rejects means a login is required; a stored Password
 // that it rejects counts as missing (PasswordStored stays false).
-void LoadConfiguration(Module& module, const QString& appPath);
+void LoadConfiguration(const QString& appPath, LocalPaths& paths, ApplCatalog& catalog,
+                       RouterSettings& settings, Base64* codec);
 
 // The Base64 form of text as one line, ready to be stored as an INI value (the codec breaks
 // its output every 76 characters, which one value cannot hold; Decode accepts the joined

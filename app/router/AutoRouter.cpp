@@ -3,8 +3,7 @@
 #include "Module.h"
 #include "platform/EventPump.h"
 #include "router/MainView.h"
-#include "router/RouterKinds.h"
-#include "router/StatusQuery.h"
+#include "router/RouterDeps.h"
 #include "router/pxp/PxpRouter.h"
 #include "router/upnp/UpnpRouter.h"
 
@@ -20,7 +19,7 @@ using std::chrono::milliseconds;
 
 // The probe's waits in slices, so that a probe no longer needed ends within one: once
 // cancelled, every wait is over and the clock runs past every deadline.
-class ProbeWaiter final : public UpnpWaiter {
+class ProbeWaiter final : public Waiter {
 public:
     explicit ProbeWaiter(const std::atomic<bool>& cancel) : cancel_(cancel) {}
     bool waitFor(const std::function<bool()>& done, milliseconds limit) override {
@@ -113,7 +112,7 @@ QString AutoRouter::probe() {
     Probe u;
     Probe p;
     if (!upnp.router.isEmpty())
-        u.start(pump_, [upnp](UpnpWaiter& waiter, Probe& self) {
+        u.start(pump_, [upnp](Waiter& waiter, Probe& self) {
             IgdClient client(waiter, upnp);
             if (!client.discover()) {
                 self.why = client.router().failure;
@@ -124,7 +123,7 @@ QString AutoRouter::probe() {
     else
         u.done = true;
     if (!pxp.router.isNull())
-        p.start(pump_, [pxp](UpnpWaiter& waiter, Probe& self) {
+        p.start(pump_, [pxp](Waiter& waiter, Probe& self) {
             PxpClient client(waiter, pxp);
             const PxpAddressResult r = client.externalAddress();
             self.found = r.ok;

@@ -2,7 +2,6 @@
 
 #include "config/Settings.h"
 #include "router/AppList.h"
-#include "router/RouterLink.h"
 
 QString NextListItem(QString& sList) {
     const qsizetype comma = sList.indexOf(QLatin1Char(','));
@@ -60,4 +59,22 @@ ListSelection SelectedRows(const AppList& list) {
         s.keys += RemoveSpaces(list.List(row)) + QLatin1Char(',');
     }
     return s;
+}
+
+QByteArray RemoveSpaces(const QByteArray& text) {
+    QByteArray out;
+    out.reserve(text.size());
+    for (const char c : text)
+        if (c != ' ')
+            out += c;
+    return out;
+}
+
+QString RemoveSpaces(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text)
+        if (c != QLatin1Char(' '))
+            out += c;
+    return out;
 }

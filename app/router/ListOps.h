@@ -1,9 +1,15 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class AppList;
 struct ApplCatalog;
+
+// The text with every space removed: list keys are names without spaces, and the web
+// kind's scanners search its pages this way.
+QByteArray RemoveSpaces(const QByteArray& text);
+QString RemoveSpaces(const QString& text);
 
 // The next comma-terminated item of sList, which loses it and its comma; empty text, with
 // sList unchanged, when no comma is left.

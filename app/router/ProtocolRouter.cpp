@@ -6,8 +6,7 @@
 #include "router/AppList.h"
 #include "router/ListOps.h"
 #include "router/MainView.h"
-#include "router/RouterKinds.h"
-#include "router/StatusQuery.h"
+#include "router/RouterDeps.h"
 
 #include <QScopedValueRollback>
 

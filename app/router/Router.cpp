@@ -1,5 +1,8 @@
 #include "router/Router.h"
 
+#include "platform/Prompts.h"
+#include "router/MainView.h"
+
 QString TimeLeftText(qint64 seconds) {
     if (seconds == 0)
         return QStringLiteral("permanent");
@@ -19,4 +22,14 @@ QString PortsText(const ForwardEntry& e) {
     return e.externalPortEnd > e.externalPort
                ? QStringLiteral("%1-%2").arg(e.externalPort).arg(e.externalPortEnd)
                : QString::number(e.externalPort);
+}
+
+void EndForNoRouter(MainView& view, Prompts& prompts) {
+    view.setTimer1Enabled(false);
+    view.EnableInterface(false, false);
+    view.setWindowEnabled(true);
+    prompts.MsgBox(QStringLiteral("Communication failure with the router\r"
+                                  "Program has been aborted"),
+                   MsgIcon::Critical, QStringLiteral("Harborly"));
+    view.ExitProgram();
 }

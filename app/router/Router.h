@@ -7,6 +7,9 @@
 #include <functional>
 #include <optional>
 
+class MainView;
+class Prompts;
+
 // What a kind of router can do; the window and the command line enable their entries from it.
 struct RouterCapabilities {
     bool dmz = false;           // a DMZ host can be set and cleared
@@ -34,6 +37,10 @@ struct ForwardEntry {
 QString TimeLeftText(qint64 seconds);
 // "8080" or "6881-6889".
 QString PortsText(const ForwardEntry& e);
+
+// The ending when no router answered the first look: the window locked, the message, the way
+// out. Every kind of router ends this way.
+void EndForNoRouter(MainView& view, Prompts& prompts);
 
 // The one seam between the forms (and harborly-cli) and a router. Every operation reports
 // through the MainView it was made with, in the same words ("Completed", "Failed", "Error"),
@@ -71,6 +78,9 @@ public:
         (void)dmz;
         return false;
     }
+
+    // The program ends: a connection still open is closed.
+    virtual void Close() {}
 
     // What went wrong in the last operation, one sentence each, for the command line and the
     // window's message; empty when everything held.

@@ -1,5 +1,7 @@
 #include "router/RouterKinds.h"
 
+#include "router/RouterDeps.h"
+
 #include "Module.h"
 #include "router/AutoRouter.h"
 #include "router/pxp/PxpRouter.h"

@@ -6,11 +6,10 @@
 #include "config/ProgramLauncher.h"
 #include "platform/EventPump.h"
 #include "platform/Prompts.h"
-#include "platform/RouterSocket.h"
 #include "router/ListOps.h"
 #include "router/Router.h"
+#include "router/RouterDeps.h"
 #include "router/RouterKinds.h"
-#include "router/RouterLink.h"
 #include "ui/HelpWindow.h"
 #include "ui/WidgetAppList.h"
 #include "ui/frmAbout.h"
@@ -155,9 +154,7 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
 
     list_ = std::make_unique<WidgetAppList>(*lbAppsWidget);
-    sckSend_ = std::make_unique<RouterSocket>();
     pump_ = std::make_unique<EventPump>(passLength);
-    link_ = std::make_unique<RouterLink>(module_, *this, *sckSend_, *pump_);
     makeRouter();
     module_.FrontWindow = this;
     keepIndicatorsReadable();
@@ -191,7 +188,7 @@ void frmMain::changeEvent(QEvent* event) {
 frmMain::~frmMain() = default;
 
 void frmMain::makeRouter() {
-    router_ = MakeRouter({module_, *this, prompts_, *link_, *pump_, clock_});
+    router_ = MakeRouter({module_, *this, prompts_, *pump_, clock_});
     const RouterCapabilities caps = router_->capabilities();
     for (QAction* a : {mnuDMZPoint, mnuDMZClear, mnuDMZView}) {
         a->setEnabled(caps.dmz);
@@ -211,7 +208,6 @@ bool frmMain::Form_Load(const QString& programFolder) {
         tray->show();
     }
     module_.StatusQueryPending = true;
-    module_.ResponseComplete = false;
     module_.LoginAccepted = false;
     module_.settings.RequireLogin = true;
     module_.RouterFound = false;
@@ -322,7 +318,7 @@ AppList& frmMain::lbApps() {
 }
 
 void frmMain::ExitProgram() {
-    sckSend_->Close();
+    router_->Close();
     module_.codec.reset();
     if (tray) {
         tray->hide();

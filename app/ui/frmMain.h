@@ -16,8 +16,6 @@ class EventPump;
 class ProgramLauncher;
 class Prompts;
 class Router;
-class RouterLink;
-class RouterSocket;
 class WidgetAppList;
 class QAction;
 class QDBusConnection;
@@ -94,7 +92,6 @@ public:
     // The read-only router screens, supplied by the viewer; true shows the DMZ screen.
     std::function<void(bool dmz)> showRouterScreen;
 
-    RouterLink& link() { return *link_; }
     // The router of the configured kind; made anew when the kind changes.
     Router& router() { return *router_; }
     QTimer* Timer1;
@@ -135,9 +132,7 @@ private:
     std::unique_ptr<ActivityLog> log_;
     std::function<void()> terminate_;
     std::unique_ptr<WidgetAppList> list_;
-    std::unique_ptr<RouterSocket> sckSend_;
     std::unique_ptr<EventPump> pump_;
-    std::unique_ptr<RouterLink> link_;
     const Clock& clock_;
     std::unique_ptr<Router> router_;
     QAction* mnuDMZPoint = nullptr;

@@ -3,6 +3,7 @@
 #include "config/ProgramFolder.h"
 #include "config/ProgramLauncher.h"
 #include "platform/Clock.h"
+#include "router/Router.h"
 #include "ui/WidgetPrompts.h"
 #include "ui/frmMain.h"
 #include "viewer/RouterScreens.h"
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
         std::fflush(nullptr);
         std::_Exit(0);
     });
-    RouterScreens screens(module, window, window.link(), prompts);
+    RouterScreens screens(module,
+                          [&window](bool dmz) { return window.router().CaptureScreen(dmz); });
     window.showRouterScreen = [&](bool dmz) {
         screens.Show(dmz ? RouterScreens::Screen::Dmz : RouterScreens::Screen::Forward, &window);
     };

@@ -42,8 +42,8 @@ QStringList BrowserModuleCandidates() {
             exe.filePath(QStringLiteral("harborly_browser.so"))};
 }
 
-RouterScreens::RouterScreens(Module& module, MainView& view, RouterLink& link, Prompts&)
-    : module_(module), capture_(module, view, link) {}
+RouterScreens::RouterScreens(Module& module, Capture capture)
+    : module_(module), capture_(std::move(capture)) {}
 
 bool RouterScreens::webViewAvailable() {
     if (!triedLoading_) {
@@ -68,10 +68,7 @@ QDialog* RouterScreens::createBrowser(QWidget* parent) {
 
 void RouterScreens::Show(Screen screen, QWidget* mainWindow) {
     // The window opens after a failed fetch too, on the earlier capture.
-    if (screen == Screen::Forward)
-        capture_.GetForwardPortsScreen();
-    else
-        capture_.GetDMZScreen();
+    capture_(screen == Screen::Dmz);
     module_.DialogActive = true;
     QDialog* browser = createBrowser(nullptr);
     module_.FrontWindow = browser;

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "viewer/PageCapture.h"
-
 #include <QString>
 
-class Prompts;
+#include <functional>
+
+struct Module;
 class QDialog;
 class QWidget;
 
@@ -15,7 +15,10 @@ class RouterScreens {
 public:
     enum class Screen { Forward, Dmz };
 
-    RouterScreens(Module& module, MainView& view, RouterLink& link, Prompts& prompts);
+    // capture fetches the router's forwarding (false) or DMZ (true) screen into the captured
+    // page file.
+    using Capture = std::function<bool(bool dmz)>;
+    RouterScreens(Module& module, Capture capture);
 
     void Show(Screen screen, QWidget* mainWindow);
 
@@ -25,7 +28,7 @@ public:
 
 private:
     Module& module_;
-    ScreenCapture capture_;
+    Capture capture_;
     using CreateFn = QDialog* (*)(const QString&, QWidget*);
     CreateFn create_ = nullptr;
     bool triedLoading_ = false;

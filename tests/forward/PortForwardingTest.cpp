@@ -1,4 +1,4 @@
-#include "router/PortForwarding.h"
+#include "router/web/PortForwarding.h"
 
 #include "RouterRig.h"
 #include "RouterSimulator.h"

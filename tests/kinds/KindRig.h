@@ -5,9 +5,8 @@
 #include "RecordingView.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
-#include "platform/RouterSocket.h"
+#include "router/RouterDeps.h"
 #include "router/RouterKinds.h"
-#include "router/RouterLink.h"
 #include "router/pxp/PxpClient.h"
 #include "router/upnp/IgdClient.h"
 
@@ -49,7 +48,7 @@ inline PxpOptions quickPxp() {
 struct KindRig {
     KindRig() { module.paths = LocalPaths::inFolder(home.path()); }
 
-    RouterDeps deps() { return {module, view, prompts, link, pump, clock}; }
+    RouterDeps deps() { return {module, view, prompts, pump, clock}; }
     // A catalog entry of one range, listed and selected.
     void addApp(const QString& name, qint16 protocol, int low, int high) {
         ApplEntry e;
@@ -66,7 +65,5 @@ struct KindRig {
     Module module;
     RecordingView view;
     RecordingPrompts prompts;
-    RouterSocket socket;
     EventPump pump{std::chrono::milliseconds(20)};
-    RouterLink link{module, view, socket, pump};
 };

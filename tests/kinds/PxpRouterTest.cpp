@@ -10,7 +10,7 @@
 #include "platform/RouterSocket.h"
 #include "router/AutoRouter.h"
 #include "router/RouterKinds.h"
-#include "router/RouterLink.h"
+#include "router/web/RouterLink.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -8,8 +8,8 @@
 #include "platform/EventPump.h"
 #include "platform/RouterSocket.h"
 #include "router/RouterKinds.h"
-#include "router/RouterLink.h"
 #include "router/leases/LeaseRecord.h"
+#include "router/web/RouterLink.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "router/pxp/PxpClient.h"
-#include "router/upnp/UpnpText.h"
+#include "router/net/ExternalAddress.h"
 
 #include "FakePxpRouter.h"
 #include "QtPrint.h"

@@ -1,4 +1,7 @@
-#include "router/RouterLink.h"
+#include "router/web/RouterLink.h"
+
+#include "router/ListOps.h"
+#include "router/net/RouterAddress.h"
 
 #include "CannedServer.h"
 #include "RouterRig.h"
@@ -93,7 +96,7 @@ TEST(RouterExchange, CollectsTheWholeAnswerAndLeavesTheWindowLocked) {
     RouterRig rig(router.hostAndPort());
     ASSERT_TRUE(rig.link.SendRouterRequest(QStringLiteral("GET /Status.htm HTTP/1.1"),
                                            QStringLiteral("Req Ver"), true));
-    EXPECT_EQ(rig.module.RouterResponse, kPage);
+    EXPECT_EQ(rig.link.RouterResponse, kPage);
     EXPECT_EQ(rig.view.status, QStringLiteral("Req Ver"));
     EXPECT_FALSE(rig.view.controlsEnabled);
     EXPECT_EQ(rig.module.LocalIpAddress, QStringLiteral("127.0.0.1"));
@@ -110,7 +113,7 @@ TEST(RouterExchange, AnswerInPiecesArrivesWhole) {
     RouterRig rig(router.hostAndPort());
     ASSERT_TRUE(rig.link.SendRouterRequest(QStringLiteral("GET /Forward.htm HTTP/1.1"),
                                            QStringLiteral("Query Slots"), true));
-    EXPECT_EQ(rig.module.RouterResponse, big);
+    EXPECT_EQ(rig.link.RouterResponse, big);
 }
 
 TEST(RouterExchange, AnswerThatClosesFinishesWithinAFewPasses) {
@@ -140,7 +143,7 @@ TEST(RouterExchange, RouterThatNeverClosesFailsAfterTwentyFivePasses) {
     EXPECT_TRUE(rig.view.controlsEnabled);
     EXPECT_GE(rig.pump.passes(), RouterLink::MaxPasses);
     EXPECT_LE(rig.pump.passes(), 2 * RouterLink::MaxPasses);
-    EXPECT_EQ(rig.module.RouterResponse, kPage);
+    EXPECT_EQ(rig.link.RouterResponse, kPage);
     EXPECT_EQ(rig.socket.State(), SocketState::Closed);
 }
 
@@ -151,7 +154,7 @@ TEST(RouterExchange, EndlessAnswerIsCutOffAsFailed) {
     EXPECT_FALSE(
         rig.link.SendRouterRequest(QStringLiteral("GET / HTTP/1.1"), QStringLiteral("x"), true));
     EXPECT_EQ(rig.view.status, QStringLiteral("Failed"));
-    EXPECT_LE(rig.module.RouterResponse.size(), RouterLink::MaxResponseBytes);
+    EXPECT_LE(rig.link.RouterResponse.size(), RouterLink::MaxResponseBytes);
 }
 
 TEST(RouterExchange, CommandRequestDoesNotTouchTheLocalAddress) {

@@ -1,4 +1,4 @@
-#include "router/StatusQuery.h"
+#include "router/web/StatusQuery.h"
 
 #include "CannedServer.h"
 #include "RouterRig.h"

@@ -5,7 +5,7 @@
 #include "RecordingView.h"
 #include "platform/EventPump.h"
 #include "platform/RouterSocket.h"
-#include "router/RouterLink.h"
+#include "router/web/RouterLink.h"
 
 #include <chrono>
 

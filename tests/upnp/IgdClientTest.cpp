@@ -1,6 +1,7 @@
 #include "router/upnp/IgdClient.h"
 
 #include "platform/EventPump.h"
+#include "router/net/LocalAddress.h"
 
 #include "FakeIgd.h"
 #include "QtPrint.h"

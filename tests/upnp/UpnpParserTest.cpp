@@ -1,8 +1,9 @@
+#include "router/net/ExternalAddress.h"
 #include "router/upnp/DeviceDescription.h"
 #include "router/upnp/HttpExchange.h"
 #include "router/upnp/Soap.h"
 #include "router/upnp/Ssdp.h"
-#include "router/upnp/UpnpText.h"
+#include "router/upnp/UpnpErrors.h"
 
 #include "IgdFixtures.h"
 #include "QtPrint.h"

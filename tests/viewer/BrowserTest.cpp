@@ -1,5 +1,7 @@
 #include "viewer/RouterScreens.h"
 
+#include "router/web/PageCapture.h"
+
 #include "RouterRig.h"
 #include "RouterSimulator.h"
 #include "TempHome.h"
@@ -47,7 +49,10 @@ TEST(RouterScreenWindow, ShowsTheCaptureOfflineAndFetchesNothing) {
 
     RouterRig rig(QStringLiteral("127.0.0.1:9"));
     rig.module.paths = LocalPaths::inFolder(home.path());
-    RouterScreens screens(rig.module, rig.view, rig.link, rig.prompts);
+    ScreenCapture capture(rig.module, rig.view, rig.link);
+    RouterScreens screens(rig.module, [&capture](bool dmz) {
+        return dmz ? capture.GetDMZScreen() : capture.GetForwardPortsScreen();
+    });
     ASSERT_TRUE(screens.webViewAvailable()) << "the web view module did not load";
     std::unique_ptr<QDialog> browser(screens.createBrowser(nullptr));
     browser->show();
@@ -66,7 +71,10 @@ TEST(RouterScreenWindow, OpensModallyWithTheDialogInFrontAndAfterAFailedFetch) {
     RouterRig rig(QStringLiteral("127.0.0.1:9"));
     rig.module.paths = LocalPaths::inFolder(home.path());
     QWidget mainWindow;
-    RouterScreens screens(rig.module, rig.view, rig.link, rig.prompts);
+    ScreenCapture capture(rig.module, rig.view, rig.link);
+    RouterScreens screens(rig.module, [&capture](bool dmz) {
+        return dmz ? capture.GetDMZScreen() : capture.GetForwardPortsScreen();
+    });
     bool activeWhileOpen = false;
     QObject* frontWhileOpen = nullptr;
     QTimer::singleShot(200, [&] {

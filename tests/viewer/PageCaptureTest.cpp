@@ -1,4 +1,4 @@
-#include "viewer/PageCapture.h"
+#include "router/web/PageCapture.h"
 
 #include "CannedServer.h"
 #include "RouterRig.h"

@@ -1,7 +1,7 @@
 #include "router/pxp/PxpClient.h"
 
-#include "router/upnp/IgdClient.h"
-#include "router/upnp/UpnpText.h"
+#include "router/net/ExternalAddress.h"
+#include "router/net/LocalAddress.h"
 
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
@@ -23,12 +23,6 @@ using std::chrono::milliseconds;
 
 // How soon a closed port is noticed.
 constexpr milliseconds RefusalPoll{25};
-
-QHostAddress plain(const QHostAddress& address) {
-    bool ok = false;
-    const quint32 v4 = address.toIPv4Address(&ok);
-    return ok ? QHostAddress(v4) : address;
-}
 
 // A failure that never reached the router.
 PxpMapResult mapFailure(const QString& text) {
@@ -73,9 +67,9 @@ struct PxpClient::Track {
     bool finished = false; // answered, or every send waited out
 };
 
-PxpClient::PxpClient(UpnpWaiter& waiter, PxpOptions options, QObject* parent)
+PxpClient::PxpClient(Waiter& waiter, PxpOptions options, QObject* parent)
     : QObject(parent), waiter_(waiter), options_(std::move(options)) {
-    options_.router = plain(options_.router);
+    options_.router = PlainAddress(options_.router);
     if (!options_.random)
         options_.random = [] { return QRandomGenerator::system()->generate(); };
 }
@@ -94,7 +88,7 @@ bool PxpClient::open(QString& why) {
         return false;
     }
     local_ = options_.localAddress.isNull() ? LocalAddressToward(options_.router, options_.port)
-                                            : plain(options_.localAddress);
+                                            : PlainAddress(options_.localAddress);
     if (local_.isNull()) {
         why = QStringLiteral("This computer has no route to the router at %1.")
                   .arg(options_.router.toString());
@@ -145,7 +139,7 @@ void PxpClient::readDatagrams() {
         }
         const QNetworkDatagram datagram = socket_->receiveDatagram(size);
         // The connected socket already filters; this holds wherever it would not.
-        const QHostAddress sender = plain(datagram.senderAddress());
+        const QHostAddress sender = PlainAddress(datagram.senderAddress());
         if (!sender.isNull() &&
             (sender != options_.router || datagram.senderPort() != options_.port))
             continue;
@@ -480,7 +474,8 @@ PxpMapResult PxpClient::doMap(const PxpMapRequest& request) {
                           .protocol = *PcpProtocolNumber(request.protocol),
                           .internalPort = request.internalPort,
                           .suggestedExternalPort = request.suggestedExternalPort,
-                          .suggestedExternalAddress = plain(request.suggestedExternalAddress),
+                          .suggestedExternalAddress =
+                              PlainAddress(request.suggestedExternalAddress),
                           .lifetime = request.lifetimeSeconds,
                           .client = local_};
         const PcpOutcome o = pcpMap(pcp, 0, true);

@@ -20,9 +20,9 @@
 // router's address and port only, from one socket connected there; answers from anywhere else, and
 // datagrams over MaxPxpDatagram bytes, are ignored.
 
+#include "platform/Waiter.h"
 #include "router/pxp/PxpEpoch.h"
 #include "router/pxp/PxpPackets.h"
-#include "router/upnp/UpnpWaiter.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -105,7 +105,7 @@ struct PxpMapResult {
 class PxpClient : public QObject {
     Q_OBJECT
 public:
-    PxpClient(UpnpWaiter& waiter, PxpOptions options, QObject* parent = nullptr);
+    PxpClient(Waiter& waiter, PxpOptions options, QObject* parent = nullptr);
     ~PxpClient() override;
 
     // PCP ANNOUNCE and NAT-PMP's address request together (NAT-PMP's alone in NatPmpOnly).
@@ -152,7 +152,7 @@ private:
     QString silenceText() const;
     QString refusedText() const;
 
-    UpnpWaiter& waiter_;
+    Waiter& waiter_;
     PxpOptions options_;
     QHostAddress local_{};
     std::unique_ptr<QUdpSocket> socket_;

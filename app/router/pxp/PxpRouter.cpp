@@ -3,11 +3,10 @@
 #include "Module.h"
 #include "platform/Clock.h"
 #include "router/MainView.h"
-#include "router/RouterKinds.h"
-#include "router/RouterLink.h"
-#include "router/pxp/DefaultGateway.h"
-#include "router/upnp/IgdClient.h"
-#include "router/upnp/UpnpText.h"
+#include "router/RouterDeps.h"
+#include "router/net/ExternalAddress.h"
+#include "router/net/LocalAddress.h"
+#include "router/net/RouterAddress.h"
 
 namespace {
 
@@ -22,9 +21,8 @@ QDateTime renewAt(const LeaseEntry& e) {
 
 std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
                                                   const QString& routeFile) {
-    if (lanPrivateIp.trimmed().isEmpty())
-        return {ReadDefaultGateway(routeFile), PxpDefaultPort};
-    const RouterAddress a = ParseRouterAddress(lanPrivateIp, PxpDefaultPort);
+    const RouterAddress a =
+        ParseRouterAddress(RouterAddressText(lanPrivateIp, routeFile), PxpDefaultPort);
     const QHostAddress host(a.host);
     if (!a.valid || host.isNull())
         return {QHostAddress(), 0};

@@ -46,7 +46,7 @@ private:
     PxpMode mode_;
     PxpOptions options_;
     QString routeFile_;
-    std::unique_ptr<UpnpWaiter> waiter_;
+    std::unique_ptr<Waiter> waiter_;
     std::unique_ptr<PxpClient> client_;
     LeaseRecord record_;
     QString routerKey_;

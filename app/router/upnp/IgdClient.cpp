@@ -1,7 +1,9 @@
 #include "router/upnp/IgdClient.h"
 
-#include "router/RouterLink.h"
-#include "router/upnp/UpnpText.h"
+#include "router/net/ExternalAddress.h"
+#include "router/net/LocalAddress.h"
+#include "router/net/RouterAddress.h"
+#include "router/upnp/UpnpErrors.h"
 
 #include <QHostInfo>
 #include <QNetworkDatagram>
@@ -12,12 +14,6 @@
 namespace {
 
 using std::chrono::milliseconds;
-
-QHostAddress plain(const QHostAddress& address) {
-    bool ok = false;
-    const quint32 v4 = address.toIPv4Address(&ok);
-    return ok ? QHostAddress(v4) : address;
-}
 
 QString portText(quint16 port) {
     return QString::number(port);
@@ -60,15 +56,6 @@ std::optional<UpnpTarget> ParseUpnpTarget(const QString& lanPrivateIp) {
     return target;
 }
 
-QHostAddress LocalAddressToward(const QHostAddress& router, quint16 port) {
-    QUdpSocket probe;
-    probe.setProxy(QNetworkProxy::NoProxy);
-    probe.connectToHost(router, port == 0 ? 1900 : port);
-    if (probe.state() != QAbstractSocket::ConnectedState && !probe.waitForConnected(200))
-        return {};
-    return plain(probe.localAddress());
-}
-
 QString AsciiDescription(const QString& text) {
     QString out;
     for (const QChar c : text)
@@ -78,8 +65,8 @@ QString AsciiDescription(const QString& text) {
 }
 
 bool MulticastAllowed(bool allowed, const QHostAddress& router, const QHostAddress& local) {
-    const QHostAddress r = plain(router);
-    const QHostAddress l = plain(local);
+    const QHostAddress r = PlainAddress(router);
+    const QHostAddress l = PlainAddress(local);
     return allowed && r.protocol() == QAbstractSocket::IPv4Protocol && !r.isLoopback() &&
            !l.isNull() && !l.isLoopback();
 }
@@ -91,7 +78,7 @@ bool StatusInfoResult::connected() const {
            s.compare(QLatin1String("Up"), Qt::CaseInsensitive) == 0;
 }
 
-IgdClient::IgdClient(UpnpWaiter& waiter, UpnpOptions options, QObject* parent)
+IgdClient::IgdClient(Waiter& waiter, UpnpOptions options, QObject* parent)
     : QObject(parent), waiter_(waiter), options_(std::move(options)) {
     connect(&http_, &HttpExchange::finished, this, [this] { waiter_.wake(); });
 }
@@ -107,7 +94,7 @@ bool IgdClient::fail(const QString& why) {
 bool IgdClient::resolveRouter(const UpnpTarget& target) {
     const QHostAddress literal(target.host);
     if (!literal.isNull()) {
-        router_.gateway = plain(literal);
+        router_.gateway = PlainAddress(literal);
         return true;
     }
     // Shared, so that an answer arriving after the wait gave up writes nowhere it must not.
@@ -279,7 +266,7 @@ void IgdClient::readDatagrams() {
         const std::optional<SsdpReply> reply = ParseSsdpReply(datagram.data());
         if (!reply || !reply->isGateway())
             continue;
-        const QHostAddress sender = plain(datagram.senderAddress());
+        const QHostAddress sender = PlainAddress(datagram.senderAddress());
         bool known = false;
         for (auto& [address, stored] : replies_) {
             if (stored.location != reply->location || stored.server != reply->server)

@@ -19,11 +19,11 @@
 // with SoapOutcome::Busy). Only the router's own address is ever contacted, with no proxy.
 // Multicast discovery is sent only when allowed and never toward a loopback router.
 
+#include "platform/Waiter.h"
 #include "router/upnp/DeviceDescription.h"
 #include "router/upnp/HttpExchange.h"
 #include "router/upnp/Soap.h"
 #include "router/upnp/Ssdp.h"
-#include "router/upnp/UpnpWaiter.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -165,7 +165,7 @@ class IgdClient : public QObject {
 public:
     static constexpr int KeptExchanges = 50;
 
-    IgdClient(UpnpWaiter& waiter, UpnpOptions options, QObject* parent = nullptr);
+    IgdClient(Waiter& waiter, UpnpOptions options, QObject* parent = nullptr);
     ~IgdClient() override;
 
     // Finds the router, reads its description and picks the connection service. False with
@@ -203,7 +203,7 @@ private:
     bool isLocalAddress(const QString& client) const;
     bool listGeneric(ListingResult& result, std::chrono::milliseconds deadline);
 
-    UpnpWaiter& waiter_;
+    Waiter& waiter_;
     UpnpOptions options_;
     IgdRouter router_;
     HttpExchange http_;
@@ -224,7 +224,3 @@ QString AsciiDescription(const QString& text);
 // Multicast goes out through the machine's real interface: only when allowed, and never for
 // a router on loopback (the simulated router, the tests, the demo).
 bool MulticastAllowed(bool allowed, const QHostAddress& router, const QHostAddress& local);
-
-// This computer's address toward `router`: a UDP socket connected there (which sends
-// nothing) tells which local address the system would use.
-QHostAddress LocalAddressToward(const QHostAddress& router, quint16 port);

@@ -3,9 +3,11 @@
 #include "Module.h"
 #include "platform/Clock.h"
 #include "router/MainView.h"
-#include "router/RouterKinds.h"
-#include "router/pxp/DefaultGateway.h"
-#include "router/upnp/UpnpText.h"
+#include "router/RouterDeps.h"
+#include "router/net/ExternalAddress.h"
+#include "router/net/LocalAddress.h"
+#include "router/net/RouterAddress.h"
+#include "router/upnp/UpnpErrors.h"
 
 namespace {
 
@@ -76,9 +78,7 @@ RouterCapabilities UpnpRouter::capabilities() const {
 void UpnpRouter::queryStatus() {
     beginStatusQuery();
     // The address as it is now: the settings dialog may have changed it since.
-    options_.router = module_.settings.LanPrivateIP.trimmed().isEmpty()
-                          ? ReadDefaultGateway(routeFile_).toString()
-                          : module_.settings.LanPrivateIP;
+    options_.router = RouterAddressText(module_.settings.LanPrivateIP, routeFile_);
     client_ = std::make_unique<IgdClient>(*waiter_, options_);
     if (!client_->discover()) {
         problems_ = {client_->router().failure};

@@ -55,7 +55,7 @@ private:
     QList<PlannedMapping> lostForwards(QList<PlannedMapping> due);
     bool isThisComputer(const QString& client) const;
 
-    std::unique_ptr<UpnpWaiter> waiter_;
+    std::unique_ptr<Waiter> waiter_;
     UpnpOptions options_;
     QString routeFile_;
     std::unique_ptr<IgdClient> client_;

@@ -1,12 +1,12 @@
 #include "router/web/WebRouter.h"
 
-#include "Module.h"
-#include "router/RouterKinds.h"
+#include "router/RouterDeps.h"
 
 WebRouter::WebRouter(const RouterDeps& deps)
-    : module_(deps.module), statusQuery_(deps.module, deps.view, deps.link, deps.prompts),
-      forwarding_(deps.module, deps.view, deps.link, deps.prompts),
-      capture_(deps.module, deps.view, deps.link) {}
+    : link_(deps.module, deps.view, sckSend_, deps.pump),
+      statusQuery_(deps.module, deps.view, link_, deps.prompts),
+      forwarding_(deps.module, deps.view, link_, deps.prompts),
+      capture_(deps.module, deps.view, link_) {}
 
 QString WebRouter::kindName() const {
     return QStringLiteral("web");
@@ -41,7 +41,7 @@ std::optional<QList<ForwardEntry>> WebRouter::ReadForwards() {
         return std::nullopt;
     QList<ForwardEntry> rows;
     for (int i = 0; i < SlotTable::SlotCount; ++i) {
-        const SlotEntry& e = module_.slotTable.entries[i];
+        const SlotEntry& e = forwarding_.slotTable().entries[i];
         ForwardEntry f;
         f.slot = SlotTable::letter(i);
         f.inUse = e.Used;

@@ -1,14 +1,17 @@
 #pragma once
 
-#include "router/PortForwarding.h"
+#include "platform/RouterSocket.h"
 #include "router/Router.h"
-#include "router/StatusQuery.h"
-#include "viewer/PageCapture.h"
+#include "router/web/PageCapture.h"
+#include "router/web/PortForwarding.h"
+#include "router/web/RouterLink.h"
+#include "router/web/StatusQuery.h"
 
 struct RouterDeps;
 
 // The old router family's web administration pages: every step and byte is that of
-// StatusQuery, PortForwarding and ScreenCapture; this only puts them behind the seam.
+// StatusQuery, PortForwarding and ScreenCapture over the kind's own socket and link; this
+// only puts them behind the seam.
 class WebRouter final : public Router {
 public:
     explicit WebRouter(const RouterDeps& deps);
@@ -23,9 +26,11 @@ public:
     bool SetDmz(bool bDisable) override { return forwarding_.SetDMZPort(bDisable); }
     std::optional<QList<ForwardEntry>> ReadForwards() override;
     bool CaptureScreen(bool dmz) override;
+    void Close() override { sckSend_.Close(); }
 
 private:
-    Module& module_;
+    RouterSocket sckSend_;
+    RouterLink link_;
     StatusQuery statusQuery_;
     PortForwarding forwarding_;
     ScreenCapture capture_;

@@ -1,4 +1,4 @@
-#include "router/pxp/DefaultGateway.h"
+#include "router/net/DefaultGateway.h"
 
 #include <QFile>
 #include <QList>

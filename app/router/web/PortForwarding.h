@@ -1,6 +1,6 @@
 #pragma once
 
-#include "router/SlotTable.h"
+#include "router/web/SlotTable.h"
 
 #include <QByteArray>
 #include <QString>
@@ -52,6 +52,9 @@ public:
     bool ClearAllForwards();
     bool SetDMZPort(bool bDisable);
 
+    // The ten slots as the forwarding page showed them last.
+    const SlotTable& slotTable() const { return slotTable_; }
+
 private:
     bool sendCommand(const QString& requestLine, const QString& activity);
 
@@ -60,4 +63,5 @@ private:
     RouterLink& link_;
     Prompts& prompts_;
     Outcome lastOutcome_ = Outcome::Sent;
+    SlotTable slotTable_;
 };

@@ -8,13 +8,13 @@
 class EventPump;
 
 // Milliseconds on a steady clock; handed in so that tests can drive time.
-using UpnpClock = std::function<std::chrono::milliseconds()>;
-UpnpClock SteadyUpnpClock();
+using WaitClock = std::function<std::chrono::milliseconds()>;
+WaitClock SteadyWaitClock();
 
 // How the client waits with the event loop running, so that the window keeps painting.
-class UpnpWaiter {
+class Waiter {
 public:
-    virtual ~UpnpWaiter() = default;
+    virtual ~Waiter() = default;
     // Returns once done() holds (true) or `limit` has passed (false, unless done() holds).
     virtual bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;
     // Something happened: the current wait looks at done() again at once.
@@ -23,10 +23,10 @@ public:
 };
 
 // Waits in a QEventLoop of its own; the command line and the tests use it.
-class LoopWaiter : public QObject, public UpnpWaiter {
+class LoopWaiter : public QObject, public Waiter {
     Q_OBJECT
 public:
-    explicit LoopWaiter(UpnpClock clock = SteadyUpnpClock(), QObject* parent = nullptr);
+    explicit LoopWaiter(WaitClock clock = SteadyWaitClock(), QObject* parent = nullptr);
     bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
     void wake() override;
     std::chrono::milliseconds now() const override { return clock_(); }
@@ -35,20 +35,20 @@ signals:
     void woke();
 
 private:
-    UpnpClock clock_;
+    WaitClock clock_;
     bool woken_ = false;
 };
 
 // Waits in the passes of the program's EventPump, as the web kind's exchange does; a wait
 // never outlasts its limit, even where a pass is longer.
-class PumpWaiter : public UpnpWaiter {
+class PumpWaiter : public Waiter {
 public:
-    explicit PumpWaiter(EventPump& pump, UpnpClock clock = SteadyUpnpClock());
+    explicit PumpWaiter(EventPump& pump, WaitClock clock = SteadyWaitClock());
     bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
     void wake() override;
     std::chrono::milliseconds now() const override { return clock_(); }
 
 private:
     EventPump& pump_;
-    UpnpClock clock_;
+    WaitClock clock_;
 };

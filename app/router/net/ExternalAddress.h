@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QString>
+// Whether the router's external address can be reached from the Internet at all, for every
+// kind, and the warning when it cannot.
 
-// What the user reads about a refusal of the router. Empty for codes that are handled
-// without bothering the user (end of a list, "no such entry", ...). `otherClient` is the
-// address a conflicting forward points at, when known.
-QString DescribeUpnpError(int code, quint16 port, const QString& otherClient = {});
+#include <QString>
 
 enum class ExternalAddressKind {
     Public,

@@ -1,4 +1,4 @@
-#include "router/upnp/UpnpWaiter.h"
+#include "platform/Waiter.h"
 
 #include "platform/EventPump.h"
 
@@ -6,14 +6,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
-UpnpClock SteadyUpnpClock() {
+WaitClock SteadyWaitClock() {
     return [] {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now().time_since_epoch());
     };
 }
 
-LoopWaiter::LoopWaiter(UpnpClock clock, QObject* parent)
+LoopWaiter::LoopWaiter(WaitClock clock, QObject* parent)
     : QObject(parent), clock_(std::move(clock)) {}
 
 void LoopWaiter::wake() {
@@ -46,7 +46,7 @@ bool LoopWaiter::waitFor(const std::function<bool()>& done, std::chrono::millise
     return true;
 }
 
-PumpWaiter::PumpWaiter(EventPump& pump, UpnpClock clock) : pump_(pump), clock_(std::move(clock)) {}
+PumpWaiter::PumpWaiter(EventPump& pump, WaitClock clock) : pump_(pump), clock_(std::move(clock)) {}
 
 void PumpWaiter::wake() {
     pump_.wake();

@@ -1,4 +1,4 @@
-#include "router/PortForwarding.h"
+#include "router/web/PortForwarding.h"
 
 #include "Module.h"
 #include "config/Configuration.h"
@@ -8,7 +8,7 @@
 #include "router/AppList.h"
 #include "router/ListOps.h"
 #include "router/MainView.h"
-#include "router/RouterLink.h"
+#include "router/web/RouterLink.h"
 
 #include <QSet>
 
@@ -228,18 +228,18 @@ void PortForwarding::ForwardPorts(const QString& sAppls) {
             MsgIcon::Information, kTitle);
         return;
     }
-    AssignSlots(module_.catalog, list, module_.slotTable, sAppls);
-    sendCommand(BuildForwardRequest(module_.catalog, list, module_.slotTable,
-                                    module_.LocalIpAddress, sAppls),
-                QStringLiteral("Add Points"));
+    AssignSlots(module_.catalog, list, slotTable_, sAppls);
+    sendCommand(
+        BuildForwardRequest(module_.catalog, list, slotTable_, module_.LocalIpAddress, sAppls),
+        QStringLiteral("Add Points"));
 }
 
 int PortForwarding::GetUsedSlots() {
     int used = -1;
     link_.RunOperation(QStringLiteral("GET /Forward.htm HTTP/1.1"), QStringLiteral("Query Slots"),
                        true, [this, &used] {
-                           module_.RouterResponse = RemoveSpaces(module_.RouterResponse);
-                           used = ScanUsedSlots(module_.RouterResponse, module_.slotTable);
+                           link_.RouterResponse = RemoveSpaces(link_.RouterResponse);
+                           used = ScanUsedSlots(link_.RouterResponse, slotTable_);
                            return QStringLiteral("Completed");
                        });
     return used;
@@ -268,8 +268,8 @@ bool PortForwarding::SetDMZPort(bool bDisable) {
 
 bool PortForwarding::sendCommand(const QString& requestLine, const QString& activity) {
     return link_.RunOperation(requestLine, activity, false, [this] {
-        module_.RouterResponse = RemoveSpaces(module_.RouterResponse);
-        return module_.RouterResponse.contains("successful") ? QStringLiteral("Completed")
-                                                             : QStringLiteral("Error");
+        link_.RouterResponse = RemoveSpaces(link_.RouterResponse);
+        return link_.RouterResponse.contains("successful") ? QStringLiteral("Completed")
+                                                           : QStringLiteral("Error");
     });
 }

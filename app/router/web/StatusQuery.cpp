@@ -1,10 +1,12 @@
-#include "router/StatusQuery.h"
+#include "router/web/StatusQuery.h"
 
 #include "Module.h"
 #include "platform/Prompts.h"
 #include "platform/RouterSocket.h"
+#include "router/ListOps.h"
 #include "router/MainView.h"
-#include "router/RouterLink.h"
+#include "router/Router.h"
+#include "router/web/RouterLink.h"
 
 #include <QScopedValueRollback>
 
@@ -27,22 +29,12 @@ void StatusQuery::Timer1_Timer() {
     link_.ShowStatus();
 }
 
-void EndForNoRouter(MainView& view, Prompts& prompts) {
-    view.setTimer1Enabled(false);
-    view.EnableInterface(false, false);
-    view.setWindowEnabled(true);
-    prompts.MsgBox(QStringLiteral("Communication failure with the router\r"
-                                  "Program has been aborted"),
-                   MsgIcon::Critical, QStringLiteral("Harborly"));
-    view.ExitProgram();
-}
-
 void StatusQuery::GetRouterFirmwareVersion() {
     if (!link_.SendRouterRequest(QStringLiteral("GET /Status.htm HTTP/1.1"),
                                  QStringLiteral("Req Ver"), true))
         return;
-    module_.RouterResponse = RemoveSpaces(module_.RouterResponse);
-    const QByteArray& r = module_.RouterResponse;
+    link_.RouterResponse = RemoveSpaces(link_.RouterResponse);
+    const QByteArray& r = link_.RouterResponse;
 
     const qsizetype mac = r.indexOf("MACAddress:");
     QByteArray s = mac >= 0 ? r.mid(mac + 11) : QByteArray();

@@ -11,16 +11,8 @@ class MainView;
 class RouterSocket;
 class EventPump;
 
-// Where the router listens: `LanPrivateIP` is "host" or "host:port" ("[v6]:port" too).
-struct RouterAddress {
-    QString host;
-    quint16 port = 80;
-    bool valid = false;
-};
-RouterAddress ParseRouterAddress(const QString& lanPrivateIp, quint16 defaultPort = 80);
-
 // The one way to the router: one HTTP exchange at a time over `sckSend`, the whole response
-// collected in Module::RouterResponse.
+// collected in RouterResponse.
 class RouterLink : public QObject {
     Q_OBJECT
 public:
@@ -55,6 +47,10 @@ public:
 
     RouterSocket& socket() { return sckSend_; }
 
+    // The raw bytes of the last response, headers included.
+    QByteArray RouterResponse;
+    bool ResponseComplete = false;
+
 private:
     bool fail();
 
@@ -64,7 +60,3 @@ private:
     EventPump& pump_;
     bool overflow_ = false;
 };
-
-// The text with every space removed; the scanners search the response this way.
-QByteArray RemoveSpaces(const QByteArray& text);
-QString RemoveSpaces(const QString& text);

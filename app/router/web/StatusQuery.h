@@ -28,10 +28,6 @@ private:
     bool inTick_ = false;
 };
 
-// The ending when no router answered the first look: the window locked, the message, the way
-// out. Every kind of router ends this way.
-void EndForNoRouter(MainView& view, Prompts& prompts);
-
 // The first dotted number that stands after a ">" and is ended by a "<", or "n/a".
 QByteArray ExtractAddress(const QByteArray& sText);
 // The first run of the characters "1" to "9" and ".".

@@ -1,45 +1,11 @@
-#include "router/RouterLink.h"
+#include "router/web/RouterLink.h"
 
 #include "Module.h"
 #include "platform/EventPump.h"
 #include "platform/RouterSocket.h"
 #include "platform/Windows1252.h"
 #include "router/MainView.h"
-
-RouterAddress ParseRouterAddress(const QString& lanPrivateIp, quint16 defaultPort) {
-    RouterAddress address;
-    address.port = defaultPort;
-    QString host = lanPrivateIp.trimmed();
-    QString port;
-    if (host.startsWith(QLatin1Char('['))) {
-        const qsizetype close = host.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return address;
-        const QString rest = host.mid(close + 1);
-        if (!rest.isEmpty()) {
-            if (!rest.startsWith(QLatin1Char(':')))
-                return address;
-            port = rest.mid(1);
-        }
-        host = host.mid(1, close - 1);
-    } else if (host.count(QLatin1Char(':')) == 1) {
-        const qsizetype colon = host.indexOf(QLatin1Char(':'));
-        port = host.mid(colon + 1);
-        host.truncate(colon);
-    }
-    if (host.isEmpty())
-        return address;
-    if (!port.isNull()) {
-        bool ok = false;
-        const uint n = port.toUInt(&ok);
-        if (!ok || n == 0 || n > 65535)
-            return address;
-        address.port = static_cast<quint16>(n);
-    }
-    address.host = host;
-    address.valid = true;
-    return address;
-}
+#include "router/net/RouterAddress.h"
 
 RouterLink::RouterLink(Module& module, MainView& view, RouterSocket& sckSend, EventPump& pump,
                        QObject* parent)
@@ -86,7 +52,7 @@ bool RouterLink::fail() {
 
 bool RouterLink::SendRouterRequest(const QString& sRequestLine, const QString& sActivity,
                                    bool bPageRequest) {
-    module_.RouterResponse.clear();
+    RouterResponse.clear();
     overflow_ = false;
     const QByteArray request = BuildRequest(sRequestLine, bPageRequest);
     view_.setStatusCaption(sActivity);
@@ -109,15 +75,15 @@ bool RouterLink::SendRouterRequest(const QString& sRequestLine, const QString& s
     if (sckSend_.State() != SocketState::Connected)
         return fail();
 
-    module_.ResponseComplete = false;
+    ResponseComplete = false;
     sckSend_.SendData(request);
     const auto complete = [this] {
-        return module_.ResponseComplete || overflow_ || sckSend_.State() == SocketState::NoCarrier;
+        return ResponseComplete || overflow_ || sckSend_.State() == SocketState::NoCarrier;
     };
     for (int pass = 0;; ++pass) {
         if (overflow_)
             return fail();
-        if (module_.ResponseComplete)
+        if (ResponseComplete)
             break;
         if (pass >= MaxPasses)
             return fail();
@@ -147,45 +113,27 @@ void RouterLink::ShowStatus() {
     if (!word.isEmpty())
         view_.setSendStatusCaption(word);
     if (state == SocketState::NoCarrier)
-        module_.ResponseComplete = true;
+        ResponseComplete = true;
 }
 
 void RouterLink::DataArrival(qint64 bytesTotal) {
     if (sckSend_.State() != SocketState::Connected)
         return;
     if (bytesTotal == 0) {
-        module_.ResponseComplete = true;
+        ResponseComplete = true;
         return;
     }
     const QByteArray data = sckSend_.GetData();
-    if (module_.RouterResponse.size() + data.size() > MaxResponseBytes) {
+    if (RouterResponse.size() + data.size() > MaxResponseBytes) {
         overflow_ = true;
         pump_.wake();
         return;
     }
-    module_.RouterResponse += data;
+    RouterResponse += data;
 }
 
 void RouterLink::WaitSeconds(int nSeconds, const std::function<bool()>& done) {
     pump_.DoEvents();
     for (int i = 0; i < nSeconds && !(done && done()); ++i)
         pump_.WaitPass(done);
-}
-
-QByteArray RemoveSpaces(const QByteArray& text) {
-    QByteArray out;
-    out.reserve(text.size());
-    for (const char c : text)
-        if (c != ' ')
-            out += c;
-    return out;
-}
-
-QString RemoveSpaces(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text)
-        if (c != QLatin1Char(' '))
-            out += c;
-    return out;
 }

@@ -1,9 +1,9 @@
-#include "viewer/PageCapture.h"
+#include "router/web/PageCapture.h"
 
 #include "Module.h"
 #include "platform/AtomicFile.h"
 #include "router/MainView.h"
-#include "router/RouterLink.h"
+#include "router/web/RouterLink.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ bool ScreenCapture::GetDMZScreen() {
 bool ScreenCapture::fetch(const QString& requestLine, const QString& activity) {
     return link_.RunOperation(requestLine, activity, true, [this] {
         // A file that cannot be written is not reported: the viewer shows the earlier capture.
-        CaptureRouterPage(module_.paths.HtmPath, module_.RouterResponse);
+        CaptureRouterPage(module_.paths.HtmPath, link_.RouterResponse);
         return QStringLiteral("Completed");
     });
 }

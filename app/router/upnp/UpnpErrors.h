@@ -1,0 +1,10 @@
+#pragma once
+
+// A UPnP router's refusals in words a user can act on.
+
+#include <QString>
+
+// What the user reads about a refusal of the router. Empty for codes that are handled
+// without bothering the user (end of a list, "no such entry", ...). `otherClient` is the
+// address a conflicting forward points at, when known.
+QString DescribeUpnpError(int code, quint16 port, const QString& otherClient = {});
