@@ -1,9 +1,9 @@
 #pragma once
 
 #include "router/MainView.h"
+#include "ui/TrayIcon.h"
 
 #include <QMainWindow>
-#include <QSystemTrayIcon>
 
 #include <chrono>
 #include <functional>
@@ -18,7 +18,6 @@ class Prompts;
 class Router;
 class WidgetAppList;
 class QAction;
-class QDBusConnection;
 class QLabel;
 class QListWidget;
 class QLockFile;
@@ -26,19 +25,6 @@ class QMenu;
 class QPushButton;
 class QStatusBar;
 class QTimer;
-
-// How the desktop's notification area reports a click on the icon: the old XEmbed tray
-// reports a double-click; a StatusNotifierItem host (KDE Plasma, GNOME's AppIndicator
-// extension and most others) reports an activation and never a double-click.
-enum class TrayKind { XEmbed, StatusNotifierItem };
-
-// The kind the icon gets on this session bus: StatusNotifierItem when a watcher with a host is
-// registered (the test by which Qt chooses it), else XEmbed.
-TrayKind DetectTrayKind(const QDBusConnection& sessionBus);
-
-// Whether an icon event brings the program forward: the double-click, or where the tray
-// reports only activations, the activation that stands for it.
-bool TrayBringsForward(TrayKind kind, QSystemTrayIcon::ActivationReason reason);
 
 // The main window: the router's indicators, the application list and the commands.
 class frmMain : public QMainWindow, public MainView {

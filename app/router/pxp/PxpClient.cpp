@@ -3,26 +3,13 @@
 #include "router/net/ExternalAddress.h"
 #include "router/net/LocalAddress.h"
 
-#include <QNetworkDatagram>
-#include <QNetworkProxy>
 #include <QRandomGenerator>
-#include <QUdpSocket>
 
 #include <algorithm>
-#include <cerrno>
-
-#include <cstring>
-
-#include <linux/errqueue.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace {
 
 using std::chrono::milliseconds;
-
-// How soon a closed port is noticed.
-constexpr milliseconds RefusalPoll{25};
 
 // A failure that never reached the router.
 PxpMapResult mapFailure(const QString& text) {
@@ -57,181 +44,14 @@ QString PxpProtocolName(PxpProtocol protocol) {
 }
 
 // One request being (re)sent on its protocol's schedule.
-struct PxpClient::Track {
-    QByteArray packet;
-    bool pcpClock = false;
-    int maxSends = 0; // 0: until the call's deadline
-    int sent = 0;
-    milliseconds wait{0};
-    milliseconds nextAt{0};
-    bool finished = false; // answered, or every send waited out
-};
-
 PxpClient::PxpClient(Waiter& waiter, PxpOptions options, QObject* parent)
-    : QObject(parent), waiter_(waiter), options_(std::move(options)) {
+    : QObject(parent), waiter_(waiter), options_(std::move(options)), exchange_(waiter_, options_) {
     options_.router = PlainAddress(options_.router);
     if (!options_.random)
         options_.random = [] { return QRandomGenerator::system()->generate(); };
 }
 
-PxpClient::~PxpClient() {
-    close();
-}
-
-bool PxpClient::open(QString& why) {
-    close();
-    refused_ = false;
-    changed_ = false;
-    deadline_ = waiter_.now() + options_.timings.limit;
-    if (options_.router.isNull() || options_.port == 0) {
-        why = QStringLiteral("No router address is set.");
-        return false;
-    }
-    local_ = options_.localAddress.isNull() ? LocalAddressToward(options_.router, options_.port)
-                                            : PlainAddress(options_.localAddress);
-    if (local_.isNull()) {
-        why = QStringLiteral("This computer has no route to the router at %1.")
-                  .arg(options_.router.toString());
-        return false;
-    }
-    socket_ = std::make_unique<QUdpSocket>();
-    socket_->setProxy(QNetworkProxy::NoProxy);
-    // Connected, so that the system drops whatever does not come from the router's port
-    // and tells when that port is closed.
-    if (socket_->bind(local_, 0))
-        socket_->connectToHost(options_.router, options_.port);
-    if (socket_->state() != QAbstractSocket::ConnectedState && !socket_->waitForConnected(200)) {
-        socket_.reset();
-        why = QStringLiteral("Harborly could not open a network socket toward the router.");
-        return false;
-    }
-    const int on = 1;
-    ::setsockopt(int(socket_->socketDescriptor()), SOL_IP, IP_RECVERR, &on, sizeof on);
-    connect(socket_.get(), &QUdpSocket::readyRead, this, &PxpClient::readDatagrams);
-    connect(socket_.get(), &QAbstractSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError error) {
-                if (error == QAbstractSocket::ConnectionRefusedError) {
-                    refused_ = true;
-                    waiter_.wake();
-                }
-            });
-    return true;
-}
-
-void PxpClient::close() {
-    onAnswer_ = nullptr;
-    if (socket_) {
-        socket_->disconnect(this);
-        socket_.reset();
-    }
-}
-
-void PxpClient::readDatagrams() {
-    if (!socket_)
-        return;
-    // A flood must not keep the wait from ending; Qt signals again for the rest.
-    for (int n = 0; n < 64 && socket_ && socket_->hasPendingDatagrams(); ++n) {
-        const qint64 size = socket_->pendingDatagramSize();
-        if (size < 0 || size > MaxPxpDatagram) {
-            char discard = 0;
-            socket_->readDatagram(&discard, 1);
-            continue;
-        }
-        const QNetworkDatagram datagram = socket_->receiveDatagram(size);
-        // The connected socket already filters; this holds wherever it would not.
-        const QHostAddress sender = PlainAddress(datagram.senderAddress());
-        if (!sender.isNull() &&
-            (sender != options_.router || datagram.senderPort() != options_.port))
-            continue;
-        if (onAnswer_)
-            onAnswer_(datagram.data());
-    }
-    changed_ = true;
-    waiter_.wake();
-}
-
-milliseconds PxpClient::jitter(milliseconds wait) {
-    // (1 + RAND) with RAND uniform in [-0.1, +0.1]
-    return wait * (900 + qint64(options_.random() % 201)) / 1000;
-}
-
-void PxpClient::send(Track& t) {
-    const PxpTimings& timing = options_.timings;
-    if (t.pcpClock) {
-        milliseconds next = t.sent == 0 ? jitter(timing.pcpFirstWait) : jitter(2 * t.wait);
-        if (next > timing.pcpMaxWait)
-            next = jitter(timing.pcpMaxWait);
-        t.wait = std::max(next, milliseconds(1));
-    } else {
-        t.wait = t.sent == 0 ? timing.natPmpFirstWait : 2 * t.wait;
-    }
-    socket_->write(t.packet);
-    ++t.sent;
-    t.nextAt = waiter_.now() + t.wait;
-}
-
-void PxpClient::exchange(const QList<Track*>& tracks) {
-    for (;;) {
-        if (refused_ || !socket_)
-            return;
-        const milliseconds now = waiter_.now();
-        if (now >= deadline_)
-            return;
-        bool pending = false;
-        milliseconds next = deadline_;
-        for (Track* t : tracks) {
-            if (t->finished)
-                continue;
-            if (now >= t->nextAt) {
-                if (t->maxSends > 0 && t->sent >= t->maxSends) {
-                    t->finished = true;
-                    continue;
-                }
-                send(*t);
-            }
-            pending = true;
-            next = std::min(next, t->nextAt);
-        }
-        if (!pending)
-            return;
-        changed_ = false;
-        waiter_.waitFor([this] { return changed_ || refused_; }, std::min(next - now, RefusalPoll));
-        checkRefused();
-    }
-}
-
-void PxpClient::checkRefused() {
-    // A closed port answers with an ICMP "port unreachable". Qt reports it for no UDP socket
-    // and even clears it while peeking for datagrams, so the socket also queues it apart
-    // (IP_RECVERR), where it waits for this.
-    if (!socket_)
-        return;
-    const int fd = int(socket_->socketDescriptor());
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == ECONNREFUSED)
-        refused_ = true;
-    for (int i = 0; i < 16; ++i) {
-        char data[64];
-        alignas(cmsghdr) char control[256];
-        iovec iov{data, sizeof data};
-        msghdr message{};
-        message.msg_iov = &iov;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        if (::recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0)
-            return;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-            if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
-                continue;
-            sock_extended_err e{};
-            std::memcpy(&e, CMSG_DATA(c), sizeof e);
-            if (e.ee_errno == ECONNREFUSED)
-                refused_ = true;
-        }
-    }
-}
+PxpClient::~PxpClient() = default;
 
 QByteArray PxpClient::newNonce() {
     QByteArray nonce;
@@ -267,21 +87,22 @@ PxpAddressResult PxpClient::externalAddress() {
         return result;
     }
     busy_ = true;
-    if (QString why; !open(why)) {
+    if (QString why; !exchange_.open(why)) {
         busy_ = false;
         result.text = why;
         return result;
     }
 
     const bool tryPcp = options_.mode == PxpMode::Pcp;
-    Track announce{.packet = BuildPcpAnnounce(local_), .maxSends = options_.timings.natPmpSends};
+    Track announce{.packet = BuildPcpAnnounce(exchange_.local()),
+                   .maxSends = options_.timings.natPmpSends};
     Track probe{.packet = BuildNatPmpAddressRequest(), .maxSends = options_.timings.natPmpSends};
     announce.finished = !tryPcp;
     std::optional<PcpAnswer> pcp;
     std::optional<NatPmpAnswer> natPmp;
     bool restart = false;
 
-    onAnswer_ = [&](const QByteArray& bytes) {
+    exchange_.onAnswer = [&](const QByteArray& bytes) {
         const bool natPmpFormat = bytes.size() >= 4 && bytes[0] == 0;
         if (tryPcp && !announce.finished && natPmpFormat && bytes.size() >= 8 && bytes[2] == 0 &&
             bytes[3] == 1) {
@@ -313,11 +134,12 @@ PxpAddressResult PxpClient::externalAddress() {
         }
         // Both come from the same router at once; the other gets one short wait more.
         if (announce.finished != probe.finished)
-            deadline_ = std::min(deadline_, waiter_.now() + options_.timings.natPmpFirstWait);
+            exchange_.deadline =
+                std::min(exchange_.deadline, waiter_.now() + options_.timings.natPmpFirstWait);
     };
-    exchange({&announce, &probe});
-    onAnswer_ = nullptr;
-    const bool refused = refused_;
+    exchange_.run({&announce, &probe});
+    exchange_.onAnswer = nullptr;
+    const bool refused = exchange_.refused();
 
     const bool pcpOk = pcp && pcp->ok();
     if (tryPcp && natPmp && !pcp)
@@ -329,7 +151,7 @@ PxpAddressResult PxpClient::externalAddress() {
     result.answered = pcp || natPmp;
 
     const auto finish = [this, &result] {
-        close();
+        exchange_.close();
         busy_ = false;
         return result;
     };
@@ -344,7 +166,7 @@ PxpAddressResult PxpClient::externalAddress() {
     if (pcpOk) {
         // Only a mapping tells a PCP router's address: a short one of this socket's port,
         // which nothing else uses and which router rules for high ports allow.
-        const quint16 port = socket_->localPort();
+        const quint16 port = exchange_.localPort();
         const PxpMapResult m = doMap(
             {.protocol = QStringLiteral("UDP"), .internalPort = port, .lifetimeSeconds = 120});
         if (m.ok)
@@ -387,7 +209,7 @@ PxpClient::PcpOutcome PxpClient::pcpMap(const PcpMapRequest& request, int maxSen
                                .protocol = request.protocol,
                                .internalPort = request.internalPort};
     bool ended = false;
-    onAnswer_ = [&](const QByteArray& bytes) {
+    exchange_.onAnswer = [&](const QByteArray& bytes) {
         if (ended)
             return;
         const PcpParsed p = ParsePcpAnswer(bytes, expected);
@@ -409,18 +231,20 @@ PxpClient::PcpOutcome PxpClient::pcpMap(const PcpMapRequest& request, int maxSen
         }
         ended = track.finished = true;
     };
-    const milliseconds callDeadline = deadline_;
+    const milliseconds callDeadline = exchange_.deadline;
     const bool watchSilence = mayFallBack && (!pcpHeard_ || pcpIgnored_);
     if (watchSilence)
-        deadline_ =
-            std::min(deadline_, waiter_.now() + (pcpIgnored_ ? options_.timings.natPmpFirstWait
+        exchange_.deadline = std::min(
+            exchange_.deadline, waiter_.now() + (pcpIgnored_ ? options_.timings.natPmpFirstWait
                                                              : options_.timings.pcpAlone));
-    exchange({&track});
-    onAnswer_ = nullptr;
-    const bool silentAlone = !ended && watchSilence && deadline_ < callDeadline;
-    deadline_ = callDeadline;
+    exchange_.run({&track});
+    exchange_.onAnswer = nullptr;
+    const bool silentAlone = !ended && watchSilence && exchange_.deadline < callDeadline;
+    exchange_.deadline = callDeadline;
     if (!ended)
-        out.end = refused_ ? PcpEnd::Refused : silentAlone ? PcpEnd::SilentAlone : PcpEnd::Silent;
+        out.end = exchange_.refused() ? PcpEnd::Refused
+                  : silentAlone       ? PcpEnd::SilentAlone
+                                      : PcpEnd::Silent;
     return out;
 }
 
@@ -429,7 +253,7 @@ PxpClient::NatPmpOutcome PxpClient::natPmpMap(quint8 opcode, quint16 internalPor
     NatPmpOutcome out;
     Track track{.packet = BuildNatPmpMapRequest(opcode, internalPort, suggested, lifetime),
                 .maxSends = maxSends};
-    onAnswer_ = [&](const QByteArray& bytes) {
+    exchange_.onAnswer = [&](const QByteArray& bytes) {
         if (out.answered)
             return;
         if (const auto a = ParseNatPmpAnswer(bytes, opcode, internalPort)) {
@@ -437,8 +261,8 @@ PxpClient::NatPmpOutcome PxpClient::natPmpMap(quint8 opcode, quint16 internalPor
             out.answer = *a;
         }
     };
-    exchange({&track});
-    onAnswer_ = nullptr;
+    exchange_.run({&track});
+    exchange_.onAnswer = nullptr;
     return out;
 }
 
@@ -461,8 +285,8 @@ PxpMapResult PxpClient::map(const PxpMapRequest& request) {
         return mapFailure(QStringLiteral("Another request to the router is still waiting."));
     busy_ = true;
     QString why;
-    PxpMapResult result = open(why) ? doMap(request) : mapFailure(why);
-    close();
+    PxpMapResult result = exchange_.open(why) ? doMap(request) : mapFailure(why);
+    exchange_.close();
     busy_ = false;
     return result;
 }
@@ -477,7 +301,7 @@ PxpMapResult PxpClient::doMap(const PxpMapRequest& request) {
                           .suggestedExternalAddress =
                               PlainAddress(request.suggestedExternalAddress),
                           .lifetime = request.lifetimeSeconds,
-                          .client = local_};
+                          .client = exchange_.local()};
         const PcpOutcome o = pcpMap(pcp, 0, true);
         if (o.end == PcpEnd::Refused) {
             result.text = refusedText();
@@ -516,7 +340,7 @@ PxpMapResult PxpClient::doMap(const PxpMapRequest& request) {
                                       request.suggestedExternalPort, request.lifetimeSeconds,
                                       options_.timings.natPmpSends);
     if (!o.answered) {
-        result.text = refused_ ? refusedText() : silenceText();
+        result.text = exchange_.refused() ? refusedText() : silenceText();
         return result;
     }
     const NatPmpAnswer& a = o.answer;
@@ -546,8 +370,9 @@ PxpMapResult PxpClient::unmap(const QString& protocol, quint16 internalPort,
         return mapFailure(QStringLiteral("Another request to the router is still waiting."));
     busy_ = true;
     QString why;
-    PxpMapResult result = open(why) ? doUnmap(protocol, internalPort, nonce) : mapFailure(why);
-    close();
+    PxpMapResult result =
+        exchange_.open(why) ? doUnmap(protocol, internalPort, nonce) : mapFailure(why);
+    exchange_.close();
     busy_ = false;
     return result;
 }
@@ -560,7 +385,7 @@ PxpMapResult PxpClient::doUnmap(const QString& protocol, quint16 internalPort,
                                 .protocol = *PcpProtocolNumber(protocol),
                                 .internalPort = internalPort,
                                 .lifetime = 0,
-                                .client = local_};
+                                .client = exchange_.local()};
         // No fall-back on silence: NAT-PMP cannot delete what PCP made.
         const PcpOutcome o = pcpMap(pcp, options_.timings.deleteSends, false);
         if (o.end == PcpEnd::Refused || o.end == PcpEnd::Silent) {
@@ -587,7 +412,7 @@ PxpMapResult PxpClient::doUnmap(const QString& protocol, quint16 internalPort,
     const NatPmpOutcome o =
         natPmpMap(*NatPmpMapOpcode(protocol), internalPort, 0, 0, options_.timings.deleteSends);
     if (!o.answered) {
-        result.text = refused_ ? refusedText() : silenceText();
+        result.text = exchange_.refused() ? refusedText() : silenceText();
         return result;
     }
     result.answered = true;

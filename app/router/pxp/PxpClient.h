@@ -22,6 +22,7 @@
 
 #include "platform/Waiter.h"
 #include "router/pxp/PxpEpoch.h"
+#include "router/pxp/PxpExchange.h"
 #include "router/pxp/PxpPackets.h"
 
 #include <QHostAddress>
@@ -33,38 +34,8 @@
 #include <functional>
 #include <memory>
 
-class QUdpSocket;
-
-enum class PxpMode {
-    Pcp,        // PCP first, NAT-PMP when the router speaks only that
-    NatPmpOnly, // NAT-PMP alone
-};
-
 enum class PxpProtocol { None, Pcp, NatPmp };
 QString PxpProtocolName(PxpProtocol protocol); // "PCP", "NAT-PMP", ""
-
-// The reference's retransmission schedules; tests shrink them to milliseconds.
-struct PxpTimings {
-    using ms = std::chrono::milliseconds;
-    ms natPmpFirstWait{250}; // then doubled after every send
-    int natPmpSends = 4;     // 3.75 s in all: enough for the user waiting on it
-    ms pcpFirstWait{3000};   // PCP: IRT, then doubled, each ±10 %
-    ms pcpMaxWait{1024000};  // PCP: MRT
-    // How long a PCP request waits before NAT-PMP is tried instead, while no PCP answer has
-    // ever come; a router already seen ignoring PCP gets one NAT-PMP wait.
-    ms pcpAlone{3750};
-    int deleteSends = 2;
-    ms limit{10000}; // a whole call, whatever happens
-};
-
-struct PxpOptions {
-    QHostAddress router{};
-    quint16 port = PxpDefaultPort;
-    PxpMode mode = PxpMode::Pcp;
-    QHostAddress localAddress{}; // this computer toward the router; found when null
-    PxpTimings timings;
-    std::function<quint32()> random; // for nonces and jitter; the system's CSPRNG when empty
-};
 
 struct PxpAddressResult {
     bool ok = false;
@@ -121,10 +92,10 @@ public:
     PxpMapResult unmap(const QString& protocol, quint16 internalPort, const QByteArray& nonce);
 
     const PxpOptions& options() const { return options_; }
-    QHostAddress localAddress() const { return local_; }
+    QHostAddress localAddress() const { return exchange_.local(); }
 
 private:
-    struct Track;
+    using Track = PxpExchange::Track;
     enum class PcpEnd { Answered, NatPmpServer, OtherVersion, Silent, SilentAlone, Refused };
     struct PcpOutcome {
         PcpEnd end = PcpEnd::Silent;
@@ -135,13 +106,6 @@ private:
         NatPmpAnswer answer;
     };
 
-    bool open(QString& why);
-    void close();
-    void readDatagrams();
-    void exchange(const QList<Track*>& tracks);
-    void send(Track& track);
-    void checkRefused();
-    std::chrono::milliseconds jitter(std::chrono::milliseconds wait);
     QByteArray newNonce();
 
     PcpOutcome pcpMap(const PcpMapRequest& request, int maxSends, bool mayFallBack);
@@ -154,12 +118,7 @@ private:
 
     Waiter& waiter_;
     PxpOptions options_;
-    QHostAddress local_{};
-    std::unique_ptr<QUdpSocket> socket_;
-    std::function<void(const QByteArray&)> onAnswer_;
-    std::chrono::milliseconds deadline_{0};
-    bool changed_ = false;
-    bool refused_ = false;
+    PxpExchange exchange_;
     bool busy_ = false;
     bool pcpHeard_ = false;   // some PCP answer came from this router
     bool pcpIgnored_ = false; // the last probe: NAT-PMP answered, PCP stayed silent

@@ -24,6 +24,8 @@
 #include "router/upnp/HttpExchange.h"
 #include "router/upnp/Soap.h"
 #include "router/upnp/Ssdp.h"
+#include "router/upnp/SsdpSearch.h"
+#include "router/upnp/UpnpOptions.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -34,47 +36,6 @@
 #include <chrono>
 #include <memory>
 #include <optional>
-
-class QUdpSocket;
-
-// Where to look for the router: `LanPrivateIP` for the upnp kind.
-struct UpnpTarget {
-    QString host; // the router: an address, or a name still to be looked up
-    quint16 ssdpPort = 1900;
-    QUrl descriptionUrl; // set when the user gave the description's URL: no discovery then
-};
-std::optional<UpnpTarget> ParseUpnpTarget(const QString& lanPrivateIp);
-
-struct UpnpTimings {
-    using ms = std::chrono::milliseconds;
-    ms connect{2000};
-    ms description{5000};
-    ms soap{8000};
-    // The discovery schedule, from the first unicast search.
-    ms firstMulticast{250};
-    ms secondRound{1000};
-    ms thirdRound{2500};
-    ms giveUp{5000};
-    ms collectAfterReply{250};
-    ms busyRetry{1000}; // after HTTP 503
-    ms listing{60000};  // a whole listing, however many entries
-    ms nameLookup{2000};
-};
-
-struct UpnpOptions {
-    QString router; // as ParseUpnpTarget reads it
-    bool allowMulticast = true;
-    QHostAddress multicastGroup{QStringLiteral("239.255.255.250")};
-    quint16 multicastPort = 1900;
-    QHostAddress localAddress; // this computer toward the router; found when null
-    UpnpTimings timings;
-};
-
-// A reply from some other UPnP device than the router, for a choice by hand.
-struct SsdpDevice {
-    QHostAddress address;
-    SsdpReply reply;
-};
 
 struct IgdRouter {
     bool found = false;
@@ -194,8 +155,6 @@ private:
     bool discoverRouter();
     bool fail(const QString& why);
     bool resolveRouter(const UpnpTarget& target);
-    std::optional<SsdpReply> search(quint16 ssdpPort);
-    void readDatagrams();
     bool fetchDescription();
     void chooseService();
     HttpResult exchange(const QUrl& url, const QByteArray& request, const HttpLimits& limits);
@@ -210,17 +169,8 @@ private:
     bool busy_ = false;
     bool discovering_ = false;
     QList<UpnpExchangeRecord> exchanges_;
-
-    // Discovery state while search() runs.
-    std::unique_ptr<QUdpSocket> udp_;
-    QList<std::pair<QHostAddress, SsdpReply>> replies_;
-    std::optional<std::chrono::milliseconds> gatewayAnsweredAt_;
 };
 
 // Routers keep short descriptions (miniupnpd stores 63 bytes): printable ASCII only, capped.
 inline constexpr qsizetype MaxDescriptionLength = 40;
 QString AsciiDescription(const QString& text);
-
-// Multicast goes out through the machine's real interface: only when allowed, and never for
-// a router on loopback (the simulated router, the tests, the demo).
-bool MulticastAllowed(bool allowed, const QHostAddress& router, const QHostAddress& local);

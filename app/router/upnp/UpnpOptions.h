@@ -1,0 +1,44 @@
+#pragma once
+
+// What the UPnP client is told: where the router is, whether multicast may go out, and the
+// time limits of every step.
+
+#include <QHostAddress>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+
+// Where to look for the router: `LanPrivateIP` for the upnp kind.
+struct UpnpTarget {
+    QString host; // the router: an address, or a name still to be looked up
+    quint16 ssdpPort = 1900;
+    QUrl descriptionUrl; // set when the user gave the description's URL: no discovery then
+};
+std::optional<UpnpTarget> ParseUpnpTarget(const QString& lanPrivateIp);
+
+struct UpnpTimings {
+    using ms = std::chrono::milliseconds;
+    ms connect{2000};
+    ms description{5000};
+    ms soap{8000};
+    // The discovery schedule, from the first unicast search.
+    ms firstMulticast{250};
+    ms secondRound{1000};
+    ms thirdRound{2500};
+    ms giveUp{5000};
+    ms collectAfterReply{250};
+    ms busyRetry{1000}; // after HTTP 503
+    ms listing{60000};  // a whole listing, however many entries
+    ms nameLookup{2000};
+};
+
+struct UpnpOptions {
+    QString router; // as ParseUpnpTarget reads it
+    bool allowMulticast = true;
+    QHostAddress multicastGroup{QStringLiteral("239.255.255.250")};
+    quint16 multicastPort = 1900;
+    QHostAddress localAddress; // this computer toward the router; found when null
+    UpnpTimings timings;
+};
