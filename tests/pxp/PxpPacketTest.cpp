@@ -246,47 +246,4 @@ TEST(EpochWatch, PcpRule) {
     RunEpoch(R::Pcp, {{0xfffffff0u, 0, false}, {0xfffffff0u + 2, 2000, false}}, "large epochs");
 }
 
-// ---- The routing table --------------------------------------------------------------------
-
-const char* kHeading = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\t"
-                       "Window\tIRTT\n";
-
-QHostAddress GatewayOf(const QByteArray& rows) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("route"));
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(kHeading + rows);
-    f.close();
-    return ReadDefaultGateway(path);
-}
-
-TEST(DefaultGateway, ReadsTheLowestMetricDefaultRoute) {
-    struct Case {
-        QByteArray rows;
-        const char* gateway; // empty: none
-        const char* why;
-    };
-    const Case cases[] = {
-        {"eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n"
-         "eth0\t0001A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n",
-         "192.168.1.1", "one default route"},
-        {"wlan0\t00000000\t0100000A\t0003\t0\t0\t600\t00000000\t0\t0\t0\n"
-         "eth0\t00000000\t FE01A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n",
-         "192.168.1.254", "lowest metric wins, whatever the order"},
-        {"eth0\t00000000\t0101A8C0\t0001\t0\t0\t100\t00000000\t0\t0\t0\n", "", "no gateway flag"},
-        {"eth0\t00000000\t0101A8C0\t0002\t0\t0\t100\t00000000\t0\t0\t0\n", "", "route down"},
-        {"eth0\t0000000A\t0101A8C0\t0003\t0\t0\t100\t000000FF\t0\t0\t0\n", "",
-         "not the default route"},
-        {"eth0\t00000000\t00000000\t0003\t0\t0\t100\t00000000\t0\t0\t0\n", "", "gateway 0"},
-        {"eth0\t00000000\tXYZ\t0003\t0\t0\t100\t00000000\t0\t0\t0\n"
-         "eth0\t00000000\t0101A8C0\t0003\n",
-         "", "garbage and a cut line"},
-        {"", "", "heading only"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(GatewayOf(c.rows), QHostAddress(QString::fromLatin1(c.gateway))) << c.why;
-    EXPECT_TRUE(ReadDefaultGateway(QStringLiteral("/nonexistent/route")).isNull());
-}
-
 } // namespace

@@ -486,42 +486,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Words for the user -------------------------------------------------------------------
 
-struct AddressCase {
-    const char* address;
-    ExternalAddressKind kind;
-};
-
-class ExternalAddressTest : public testing::TestWithParam<AddressCase> {};
-
-TEST_P(ExternalAddressTest, Classifies) {
-    const AddressCase& c = GetParam();
-    const QString a = QString::fromLatin1(c.address);
-    EXPECT_EQ(ClassifyExternalAddress(a), c.kind) << c.address;
-    EXPECT_EQ(ExternalAddressWarning(a).isEmpty(), c.kind == ExternalAddressKind::Public);
-}
-
-using K = ExternalAddressKind;
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, ExternalAddressTest,
-    testing::Values(AddressCase{"11.22.33.44", K::Public}, AddressCase{"", K::None},
-                    AddressCase{"0.0.0.0", K::None}, AddressCase{"garbage", K::None},
-                    AddressCase{"127.1", K::None}, AddressCase{"10.0.0.2", K::DoubleNat},
-                    AddressCase{"172.31.255.255", K::DoubleNat},
-                    AddressCase{"172.32.0.1", K::Public},
-                    AddressCase{"192.168.178.1", K::DoubleNat}, AddressCase{"100.64.1.2", K::Cgnat},
-                    AddressCase{"100.128.0.1", K::Public}, AddressCase{"169.254.1.1", K::Reserved},
-                    AddressCase{"192.0.2.1", K::Reserved}, AddressCase{"198.19.0.1", K::Reserved},
-                    AddressCase{"224.0.0.1", K::Reserved},
-                    AddressCase{"255.255.255.255", K::Reserved}));
-
-TEST(ExternalAddressWords, WarningNamesTheAddress) {
-    EXPECT_EQ(ExternalAddressWarning(QStringLiteral("100.64.1.2")),
-              QStringLiteral("Your router does not have a public internet address (100.64.1.2). "
-                             "Another router or your provider sits in front of it, so port "
-                             "forwarding on this router cannot make your computer reachable from "
-                             "the internet."));
-}
-
 TEST(UpnpErrorWords, PortAndOtherDeviceFilledIn) {
     EXPECT_EQ(DescribeUpnpError(718, 8080, QStringLiteral("192.168.1.7")),
               QStringLiteral("Port 8080 is already forwarded to another device (192.168.1.7)."));

@@ -59,38 +59,6 @@ TEST(RouterRequestBytes, Windows1252AndNothingForACharacterItLacks) {
         EXPECT_TRUE(rig.link.BuildRequest(line, false).isEmpty()) << line.toStdString();
 }
 
-struct AddressCase {
-    const char* text;
-    bool valid;
-    const char* host;
-    quint16 port;
-};
-
-class RouterAddressTest : public testing::TestWithParam<AddressCase> {};
-
-TEST_P(RouterAddressTest, Parses) {
-    const AddressCase c = GetParam();
-    const RouterAddress a = ParseRouterAddress(QString::fromLatin1(c.text));
-    EXPECT_EQ(a.valid, c.valid) << c.text;
-    if (c.valid) {
-        EXPECT_EQ(a.host, QString::fromLatin1(c.host));
-        EXPECT_EQ(a.port, c.port);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Forms, RouterAddressTest,
-                         testing::Values(AddressCase{"192.168.1.1", true, "192.168.1.1", 80},
-                                         AddressCase{"127.0.0.1:8080", true, "127.0.0.1", 8080},
-                                         AddressCase{"[::1]:8081", true, "::1", 8081},
-                                         AddressCase{"[::1]", true, "::1", 80},
-                                         AddressCase{"::1", true, "::1", 80},
-                                         AddressCase{"router.lan:81", true, "router.lan", 81},
-                                         AddressCase{"127.0.0.1:0", false, "", 0},
-                                         AddressCase{"127.0.0.1:70000", false, "", 0},
-                                         AddressCase{"127.0.0.1:http", false, "", 0},
-                                         AddressCase{"", false, "", 0},
-                                         AddressCase{"[::1", false, "", 0}));
-
 TEST(RouterExchange, CollectsTheWholeAnswerAndLeavesTheWindowLocked) {
     CannedServer router(kPage);
     RouterRig rig(router.hostAndPort());
