@@ -27,6 +27,23 @@ public:
 
     virtual AppList& lbApps() = 0;
 
+    // Protocol kinds, while an operation runs: forward `done` of `total` is being made or
+    // removed. The window shows it beside a Cancel.
+    virtual void showProgress(int done, int total) {
+        (void)done;
+        (void)total;
+    }
+    // Looked at between two exchanges of an operation: true ends it there, the record and
+    // the router left consistent.
+    virtual bool cancelRequested() { return false; }
+    // The router stopped answering (false) or answers again (true); `sentence` says what
+    // happened in a line for the status, the tray's tool tip and the activity log ("Router
+    // back; 3 forwards made again").
+    virtual void routerAnswering(bool answering, const QString& sentence) {
+        (void)answering;
+        (void)sentence;
+    }
+
     // The one way out: close the socket, release the codec, remove the tray icon, end.
     // Implementations used by tests record the call and return.
     virtual void ExitProgram() = 0;
