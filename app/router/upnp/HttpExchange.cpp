@@ -66,11 +66,11 @@ bool HttpResponseReader::parseHeaders() {
             }
             if (line.isEmpty())
                 break;
-            const qsizetype colon = line.indexOf(':');
-            if (colon <= 0)
+            const std::optional<HeaderField> field = SplitHeaderLine(line);
+            if (!field)
                 continue;
-            const QByteArray name = line.left(colon).trimmed().toLower();
-            const QByteArray value = line.mid(colon + 1).trimmed();
+            const QByteArray& name = field->name;
+            const QByteArray& value = field->value;
             if (name == "content-length") {
                 const qint64 n = value.toLongLong(&ok);
                 if (!ok || n < 0 || value.startsWith('+') || (length >= 0 && length != n)) {

@@ -53,6 +53,13 @@ int SsdpReply::igdVersion() const {
     return namesVersion2(st) || namesVersion2(usn) ? 2 : 1;
 }
 
+std::optional<HeaderField> SplitHeaderLine(const QByteArray& line) {
+    const qsizetype colon = line.indexOf(':');
+    if (colon <= 0)
+        return std::nullopt;
+    return HeaderField{line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()};
+}
+
 std::optional<SsdpReply> ParseSsdpReply(const QByteArray& datagram) {
     if (datagram.size() > MaxSsdpDatagram)
         return std::nullopt;
@@ -69,11 +76,11 @@ std::optional<SsdpReply> ParseSsdpReply(const QByteArray& datagram) {
         if (line.isEmpty())
             break;
         // A name belongs at the start of its line; "st:" inside another value is no header.
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
+        const std::optional<HeaderField> header = SplitHeaderLine(line);
+        if (!header)
             continue;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QString value = QString::fromLatin1(line.mid(colon + 1).trimmed());
+        const QByteArray& name = header->name;
+        const QString value = QString::fromLatin1(header->value);
         QString* field = nullptr;
         if (name == "location")
             field = &reply.location;

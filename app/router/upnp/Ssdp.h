@@ -37,6 +37,14 @@ struct SsdpReply {
     int igdVersion() const;
 };
 
+// One "Name: value" line of an HTTP or SSDP header: the name lower-cased, both trimmed.
+// Nothing for a line without a name before its colon.
+struct HeaderField {
+    QByteArray name;
+    QByteArray value;
+};
+std::optional<HeaderField> SplitHeaderLine(const QByteArray& line);
+
 // One SSDP answer: "HTTP/1.1 200" (or 1.0) with a LOCATION. Anything else, NOTIFY included,
 // and datagrams over MaxSsdpDatagram give nothing.
 std::optional<SsdpReply> ParseSsdpReply(const QByteArray& datagram);
