@@ -1,5 +1,6 @@
 #include "router/pxp/PxpExchange.h"
 
+#include "router/net/Datagrams.h"
 #include "router/net/LocalAddress.h"
 
 #include <QNetworkDatagram>
@@ -85,23 +86,16 @@ void PxpExchange::close() {
 void PxpExchange::readDatagrams() {
     if (!socket_)
         return;
-    // A flood must not keep the wait from ending; Qt signals again for the rest.
-    for (int n = 0; n < 64 && socket_ && socket_->hasPendingDatagrams(); ++n) {
-        const qint64 size = socket_->pendingDatagramSize();
-        if (size < 0 || size > MaxPxpDatagram) {
-            char discard = 0;
-            socket_->readDatagram(&discard, 1);
-            continue;
-        }
-        const QNetworkDatagram datagram = socket_->receiveDatagram(size);
+    DrainDatagrams(*socket_, MaxPxpDatagram, 64, [this](const QNetworkDatagram& datagram) {
         // The connected socket already filters; this holds wherever it would not.
         const QHostAddress sender = PlainAddress(datagram.senderAddress());
         if (!sender.isNull() &&
             (sender != options_.router || datagram.senderPort() != options_.port))
-            continue;
+            return true;
         if (onAnswer)
             onAnswer(datagram.data());
-    }
+        return socket_ != nullptr;
+    });
     changed_ = true;
     waiter_.wake();
 }

@@ -1,11 +1,14 @@
 #include "router/upnp/SsdpSearch.h"
 
+#include "router/net/Datagrams.h"
 #include "router/net/LocalAddress.h"
 
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QNetworkProxy>
 #include <QUdpSocket>
+
+#include <climits>
 
 using std::chrono::milliseconds;
 
@@ -111,17 +114,10 @@ std::optional<SsdpReply> SsdpSearch::run(const QHostAddress& gateway, const QHos
 void SsdpSearch::readDatagrams() {
     if (!udp_)
         return;
-    while (udp_->hasPendingDatagrams()) {
-        const qint64 size = udp_->pendingDatagramSize();
-        if (size < 0 || size > MaxSsdpDatagram) {
-            char discard = 0;
-            udp_->readDatagram(&discard, 1);
-            continue;
-        }
-        const QNetworkDatagram datagram = udp_->receiveDatagram(size);
+    DrainDatagrams(*udp_, MaxSsdpDatagram, INT_MAX, [this](const QNetworkDatagram& datagram) {
         const std::optional<SsdpReply> reply = ParseSsdpReply(datagram.data());
         if (!reply || !reply->isGateway())
-            continue;
+            return true;
         const QHostAddress sender = PlainAddress(datagram.senderAddress());
         bool known = false;
         for (auto& [address, stored] : replies_) {
@@ -138,5 +134,6 @@ void SsdpSearch::readDatagrams() {
             gatewayAnsweredAt_ = waiter_.now();
             waiter_.wake();
         }
-    }
+        return true;
+    });
 }
