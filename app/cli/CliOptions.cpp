@@ -30,6 +30,13 @@ std::optional<CliCommand> commandOf(const QStringList& words, QString& error) {
         }
         return CliCommand::Point;
     }
+    if (first == QLatin1String("remove")) {
+        if (words.size() != 2) {
+            error = QStringLiteral("\"remove\" takes one forward, as PORT/PROTO (8096/tcp)");
+            return std::nullopt;
+        }
+        return CliCommand::Remove;
+    }
     if (first == QLatin1String("dmz")) {
         if (second == QLatin1String("set"))
             return noMore(2, CliCommand::DmzSet);
@@ -87,6 +94,19 @@ CliParseResult ParseCliArguments(const QStringList& arguments) {
     options.command = *command;
     if (options.command == CliCommand::Point)
         options.names = words.mid(1);
+    if (options.command == CliCommand::Remove) {
+        const QStringList parts = words.at(1).split(QLatin1Char('/'));
+        bool ok = false;
+        const int port = parts.value(0).toInt(&ok);
+        const QString protocol = parts.value(1).toUpper();
+        if (parts.size() != 2 || !ok || port < 1 || port > 65535 ||
+            (protocol != QLatin1String("TCP") && protocol != QLatin1String("UDP")))
+            return {std::nullopt,
+                    QStringLiteral("\"%1\" is no forward; write PORT/PROTO, as 8096/tcp")
+                        .arg(words.at(1))};
+        options.removePort = port;
+        options.removeProtocol = protocol;
+    }
     return {options, {}};
 }
 
@@ -103,7 +123,8 @@ QString CliUsage() {
         "  slots                the router's forwards (web: its ten slots)\n"
         "  point NAME...        forward the named applications to this computer\n"
         "                       (names as the list shows them, matched exactly)\n"
-        "  clear                remove every forward\n"
+        "  clear                remove the forwards Harborly made\n"
+        "  remove PORT/PROTO    remove one forward to this computer (8096/tcp), whoever made it\n"
         "  dmz set              make this computer the router's DMZ host\n"
         "  dmz clear            clear the DMZ host\n"
         "  show forward|dmz     save the router's screen to the program folder\n"

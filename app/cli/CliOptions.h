@@ -15,7 +15,8 @@ enum class CliCommand {
     DmzClear,
     ShowForward,
     ShowDmz,
-    Keep
+    Keep,
+    Remove
 };
 
 // Exit statuses of harborly-cli; scripts rely on them.
@@ -29,8 +30,10 @@ constexpr int Usage = 64;
 
 struct CliOptions {
     CliCommand command = CliCommand::Status;
-    QStringList names; // the applications of "point", as the list shows them
-    QString home;      // --home DIR, empty when not given
+    QStringList names;      // the applications of "point", as the list shows them
+    int removePort = 0;     // "remove PORT/PROTO"
+    QString removeProtocol; // "TCP" or "UDP"
+    QString home;           // --home DIR, empty when not given
     bool passwordStdin = false;
     bool help = false;
     bool version = false;

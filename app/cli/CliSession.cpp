@@ -134,6 +134,34 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
     return finish(s, env);
 }
 
+// One forward of this computer, named as PORT/PROTO, whatever program made it.
+int removeForward(Session& s, const CliOptions& options, CliEnvironment& env) {
+    if (!s.router->capabilities().mappingTable) {
+        env.err << "This router kind has no list of forwards to remove one from; \"clear\" "
+                   "empties its slots."
+                << Qt::endl;
+        return CliExit::Refused;
+    }
+    const auto rows = s.router->ReadForwards();
+    if (!rows)
+        return finish(s, env);
+    for (const ForwardEntry& e : *rows) {
+        if (e.externalPort != options.removePort || e.protocol != options.removeProtocol)
+            continue;
+        if (!e.thisComputer) {
+            env.err << "Port " << options.removePort << '/' << options.removeProtocol
+                    << " forwards to another computer (" << e.internalClient
+                    << "); Harborly removes only this computer's forwards." << Qt::endl;
+            return CliExit::Refused;
+        }
+        s.router->RemoveForward(e);
+        return finish(s, env);
+    }
+    env.err << "No forward of port " << options.removePort << '/' << options.removeProtocol
+            << " is on the router; \"harborly-cli slots\" lists them." << Qt::endl;
+    return CliExit::Refused;
+}
+
 int refuseDmz(Session& s, CliEnvironment& env) {
     env.err << s.router->capabilities().noDmzReason << Qt::endl;
     return CliExit::Refused;
@@ -244,6 +272,8 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
         return point(s, options.names, env);
     case CliCommand::Keep:
         return keep(s, env);
+    case CliCommand::Remove:
+        return removeForward(s, options, env);
     case CliCommand::Clear:
         s.router->ClearAll();
         return finish(s, env);

@@ -69,6 +69,7 @@ bool ProtocolRouter::runOperation(const QString& activity, const std::function<Q
     view_.setSendStatusCaption(QStringLiteral("Connected"));
     view_.EnableInterface(false, false);
     problems_.clear();
+    notes_.clear();
     const QString word = connected() ? body() : kFailed;
     view_.setSendStatusCaption(QStringLiteral("Closed"));
     view_.setStatusCaption(word);
@@ -100,6 +101,8 @@ void ProtocolRouter::ForwardPorts(const MappingPlan& plan) {
     pointOutcome_ = PointOutcome::Sent;
     runOperation(QStringLiteral("Add Points"), [&] { return forward(plan.mappings); });
     reportProblems(QStringLiteral("Some ports were not forwarded"));
+    if (problems_.isEmpty() && !notes_.isEmpty())
+        prompts_.MsgBox(notes_.join(QLatin1Char('\r')), MsgIcon::Information, kTitle);
 }
 
 void ProtocolRouter::tellRenewal(qsizetype count, bool ok, const QString& router) {

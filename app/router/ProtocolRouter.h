@@ -28,6 +28,7 @@ public:
     QString wanWarning() const override { return wanWarning_; }
     QString routerDescription() const override { return description_; }
     QStringList lastProblems() const override { return problems_; }
+    QStringList lastNotes() const override { return notes_; }
     PointOutcome lastPointOutcome() const override { return pointOutcome_; }
     bool SetDmz(bool) override { return false; }
 
@@ -72,6 +73,7 @@ protected:
     Prompts& prompts_;
     const Clock& clock_;
     QStringList problems_;
+    QStringList notes_;
     QString wanAddress_;
     QString wanWarning_;
     QString description_;

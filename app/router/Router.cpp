@@ -3,6 +3,9 @@
 #include "platform/Prompts.h"
 #include "router/MainView.h"
 
+#include <algorithm>
+#include <utility>
+
 QString TimeLeftText(qint64 seconds) {
     if (seconds == 0)
         return QStringLiteral("permanent");
@@ -16,6 +19,12 @@ QString TimeLeftText(qint64 seconds) {
     if (h > 0)
         return QStringLiteral("%1h %2m").arg(h).arg(m, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1m %2s").arg(m).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void SortForwards(QList<ForwardEntry>& rows) {
+    std::stable_sort(rows.begin(), rows.end(), [](const ForwardEntry& a, const ForwardEntry& b) {
+        return std::pair(a.externalPort, a.protocol) < std::pair(b.externalPort, b.protocol);
+    });
 }
 
 QString PortsText(const ForwardEntry& e) {

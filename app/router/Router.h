@@ -37,6 +37,8 @@ struct ForwardEntry {
 QString TimeLeftText(qint64 seconds);
 // "8080" or "6881-6889".
 QString PortsText(const ForwardEntry& e);
+// By outside port, then protocol: how the list and View Points show forwards.
+void SortForwards(QList<ForwardEntry>& rows);
 
 // The ending when no router answered the first look: the window locked, the message, the way
 // out. Every kind of router ends this way.
@@ -73,6 +75,13 @@ public:
 
     // The router's current forwards; nullopt when they could not be read.
     virtual std::optional<QList<ForwardEntry>> ReadForwards() = 0;
+    // Removes one forward of this computer, whatever program made it (View Points and
+    // `harborly-cli remove`); kinds that list forwards only. False, with lastProblems(), when
+    // it stays.
+    virtual bool RemoveForward(const ForwardEntry& e) {
+        (void)e;
+        return false;
+    }
     // Page kinds: fetches the forwarding or DMZ screen into the captured page file.
     virtual bool CaptureScreen(bool dmz) {
         (void)dmz;
@@ -85,6 +94,9 @@ public:
     // What went wrong in the last operation, one sentence each, for the command line and the
     // window's message; empty when everything held.
     virtual QStringList lastProblems() const { return {}; }
+    // What the last operation did that the user should know although it held ("27015/UDP
+    // reaches this computer through outside port 27016"); empty otherwise.
+    virtual QStringList lastNotes() const { return {}; }
 
     // Told a line for every renewal of forwards made while Harborly runs (harborly-cli keep
     // prints them).

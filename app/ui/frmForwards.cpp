@@ -3,13 +3,14 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerName,
                          QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent), rows_(rows) {
     setWindowTitle(QStringLiteral("Harborly - Port Forwards"));
     resize(720, 360);
     auto* layout = new QVBoxLayout(this);
@@ -56,6 +57,35 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
     layout->addWidget(tblForwards, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    btnRemove = buttons->addButton(QStringLiteral("&Remove"), QDialogButtonBox::ActionRole);
+    btnRemove->setToolTip(QStringLiteral("Remove the selected forward of this computer"));
+    btnRemove->setEnabled(false);
+    connect(tblForwards, &QTableWidget::itemSelectionChanged, this, [this] {
+        const int row = tblForwards->currentRow();
+        btnRemove->setEnabled(removeForward && row >= 0 && row < rows_.size() &&
+                              rows_[row].thisComputer);
+    });
+    connect(btnRemove, &QPushButton::clicked, this, &frmForwards::btnRemove_Click);
+    confirm = [this](const QString& question) {
+        return QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+    };
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+}
+
+void frmForwards::btnRemove_Click() {
+    const int row = tblForwards->currentRow();
+    if (!removeForward || row < 0 || row >= rows_.size() || !rows_[row].thisComputer)
+        return;
+    const ForwardEntry e = rows_[row];
+    const QString program =
+        e.description.isEmpty() ? QStringLiteral("a program without a description") : e.description;
+    if (!confirm(QStringLiteral("Remove the forward of port %1/%2 to this computer, made for "
+                                "%3? That program may stop being reachable from the Internet.")
+                     .arg(PortsText(e), e.protocol, program)))
+        return;
+    if (!removeForward(e))
+        return;
+    rows_.removeAt(row);
+    tblForwards->removeRow(row);
 }

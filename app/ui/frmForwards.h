@@ -4,10 +4,13 @@
 
 #include <QDialog>
 
+#include <functional>
+
+class QPushButton;
 class QTableWidget;
 
 // "View Points" for routers that list their forwards: the list as the router gave it,
-// read-only, this computer's forwards marked.
+// this computer's forwards marked; one of them may be removed, after a confirmation.
 class frmForwards : public QDialog {
     Q_OBJECT
 public:
@@ -15,4 +18,15 @@ public:
                 QWidget* parent = nullptr);
 
     QTableWidget* tblForwards;
+    QPushButton* btnRemove;
+
+    // Set by the window: removes the forward, true when it is gone. Without it, no Remove.
+    std::function<bool(const ForwardEntry&)> removeForward;
+    // Asks the user; replaced by tests.
+    std::function<bool(const QString& question)> confirm;
+
+    void btnRemove_Click();
+
+private:
+    QList<ForwardEntry> rows_;
 };

@@ -364,6 +364,9 @@ void frmMain::btnViewPoints_Click() {
             showRouterScreen(false);
     } else if (const auto rows = router_->ReadForwards()) {
         frmForwards forwards(*rows, router_->routerDescription(), this);
+        forwards.removeForward = [this](const ForwardEntry& e) {
+            return router_->RemoveForward(e);
+        };
         runDialog(forwards);
     }
 }

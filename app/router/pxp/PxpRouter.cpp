@@ -110,6 +110,11 @@ QString PxpRouter::mapOne(const LeaseEntry& wanted) {
     if (!r.ok)
         return what + (r.text.isEmpty() ? QStringLiteral("the router refused it.") : r.text);
     LeaseEntry e = wanted;
+    if (r.externalPort != wanted.internalPort)
+        notes_ << QStringLiteral("%1/%2 reaches this computer through outside port %3.")
+                      .arg(wanted.internalPort)
+                      .arg(wanted.protocol)
+                      .arg(r.externalPort);
     e.externalPort = r.externalPort;
     e.lifetime = r.grantedLifetime;
     e.leaseEnd = clock_.now().addSecs(r.grantedLifetime).toUTC();
@@ -235,6 +240,32 @@ std::optional<QList<ForwardEntry>> PxpRouter::ReadForwards() {
         f.thisComputer = true;
         rows << f;
     }
+    SortForwards(rows);
     view_.setStatusCaption(kCompleted);
     return rows;
+}
+
+bool PxpRouter::RemoveForward(const ForwardEntry& f) {
+    const bool ok = runOperation(QStringLiteral("Remove Point"), [&] {
+        for (const LeaseEntry& e : held()) {
+            if (e.externalPort != f.externalPort || e.protocol != f.protocol)
+                continue;
+            const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+            if (r.ok) {
+                record_.remove(e);
+                return kCompleted;
+            }
+            problems_ << QStringLiteral("%1 port %2 for %3: removing it failed: %4")
+                             .arg(e.protocol)
+                             .arg(e.internalPort)
+                             .arg(e.application, r.text);
+            return r.answered ? kError : kFailed;
+        }
+        problems_ << QStringLiteral("%1 port %2 is not among the forwards this computer holds.")
+                         .arg(f.protocol)
+                         .arg(f.externalPort);
+        return kError;
+    });
+    reportProblems(QStringLiteral("The forward was not removed"));
+    return ok;
 }

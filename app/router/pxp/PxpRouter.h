@@ -28,6 +28,7 @@ public:
     RouterCapabilities capabilities() const override;
     bool ClearAll() override;
     std::optional<QList<ForwardEntry>> ReadForwards() override;
+    bool RemoveForward(const ForwardEntry& f) override;
     // Renews what is due, and makes everything again after a restart or an address change.
     bool KeepAlive() override;
 

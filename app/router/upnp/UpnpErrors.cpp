@@ -2,20 +2,25 @@
 
 #include "router/upnp/Soap.h"
 
-QString DescribeUpnpError(int code, quint16 port, const QString& otherClient) {
+QString DescribeUpnpError(int code, quint16 port, const QString& otherClient, UpnpAction action) {
     const QString n = QString::number(port);
+    const QString verb = action == UpnpAction::Remove  ? QStringLiteral("remove the forward of")
+                         : action == UpnpAction::Renew ? QStringLiteral("keep open")
+                                                       : QStringLiteral("open");
     switch (code) {
     case UpnpError::InvalidArgs:
         return QStringLiteral("The router did not accept the request's settings.");
     case UpnpError::ActionFailed:
+        if (action == UpnpAction::Remove)
+            return QStringLiteral("The router could not remove the forward of port %1.").arg(n);
         return QStringLiteral(
             "The router could not open the port. It may not have its own public internet "
             "address.");
     case UpnpError::NotAuthorized:
-        return QStringLiteral("The router does not allow this computer to open port %1. Ports "
-                              "below 1024 are often refused; the router's settings may need to "
-                              "allow port sharing for this device.")
-            .arg(n);
+        return QStringLiteral("The router does not allow this computer to %1 port %2. %3The "
+                              "router's settings may need to allow port sharing for this device.")
+            .arg(verb, n,
+                 port < 1024 ? QStringLiteral("Ports below 1024 are often refused. ") : QString());
     case UpnpError::WildCardInSrcIp:
         return QStringLiteral("This router only forwards ports for one specific remote address, "
                               "which Harborly does not support.");

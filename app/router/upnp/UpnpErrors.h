@@ -4,7 +4,11 @@
 
 #include <QString>
 
+// What was refused: the words say whether a forward was being opened, renewed or removed.
+enum class UpnpAction { Open, Renew, Remove };
+
 // What the user reads about a refusal of the router. Empty for codes that are handled
 // without bothering the user (end of a list, "no such entry", ...). `otherClient` is the
 // address a conflicting forward points at, when known.
-QString DescribeUpnpError(int code, quint16 port, const QString& otherClient = {});
+QString DescribeUpnpError(int code, quint16 port, const QString& otherClient = {},
+                          UpnpAction action = UpnpAction::Open);

@@ -275,7 +275,8 @@ bool UpnpRouter::ClearAll() {
             for (const PortMappingEntry& e : list.entries)
                 if (e.externalPort == port && e.protocol.toUpper() == protocol)
                     who = e.internalClient;
-            const QString words = DescribeUpnpError(d.answer.errorCode, port, who);
+            const QString words =
+                DescribeUpnpError(d.answer.errorCode, port, who, UpnpAction::Remove);
             problems_ << QStringLiteral("%1 port %2%3: %4")
                              .arg(protocol)
                              .arg(port)
@@ -314,6 +315,7 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
             f.thisComputer = isThisComputer(e.internalClient);
             out << f;
         }
+        SortForwards(out);
         rows = out;
         return kCompleted;
     });
@@ -324,4 +326,37 @@ bool UpnpRouter::isThisComputer(const QString& client) const {
     return client_ && !client.isEmpty() &&
            QHostAddress(client).isEqual(client_->router().localAddress,
                                         QHostAddress::TolerantConversion);
+}
+
+bool UpnpRouter::RemoveForward(const ForwardEntry& e) {
+    if (!e.thisComputer) {
+        problems_ = {QStringLiteral("%1 port %2 forwards to another computer (%3); Harborly "
+                                    "removes only this computer's forwards.")
+                         .arg(e.protocol)
+                         .arg(e.externalPort)
+                         .arg(e.internalClient)};
+        return false;
+    }
+    const bool ok = runOperation(QStringLiteral("Remove Point"), [&] {
+        const DeleteMappingResult d =
+            client_->deletePortMapping(quint16(e.externalPort), e.protocol);
+        if (d.gone) {
+            forget(quint16(e.externalPort), e.protocol);
+            return kCompleted;
+        }
+        const QString words = DescribeUpnpError(d.answer.errorCode, quint16(e.externalPort),
+                                                e.internalClient, UpnpAction::Remove);
+        problems_ << QStringLiteral("%1 port %2: %3")
+                         .arg(e.protocol)
+                         .arg(e.externalPort)
+                         .arg(noAnswer(d.answer) ? QStringLiteral("the router did not answer.")
+                              : words.isEmpty()
+                                  ? QStringLiteral("the router refused to remove it (UPnP error "
+                                                   "%1).")
+                                        .arg(d.answer.errorCode)
+                                  : words);
+        return noAnswer(d.answer) ? kFailed : kError;
+    });
+    reportProblems(QStringLiteral("The forward was not removed"));
+    return ok;
 }

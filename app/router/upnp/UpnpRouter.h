@@ -34,6 +34,7 @@ public:
     RouterCapabilities capabilities() const override;
     bool ClearAll() override;
     std::optional<QList<ForwardEntry>> ReadForwards() override;
+    bool RemoveForward(const ForwardEntry& e) override;
     bool KeepAlive() override;
 
     const QList<Held>& held() const { return held_; }
