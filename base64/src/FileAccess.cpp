@@ -1,5 +1,7 @@
 #include "FileAccess.h"
 
+#include "Utf16.h"
+
 #include <cerrno>
 #include <system_error>
 
@@ -18,8 +20,7 @@ std::optional<std::string> nativePath(const std::u16string& path) {
         char32_t cp = path[i];
         if (cp == 0)
             return std::nullopt;
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
-            path[i + 1] <= 0xDFFF) {
+        if (isHighSurrogate(path[i]) && i + 1 < path.size() && isLowSurrogate(path[i + 1])) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (path[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
