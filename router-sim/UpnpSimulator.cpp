@@ -1,15 +1,14 @@
+// The UPnP kind's simulated router: the device and its description, SSDP discovery, and the
+// WANIPConnection actions over its mapping table.
 #include "UpnpSimulator.h"
 
-#include <QFile>
+#include "SimHttp.h"
+
 #include <QNetworkDatagram>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
 #include <QUdpSocket>
 #include <QXmlStreamReader>
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 namespace {
@@ -25,84 +24,15 @@ constexpr int MaxXmlDepth = 32;
 // miniupnpd keeps 63 bytes of a description.
 constexpr qsizetype MaxDescription = 63;
 
-struct Header {
-    QByteArray name; // lower case
-    QByteArray value;
-};
-
-struct Head {
-    QByteArray method;
-    QByteArray target;
-    QByteArray version;
-    QList<Header> headers;
-    qsizetype end = -1; // first byte after the blank line
-
-    QByteArray value(const QByteArray& name, bool* present = nullptr) const {
-        for (const Header& h : headers) {
-            if (h.name == name) {
-                if (present)
-                    *present = true;
-                return h.value;
-            }
-        }
-        if (present)
-            *present = false;
-        return {};
-    }
-};
-
-// Where the header block ends, or -1 while the blank line has not come.
-qsizetype headEnd(const QByteArray& data) {
-    const qsizetype crlf = data.indexOf("\r\n\r\n");
-    const qsizetype lf = data.indexOf("\n\n");
-    if (crlf < 0 && lf < 0)
-        return -1;
-    if (lf < 0 || (crlf >= 0 && crlf + 2 <= lf))
-        return crlf + 4;
-    return lf + 2;
-}
-
-QList<QByteArray> splitLines(const QByteArray& block) {
-    QList<QByteArray> lines = block.split('\n');
-    for (QByteArray& l : lines) {
-        if (l.endsWith('\r'))
-            l.chop(1);
-    }
-    return lines;
-}
-
-bool parseHead(const QByteArray& data, Head& head) {
-    head.end = headEnd(data);
-    if (head.end < 0)
-        return false;
-    const QList<QByteArray> lines = splitLines(data.left(head.end));
-    const QList<QByteArray> words = lines.value(0).split(' ');
-    if (words.size() != 3)
-        return false;
-    head.method = words[0];
-    head.target = words[1];
-    head.version = words[2];
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (lines[i].isEmpty())
-            continue;
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon <= 0)
-            return false;
-        head.headers.append(
-            {lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed()});
-    }
-    return true;
-}
-
 QByteArray xmlEscape(const QString& text) {
     return text.toHtmlEscaped().toUtf8();
 }
 
 QByteArray httpAnswer(const QByteArray& status, const QByteArray& contentType,
                       const QByteArray& body) {
-    return "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
-           "\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\nServer: " + ServerString + "\r\nExt:\r\n\r\n" + body;
+    return SimHttp::answer("HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
+                               "\r\nConnection: close\r\n",
+                           "Server: " + QByteArray(ServerString) + "\r\nExt:\r\n", body);
 }
 
 QByteArray httpError(const QByteArray& status) {
@@ -174,11 +104,6 @@ QByteArray success(const QByteArray& action, const QByteArray& serviceType, cons
             EnvelopeClose);
 }
 
-qint64 steadySeconds() {
-    using namespace std::chrono;
-    return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 bool isIgdTarget(const QByteArray& st, const char* kind, int highest) {
     const QByteArray prefix = QByteArray("urn:schemas-upnp-org:") + kind + ":";
     if (!st.startsWith(prefix))
@@ -244,11 +169,21 @@ struct UpnpSimulator::Call {
 };
 
 UpnpSimulator::UpnpSimulator(UpnpSimOptions options, QObject* parent)
-    : QObject(parent), clock_(steadySeconds), server_(new QTcpServer(this)),
-      ssdp_(new QUdpSocket(this)) {
+    : QObject(parent), clock_(Sim::steadySeconds), ssdp_(new QUdpSocket(this)) {
     startedAt_ = now();
     setOptions(std::move(options));
-    connect(server_, &QTcpServer::newConnection, this, &UpnpSimulator::onConnection);
+    http_ = new SimHttpServer(
+        {.frame =
+             [](const QByteArray& received) {
+                 return SimHttp::frameMessage(received, MaxHeaderBytes, MaxBodyBytes);
+             },
+         .respond = [this](const QByteArray& request,
+                           const QHostAddress& peer) { return respondHttp(request, peer); },
+         .refuse = httpError,
+         .conduct = [this] { return SimConduct{.logPath = options_.logPath}; },
+         .idleTimeoutMs = IdleTimeoutMs},
+        this);
+    connect(http_, &SimHttpServer::requestReceived, this, &UpnpSimulator::requestReceived);
     connect(ssdp_, &QUdpSocket::readyRead, this, &UpnpSimulator::onDatagrams);
 }
 
@@ -257,21 +192,21 @@ UpnpSimulator::~UpnpSimulator() = default;
 bool UpnpSimulator::listen(const QHostAddress& address, quint16 httpPort, quint16 ssdpPort) {
     if (!address.isLoopback() || address.protocol() != QAbstractSocket::IPv4Protocol)
         return false;
-    if (!server_->listen(address, httpPort))
+    if (!http_->listen(address, httpPort))
         return false;
     if (!ssdp_->bind(address, ssdpPort)) {
-        server_->close();
+        http_->close();
         return false;
     }
     return true;
 }
 
 QHostAddress UpnpSimulator::address() const {
-    return server_->serverAddress();
+    return http_->address();
 }
 
 quint16 UpnpSimulator::httpPort() const {
-    return server_->serverPort();
+    return http_->port();
 }
 
 quint16 UpnpSimulator::ssdpPort() const {
@@ -349,73 +284,11 @@ qsizetype UpnpSimulator::find(const QString& protocol, quint16 externalPort) con
     return -1;
 }
 
-// --- transport -------------------------------------------------------------------------------
-
-void UpnpSimulator::onConnection() {
-    while (QTcpSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        // A client that never finishes its request does not hold the connection for ever.
-        QTimer::singleShot(IdleTimeoutMs, socket, [socket] { socket->abort(); });
-    }
+const QList<QByteArray>& UpnpSimulator::requests() const {
+    return http_->requests();
 }
 
-void UpnpSimulator::onReadable(QTcpSocket* socket) {
-    if (socket->property("answered").toBool()) {
-        socket->readAll();
-        return;
-    }
-    QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
-    const auto finish = [socket](const QByteArray& reply) {
-        socket->setProperty("answered", true);
-        socket->setProperty("buffer", QByteArray());
-        socket->write(reply);
-        socket->disconnectFromHost();
-    };
-
-    Head head;
-    if (!parseHead(buffer, head)) {
-        if (head.end >= 0)
-            finish(httpError("400 Bad Request"));
-        else if (buffer.size() > MaxHeaderBytes)
-            finish(httpError("431 Request Header Fields Too Large"));
-        else
-            socket->setProperty("buffer", buffer);
-        return;
-    }
-    if (head.end > MaxHeaderBytes) {
-        finish(httpError("431 Request Header Fields Too Large"));
-        return;
-    }
-    qsizetype length = 0;
-    bool hasLength = false;
-    const QByteArray lengthText = head.value("content-length", &hasLength);
-    if (hasLength) {
-        bool ok = false;
-        length = lengthText.toLongLong(&ok);
-        if (!ok || length < 0) {
-            finish(httpError("400 Bad Request"));
-            return;
-        }
-        if (length > MaxBodyBytes) {
-            finish(httpError("413 Payload Too Large"));
-            return;
-        }
-    }
-    if (buffer.size() < head.end + length) {
-        socket->setProperty("buffer", buffer);
-        return;
-    }
-    const QByteArray request = buffer.left(head.end + length);
-    requests_ << request;
-    if (!options_.logPath.isEmpty()) {
-        QFile log(options_.logPath);
-        if (log.open(QIODevice::Append))
-            log.write(request + "\n");
-    }
-    emit requestReceived(request);
-    finish(respondHttp(request, socket->peerAddress()));
-}
+// --- discovery -------------------------------------------------------------------------------
 
 void UpnpSimulator::onDatagrams() {
     while (ssdp_->hasPendingDatagrams()) {
@@ -434,12 +307,10 @@ void UpnpSimulator::onDatagrams() {
     }
 }
 
-// --- discovery -------------------------------------------------------------------------------
-
 QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram) const {
-    if (datagram.size() > MaxDatagramBytes || headEnd(datagram) != datagram.size())
+    if (datagram.size() > MaxDatagramBytes || SimHttp::headEnd(datagram) != datagram.size())
         return {};
-    const QList<QByteArray> lines = splitLines(datagram);
+    const QList<QByteArray> lines = SimHttp::splitLines(datagram);
     if (lines.value(0) != "M-SEARCH * HTTP/1.1")
         return {};
     QByteArray man;
@@ -496,8 +367,8 @@ QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram) const {
 // --- HTTP ------------------------------------------------------------------------------------
 
 QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddress& peer) {
-    Head head;
-    if (!parseHead(request, head) || !head.version.startsWith("HTTP/1."))
+    SimHttp::Head head;
+    if (!SimHttp::parseHead(request, head) || !head.version.startsWith("HTTP/1."))
         return httpError("400 Bad Request");
     // Strict routers want the Host header with its port.
     const QByteArray host = head.value("host");

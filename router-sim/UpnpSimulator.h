@@ -1,5 +1,8 @@
 #pragma once
 
+// The UPnP kind's simulated router: an Internet Gateway Device with SSDP discovery, its
+// description and the WANIPConnection actions, on a loopback address.
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -8,9 +11,8 @@
 
 #include <functional>
 
-class QTcpServer;
-class QTcpSocket;
 class QUdpSocket;
+class SimHttpServer;
 
 struct UpnpSimOptions {
     int igdVersion = 2;          // 1: IGD:1 with WANIPConnection:1; 2: IGD:2 with :2
@@ -84,7 +86,7 @@ public:
     QList<UpnpMapping> mappings();
     void addMapping(const UpnpMapping& mapping); // as if made another way (no checks)
 
-    const QList<QByteArray>& requests() const { return requests_; }
+    const QList<QByteArray>& requests() const;
 
     // The answer to one complete HTTP request from `peer`; public for the fuzzer.
     QByteArray respondHttp(const QByteArray& request, const QHostAddress& peer);
@@ -97,8 +99,6 @@ signals:
 private:
     struct Call;
 
-    void onConnection();
-    void onReadable(QTcpSocket* socket);
     void onDatagrams();
     void expire();
     qint64 now() const;
@@ -119,8 +119,7 @@ private:
     UpnpSimOptions options_;
     Clock clock_;
     qint64 startedAt_ = 0;
-    QTcpServer* server_;
+    SimHttpServer* http_ = nullptr;
     QUdpSocket* ssdp_;
     QList<UpnpMapping> table_; // newest first
-    QList<QByteArray> requests_;
 };
