@@ -3,30 +3,23 @@
 #include "UpnpSimulator.h"
 
 #include "SimHttp.h"
+#include "SimSoap.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <utility>
 
 namespace {
 
+using SimSoap::argument;
+using SimSoap::xmlEscape;
+
 constexpr char ServerString[] = "Linux/6.1 UPnP/1.1 HarborlySim/1.0";
-constexpr char SoapEnvelopeNs[] = "http://schemas.xmlsoap.org/soap/envelope/";
-constexpr char EnvelopeOpen[] =
-    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-    "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>";
-constexpr char EnvelopeClose[] = "</s:Body></s:Envelope>";
 constexpr quint32 MaxLeaseV2 = 604800;
-constexpr int MaxXmlDepth = 32;
 // miniupnpd keeps 63 bytes of a description.
 constexpr qsizetype MaxDescription = 63;
-
-QByteArray xmlEscape(const QString& text) {
-    return text.toHtmlEscaped().toUtf8();
-}
 
 QByteArray httpAnswer(const QByteArray& status, const QByteArray& contentType,
                       const QByteArray& body) {
@@ -41,67 +34,14 @@ QByteArray httpError(const QByteArray& status) {
                           "</H1></BODY></HTML>\r\n");
 }
 
-QByteArray errorName(int code) {
-    switch (code) {
-    case 401:
-        return "Invalid Action";
-    case 402:
-        return "Invalid Args";
-    case 501:
-        return "Action Failed";
-    case 606:
-        return "Action not authorized";
-    case 713:
-        return "SpecifiedArrayIndexInvalid";
-    case 714:
-        return "NoSuchEntryInArray";
-    case 716:
-        return "WildCardNotPermittedInExtPort";
-    case 718:
-        return "ConflictInMappingEntry";
-    case 725:
-        return "OnlyPermanentLeasesSupported";
-    case 726:
-        return "RemoteHostOnlySupportsWildcard";
-    case 728:
-        return "NoPortMapsAvailable";
-    case 730:
-        return "PortMappingNotFound";
-    case 732:
-        return "WildCardNotPermittedInIntPort";
-    case 733:
-        return "InconsistentParameters";
-    default:
-        return "Error";
-    }
-}
-
 QByteArray fault(int code) {
     return httpAnswer("500 Internal Server Error", "text/xml; charset=\"utf-8\"",
-                      QByteArray(EnvelopeOpen) +
-                          "<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</"
-                          "faultstring><detail><UPnPError "
-                          "xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>" +
-                          QByteArray::number(code) + "</errorCode><errorDescription>" +
-                          errorName(code) + "</errorDescription></UPnPError></detail></s:Fault>" +
-                          EnvelopeClose);
-}
-
-QByteArray argument(const char* name, const QByteArray& value) {
-    return "<" + QByteArray(name) + ">" + value + "</" + QByteArray(name) + ">";
-}
-
-QByteArray argument(const char* name, qint64 value) {
-    return argument(name, QByteArray::number(value));
+                      SimSoap::fault(code));
 }
 
 QByteArray success(const QByteArray& action, const QByteArray& serviceType, const QByteArray& out) {
-    const QByteArray open = "<u:" + action + "Response xmlns:u=\"" + serviceType + "\"";
-    return httpAnswer(
-        "200 OK", "text/xml; charset=\"utf-8\"",
-        "<?xml version=\"1.0\"?>\r\n" + QByteArray(EnvelopeOpen) +
-            (out.isEmpty() ? open + "/>" : open + ">" + out + "</u:" + action + "Response>") +
-            EnvelopeClose);
+    return httpAnswer("200 OK", "text/xml; charset=\"utf-8\"",
+                      SimSoap::success(action, serviceType, out));
 }
 
 bool isIgdTarget(const QByteArray& st, const char* kind, int highest) {
@@ -114,59 +54,6 @@ bool isIgdTarget(const QByteArray& st, const char* kind, int highest) {
 }
 
 } // namespace
-
-// One SOAP call: the action and its arguments, in the order they came.
-struct UpnpSimulator::Call {
-    QByteArray action;
-    QList<std::pair<QByteArray, QString>> args;
-    QString peer;
-    int bad = 0; // a fault found while reading the arguments
-
-    // True when the arguments are exactly these names in this order.
-    bool expect(std::initializer_list<const char*> names) const {
-        if (args.size() != static_cast<qsizetype>(names.size()))
-            return false;
-        qsizetype i = 0;
-        for (const char* n : names) {
-            if (args[i++].first != n)
-                return false;
-        }
-        return true;
-    }
-    QString text(const char* name) const {
-        for (const auto& [n, v] : args) {
-            if (n == name)
-                return v;
-        }
-        return {};
-    }
-    qint64 number(const char* name, qint64 max) {
-        bool ok = false;
-        const QString t = text(name);
-        const qint64 v = t.toLongLong(&ok);
-        if (!ok || v < 0 || v > max || t.startsWith(QLatin1Char('+'))) {
-            bad = 402;
-            return 0;
-        }
-        return v;
-    }
-    quint16 port(const char* name) { return static_cast<quint16>(number(name, 65535)); }
-    bool boolean(const char* name) {
-        const QString t = text(name).toLower();
-        if (t == QLatin1String("1") || t == QLatin1String("true") || t == QLatin1String("yes"))
-            return true;
-        if (!(t == QLatin1String("0") || t == QLatin1String("false") || t == QLatin1String("no")))
-            bad = 402;
-        return false;
-    }
-    // Strict routers take the protocol in upper case only.
-    QString protocol(const char* name) {
-        const QString t = text(name);
-        if (t != QLatin1String("TCP") && t != QLatin1String("UDP"))
-            bad = 402;
-        return t;
-    }
-};
 
 UpnpSimulator::UpnpSimulator(UpnpSimOptions options, QObject* parent)
     : QObject(parent), clock_(Sim::steadySeconds), ssdp_(new QUdpSocket(this)) {
@@ -400,62 +287,17 @@ QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddr
 
 QByteArray UpnpSimulator::control(const QByteArray& soapAction, const QByteArray& body,
                                   const QHostAddress& peer) {
-    // The action is named twice: in the quoted SOAPAction and in the body. Both must agree.
-    const QByteArray prefix = "\"" + serviceType().toLatin1() + "#";
-    if (!soapAction.startsWith(prefix) || !soapAction.endsWith('"') ||
-        soapAction.size() <= prefix.size() + 1)
-        return fault(401);
-    Call call;
-    call.action = soapAction.mid(prefix.size(), soapAction.size() - prefix.size() - 1);
+    SimSoap::Call call;
     call.peer = peer.toString();
-
-    QXmlStreamReader xml(body);
-    int depth = 0;
-    bool inEnvelope = false;
-    bool inBody = false;
-    bool inAction = false;
-    bool sawAction = false;
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::DTD || token == QXmlStreamReader::EntityReference)
-            return httpError("400 Bad Request");
-        if (token == QXmlStreamReader::EndElement) {
-            --depth;
-            if (inAction && depth == 2)
-                inAction = false;
-            continue;
-        }
-        if (token != QXmlStreamReader::StartElement)
-            continue;
-        if (++depth > MaxXmlDepth)
-            return httpError("400 Bad Request");
-        const auto name = xml.name();
-        const auto ns = xml.namespaceUri();
-        if (depth == 1) {
-            inEnvelope = name == QLatin1String("Envelope") && ns == QLatin1String(SoapEnvelopeNs);
-            if (!inEnvelope)
-                return httpError("400 Bad Request");
-        } else if (depth == 2) {
-            inBody = name == QLatin1String("Body") && ns == QLatin1String(SoapEnvelopeNs);
-        } else if (depth == 3 && inBody) {
-            if (sawAction || name != QString::fromLatin1(call.action) || ns != serviceType())
-                return fault(401);
-            sawAction = inAction = true;
-        } else if (depth == 4 && inAction) {
-            const QByteArray argName = name.toLatin1();
-            const QString value = xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-            --depth;
-            if (xml.hasError())
-                return fault(402);
-            call.args.append({argName, value});
-        }
-    }
-    if (xml.hasError() || !sawAction)
+    const int refused = SimSoap::read(soapAction, body, serviceType(), call);
+    if (refused == SimSoap::Malformed)
         return httpError("400 Bad Request");
+    if (refused != 0)
+        return fault(refused);
     return dispatch(call);
 }
 
-QByteArray UpnpSimulator::dispatch(Call& call) {
+QByteArray UpnpSimulator::dispatch(SimSoap::Call& call) {
     expire();
     const bool v2 = options_.igdVersion == 2;
     const QByteArray& a = call.action;
@@ -507,7 +349,7 @@ QByteArray UpnpSimulator::dispatch(Call& call) {
     return success(a, serviceType().toLatin1(), out);
 }
 
-QByteArray UpnpSimulator::addPortMapping(Call& call, bool any) {
+QByteArray UpnpSimulator::addPortMapping(SimSoap::Call& call, bool any) {
     const bool v2 = options_.igdVersion == 2;
     const QString remoteHost = call.text("NewRemoteHost");
     quint16 externalPort = call.port("NewExternalPort");
@@ -566,7 +408,7 @@ QByteArray UpnpSimulator::addPortMapping(Call& call, bool any) {
                    any ? argument("NewReservedPort", externalPort) : QByteArray());
 }
 
-QByteArray UpnpSimulator::deletePortMapping(Call& call) {
+QByteArray UpnpSimulator::deletePortMapping(SimSoap::Call& call) {
     const quint16 externalPort = call.port("NewExternalPort");
     const QString protocol = call.protocol("NewProtocol");
     if (call.bad)
@@ -583,7 +425,7 @@ QByteArray UpnpSimulator::deletePortMapping(Call& call) {
     return success(call.action, serviceType().toLatin1(), {});
 }
 
-QByteArray UpnpSimulator::deletePortMappingRange(Call& call) {
+QByteArray UpnpSimulator::deletePortMappingRange(SimSoap::Call& call) {
     const quint16 start = call.port("NewStartPort");
     const quint16 end = call.port("NewEndPort");
     const QString protocol = call.protocol("NewProtocol");
@@ -616,7 +458,7 @@ QByteArray UpnpSimulator::entryArguments(const UpnpMapping& m, bool withKey) con
            argument("NewLeaseDuration", left);
 }
 
-QByteArray UpnpSimulator::genericEntry(Call& call) {
+QByteArray UpnpSimulator::genericEntry(SimSoap::Call& call) {
     const quint16 index = call.port("NewPortMappingIndex");
     if (call.bad)
         return fault(call.bad);
@@ -625,7 +467,7 @@ QByteArray UpnpSimulator::genericEntry(Call& call) {
     return success(call.action, serviceType().toLatin1(), entryArguments(table_[index], true));
 }
 
-QByteArray UpnpSimulator::specificEntry(Call& call) {
+QByteArray UpnpSimulator::specificEntry(SimSoap::Call& call) {
     const QString remoteHost = call.text("NewRemoteHost");
     const quint16 externalPort = call.port("NewExternalPort");
     const QString protocol = call.protocol("NewProtocol");
@@ -637,7 +479,7 @@ QByteArray UpnpSimulator::specificEntry(Call& call) {
     return success(call.action, serviceType().toLatin1(), entryArguments(table_[i], false));
 }
 
-QByteArray UpnpSimulator::listOfPortMappings(Call& call) {
+QByteArray UpnpSimulator::listOfPortMappings(SimSoap::Call& call) {
     const quint16 start = call.port("NewStartPort");
     const quint16 end = call.port("NewEndPort");
     const QString protocol = call.protocol("NewProtocol");

@@ -13,6 +13,9 @@
 
 class QUdpSocket;
 class SimHttpServer;
+namespace SimSoap {
+struct Call;
+}
 
 struct UpnpSimOptions {
     int igdVersion = 2;          // 1: IGD:1 with WANIPConnection:1; 2: IGD:2 with :2
@@ -97,21 +100,19 @@ signals:
     void requestReceived(const QByteArray& request);
 
 private:
-    struct Call;
-
     void onDatagrams();
     void expire();
     qint64 now() const;
 
     QByteArray description() const;
     QByteArray control(const QByteArray& headers, const QByteArray& body, const QHostAddress& peer);
-    QByteArray dispatch(Call& call);
-    QByteArray addPortMapping(Call& call, bool any);
-    QByteArray deletePortMapping(Call& call);
-    QByteArray deletePortMappingRange(Call& call);
-    QByteArray genericEntry(Call& call);
-    QByteArray specificEntry(Call& call);
-    QByteArray listOfPortMappings(Call& call);
+    QByteArray dispatch(SimSoap::Call& call);
+    QByteArray addPortMapping(SimSoap::Call& call, bool any);
+    QByteArray deletePortMapping(SimSoap::Call& call);
+    QByteArray deletePortMappingRange(SimSoap::Call& call);
+    QByteArray genericEntry(SimSoap::Call& call);
+    QByteArray specificEntry(SimSoap::Call& call);
+    QByteArray listOfPortMappings(SimSoap::Call& call);
 
     qsizetype find(const QString& protocol, quint16 externalPort) const;
     QByteArray entryArguments(const UpnpMapping& mapping, bool withKey) const;
