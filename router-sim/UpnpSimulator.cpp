@@ -1,5 +1,5 @@
 // The UPnP kind's simulated router: the device and its description, SSDP discovery, and the
-// WANIPConnection actions over its mapping table.
+// WANIPConnection actions dispatched over the mapping table.
 #include "UpnpSimulator.h"
 
 #include "SimHttp.h"
@@ -113,17 +113,17 @@ void UpnpSimulator::setOptions(const UpnpSimOptions& options) {
         return;
     // The conflicting port belongs to a computer that mapped it for good.
     for (const char* protocol : {"TCP", "UDP"}) {
-        if (find(QString::fromLatin1(protocol), options_.conflictPort) >= 0)
+        if (table_.find(QString::fromLatin1(protocol), options_.conflictPort) >= 0)
             continue;
-        table_.prepend(UpnpMapping{{},
-                                   options_.conflictPort,
-                                   QString::fromLatin1(protocol),
-                                   options_.conflictPort,
-                                   QStringLiteral("192.168.1.77"),
-                                   true,
-                                   QStringLiteral("Game console"),
-                                   0,
-                                   0});
+        table_.put(UpnpMapping{{},
+                               options_.conflictPort,
+                               QString::fromLatin1(protocol),
+                               options_.conflictPort,
+                               QStringLiteral("192.168.1.77"),
+                               true,
+                               QStringLiteral("Game console"),
+                               0,
+                               0});
     }
 }
 
@@ -147,28 +147,12 @@ QString UpnpSimulator::deviceType() const {
 }
 
 QList<UpnpMapping> UpnpSimulator::mappings() {
-    expire();
-    return table_;
+    table_.expire(now());
+    return table_.rows();
 }
 
 void UpnpSimulator::addMapping(const UpnpMapping& mapping) {
-    const qsizetype i = find(mapping.protocol, mapping.externalPort);
-    if (i >= 0)
-        table_.removeAt(i);
-    table_.prepend(mapping);
-}
-
-void UpnpSimulator::expire() {
-    const qint64 t = now();
-    table_.removeIf([t](const UpnpMapping& m) { return m.expiresAt != 0 && m.expiresAt <= t; });
-}
-
-qsizetype UpnpSimulator::find(const QString& protocol, quint16 externalPort) const {
-    for (qsizetype i = 0; i < table_.size(); ++i) {
-        if (table_[i].externalPort == externalPort && table_[i].protocol == protocol)
-            return i;
-    }
-    return -1;
+    table_.put(mapping);
 }
 
 const QList<QByteArray>& UpnpSimulator::requests() const {
@@ -298,7 +282,7 @@ QByteArray UpnpSimulator::control(const QByteArray& soapAction, const QByteArray
 }
 
 QByteArray UpnpSimulator::dispatch(SimSoap::Call& call) {
-    expire();
+    table_.expire(now());
     const bool v2 = options_.igdVersion == 2;
     const QByteArray& a = call.action;
     if (a == "GetExternalIPAddress") {
@@ -377,33 +361,24 @@ QByteArray UpnpSimulator::addPortMapping(SimSoap::Call& call, bool any) {
     if (internalPort < lowest || (!any && externalPort < lowest))
         return fault(606);
 
-    const auto usable = [&](quint16 port) {
-        const qsizetype i = find(protocol, port);
-        return i < 0 || table_[i].internalClient == client;
-    };
     if (any) {
         // The port asked for if it is free or already this computer's, else the next free one.
-        quint16 port = std::max(externalPort == 0 ? internalPort : externalPort, lowest);
-        int tries = 0;
-        while (!usable(port) && ++tries <= 65536)
-            port = port == 65535 ? lowest : static_cast<quint16>(port + 1);
-        if (tries > 65536)
+        externalPort = table_.usablePort(
+            protocol, std::max(externalPort == 0 ? internalPort : externalPort, lowest), lowest,
+            client);
+        if (externalPort == 0)
             return fault(728);
-        externalPort = port;
-    } else if (!usable(externalPort)) {
+    } else if (!table_.usable(protocol, externalPort, client)) {
         return fault(718);
     }
 
-    qsizetype i = find(protocol, externalPort);
-    if (i < 0 && table_.size() >= options_.maxMappings)
+    if (table_.find(protocol, externalPort) < 0 && table_.size() >= options_.maxMappings)
         return fault(v2 ? 728 : 501);
-    if (i >= 0)
-        table_.removeAt(i);
     quint32 granted = lease;
     if (v2 && !options_.permanentOnly && (lease == 0 || lease > MaxLeaseV2))
         granted = MaxLeaseV2;
-    table_.prepend(UpnpMapping{remoteHost, externalPort, protocol, internalPort, client, enabled,
-                               description, granted, granted == 0 ? 0 : now() + granted});
+    table_.put(UpnpMapping{remoteHost, externalPort, protocol, internalPort, client, enabled,
+                           description, granted, granted == 0 ? 0 : now() + granted});
     return success(call.action, serviceType().toLatin1(),
                    any ? argument("NewReservedPort", externalPort) : QByteArray());
 }
@@ -413,11 +388,11 @@ QByteArray UpnpSimulator::deletePortMapping(SimSoap::Call& call) {
     const QString protocol = call.protocol("NewProtocol");
     if (call.bad)
         return fault(call.bad);
-    const qsizetype i = find(protocol, externalPort);
+    const qsizetype i = table_.find(protocol, externalPort);
     if (i < 0) {
         if (options_.deleteMissingFaults)
             return fault(714);
-    } else if (options_.secureMode && table_[i].internalClient != call.peer) {
+    } else if (options_.secureMode && table_.at(i).internalClient != call.peer) {
         return fault(606);
     } else {
         table_.removeAt(i);
@@ -435,27 +410,9 @@ QByteArray UpnpSimulator::deletePortMappingRange(SimSoap::Call& call) {
     if (start > end)
         return fault(733);
     const bool all = manage && !options_.secureMode;
-    const qsizetype removed = table_.removeIf([&](const UpnpMapping& m) {
-        return m.protocol == protocol && m.externalPort >= start && m.externalPort <= end &&
-               (all || m.internalClient == call.peer);
-    });
-    if (removed == 0)
+    if (table_.removeRange(protocol, start, end, all, call.peer) == 0)
         return fault(730);
     return success(call.action, serviceType().toLatin1(), {});
-}
-
-QByteArray UpnpSimulator::entryArguments(const UpnpMapping& m, bool withKey) const {
-    const qint64 left = m.expiresAt == 0 ? 0 : std::max<qint64>(m.expiresAt - now(), 1);
-    QByteArray out;
-    if (withKey)
-        out = argument("NewRemoteHost", xmlEscape(m.remoteHost)) +
-              argument("NewExternalPort", m.externalPort) +
-              argument("NewProtocol", m.protocol.toLatin1());
-    return out + argument("NewInternalPort", m.internalPort) +
-           argument("NewInternalClient", xmlEscape(m.internalClient)) +
-           argument("NewEnabled", m.enabled ? 1 : 0) +
-           argument("NewPortMappingDescription", xmlEscape(m.description)) +
-           argument("NewLeaseDuration", left);
 }
 
 QByteArray UpnpSimulator::genericEntry(SimSoap::Call& call) {
@@ -464,7 +421,8 @@ QByteArray UpnpSimulator::genericEntry(SimSoap::Call& call) {
         return fault(call.bad);
     if (options_.listEmptyAtStart || index >= table_.size())
         return fault(713);
-    return success(call.action, serviceType().toLatin1(), entryArguments(table_[index], true));
+    return success(call.action, serviceType().toLatin1(),
+                   SimIgdTable::entryArguments(table_.at(index), true, now()));
 }
 
 QByteArray UpnpSimulator::specificEntry(SimSoap::Call& call) {
@@ -473,10 +431,11 @@ QByteArray UpnpSimulator::specificEntry(SimSoap::Call& call) {
     const QString protocol = call.protocol("NewProtocol");
     if (call.bad)
         return fault(call.bad);
-    const qsizetype i = find(protocol, externalPort);
-    if (i < 0 || table_[i].remoteHost != remoteHost)
+    const qsizetype i = table_.find(protocol, externalPort);
+    if (i < 0 || table_.at(i).remoteHost != remoteHost)
         return fault(714);
-    return success(call.action, serviceType().toLatin1(), entryArguments(table_[i], false));
+    return success(call.action, serviceType().toLatin1(),
+                   SimIgdTable::entryArguments(table_.at(i), false, now()));
 }
 
 QByteArray UpnpSimulator::listOfPortMappings(SimSoap::Call& call) {
@@ -491,38 +450,12 @@ QByteArray UpnpSimulator::listOfPortMappings(SimSoap::Call& call) {
         return fault(733);
     if (limit == 0)
         limit = 1000;
-    QList<UpnpMapping> rows;
-    for (const UpnpMapping& m : std::as_const(table_)) {
-        if (m.protocol == protocol && m.externalPort >= start && m.externalPort <= end &&
-            (manage || m.internalClient == call.peer))
-            rows << m;
-    }
-    std::sort(rows.begin(), rows.end(), [](const UpnpMapping& x, const UpnpMapping& y) {
-        return x.externalPort < y.externalPort;
-    });
+    const QList<UpnpMapping> rows = table_.range(protocol, start, end, manage, call.peer);
     if (rows.isEmpty())
         return fault(730);
-    QByteArray listing = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><p:PortMappingList "
-                         "xmlns:p=\"urn:schemas-upnp-org:gw:WANIPConnection\" "
-                         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-                         "xsi:schemaLocation=\"urn:schemas-upnp-org:gw:WANIPConnection "
-                         "http://www.upnp.org/schemas/gw/WANIPConnection-v2.xsd\">";
-    for (const UpnpMapping& m : rows.first(std::min<qsizetype>(rows.size(), limit))) {
-        const qint64 left = m.expiresAt == 0 ? 0 : std::max<qint64>(m.expiresAt - now(), 1);
-        const auto p = [](const char* name, const QByteArray& value) {
-            return "<p:" + QByteArray(name) + ">" + value + "</p:" + QByteArray(name) + ">";
-        };
-        // Escaped values never contain "]]>", which would end the CDATA section early.
-        listing += "<p:PortMappingEntry>" + p("NewRemoteHost", xmlEscape(m.remoteHost)) +
-                   p("NewExternalPort", QByteArray::number(m.externalPort)) +
-                   p("NewProtocol", m.protocol.toLatin1()) +
-                   p("NewInternalPort", QByteArray::number(m.internalPort)) +
-                   p("NewInternalClient", xmlEscape(m.internalClient)) +
-                   p("NewEnabled", m.enabled ? "1" : "0") +
-                   p("NewDescription", xmlEscape(m.description)) +
-                   p("NewLeaseTime", QByteArray::number(left)) + "</p:PortMappingEntry>";
-    }
-    listing += "</p:PortMappingList>";
+    // Escaped values never contain "]]>", which would end the CDATA section early.
+    const QByteArray listing =
+        SimIgdTable::portMappingList(rows.first(std::min<qsizetype>(rows.size(), limit)), now());
     return success(call.action, serviceType().toLatin1(),
                    argument("NewPortListing", "<![CDATA[" + listing + "]]>"));
 }

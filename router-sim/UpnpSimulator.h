@@ -3,6 +3,8 @@
 // The UPnP kind's simulated router: an Internet Gateway Device with SSDP discovery, its
 // description and the WANIPConnection actions, on a loopback address.
 
+#include "SimIgdTable.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -33,21 +35,6 @@ struct UpnpSimOptions {
     bool listEmptyAtStart = false;    // 713 at index 0 although mappings exist
     int maxMappings = 128;            // table full beyond this: 728 (v2) or 501 (v1)
     QString logPath;                  // append every HTTP request received, byte for byte
-};
-
-// One row of the router's port-mapping table. An empty remote host means any.
-struct UpnpMapping {
-    QString remoteHost;
-    quint16 externalPort = 0;
-    QString protocol; // "TCP" or "UDP"
-    quint16 internalPort = 0;
-    QString internalClient;
-    bool enabled = true;
-    QString description;
-    quint32 leaseDuration = 0; // as granted; 0 = permanent
-    qint64 expiresAt = 0;      // clock seconds; 0 = never
-
-    bool operator==(const UpnpMapping&) const = default;
 };
 
 // A UPnP Internet Gateway Device on a loopback address, strict the way real routers are:
@@ -101,7 +88,6 @@ signals:
 
 private:
     void onDatagrams();
-    void expire();
     qint64 now() const;
 
     QByteArray description() const;
@@ -114,13 +100,10 @@ private:
     QByteArray specificEntry(SimSoap::Call& call);
     QByteArray listOfPortMappings(SimSoap::Call& call);
 
-    qsizetype find(const QString& protocol, quint16 externalPort) const;
-    QByteArray entryArguments(const UpnpMapping& mapping, bool withKey) const;
-
     UpnpSimOptions options_;
     Clock clock_;
     qint64 startedAt_ = 0;
     SimHttpServer* http_ = nullptr;
     QUdpSocket* ssdp_;
-    QList<UpnpMapping> table_; // newest first
+    SimIgdTable table_;
 };
