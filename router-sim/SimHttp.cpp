@@ -227,10 +227,10 @@ void SimHttpServer::onReadable(QTcpSocket* socket) {
     }
 
     const QByteArray request = buffer.left(frame.length);
-    const SimConduct conduct = site_.conduct();
     requests_ << request;
-    Sim::appendToLog(conduct.logPath, request);
+    Sim::appendToLog(site_.conduct().logPath, request);
     emit requestReceived(request);
+    const SimConduct conduct = site_.conduct();
     if (conduct.silent)
         return;
 
