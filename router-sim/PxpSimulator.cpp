@@ -1,6 +1,9 @@
+// The PCP and NAT-PMP router, its packets read and written here apart from app/router/pxp on
+// purpose: the simulator checks the client independently.
 #include "PxpSimulator.h"
 
-#include <QFile>
+#include "SimHttp.h"
+
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
@@ -120,15 +123,10 @@ quint8 checkOptions(const QByteArray& d, qsizetype at) {
     return Success;
 }
 
-qint64 steadySeconds() {
-    using namespace std::chrono;
-    return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 } // namespace
 
 PxpSimulator::PxpSimulator(PxpSimOptions options, QObject* parent)
-    : QObject(parent), clock_(steadySeconds), socket_(new QUdpSocket(this)) {
+    : QObject(parent), clock_(Sim::steadySeconds), socket_(new QUdpSocket(this)) {
     startedAt_ = epochAt_ = now();
     setOptions(std::move(options));
     connect(socket_, &QUdpSocket::readyRead, this, &PxpSimulator::onDatagrams);
@@ -261,11 +259,7 @@ void PxpSimulator::onDatagrams() {
         // The socket sits on loopback; answer nobody else all the same.
         if (!datagram.senderAddress().isLoopback())
             continue;
-        if (!options_.logPath.isEmpty()) {
-            QFile log(options_.logPath);
-            if (log.open(QIODevice::Append))
-                log.write(datagram.data().toHex(' ') + "\n");
-        }
+        Sim::appendToLog(options_.logPath, datagram.data().toHex(' '));
         const QByteArray reply = respond(datagram.data(), datagram.senderAddress());
         if (!reply.isEmpty())
             socket_->writeDatagram(reply, datagram.senderAddress(),

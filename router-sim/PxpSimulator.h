@@ -1,5 +1,8 @@
 #pragma once
 
+// The PCP and NAT-PMP kinds' simulated router: one UDP port on a loopback address, a mapping
+// table with leases and the epoch on an injectable clock.
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>

@@ -1,9 +1,8 @@
+// The web kind's simulated router: its status, forwarding and DMZ pages behind Basic
+// authentication, and the Gozila.cgi commands that change its slots and DMZ host.
 #include "RouterSimulator.h"
 
-#include <QFile>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
+#include "SimHttp.h"
 
 namespace {
 
@@ -21,54 +20,28 @@ QByteArray page(const QByteArray& title, const QByteArray& body) {
 
 QByteArray answer(const QByteArray& status, const QByteArray& body,
                   const QByteArray& extraHeaders = {}) {
-    return "HTTP/1.0 " + status +
-           "\r\nServer: Harborly simulated router\r\nContent-Type: text/html\r\n" + extraHeaders +
-           "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
-           body;
-}
-
-QList<QByteArray> requestLines(const QByteArray& request) {
-    QList<QByteArray> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < request.size(); ++i) {
-        const char c = request[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        lines << request.mid(start, i - start);
-        if (c == '\r' && i + 1 < request.size() && request[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-        if (lines.back().isEmpty() && lines.size() > 1)
-            break;
-    }
-    return lines;
+    const QByteArray head = "HTTP/1.0 " + status +
+                            "\r\nServer: Harborly simulated router\r\nContent-Type: text/html\r\n" +
+                            extraHeaders;
+    return SimHttp::answer(head, "Connection: close\r\n", body);
 }
 
 } // namespace
 
-qsizetype RequestEnd(const QByteArray& data) {
-    qsizetype lineStart = 0;
-    bool sawLine = false;
-    for (qsizetype i = 0; i < data.size(); ++i) {
-        const char c = data[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        const bool blank = i == lineStart;
-        qsizetype next = i + 1;
-        if (c == '\r' && next < data.size() && data[next] == '\n')
-            ++next;
-        if (blank && sawLine)
-            return next;
-        sawLine = sawLine || !blank;
-        lineStart = next;
-        i = next - 1;
-    }
-    return -1;
-}
-
 RouterSimulator::RouterSimulator(SimOptions options, QObject* parent)
-    : QObject(parent), options_(std::move(options)), server_(new QTcpServer(this)) {
-    connect(server_, &QTcpServer::newConnection, this, &RouterSimulator::onConnection);
+    : QObject(parent), options_(std::move(options)) {
+    http_ = new SimHttpServer(
+        {.frame =
+             [](const QByteArray& received) { return SimHttp::frameHead(received, 64 * 1024); },
+         .respond = [this](const QByteArray& request,
+                           const QHostAddress&) { return respond(request); },
+         .conduct =
+             [this] {
+                 return SimConduct{options_.silent, options_.delayMs, options_.keepOpen,
+                                   options_.logPath};
+             }},
+        this);
+    connect(http_, &SimHttpServer::requestReceived, this, &RouterSimulator::requestReceived);
 }
 
 RouterSimulator::~RouterSimulator() = default;
@@ -76,15 +49,19 @@ RouterSimulator::~RouterSimulator() = default;
 bool RouterSimulator::listen(const QHostAddress& address, quint16 port) {
     if (!address.isLoopback())
         return false;
-    return server_->listen(address, port);
+    return http_->listen(address, port);
 }
 
 quint16 RouterSimulator::port() const {
-    return server_->serverPort();
+    return http_->port();
 }
 
 QHostAddress RouterSimulator::address() const {
-    return server_->serverAddress();
+    return http_->address();
+}
+
+const QList<QByteArray>& RouterSimulator::requests() const {
+    return http_->requests();
 }
 
 QString RouterSimulator::hostAndPort() const {
@@ -93,56 +70,6 @@ QString RouterSimulator::hostAndPort() const {
                              ? QStringLiteral("[%1]").arg(a.toString())
                              : a.toString();
     return host + QLatin1Char(':') + QString::number(port());
-}
-
-void RouterSimulator::onConnection() {
-    while (QTcpSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    }
-}
-
-void RouterSimulator::onReadable(QTcpSocket* socket) {
-    // One request per connection; what follows its blank line is ignored.
-    if (socket->property("answered").toBool()) {
-        socket->readAll();
-        return;
-    }
-    QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
-    qsizetype end = RequestEnd(buffer);
-    // A client that ends its lines in CR LF may still owe the last LF; closing before it comes
-    // would make the kernel reset the connection under the client's unread answer.
-    if (end == buffer.size() && buffer.endsWith('\r') && buffer.contains("\r\n"))
-        end = -1;
-    if (end < 0) {
-        if (buffer.size() > 64 * 1024)
-            socket->abort();
-        else
-            socket->setProperty("buffer", buffer);
-        return;
-    }
-    socket->setProperty("answered", true);
-    const QByteArray request = buffer.left(end);
-    requests_ << request;
-    if (!options_.logPath.isEmpty()) {
-        QFile log(options_.logPath);
-        if (log.open(QIODevice::Append))
-            log.write(request + "\n");
-    }
-    emit requestReceived(request);
-    if (options_.silent)
-        return;
-
-    const QByteArray reply = respond(request);
-    const auto send = [this, socket, reply] {
-        socket->write(reply);
-        if (!options_.keepOpen)
-            socket->disconnectFromHost();
-    };
-    if (options_.delayMs > 0)
-        QTimer::singleShot(options_.delayMs, socket, send);
-    else
-        send();
 }
 
 bool RouterSimulator::authorised(const QList<QByteArray>& headerLines) const {
@@ -162,7 +89,7 @@ bool RouterSimulator::authorised(const QList<QByteArray>& headerLines) const {
 }
 
 QByteArray RouterSimulator::respond(const QByteArray& request) {
-    const QList<QByteArray> lines = requestLines(request);
+    const QList<QByteArray> lines = SimHttp::requestLines(request);
     const QList<QByteArray> words = lines.value(0).split(' ');
     if (words.size() < 2 || words[0] != "GET")
         return answer("400 Bad Request", page("Bad Request", "<p>Only GET is understood.</p>\n"));

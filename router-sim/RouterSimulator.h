@@ -1,5 +1,8 @@
 #pragma once
 
+// The web kind's simulated router (Linksys style): pages, Basic authentication and the
+// Gozila.cgi commands, over HTTP/1.0 on a loopback address.
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -8,8 +11,7 @@
 
 #include <array>
 
-class QTcpServer;
-class QTcpSocket;
+class SimHttpServer;
 
 struct SimOptions {
     QString password = QStringLiteral("admin");
@@ -62,7 +64,7 @@ public:
     QString macAddress() const { return QStringLiteral("00-06-25-0A-1B-2C"); }
     QString firmware() const { return QStringLiteral("1.44.2, Mar 12 2004"); }
 
-    const QList<QByteArray>& requests() const { return requests_; }
+    const QList<QByteArray>& requests() const;
 
     // The answer to one complete request; public so the pages can be checked without a socket.
     QByteArray respond(const QByteArray& request);
@@ -71,8 +73,6 @@ signals:
     void requestReceived(const QByteArray& request);
 
 private:
-    void onConnection();
-    void onReadable(QTcpSocket* socket);
     bool authorised(const QList<QByteArray>& headerLines) const;
     void applyCommand(const QByteArray& query);
     QByteArray statusPage() const;
@@ -81,12 +81,7 @@ private:
     QByteArray field(const char* name) const;
 
     SimOptions options_;
-    QTcpServer* server_;
+    SimHttpServer* http_ = nullptr;
     std::array<SimForward, SlotCount> forwards_{};
     QString dmzHost_ = QStringLiteral("0");
-    QList<QByteArray> requests_;
 };
-
-// Where a request's header block ends (one past the blank line), or -1 while it is incomplete.
-// Lines may end in CR alone, CR LF or LF.
-qsizetype RequestEnd(const QByteArray& data);

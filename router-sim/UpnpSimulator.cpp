@@ -1,108 +1,31 @@
+// The UPnP kind's simulated router: the device and its description, SSDP discovery, and the
+// WANIPConnection actions dispatched over the mapping table.
 #include "UpnpSimulator.h"
 
-#include <QFile>
+#include "SimHttp.h"
+#include "SimSoap.h"
+
 #include <QNetworkDatagram>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
 #include <QUdpSocket>
-#include <QXmlStreamReader>
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 namespace {
 
+using SimSoap::argument;
+using SimSoap::xmlEscape;
+
 constexpr char ServerString[] = "Linux/6.1 UPnP/1.1 HarborlySim/1.0";
-constexpr char SoapEnvelopeNs[] = "http://schemas.xmlsoap.org/soap/envelope/";
-constexpr char EnvelopeOpen[] =
-    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-    "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>";
-constexpr char EnvelopeClose[] = "</s:Body></s:Envelope>";
 constexpr quint32 MaxLeaseV2 = 604800;
-constexpr int MaxXmlDepth = 32;
 // miniupnpd keeps 63 bytes of a description.
 constexpr qsizetype MaxDescription = 63;
 
-struct Header {
-    QByteArray name; // lower case
-    QByteArray value;
-};
-
-struct Head {
-    QByteArray method;
-    QByteArray target;
-    QByteArray version;
-    QList<Header> headers;
-    qsizetype end = -1; // first byte after the blank line
-
-    QByteArray value(const QByteArray& name, bool* present = nullptr) const {
-        for (const Header& h : headers) {
-            if (h.name == name) {
-                if (present)
-                    *present = true;
-                return h.value;
-            }
-        }
-        if (present)
-            *present = false;
-        return {};
-    }
-};
-
-// Where the header block ends, or -1 while the blank line has not come.
-qsizetype headEnd(const QByteArray& data) {
-    const qsizetype crlf = data.indexOf("\r\n\r\n");
-    const qsizetype lf = data.indexOf("\n\n");
-    if (crlf < 0 && lf < 0)
-        return -1;
-    if (lf < 0 || (crlf >= 0 && crlf + 2 <= lf))
-        return crlf + 4;
-    return lf + 2;
-}
-
-QList<QByteArray> splitLines(const QByteArray& block) {
-    QList<QByteArray> lines = block.split('\n');
-    for (QByteArray& l : lines) {
-        if (l.endsWith('\r'))
-            l.chop(1);
-    }
-    return lines;
-}
-
-bool parseHead(const QByteArray& data, Head& head) {
-    head.end = headEnd(data);
-    if (head.end < 0)
-        return false;
-    const QList<QByteArray> lines = splitLines(data.left(head.end));
-    const QList<QByteArray> words = lines.value(0).split(' ');
-    if (words.size() != 3)
-        return false;
-    head.method = words[0];
-    head.target = words[1];
-    head.version = words[2];
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (lines[i].isEmpty())
-            continue;
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon <= 0)
-            return false;
-        head.headers.append(
-            {lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed()});
-    }
-    return true;
-}
-
-QByteArray xmlEscape(const QString& text) {
-    return text.toHtmlEscaped().toUtf8();
-}
-
 QByteArray httpAnswer(const QByteArray& status, const QByteArray& contentType,
                       const QByteArray& body) {
-    return "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
-           "\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\nServer: " + ServerString + "\r\nExt:\r\n\r\n" + body;
+    return SimHttp::answer("HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
+                               "\r\nConnection: close\r\n",
+                           "Server: " + QByteArray(ServerString) + "\r\nExt:\r\n", body);
 }
 
 QByteArray httpError(const QByteArray& status) {
@@ -111,72 +34,14 @@ QByteArray httpError(const QByteArray& status) {
                           "</H1></BODY></HTML>\r\n");
 }
 
-QByteArray errorName(int code) {
-    switch (code) {
-    case 401:
-        return "Invalid Action";
-    case 402:
-        return "Invalid Args";
-    case 501:
-        return "Action Failed";
-    case 606:
-        return "Action not authorized";
-    case 713:
-        return "SpecifiedArrayIndexInvalid";
-    case 714:
-        return "NoSuchEntryInArray";
-    case 716:
-        return "WildCardNotPermittedInExtPort";
-    case 718:
-        return "ConflictInMappingEntry";
-    case 725:
-        return "OnlyPermanentLeasesSupported";
-    case 726:
-        return "RemoteHostOnlySupportsWildcard";
-    case 728:
-        return "NoPortMapsAvailable";
-    case 730:
-        return "PortMappingNotFound";
-    case 732:
-        return "WildCardNotPermittedInIntPort";
-    case 733:
-        return "InconsistentParameters";
-    default:
-        return "Error";
-    }
-}
-
 QByteArray fault(int code) {
     return httpAnswer("500 Internal Server Error", "text/xml; charset=\"utf-8\"",
-                      QByteArray(EnvelopeOpen) +
-                          "<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</"
-                          "faultstring><detail><UPnPError "
-                          "xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>" +
-                          QByteArray::number(code) + "</errorCode><errorDescription>" +
-                          errorName(code) + "</errorDescription></UPnPError></detail></s:Fault>" +
-                          EnvelopeClose);
-}
-
-QByteArray argument(const char* name, const QByteArray& value) {
-    return "<" + QByteArray(name) + ">" + value + "</" + QByteArray(name) + ">";
-}
-
-QByteArray argument(const char* name, qint64 value) {
-    return argument(name, QByteArray::number(value));
+                      SimSoap::fault(code));
 }
 
 QByteArray success(const QByteArray& action, const QByteArray& serviceType, const QByteArray& out) {
-    const QByteArray open = "<u:" + action + "Response xmlns:u=\"" + serviceType + "\"";
-    return httpAnswer(
-        "200 OK", "text/xml; charset=\"utf-8\"",
-        "<?xml version=\"1.0\"?>\r\n" + QByteArray(EnvelopeOpen) +
-            (out.isEmpty() ? open + "/>" : open + ">" + out + "</u:" + action + "Response>") +
-            EnvelopeClose);
-}
-
-qint64 steadySeconds() {
-    using namespace std::chrono;
-    return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
+    return httpAnswer("200 OK", "text/xml; charset=\"utf-8\"",
+                      SimSoap::success(action, serviceType, out));
 }
 
 bool isIgdTarget(const QByteArray& st, const char* kind, int highest) {
@@ -190,65 +55,22 @@ bool isIgdTarget(const QByteArray& st, const char* kind, int highest) {
 
 } // namespace
 
-// One SOAP call: the action and its arguments, in the order they came.
-struct UpnpSimulator::Call {
-    QByteArray action;
-    QList<std::pair<QByteArray, QString>> args;
-    QString peer;
-    int bad = 0; // a fault found while reading the arguments
-
-    // True when the arguments are exactly these names in this order.
-    bool expect(std::initializer_list<const char*> names) const {
-        if (args.size() != static_cast<qsizetype>(names.size()))
-            return false;
-        qsizetype i = 0;
-        for (const char* n : names) {
-            if (args[i++].first != n)
-                return false;
-        }
-        return true;
-    }
-    QString text(const char* name) const {
-        for (const auto& [n, v] : args) {
-            if (n == name)
-                return v;
-        }
-        return {};
-    }
-    qint64 number(const char* name, qint64 max) {
-        bool ok = false;
-        const QString t = text(name);
-        const qint64 v = t.toLongLong(&ok);
-        if (!ok || v < 0 || v > max || t.startsWith(QLatin1Char('+'))) {
-            bad = 402;
-            return 0;
-        }
-        return v;
-    }
-    quint16 port(const char* name) { return static_cast<quint16>(number(name, 65535)); }
-    bool boolean(const char* name) {
-        const QString t = text(name).toLower();
-        if (t == QLatin1String("1") || t == QLatin1String("true") || t == QLatin1String("yes"))
-            return true;
-        if (!(t == QLatin1String("0") || t == QLatin1String("false") || t == QLatin1String("no")))
-            bad = 402;
-        return false;
-    }
-    // Strict routers take the protocol in upper case only.
-    QString protocol(const char* name) {
-        const QString t = text(name);
-        if (t != QLatin1String("TCP") && t != QLatin1String("UDP"))
-            bad = 402;
-        return t;
-    }
-};
-
 UpnpSimulator::UpnpSimulator(UpnpSimOptions options, QObject* parent)
-    : QObject(parent), clock_(steadySeconds), server_(new QTcpServer(this)),
-      ssdp_(new QUdpSocket(this)) {
+    : QObject(parent), clock_(Sim::steadySeconds), ssdp_(new QUdpSocket(this)) {
     startedAt_ = now();
     setOptions(std::move(options));
-    connect(server_, &QTcpServer::newConnection, this, &UpnpSimulator::onConnection);
+    http_ = new SimHttpServer(
+        {.frame =
+             [](const QByteArray& received) {
+                 return SimHttp::frameMessage(received, MaxHeaderBytes, MaxBodyBytes);
+             },
+         .respond = [this](const QByteArray& request,
+                           const QHostAddress& peer) { return respondHttp(request, peer); },
+         .refuse = httpError,
+         .conduct = [this] { return SimConduct{.logPath = options_.logPath}; },
+         .idleTimeoutMs = IdleTimeoutMs},
+        this);
+    connect(http_, &SimHttpServer::requestReceived, this, &UpnpSimulator::requestReceived);
     connect(ssdp_, &QUdpSocket::readyRead, this, &UpnpSimulator::onDatagrams);
 }
 
@@ -257,21 +79,21 @@ UpnpSimulator::~UpnpSimulator() = default;
 bool UpnpSimulator::listen(const QHostAddress& address, quint16 httpPort, quint16 ssdpPort) {
     if (!address.isLoopback() || address.protocol() != QAbstractSocket::IPv4Protocol)
         return false;
-    if (!server_->listen(address, httpPort))
+    if (!http_->listen(address, httpPort))
         return false;
     if (!ssdp_->bind(address, ssdpPort)) {
-        server_->close();
+        http_->close();
         return false;
     }
     return true;
 }
 
 QHostAddress UpnpSimulator::address() const {
-    return server_->serverAddress();
+    return http_->address();
 }
 
 quint16 UpnpSimulator::httpPort() const {
-    return server_->serverPort();
+    return http_->port();
 }
 
 quint16 UpnpSimulator::ssdpPort() const {
@@ -291,17 +113,17 @@ void UpnpSimulator::setOptions(const UpnpSimOptions& options) {
         return;
     // The conflicting port belongs to a computer that mapped it for good.
     for (const char* protocol : {"TCP", "UDP"}) {
-        if (find(QString::fromLatin1(protocol), options_.conflictPort) >= 0)
+        if (table_.find(QString::fromLatin1(protocol), options_.conflictPort) >= 0)
             continue;
-        table_.prepend(UpnpMapping{{},
-                                   options_.conflictPort,
-                                   QString::fromLatin1(protocol),
-                                   options_.conflictPort,
-                                   QStringLiteral("192.168.1.77"),
-                                   true,
-                                   QStringLiteral("Game console"),
-                                   0,
-                                   0});
+        table_.put(UpnpMapping{{},
+                               options_.conflictPort,
+                               QString::fromLatin1(protocol),
+                               options_.conflictPort,
+                               QStringLiteral("192.168.1.77"),
+                               true,
+                               QStringLiteral("Game console"),
+                               0,
+                               0});
     }
 }
 
@@ -325,97 +147,19 @@ QString UpnpSimulator::deviceType() const {
 }
 
 QList<UpnpMapping> UpnpSimulator::mappings() {
-    expire();
-    return table_;
+    table_.expire(now());
+    return table_.rows();
 }
 
 void UpnpSimulator::addMapping(const UpnpMapping& mapping) {
-    const qsizetype i = find(mapping.protocol, mapping.externalPort);
-    if (i >= 0)
-        table_.removeAt(i);
-    table_.prepend(mapping);
+    table_.put(mapping);
 }
 
-void UpnpSimulator::expire() {
-    const qint64 t = now();
-    table_.removeIf([t](const UpnpMapping& m) { return m.expiresAt != 0 && m.expiresAt <= t; });
+const QList<QByteArray>& UpnpSimulator::requests() const {
+    return http_->requests();
 }
 
-qsizetype UpnpSimulator::find(const QString& protocol, quint16 externalPort) const {
-    for (qsizetype i = 0; i < table_.size(); ++i) {
-        if (table_[i].externalPort == externalPort && table_[i].protocol == protocol)
-            return i;
-    }
-    return -1;
-}
-
-// --- transport -------------------------------------------------------------------------------
-
-void UpnpSimulator::onConnection() {
-    while (QTcpSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        // A client that never finishes its request does not hold the connection for ever.
-        QTimer::singleShot(IdleTimeoutMs, socket, [socket] { socket->abort(); });
-    }
-}
-
-void UpnpSimulator::onReadable(QTcpSocket* socket) {
-    if (socket->property("answered").toBool()) {
-        socket->readAll();
-        return;
-    }
-    QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
-    const auto finish = [socket](const QByteArray& reply) {
-        socket->setProperty("answered", true);
-        socket->setProperty("buffer", QByteArray());
-        socket->write(reply);
-        socket->disconnectFromHost();
-    };
-
-    Head head;
-    if (!parseHead(buffer, head)) {
-        if (head.end >= 0)
-            finish(httpError("400 Bad Request"));
-        else if (buffer.size() > MaxHeaderBytes)
-            finish(httpError("431 Request Header Fields Too Large"));
-        else
-            socket->setProperty("buffer", buffer);
-        return;
-    }
-    if (head.end > MaxHeaderBytes) {
-        finish(httpError("431 Request Header Fields Too Large"));
-        return;
-    }
-    qsizetype length = 0;
-    bool hasLength = false;
-    const QByteArray lengthText = head.value("content-length", &hasLength);
-    if (hasLength) {
-        bool ok = false;
-        length = lengthText.toLongLong(&ok);
-        if (!ok || length < 0) {
-            finish(httpError("400 Bad Request"));
-            return;
-        }
-        if (length > MaxBodyBytes) {
-            finish(httpError("413 Payload Too Large"));
-            return;
-        }
-    }
-    if (buffer.size() < head.end + length) {
-        socket->setProperty("buffer", buffer);
-        return;
-    }
-    const QByteArray request = buffer.left(head.end + length);
-    requests_ << request;
-    if (!options_.logPath.isEmpty()) {
-        QFile log(options_.logPath);
-        if (log.open(QIODevice::Append))
-            log.write(request + "\n");
-    }
-    emit requestReceived(request);
-    finish(respondHttp(request, socket->peerAddress()));
-}
+// --- discovery -------------------------------------------------------------------------------
 
 void UpnpSimulator::onDatagrams() {
     while (ssdp_->hasPendingDatagrams()) {
@@ -434,12 +178,10 @@ void UpnpSimulator::onDatagrams() {
     }
 }
 
-// --- discovery -------------------------------------------------------------------------------
-
 QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram) const {
-    if (datagram.size() > MaxDatagramBytes || headEnd(datagram) != datagram.size())
+    if (datagram.size() > MaxDatagramBytes || SimHttp::headEnd(datagram) != datagram.size())
         return {};
-    const QList<QByteArray> lines = splitLines(datagram);
+    const QList<QByteArray> lines = SimHttp::splitLines(datagram);
     if (lines.value(0) != "M-SEARCH * HTTP/1.1")
         return {};
     QByteArray man;
@@ -496,8 +238,8 @@ QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram) const {
 // --- HTTP ------------------------------------------------------------------------------------
 
 QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddress& peer) {
-    Head head;
-    if (!parseHead(request, head) || !head.version.startsWith("HTTP/1."))
+    SimHttp::Head head;
+    if (!SimHttp::parseHead(request, head) || !head.version.startsWith("HTTP/1."))
         return httpError("400 Bad Request");
     // Strict routers want the Host header with its port.
     const QByteArray host = head.value("host");
@@ -529,63 +271,18 @@ QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddr
 
 QByteArray UpnpSimulator::control(const QByteArray& soapAction, const QByteArray& body,
                                   const QHostAddress& peer) {
-    // The action is named twice: in the quoted SOAPAction and in the body. Both must agree.
-    const QByteArray prefix = "\"" + serviceType().toLatin1() + "#";
-    if (!soapAction.startsWith(prefix) || !soapAction.endsWith('"') ||
-        soapAction.size() <= prefix.size() + 1)
-        return fault(401);
-    Call call;
-    call.action = soapAction.mid(prefix.size(), soapAction.size() - prefix.size() - 1);
+    SimSoap::Call call;
     call.peer = peer.toString();
-
-    QXmlStreamReader xml(body);
-    int depth = 0;
-    bool inEnvelope = false;
-    bool inBody = false;
-    bool inAction = false;
-    bool sawAction = false;
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::DTD || token == QXmlStreamReader::EntityReference)
-            return httpError("400 Bad Request");
-        if (token == QXmlStreamReader::EndElement) {
-            --depth;
-            if (inAction && depth == 2)
-                inAction = false;
-            continue;
-        }
-        if (token != QXmlStreamReader::StartElement)
-            continue;
-        if (++depth > MaxXmlDepth)
-            return httpError("400 Bad Request");
-        const auto name = xml.name();
-        const auto ns = xml.namespaceUri();
-        if (depth == 1) {
-            inEnvelope = name == QLatin1String("Envelope") && ns == QLatin1String(SoapEnvelopeNs);
-            if (!inEnvelope)
-                return httpError("400 Bad Request");
-        } else if (depth == 2) {
-            inBody = name == QLatin1String("Body") && ns == QLatin1String(SoapEnvelopeNs);
-        } else if (depth == 3 && inBody) {
-            if (sawAction || name != QString::fromLatin1(call.action) || ns != serviceType())
-                return fault(401);
-            sawAction = inAction = true;
-        } else if (depth == 4 && inAction) {
-            const QByteArray argName = name.toLatin1();
-            const QString value = xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-            --depth;
-            if (xml.hasError())
-                return fault(402);
-            call.args.append({argName, value});
-        }
-    }
-    if (xml.hasError() || !sawAction)
+    const int refused = SimSoap::read(soapAction, body, serviceType(), call);
+    if (refused == SimSoap::Malformed)
         return httpError("400 Bad Request");
+    if (refused != 0)
+        return fault(refused);
     return dispatch(call);
 }
 
-QByteArray UpnpSimulator::dispatch(Call& call) {
-    expire();
+QByteArray UpnpSimulator::dispatch(SimSoap::Call& call) {
+    table_.expire(now());
     const bool v2 = options_.igdVersion == 2;
     const QByteArray& a = call.action;
     if (a == "GetExternalIPAddress") {
@@ -636,7 +333,7 @@ QByteArray UpnpSimulator::dispatch(Call& call) {
     return success(a, serviceType().toLatin1(), out);
 }
 
-QByteArray UpnpSimulator::addPortMapping(Call& call, bool any) {
+QByteArray UpnpSimulator::addPortMapping(SimSoap::Call& call, bool any) {
     const bool v2 = options_.igdVersion == 2;
     const QString remoteHost = call.text("NewRemoteHost");
     quint16 externalPort = call.port("NewExternalPort");
@@ -664,47 +361,38 @@ QByteArray UpnpSimulator::addPortMapping(Call& call, bool any) {
     if (internalPort < lowest || (!any && externalPort < lowest))
         return fault(606);
 
-    const auto usable = [&](quint16 port) {
-        const qsizetype i = find(protocol, port);
-        return i < 0 || table_[i].internalClient == client;
-    };
     if (any) {
         // The port asked for if it is free or already this computer's, else the next free one.
-        quint16 port = std::max(externalPort == 0 ? internalPort : externalPort, lowest);
-        int tries = 0;
-        while (!usable(port) && ++tries <= 65536)
-            port = port == 65535 ? lowest : static_cast<quint16>(port + 1);
-        if (tries > 65536)
+        externalPort = table_.usablePort(
+            protocol, std::max(externalPort == 0 ? internalPort : externalPort, lowest), lowest,
+            client);
+        if (externalPort == 0)
             return fault(728);
-        externalPort = port;
-    } else if (!usable(externalPort)) {
+    } else if (!table_.usable(protocol, externalPort, client)) {
         return fault(718);
     }
 
-    qsizetype i = find(protocol, externalPort);
-    if (i < 0 && table_.size() >= options_.maxMappings)
+    if (table_.find(protocol, externalPort) < 0 && table_.size() >= options_.maxMappings)
         return fault(v2 ? 728 : 501);
-    if (i >= 0)
-        table_.removeAt(i);
     quint32 granted = lease;
     if (v2 && !options_.permanentOnly && (lease == 0 || lease > MaxLeaseV2))
         granted = MaxLeaseV2;
-    table_.prepend(UpnpMapping{remoteHost, externalPort, protocol, internalPort, client, enabled,
-                               description, granted, granted == 0 ? 0 : now() + granted});
+    table_.put(UpnpMapping{remoteHost, externalPort, protocol, internalPort, client, enabled,
+                           description, granted, granted == 0 ? 0 : now() + granted});
     return success(call.action, serviceType().toLatin1(),
                    any ? argument("NewReservedPort", externalPort) : QByteArray());
 }
 
-QByteArray UpnpSimulator::deletePortMapping(Call& call) {
+QByteArray UpnpSimulator::deletePortMapping(SimSoap::Call& call) {
     const quint16 externalPort = call.port("NewExternalPort");
     const QString protocol = call.protocol("NewProtocol");
     if (call.bad)
         return fault(call.bad);
-    const qsizetype i = find(protocol, externalPort);
+    const qsizetype i = table_.find(protocol, externalPort);
     if (i < 0) {
         if (options_.deleteMissingFaults)
             return fault(714);
-    } else if (options_.secureMode && table_[i].internalClient != call.peer) {
+    } else if (options_.secureMode && table_.at(i).internalClient != call.peer) {
         return fault(606);
     } else {
         table_.removeAt(i);
@@ -712,7 +400,7 @@ QByteArray UpnpSimulator::deletePortMapping(Call& call) {
     return success(call.action, serviceType().toLatin1(), {});
 }
 
-QByteArray UpnpSimulator::deletePortMappingRange(Call& call) {
+QByteArray UpnpSimulator::deletePortMappingRange(SimSoap::Call& call) {
     const quint16 start = call.port("NewStartPort");
     const quint16 end = call.port("NewEndPort");
     const QString protocol = call.protocol("NewProtocol");
@@ -722,51 +410,35 @@ QByteArray UpnpSimulator::deletePortMappingRange(Call& call) {
     if (start > end)
         return fault(733);
     const bool all = manage && !options_.secureMode;
-    const qsizetype removed = table_.removeIf([&](const UpnpMapping& m) {
-        return m.protocol == protocol && m.externalPort >= start && m.externalPort <= end &&
-               (all || m.internalClient == call.peer);
-    });
-    if (removed == 0)
+    if (table_.removeRange(protocol, start, end, all, call.peer) == 0)
         return fault(730);
     return success(call.action, serviceType().toLatin1(), {});
 }
 
-QByteArray UpnpSimulator::entryArguments(const UpnpMapping& m, bool withKey) const {
-    const qint64 left = m.expiresAt == 0 ? 0 : std::max<qint64>(m.expiresAt - now(), 1);
-    QByteArray out;
-    if (withKey)
-        out = argument("NewRemoteHost", xmlEscape(m.remoteHost)) +
-              argument("NewExternalPort", m.externalPort) +
-              argument("NewProtocol", m.protocol.toLatin1());
-    return out + argument("NewInternalPort", m.internalPort) +
-           argument("NewInternalClient", xmlEscape(m.internalClient)) +
-           argument("NewEnabled", m.enabled ? 1 : 0) +
-           argument("NewPortMappingDescription", xmlEscape(m.description)) +
-           argument("NewLeaseDuration", left);
-}
-
-QByteArray UpnpSimulator::genericEntry(Call& call) {
+QByteArray UpnpSimulator::genericEntry(SimSoap::Call& call) {
     const quint16 index = call.port("NewPortMappingIndex");
     if (call.bad)
         return fault(call.bad);
     if (options_.listEmptyAtStart || index >= table_.size())
         return fault(713);
-    return success(call.action, serviceType().toLatin1(), entryArguments(table_[index], true));
+    return success(call.action, serviceType().toLatin1(),
+                   SimIgdTable::entryArguments(table_.at(index), true, now()));
 }
 
-QByteArray UpnpSimulator::specificEntry(Call& call) {
+QByteArray UpnpSimulator::specificEntry(SimSoap::Call& call) {
     const QString remoteHost = call.text("NewRemoteHost");
     const quint16 externalPort = call.port("NewExternalPort");
     const QString protocol = call.protocol("NewProtocol");
     if (call.bad)
         return fault(call.bad);
-    const qsizetype i = find(protocol, externalPort);
-    if (i < 0 || table_[i].remoteHost != remoteHost)
+    const qsizetype i = table_.find(protocol, externalPort);
+    if (i < 0 || table_.at(i).remoteHost != remoteHost)
         return fault(714);
-    return success(call.action, serviceType().toLatin1(), entryArguments(table_[i], false));
+    return success(call.action, serviceType().toLatin1(),
+                   SimIgdTable::entryArguments(table_.at(i), false, now()));
 }
 
-QByteArray UpnpSimulator::listOfPortMappings(Call& call) {
+QByteArray UpnpSimulator::listOfPortMappings(SimSoap::Call& call) {
     const quint16 start = call.port("NewStartPort");
     const quint16 end = call.port("NewEndPort");
     const QString protocol = call.protocol("NewProtocol");
@@ -778,38 +450,12 @@ QByteArray UpnpSimulator::listOfPortMappings(Call& call) {
         return fault(733);
     if (limit == 0)
         limit = 1000;
-    QList<UpnpMapping> rows;
-    for (const UpnpMapping& m : std::as_const(table_)) {
-        if (m.protocol == protocol && m.externalPort >= start && m.externalPort <= end &&
-            (manage || m.internalClient == call.peer))
-            rows << m;
-    }
-    std::sort(rows.begin(), rows.end(), [](const UpnpMapping& x, const UpnpMapping& y) {
-        return x.externalPort < y.externalPort;
-    });
+    const QList<UpnpMapping> rows = table_.range(protocol, start, end, manage, call.peer);
     if (rows.isEmpty())
         return fault(730);
-    QByteArray listing = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><p:PortMappingList "
-                         "xmlns:p=\"urn:schemas-upnp-org:gw:WANIPConnection\" "
-                         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-                         "xsi:schemaLocation=\"urn:schemas-upnp-org:gw:WANIPConnection "
-                         "http://www.upnp.org/schemas/gw/WANIPConnection-v2.xsd\">";
-    for (const UpnpMapping& m : rows.first(std::min<qsizetype>(rows.size(), limit))) {
-        const qint64 left = m.expiresAt == 0 ? 0 : std::max<qint64>(m.expiresAt - now(), 1);
-        const auto p = [](const char* name, const QByteArray& value) {
-            return "<p:" + QByteArray(name) + ">" + value + "</p:" + QByteArray(name) + ">";
-        };
-        // Escaped values never contain "]]>", which would end the CDATA section early.
-        listing += "<p:PortMappingEntry>" + p("NewRemoteHost", xmlEscape(m.remoteHost)) +
-                   p("NewExternalPort", QByteArray::number(m.externalPort)) +
-                   p("NewProtocol", m.protocol.toLatin1()) +
-                   p("NewInternalPort", QByteArray::number(m.internalPort)) +
-                   p("NewInternalClient", xmlEscape(m.internalClient)) +
-                   p("NewEnabled", m.enabled ? "1" : "0") +
-                   p("NewDescription", xmlEscape(m.description)) +
-                   p("NewLeaseTime", QByteArray::number(left)) + "</p:PortMappingEntry>";
-    }
-    listing += "</p:PortMappingList>";
+    // Escaped values never contain "]]>", which would end the CDATA section early.
+    const QByteArray listing =
+        SimIgdTable::portMappingList(rows.first(std::min<qsizetype>(rows.size(), limit)), now());
     return success(call.action, serviceType().toLatin1(),
                    argument("NewPortListing", "<![CDATA[" + listing + "]]>"));
 }

@@ -1,5 +1,10 @@
 #pragma once
 
+// The UPnP kind's simulated router: an Internet Gateway Device with SSDP discovery, its
+// description and the WANIPConnection actions, on a loopback address.
+
+#include "SimIgdTable.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -8,9 +13,11 @@
 
 #include <functional>
 
-class QTcpServer;
-class QTcpSocket;
 class QUdpSocket;
+class SimHttpServer;
+namespace SimSoap {
+struct Call;
+}
 
 struct UpnpSimOptions {
     int igdVersion = 2;          // 1: IGD:1 with WANIPConnection:1; 2: IGD:2 with :2
@@ -28,21 +35,6 @@ struct UpnpSimOptions {
     bool listEmptyAtStart = false;    // 713 at index 0 although mappings exist
     int maxMappings = 128;            // table full beyond this: 728 (v2) or 501 (v1)
     QString logPath;                  // append every HTTP request received, byte for byte
-};
-
-// One row of the router's port-mapping table. An empty remote host means any.
-struct UpnpMapping {
-    QString remoteHost;
-    quint16 externalPort = 0;
-    QString protocol; // "TCP" or "UDP"
-    quint16 internalPort = 0;
-    QString internalClient;
-    bool enabled = true;
-    QString description;
-    quint32 leaseDuration = 0; // as granted; 0 = permanent
-    qint64 expiresAt = 0;      // clock seconds; 0 = never
-
-    bool operator==(const UpnpMapping&) const = default;
 };
 
 // A UPnP Internet Gateway Device on a loopback address, strict the way real routers are:
@@ -84,7 +76,7 @@ public:
     QList<UpnpMapping> mappings();
     void addMapping(const UpnpMapping& mapping); // as if made another way (no checks)
 
-    const QList<QByteArray>& requests() const { return requests_; }
+    const QList<QByteArray>& requests() const;
 
     // The answer to one complete HTTP request from `peer`; public for the fuzzer.
     QByteArray respondHttp(const QByteArray& request, const QHostAddress& peer);
@@ -95,32 +87,23 @@ signals:
     void requestReceived(const QByteArray& request);
 
 private:
-    struct Call;
-
-    void onConnection();
-    void onReadable(QTcpSocket* socket);
     void onDatagrams();
-    void expire();
     qint64 now() const;
 
     QByteArray description() const;
     QByteArray control(const QByteArray& headers, const QByteArray& body, const QHostAddress& peer);
-    QByteArray dispatch(Call& call);
-    QByteArray addPortMapping(Call& call, bool any);
-    QByteArray deletePortMapping(Call& call);
-    QByteArray deletePortMappingRange(Call& call);
-    QByteArray genericEntry(Call& call);
-    QByteArray specificEntry(Call& call);
-    QByteArray listOfPortMappings(Call& call);
-
-    qsizetype find(const QString& protocol, quint16 externalPort) const;
-    QByteArray entryArguments(const UpnpMapping& mapping, bool withKey) const;
+    QByteArray dispatch(SimSoap::Call& call);
+    QByteArray addPortMapping(SimSoap::Call& call, bool any);
+    QByteArray deletePortMapping(SimSoap::Call& call);
+    QByteArray deletePortMappingRange(SimSoap::Call& call);
+    QByteArray genericEntry(SimSoap::Call& call);
+    QByteArray specificEntry(SimSoap::Call& call);
+    QByteArray listOfPortMappings(SimSoap::Call& call);
 
     UpnpSimOptions options_;
     Clock clock_;
     qint64 startedAt_ = 0;
-    QTcpServer* server_;
+    SimHttpServer* http_ = nullptr;
     QUdpSocket* ssdp_;
-    QList<UpnpMapping> table_; // newest first
-    QList<QByteArray> requests_;
+    SimIgdTable table_;
 };

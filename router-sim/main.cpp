@@ -1,3 +1,5 @@
+// harborly-router-sim: one simulated router of the kind asked for on a loopback address, until
+// SIGINT or SIGTERM.
 #include "PxpSimulator.h"
 #include "RouterSimulator.h"
 #include "UpnpSimulator.h"

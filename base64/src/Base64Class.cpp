@@ -1,11 +1,14 @@
+// The Base64 class the Harborly program uses: UTF-16 texts through Windows-1252, byte arrays
+// and files, over the byte functions of the library.
 #include "Base64.h"
 
 #include "Base64Sizes.h"
-#include "Codec.h"
+#include "Decode.h"
 #include "FileAccess.h"
 #include "FileReader.h"
 #include "Kernels.h"
 #include "ReplacementFile.h"
+#include "Utf16.h"
 
 #include <algorithm>
 #include <chrono>
@@ -35,14 +38,6 @@ std::uint8_t toCp1252(char16_t c) {
 
 char16_t fromCp1252(std::uint8_t b) {
     return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t(b);
-}
-
-bool isHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool isLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
 }
 
 constexpr std::size_t kPiece = 16 * 1024;

@@ -1,4 +1,7 @@
+// UTF-16 paths made native, and the small file helpers the class's file operations share.
 #include "FileAccess.h"
+
+#include "Utf16.h"
 
 #include <cerrno>
 #include <system_error>
@@ -18,8 +21,7 @@ std::optional<std::string> nativePath(const std::u16string& path) {
         char32_t cp = path[i];
         if (cp == 0)
             return std::nullopt;
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
-            path[i + 1] <= 0xDFFF) {
+        if (isHighSurrogate(path[i]) && i + 1 < path.size() && isLowSurrogate(path[i + 1])) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (path[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {

@@ -1,5 +1,8 @@
 #pragma once
 
+// What the class's file operations share: native paths, the ordinary-file test, errno as
+// exceptions and an owned file descriptor.
+
 #include <optional>
 #include <string>
 

@@ -1,3 +1,5 @@
+// EncodeFromFile's reading: a file front to back in pieces, no further than its length at
+// opening.
 #include "FileReader.h"
 
 #include <algorithm>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The reader EncodeFromFile takes its bytes from.
+
 #include "FileAccess.h"
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The crash-safe file replacement DecodeToFile writes through.
+
 #include "FileAccess.h"
 
 #include <cstddef>

@@ -1,4 +1,5 @@
 #include "RouterSimulator.h"
+#include "SimHttp.h"
 
 #include "QtPrint.h"
 

@@ -1,3 +1,5 @@
+// The scalar kernel set: the reference cores applied one group at a time, the path every
+// faster one is measured against.
 #include "Kernels.h"
 #include "scalar/Reference.h"
 

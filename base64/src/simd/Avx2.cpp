@@ -1,3 +1,4 @@
+// The AVX2 kernel set: 24 bytes to 32 characters and 32 characters to 24 bytes a step.
 #include "Kernels.h"
 
 // Compiled for any x86-64: only the functions marked with the target attribute use AVX2, and

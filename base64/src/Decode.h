@@ -1,5 +1,8 @@
 #pragma once
 
+// The decoding core's size rules: how long a text is once cleaned up and how many bytes that
+// length decodes to, for the class, which sizes its results before it decodes.
+
 #include <cstddef>
 #include <string_view>
 
