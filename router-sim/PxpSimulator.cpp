@@ -203,6 +203,10 @@ QList<PxpMapping> PxpSimulator::mappings() {
     return table_;
 }
 
+void PxpSimulator::addMapping(const PxpMapping& mapping) {
+    table_.append(mapping);
+}
+
 QHostAddress PxpSimulator::wanAddress() const {
     const QHostAddress a(options_.externalIp);
     if (a.protocol() != QAbstractSocket::IPv4Protocol || a.toIPv4Address() == 0)

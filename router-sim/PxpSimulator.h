@@ -71,6 +71,7 @@ public:
 
     // The live table, oldest first, expired rows dropped.
     QList<PxpMapping> mappings();
+    void addMapping(const PxpMapping& mapping); // as if another computer made it (no checks)
     // Every datagram read from the socket, answered or not.
     qsizetype datagramsReceived() const { return received_; }
 

@@ -61,12 +61,20 @@ TEST(CliOptionsTest, ParsesCommandsAndRefusesTheRest) {
     EXPECT_EQ(p.options->home, QStringLiteral("/x"));
     EXPECT_EQ(p.options->names, QStringList{QStringLiteral("A B")});
     EXPECT_TRUE(parse({QStringLiteral("--help")}).options->help);
+    const CliParseResult remove = parse({QStringLiteral("remove"), QStringLiteral("8096/tcp")});
+    ASSERT_TRUE(remove.options);
+    EXPECT_EQ(remove.options->removePort, 8096);
+    EXPECT_EQ(remove.options->removeProtocol, QStringLiteral("TCP"));
     for (const QStringList& bad :
          {QStringList{}, QStringList{QStringLiteral("point")}, QStringList{QStringLiteral("dmz")},
           QStringList{QStringLiteral("status"), QStringLiteral("x")},
           QStringList{QStringLiteral("--home")},
           QStringList{QStringLiteral("--frobnicate"), QStringLiteral("status")},
-          QStringList{QStringLiteral("show"), QStringLiteral("all")}})
+          QStringList{QStringLiteral("show"), QStringLiteral("all")},
+          QStringList{QStringLiteral("remove")},
+          QStringList{QStringLiteral("remove"), QStringLiteral("8096")},
+          QStringList{QStringLiteral("remove"), QStringLiteral("0/udp")},
+          QStringList{QStringLiteral("remove"), QStringLiteral("80/sctp")}})
         EXPECT_FALSE(parse(bad).options) << bad.join(' ').toStdString();
 }
 

@@ -73,6 +73,32 @@ TEST(PxpKind, ForwardsRecordsListsAndClearsOnEitherProtocol) {
     }
 }
 
+TEST(PxpKind, AnotherOutsidePortIsToldAndOneForwardCanBeRemoved) {
+    PxpRig rig;
+    rig.sim.addMapping({QHostAddress(QStringLiteral("10.0.0.9")),
+                        17,
+                        27015,
+                        27015,
+                        {},
+                        7200,
+                        rig.clock.t.toSecsSinceEpoch() + 7200});
+    rig.addApp(QStringLiteral("Game"), ProtocolUdp, 27015, 27015);
+    auto router = rig.make(QStringLiteral("pcp"));
+    router->Timer1_Timer();
+    router->PointToMe();
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+    EXPECT_EQ(
+        router->lastNotes(),
+        QStringList{QStringLiteral("27015/UDP reaches this computer through outside port 27016.")});
+    const auto rows = router->ReadForwards();
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 1);
+    EXPECT_TRUE(router->RemoveForward(rows->front()));
+    ASSERT_EQ(rig.sim.mappings().size(), 1);
+    EXPECT_EQ(rig.sim.mappings()[0].externalPort, 27015);
+    EXPECT_TRUE(router->ReadForwards()->isEmpty());
+}
+
 TEST(PxpKind, RenewsBeforeHalfTheLeaseAndHealsARouterRestart) {
     PxpSimOptions o;
     o.lifetimeMax = 600;

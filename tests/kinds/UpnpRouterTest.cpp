@@ -230,6 +230,38 @@ TEST(UpnpKind, ClearAllRemovesWhatItMayAndReportsWhatTheRouterRefuses) {
     EXPECT_TRUE(rig.router->held().isEmpty());
 }
 
+TEST(UpnpKind, OneForwardOfThisComputerIsRemovedWhoeverMadeItAnotherComputersIsNot) {
+    UpnpRig rig;
+    rig.sim.addMapping({{},
+                        9000,
+                        QStringLiteral("TCP"),
+                        9000,
+                        QStringLiteral("10.0.0.9"),
+                        true,
+                        QStringLiteral("someone else"),
+                        0,
+                        0});
+    rig.sim.addMapping({{},
+                        6881,
+                        QStringLiteral("TCP"),
+                        6881,
+                        QStringLiteral("127.0.0.1"),
+                        true,
+                        QStringLiteral("qBittorrent"),
+                        0,
+                        0});
+    rig.start();
+    const auto rows = rig.router->ReadForwards();
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 2);
+    EXPECT_EQ(rows->at(0).externalPort, 6881); // by outside port
+    EXPECT_TRUE(rig.router->RemoveForward(rows->at(0)));
+    EXPECT_FALSE(rig.router->RemoveForward(rows->at(1)));
+    EXPECT_TRUE(rig.router->lastProblems().value(0).contains(QStringLiteral("10.0.0.9")));
+    ASSERT_EQ(rig.sim.mappings().size(), 1);
+    EXPECT_EQ(rig.sim.mappings()[0].externalPort, 9000);
+}
+
 TEST(UpnpKind, ARangeTooWideIsRefusedBeforeAnythingIsSent) {
     UpnpRig rig;
     rig.addApp(QStringLiteral("Everything"), ProtocolBoth, 2000, 2100);

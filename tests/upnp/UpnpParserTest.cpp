@@ -493,6 +493,9 @@ TEST(UpnpErrorWords, PortAndOtherDeviceFilledIn) {
                     .startsWith(QStringLiteral(
                         "The router does not allow this computer to open port 80. ")));
     EXPECT_TRUE(DescribeUpnpError(713, 1, {}).isEmpty());
+    const QString removing = DescribeUpnpError(606, 8080, {}, UpnpAction::Remove);
+    EXPECT_TRUE(removing.contains(QStringLiteral("remove the forward of port 8080")));
+    EXPECT_FALSE(removing.contains(QStringLiteral("1024")));
 }
 
 } // namespace
