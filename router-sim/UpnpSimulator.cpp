@@ -336,6 +336,11 @@ void UpnpSimulator::addMapping(const UpnpMapping& mapping) {
     table_.prepend(mapping);
 }
 
+void UpnpSimulator::restart() {
+    table_.clear();
+    ++options_.bootId;
+}
+
 void UpnpSimulator::expire() {
     const qint64 t = now();
     table_.removeIf([t](const UpnpMapping& m) { return m.expiresAt != 0 && m.expiresAt <= t; });
@@ -689,6 +694,8 @@ QByteArray UpnpSimulator::addPortMapping(Call& call, bool any) {
     quint32 granted = lease;
     if (v2 && !options_.permanentOnly && (lease == 0 || lease > MaxLeaseV2))
         granted = MaxLeaseV2;
+    if (options_.leaseMax != 0 && (granted == 0 || granted > options_.leaseMax))
+        granted = options_.leaseMax;
     table_.prepend(UpnpMapping{remoteHost, externalPort, protocol, internalPort, client, enabled,
                                description, granted, granted == 0 ? 0 : now() + granted});
     return success(call.action, serviceType().toLatin1(),
@@ -700,7 +707,10 @@ QByteArray UpnpSimulator::deletePortMapping(Call& call) {
     const QString protocol = call.protocol("NewProtocol");
     if (call.bad)
         return fault(call.bad);
-    const qsizetype i = find(protocol, externalPort);
+    // Keyed on the remote host too, as real routers do.
+    qsizetype i = find(protocol, externalPort);
+    if (i >= 0 && table_[i].remoteHost != call.text("NewRemoteHost"))
+        i = -1;
     if (i < 0) {
         if (options_.deleteMissingFaults)
             return fault(714);
@@ -749,6 +759,8 @@ QByteArray UpnpSimulator::genericEntry(Call& call) {
     const quint16 index = call.port("NewPortMappingIndex");
     if (call.bad)
         return fault(call.bad);
+    if (options_.listFailsAt >= 0 && index >= options_.listFailsAt)
+        return httpAnswer("500 Internal Server Error", "text/plain", "busy\n");
     if (options_.listEmptyAtStart || index >= table_.size())
         return fault(713);
     return success(call.action, serviceType().toLatin1(), entryArguments(table_[index], true));

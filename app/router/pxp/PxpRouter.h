@@ -5,6 +5,7 @@
 #include "router/pxp/PxpClient.h"
 
 #include <QDateTime>
+#include <QHash>
 
 #include <memory>
 
@@ -35,13 +36,29 @@ public:
     QList<LeaseEntry> held() const;
 
 private:
+    struct MapOutcome {
+        bool ok = false;
+        bool silent = false; // the router did not answer
+        QString text;        // why not
+    };
+
     void queryStatus() override;
     bool connected() const override { return client_ != nullptr; }
     QString forward(const QList<PlannedMapping>& mappings) override;
-    // Makes or renews one forward; the record follows. Empty text when it holds.
-    QString mapOne(const LeaseEntry& wanted);
-    QString remapAll(const QString& why);
+    // This router's forwards in the record, every state; nothing when it cannot be read.
+    std::optional<QList<LeaseEntry>> recorded();
+    // Makes or renews one forward; the record follows unless the user cleared it meanwhile
+    // (then it is removed from the router again).
+    MapOutcome mapOne(const LeaseEntry& wanted, bool fromPoint);
+    // Makes every recorded forward again (restart, address change, router back); false when
+    // the router went silent.
+    bool remapAll(const QList<LeaseEntry>& mine, const QString& why, qsizetype& remade);
+    // The keep-alive check; false when the router did not answer.
+    bool check(const QList<LeaseEntry>& mine, qsizetype& remade);
     LeaseEntry entryFor(const PlannedMapping& m) const;
+    // When a forward granted `e` is renewed: half its lease for NAT-PMP, a random point between
+    // one half and five eighths for PCP, drawn once per grant.
+    QDateTime renewAt(const LeaseEntry& e);
 
     PxpMode mode_;
     PxpOptions options_;
@@ -50,7 +67,10 @@ private:
     std::unique_ptr<PxpClient> client_;
     LeaseRecord record_;
     QString routerKey_;
-    QDateTime retryAfter_; // renewals wait until then after one failed
+    QHash<QString, QDateTime> retryAt_;                  // refused forwards wait until then
+    QHash<QString, std::pair<QDateTime, QDateTime>> renewAt_; // per forward: lease end, renew at
+    QString pendingRemake_; // why every forward is made again at the first tick, if it must be
+    QString recordProblem_;
 };
 
 // Where a PCP / NAT-PMP router is: `LanPrivateIP` as "host" or "host:port" (port 5351), or
