@@ -32,7 +32,7 @@ public:
     AppList& lbApps() override { return list; }
     void ExitProgram() override { ++exits; }
     void showProgress(int done, int) override { progress.append(done); }
-    bool cancelRequested() override { return cancelAt >= 0 && progress.size() > cancelAt; }
+    bool cancelRequested() override { return cancelAt >= 0 && progress.size() >= cancelAt; }
     void routerAnswering(bool answering, const QString& sentence) override {
         answeringHistory.append({answering, sentence});
     }

@@ -276,42 +276,44 @@ bool PxpRouter::check(const QList<LeaseEntry>& mine, qsizetype& remade) {
         module_.LocalIpAddress = local.toString();
         return remapAll(mine, QStringLiteral("this computer's address changed"), remade);
     }
-    if (!pendingRemake_.isEmpty()) {
-        const QString why = pendingRemake_;
-        pendingRemake_.clear();
-        return remapAll(mine, why, remade);
-    }
     const PxpAddressResult wan = client_->externalAddress();
     if (!wan.answered)
         return false;
-    if (wan.restartDetected || silent_)
-        return remapAll(mine,
-                        wan.restartDetected ? QStringLiteral("the router restarted")
-                                            : QStringLiteral("the router answers again"),
-                        remade);
+    // What the user cleared while the router was silent goes first.
     for (const LeaseEntry& e : mine) {
-        if (e.state == LeaseEntry::State::Clearing) {
-            const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
-            if (!r.answered && !r.ok)
-                return false;
-            if (r.ok) {
-                record_.update([&](QList<LeaseEntry>& entries) {
-                    entries.removeIf([&](const LeaseEntry& o) {
-                        return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
-                    });
+        if (e.state != LeaseEntry::State::Clearing)
+            continue;
+        const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+        if (!r.answered && !r.ok)
+            return false;
+        if (r.ok) {
+            record_.update([&](QList<LeaseEntry>& entries) {
+                entries.removeIf([&](const LeaseEntry& o) {
+                    return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
                 });
-                tell(QStringLiteral("removed %1: cleared while the router was silent")
-                         .arg(forwardText(e.protocol, e.internalPort, e.application)));
-            }
-        } else if (e.state == LeaseEntry::State::Unsure) {
-            // Asked for when the router went silent: the user wanted it, so it is made.
-            const MapOutcome o = mapOne(e, false);
-            if (o.silent)
-                return false;
-            if (o.ok)
-                tell(QStringLiteral("recorded %1: made after the router answered again")
-                         .arg(forwardText(e.protocol, e.internalPort, e.application)));
+            });
+            tell(QStringLiteral("removed %1: cleared while the router was silent")
+                     .arg(forwardText(e.protocol, e.internalPort, e.application)));
         }
+    }
+    QString why = pendingRemake_;
+    pendingRemake_.clear();
+    if (why.isEmpty() && wan.restartDetected)
+        why = QStringLiteral("the router restarted");
+    if (why.isEmpty() && silent_)
+        why = QStringLiteral("the router answers again");
+    if (!why.isEmpty())
+        return remapAll(mine, why, remade);
+    for (const LeaseEntry& e : mine) {
+        if (e.state != LeaseEntry::State::Unsure)
+            continue;
+        // Asked for when the router went silent: the user wanted it, so it is made.
+        const MapOutcome o = mapOne(e, false);
+        if (o.silent)
+            return false;
+        if (o.ok)
+            tell(QStringLiteral("recorded %1: made after the router answered again")
+                     .arg(forwardText(e.protocol, e.internalPort, e.application)));
     }
     return true;
 }
