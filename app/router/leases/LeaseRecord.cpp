@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 
 #include <cerrno>
 
@@ -253,6 +255,39 @@ bool LeaseRecord::remove(const LeaseEntry& entry) const {
     return update([&](QList<LeaseEntry>& entries) {
         entries.removeIf([&](const LeaseEntry& e) { return e.sameForward(entry); });
     });
+}
+
+namespace {
+
+struct HeldLock {
+    int fd = -1;
+    int depth = 0;
+};
+QMutex changeLocksMutex;
+QHash<QString, HeldLock> changeLocks; // per lock file: this process's hold
+
+} // namespace
+
+ForwardChangeLock::ForwardChangeLock(const QString& recordPath) {
+    if (recordPath.isEmpty())
+        return;
+    path_ = recordPath + QStringLiteral(".change");
+    const QMutexLocker locker(&changeLocksMutex);
+    HeldLock& held = changeLocks[path_];
+    if (held.depth++ == 0)
+        held.fd = lockFile(path_, LOCK_EX);
+}
+
+ForwardChangeLock::~ForwardChangeLock() {
+    if (path_.isEmpty())
+        return;
+    const QMutexLocker locker(&changeLocksMutex);
+    HeldLock& held = changeLocks[path_];
+    if (--held.depth == 0) {
+        if (held.fd >= 0)
+            ::close(held.fd);
+        changeLocks.remove(path_);
+    }
 }
 
 RenewerRole::RenewerRole(const QString& recordPath, const QString& router) {

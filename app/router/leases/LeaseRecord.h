@@ -86,6 +86,20 @@ private:
     mutable QString problem_;
 };
 
+// Held around one change on the router and the record's line for it (a forward made and
+// recorded, removed and struck out), so that no other process of this program folder changes the
+// same forward between the two. Taken again by the same process it only counts.
+class ForwardChangeLock {
+public:
+    explicit ForwardChangeLock(const QString& recordPath);
+    ~ForwardChangeLock();
+    ForwardChangeLock(const ForwardChangeLock&) = delete;
+    ForwardChangeLock& operator=(const ForwardChangeLock&) = delete;
+
+private:
+    QString path_;
+};
+
 // Held by the one process that renews a router's forwards; the others watch the record. An
 // flock on a file beside the record: it passes on when the holder ends or dies.
 class RenewerRole {

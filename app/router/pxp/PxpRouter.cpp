@@ -94,6 +94,19 @@ void PxpRouter::queryStatus() {
     endStatusQuery();
 }
 
+std::optional<LeaseEntry> PxpRouter::dropCleared(const LeaseEntry& e) {
+    std::optional<LeaseEntry> again;
+    record_.update([&](QList<LeaseEntry>& entries) {
+        entries.removeIf([&](const LeaseEntry& o) {
+            return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
+        });
+        for (const LeaseEntry& o : entries)
+            if (o.sameForward(e))
+                again = o;
+    });
+    return again;
+}
+
 std::optional<QList<LeaseEntry>> PxpRouter::recorded() {
     const LeaseRecord::Read r = record_.read();
     if (!r.ok) {
@@ -118,7 +131,7 @@ QList<LeaseEntry> PxpRouter::held() const {
     return out;
 }
 
-LeaseEntry PxpRouter::entryFor(const PlannedMapping& m) const {
+LeaseEntry PxpRouter::entryFor(const PlannedMapping& m) {
     LeaseEntry e;
     e.router = routerKey_;
     e.kind = kindName();
@@ -126,7 +139,8 @@ LeaseEntry PxpRouter::entryFor(const PlannedMapping& m) const {
     e.internalPort = m.port;
     e.externalPort = m.port;
     e.application = m.application;
-    for (const LeaseEntry& old : held())
+    // Also one being cleared this moment: its nonce is the one the router knows.
+    for (const LeaseEntry& old : recorded().value_or(QList<LeaseEntry>{}))
         if (old.sameForward(e)) {
             // Renewing keeps the nonce and asks for the port and address granted before.
             e.nonce = old.nonce;
@@ -159,6 +173,7 @@ PxpRouter::MapOutcome PxpRouter::mapOne(const LeaseEntry& wanted, bool fromPoint
     request.lifetimeSeconds = AskedLifetime;
     request.nonce = wanted.nonce;
     request.suggestedExternalAddress = QHostAddress(wanted.externalAddress);
+    const ForwardChangeLock change(record_.path());
     const PxpMapResult r = client_->map(request);
     const QString what = QStringLiteral("%1 port %2 for %3: ")
                              .arg(wanted.protocol)
@@ -283,6 +298,7 @@ bool PxpRouter::check(const QList<LeaseEntry>& mine, qsizetype& remade) {
     for (const LeaseEntry& e : mine) {
         if (e.state != LeaseEntry::State::Clearing)
             continue;
+        const ForwardChangeLock change(record_.path());
         const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
         if (!r.answered && !r.ok)
             return false;
@@ -410,13 +426,15 @@ bool PxpRouter::ClearAll() {
                 return kError;
             }
             view_.showProgress(int(i), int(targets.size()));
+            const ForwardChangeLock change(record_.path());
             const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
             if (r.ok) {
-                record_.update([&](QList<LeaseEntry>& entries) {
-                    entries.removeIf([&](const LeaseEntry& o) {
-                        return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
-                    });
-                });
+                if (const auto again = dropCleared(e)) {
+                    // Pointed to again by another process meanwhile: that is the last word.
+                    const MapOutcome o = mapOne(*again, false);
+                    if (!o.ok)
+                        problems_ << o.text;
+                }
                 continue;
             }
             problems_ << QStringLiteral("%1 port %2 for %3: %4")

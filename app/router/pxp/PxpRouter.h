@@ -55,7 +55,10 @@ private:
     bool remapAll(const QList<LeaseEntry>& mine, const QString& why, qsizetype& remade);
     // The keep-alive check; false when the router did not answer.
     bool check(const QList<LeaseEntry>& mine, qsizetype& remade);
-    LeaseEntry entryFor(const PlannedMapping& m) const;
+    LeaseEntry entryFor(const PlannedMapping& m);
+    // Removes the record's line of a forward just removed from the router, if it is still
+    // being cleared; the line another process wrote meanwhile (pointed to again), if any.
+    std::optional<LeaseEntry> dropCleared(const LeaseEntry& e);
     // When a forward granted `e` is renewed: half its lease for NAT-PMP, a random point between
     // one half and five eighths for PCP, drawn once per grant.
     QDateTime renewAt(const LeaseEntry& e);

@@ -174,6 +174,7 @@ QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
         request.protocol = m.protocol;
         request.description = m.description;
         request.leaseSeconds = lease;
+        const ForwardChangeLock change(record_.path());
         const AddMappingResult added = client_->addPortMapping(request);
         ++done;
         if (added.ok) {
@@ -226,6 +227,7 @@ bool UpnpRouter::renew(const LeaseEntry& e, const QString& why, bool& silent) {
     request.description = m.description;
     request.leaseSeconds = RequestedLease(client_->router().version());
     request.remoteHost = e.remoteHost;
+    const ForwardChangeLock change(record_.path());
     const AddMappingResult added = client_->addPortMapping(request);
     const QString key = keyOf(e);
     if (!added.ok) {
@@ -339,6 +341,7 @@ bool UpnpRouter::check(const QList<LeaseEntry>& mine, QSet<QString>& remade) {
     for (const LeaseEntry& e : mine) {
         const QString what = forwardText(e.protocol, e.externalPort, e.application);
         if (e.state == LeaseEntry::State::Clearing) {
+            const ForwardChangeLock change(record_.path());
             const DeleteMappingResult d =
                 client_->deletePortMapping(quint16(e.externalPort), e.protocol, e.remoteHost);
             if (noAnswer(d.answer))
@@ -488,6 +491,7 @@ bool UpnpRouter::ClearAll() {
                 return kError;
             }
             view_.showProgress(int(i), int(targets.size()));
+            const ForwardChangeLock change(record_.path());
             const DeleteMappingResult d = client_->deletePortMapping(t.port, t.protocol, t.remoteHost);
             bool gone = d.gone;
             if (d.answer.isFault(UpnpError::NoSuchEntry) && !t.client.isEmpty()) {
@@ -497,13 +501,23 @@ bool UpnpRouter::ClearAll() {
                 gone = again.answer.isFault(UpnpError::NoSuchEntry);
             }
             if (gone) {
+                std::optional<LeaseEntry> again;
                 record_.update([&](QList<LeaseEntry>& entries) {
-                    entries.removeIf([&](const LeaseEntry& e) {
+                    const auto same = [&](const LeaseEntry& e) {
                         return e.kind == kindName() && e.router == routerKey() &&
-                               e.externalPort == t.port && e.protocol == t.protocol &&
-                               e.state == LeaseEntry::State::Clearing;
+                               e.externalPort == t.port && e.protocol == t.protocol;
+                    };
+                    entries.removeIf([&](const LeaseEntry& e) {
+                        return same(e) && e.state == LeaseEntry::State::Clearing;
                     });
+                    for (const LeaseEntry& e : entries)
+                        if (same(e))
+                            again = e;
                 });
+                // Pointed to again by another process meanwhile: that is the last word.
+                bool silent = false;
+                if (again && again->state == LeaseEntry::State::Held)
+                    renew(*again, QStringLiteral("pointed to again while it was cleared"), silent);
                 continue;
             }
             const QString who = t.client == QLatin1String("?") ? QString() : t.client;
