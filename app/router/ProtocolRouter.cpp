@@ -140,8 +140,7 @@ void ProtocolRouter::tell(const QString& line) {
         reportRenewal(line);
 }
 
-QString ProtocolRouter::forwardText(const QString& protocol, int port,
-                                    const QString& application) {
+QString ProtocolRouter::forwardText(const QString& protocol, int port, const QString& application) {
     return QStringLiteral("%1 port %2 (%3)").arg(protocol).arg(port).arg(application);
 }
 

@@ -158,8 +158,8 @@ TEST(UpnpClear, RemovesByTheListedRemoteHostAndCallsNoFailedListingEmpty) {
         o.deleteMissingFaults = true;
         Upnp rig(o);
         rig.sim.addMapping({QStringLiteral("203.0.113.5"), 27015, QStringLiteral("TCP"), 27015,
-                            QStringLiteral("127.0.0.1"), true, QStringLiteral("Harborly: Game"),
-                            0, 0});
+                            QStringLiteral("127.0.0.1"), true, QStringLiteral("Harborly: Game"), 0,
+                            0});
         auto r = rig.started();
         EXPECT_TRUE(r->ClearAll());
         EXPECT_TRUE(rig.sim.mappings().isEmpty());
@@ -174,13 +174,40 @@ TEST(UpnpClear, RemovesByTheListedRemoteHostAndCallsNoFailedListingEmpty) {
         o.listFailsAt = row.failsAt;
         Upnp rig(o);
         for (int i = 0; i < row.entries; ++i)
-            rig.sim.addMapping({{}, quint16(9000 + i), QStringLiteral("TCP"), quint16(9000 + i),
-                                QStringLiteral("10.0.0.9"), true, QStringLiteral("other"), 0, 0});
+            rig.sim.addMapping({{},
+                                quint16(9000 + i),
+                                QStringLiteral("TCP"),
+                                quint16(9000 + i),
+                                QStringLiteral("10.0.0.9"),
+                                true,
+                                QStringLiteral("other"),
+                                0,
+                                0});
         auto r = rig.started();
         r->ReadForwards();
         EXPECT_EQ(rig.view.status, QStringLiteral("Error")) << row.failsAt << row.entries;
         EXPECT_FALSE(r->ClearAll()) << row.failsAt << row.entries;
     }
+}
+
+TEST(UpnpListing, AFullPageOfTheFastListingIsReadOnByIndex) {
+    UpnpSimOptions o;
+    o.maxMappings = 2000;
+    Upnp rig(o);
+    for (int i = 0; i < 1001; ++i)
+        rig.sim.addMapping({{},
+                            quint16(20000 + i),
+                            QStringLiteral("TCP"),
+                            quint16(20000 + i),
+                            QStringLiteral("10.0.0.9"),
+                            true,
+                            QStringLiteral("other"),
+                            0,
+                            0});
+    const auto rows = rig.started()->ReadForwards();
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(rows->size(), 1001);
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
 }
 
 TEST(UpnpLease, APermanentOnlyRouterIsRecordedPermanentOnEitherVersion) {

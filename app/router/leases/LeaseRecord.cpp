@@ -17,7 +17,7 @@
 namespace {
 
 const QByteArray kHeader = "# Harborly leases 1";
-constexpr int kFields = 10;   // what every record has
+constexpr int kFields = 10;    // what every record has
 constexpr int kAllFields = 13; // the state, the granted address and the remote host after it
 
 const char* stateName(LeaseEntry::State s) {
@@ -175,8 +175,8 @@ LeaseRecord::Read LeaseRecord::readUnlocked() const {
     // One byte more than allowed tells an over-size record from one at the limit.
     const QByteArray text = file.read(MaxFileBytes + 1);
     if (text.size() > MaxFileBytes) {
-        r.problem = QStringLiteral("The lease record %1 is over 1 MiB; it is left as it is.")
-                        .arg(path_);
+        r.problem =
+            QStringLiteral("The lease record %1 is over 1 MiB; it is left as it is.").arg(path_);
         return r;
     }
     const auto entries = ParseLeases(text);
@@ -230,8 +230,8 @@ bool LeaseRecord::update(const std::function<void(QList<LeaseEntry>&)>& change) 
         return false;
     const FileLock lock(lockPathOf(path_), LOCK_EX);
     if (lock.fd < 0) {
-        problem_ = QStringLiteral("The lease record's lock %1 cannot be taken.")
-                       .arg(lockPathOf(path_));
+        problem_ =
+            QStringLiteral("The lease record's lock %1 cannot be taken.").arg(lockPathOf(path_));
         return false;
     }
     Read r = readUnlocked();

@@ -70,7 +70,7 @@ private:
     std::unique_ptr<PxpClient> client_;
     LeaseRecord record_;
     QString routerKey_;
-    QHash<QString, QDateTime> retryAt_;                  // refused forwards wait until then
+    QHash<QString, QDateTime> retryAt_;                       // refused forwards wait until then
     QHash<QString, std::pair<QDateTime, QDateTime>> renewAt_; // per forward: lease end, renew at
     QString pendingRemake_; // why every forward is made again at the first tick, if it must be
     QString recordProblem_;

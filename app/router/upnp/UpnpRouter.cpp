@@ -242,7 +242,7 @@ bool UpnpRouter::renew(const LeaseEntry& e, const QString& why, bool& silent) {
     if (commit(entryFor(m, added)))
         tell(QStringLiteral("%1 %2 on %3: %4")
                  .arg(why.startsWith(QLatin1String("half")) ? QStringLiteral("renewed")
-                                                           : QStringLiteral("made again"),
+                                                            : QStringLiteral("made again"),
                       forwardText(e.protocol, e.externalPort, e.application), routerKey(), why));
     return true;
 }
@@ -368,9 +368,8 @@ bool UpnpRouter::check(const QList<LeaseEntry>& mine, QSet<QString>& remade) {
                 LeaseEntry held = e;
                 held.state = LeaseEntry::State::Held;
                 held.lifetime = found.entry->leaseDuration;
-                held.leaseEnd = held.lifetime != 0
-                                    ? clock_.now().addSecs(held.lifetime).toUTC()
-                                    : QDateTime();
+                held.leaseEnd =
+                    held.lifetime != 0 ? clock_.now().addSecs(held.lifetime).toUTC() : QDateTime();
                 if (commit(held))
                     tell(QStringLiteral("recorded %1: the router holds it").arg(what));
             } else if (gone) {
@@ -385,8 +384,9 @@ bool UpnpRouter::check(const QList<LeaseEntry>& mine, QSet<QString>& remade) {
         if (!gone)
             continue;
         bool silent = false;
-        if (renew(e, silent_ ? QStringLiteral("the router is back without it")
-                             : QStringLiteral("gone from the router"),
+        if (renew(e,
+                  silent_ ? QStringLiteral("the router is back without it")
+                          : QStringLiteral("gone from the router"),
                   silent))
             remade << keyOf(e);
         else if (silent)
@@ -492,7 +492,8 @@ bool UpnpRouter::ClearAll() {
             }
             view_.showProgress(int(i), int(targets.size()));
             const ForwardChangeLock change(record_.path());
-            const DeleteMappingResult d = client_->deletePortMapping(t.port, t.protocol, t.remoteHost);
+            const DeleteMappingResult d =
+                client_->deletePortMapping(t.port, t.protocol, t.remoteHost);
             bool gone = d.gone;
             if (d.answer.isFault(UpnpError::NoSuchEntry) && !t.client.isEmpty()) {
                 // The list said it is there: believe "no such entry" only once looked up.
