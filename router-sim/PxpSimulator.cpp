@@ -401,7 +401,10 @@ QByteArray PxpSimulator::pcpMap(const QByteArray& request, const QHostAddress& p
 
     // Errors copy the request's body; a success names what was assigned.
     const auto error = [&](quint8 result) {
-        return pcpHeader(PcpVersion, Map, result, errorLifetime(result), epochNow()) +
+        const quint32 wait = result == NotAuthorized && options_.refusalLifetime != 0
+                                 ? options_.refusalLifetime
+                                 : errorLifetime(result);
+        return pcpHeader(PcpVersion, Map, result, wait, epochNow()) +
                request.mid(PcpHeaderBytes, MapBodyBytes);
     };
     const auto success = [&](quint32 lifetime, quint16 externalPort, const QHostAddress& wan) {

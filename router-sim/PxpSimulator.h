@@ -23,7 +23,8 @@ struct PxpSimOptions {
     qint64 restartAfterS =
         0;                 // lose every mapping and restart the epoch once, this long after start
     int maxMappings = 128; // beyond this: NO_RESOURCES / result 4
-    QString logPath;       // append every datagram received, in hex, one per line
+    quint32 refusalLifetime = 0; // PCP NOT_AUTHORIZED: this lifetime (a "long" error's wait)
+    QString logPath;             // append every datagram received, in hex, one per line
 };
 
 // One row of the mapping table. A PCP row carries the nonce that made it; NAT-PMP rows have none.

@@ -155,6 +155,11 @@ void UpnpSimulator::addMapping(const UpnpMapping& mapping) {
     table_.put(mapping);
 }
 
+void UpnpSimulator::restart() {
+    table_ = SimIgdTable();
+    ++options_.bootId;
+}
+
 const QList<QByteArray>& UpnpSimulator::requests() const {
     return http_->requests();
 }
@@ -377,6 +382,8 @@ QByteArray UpnpSimulator::addPortMapping(SimSoap::Call& call, bool any) {
     quint32 granted = lease;
     if (v2 && !options_.permanentOnly && (lease == 0 || lease > MaxLeaseV2))
         granted = MaxLeaseV2;
+    if (options_.leaseMax != 0 && (granted == 0 || granted > options_.leaseMax))
+        granted = options_.leaseMax;
     table_.put(UpnpMapping{remoteHost, externalPort, protocol, internalPort, client, enabled,
                            description, granted, granted == 0 ? 0 : now() + granted});
     return success(call.action, serviceType().toLatin1(),
@@ -388,7 +395,10 @@ QByteArray UpnpSimulator::deletePortMapping(SimSoap::Call& call) {
     const QString protocol = call.protocol("NewProtocol");
     if (call.bad)
         return fault(call.bad);
-    const qsizetype i = table_.find(protocol, externalPort);
+    // Keyed on the remote host too, as real routers do.
+    qsizetype i = table_.find(protocol, externalPort);
+    if (i >= 0 && table_.at(i).remoteHost != call.text("NewRemoteHost"))
+        i = -1;
     if (i < 0) {
         if (options_.deleteMissingFaults)
             return fault(714);
@@ -419,6 +429,8 @@ QByteArray UpnpSimulator::genericEntry(SimSoap::Call& call) {
     const quint16 index = call.port("NewPortMappingIndex");
     if (call.bad)
         return fault(call.bad);
+    if (options_.listFailsAt >= 0 && index >= options_.listFailsAt)
+        return httpAnswer("500 Internal Server Error", "text/plain", "busy\n");
     if (options_.listEmptyAtStart || index >= table_.size())
         return fault(713);
     return success(call.action, serviceType().toLatin1(),

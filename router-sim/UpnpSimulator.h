@@ -34,6 +34,8 @@ struct UpnpSimOptions {
     bool deleteMissingFaults = false; // 714 for deleting a missing mapping (miniupnpd: 200)
     bool listEmptyAtStart = false;    // 713 at index 0 although mappings exist
     int maxMappings = 128;            // table full beyond this: 728 (v2) or 501 (v1)
+    quint32 leaseMax = 0;             // grant at most this many seconds, permanent ones too
+    int listFailsAt = -1;             // GetGenericPortMappingEntry from this index: bare HTTP 500
     QString logPath;                  // append every HTTP request received, byte for byte
 };
 
@@ -75,6 +77,8 @@ public:
     // The live table, newest first, expired entries dropped.
     QList<UpnpMapping> mappings();
     void addMapping(const UpnpMapping& mapping); // as if made another way (no checks)
+    // A reboot as clients see it: the table gone, the next boot id.
+    void restart();
 
     const QList<QByteArray>& requests() const;
 

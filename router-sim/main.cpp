@@ -18,9 +18,9 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-// The byte says which signal came: 1 stop, 2 restart the simulated router.
+// The byte says which signal came: 1 stop, 2 restart the simulated router, 3 print its table.
 void onSignal(int signal) {
-    const char c = signal == SIGUSR1 ? 2 : 1;
+    const char c = signal == SIGUSR1 ? 2 : signal == SIGUSR2 ? 3 : 1;
     [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
 }
 
@@ -88,11 +88,16 @@ struct UpnpSwitches {
     QCommandLineOption listEmpty{
         QStringLiteral("list-empty"),
         QStringLiteral("upnp: answer 713 at index 0 although mappings exist.")};
+    QCommandLineOption leaseMax{QStringLiteral("lease-max"),
+                                QStringLiteral("upnp: grant leases of at most this many seconds "
+                                               "(short leases for soak runs)."),
+                                QStringLiteral("s")};
 
     QList<QCommandLineOption> all() const {
         return {ssdpPort,      igd,      permanentOnly, conflict,           lowPortsRefused,
                 allowLowPorts, insecure, externalIp,    ssdpSilent,         ssdpBareLf,
-                locationHost,  bootId,   friendlyName,  deleteMissingFault, listEmpty};
+                locationHost,  bootId,   friendlyName,  deleteMissingFault, listEmpty,
+                leaseMax};
     }
 };
 
@@ -319,6 +324,11 @@ int main(int argc, char** argv) {
             u.friendlyName = parser.value(upnp.friendlyName);
         u.deleteMissingFaults = parser.isSet(upnp.deleteMissingFault);
         u.listEmptyAtStart = parser.isSet(upnp.listEmpty);
+        if (parser.isSet(upnp.leaseMax)) {
+            if (!readNumber(parser.value(upnp.leaseMax), 604800, n) || n == 0)
+                return usage(QStringLiteral("--lease-max wants 1 to 604800 seconds"));
+            u.leaseMax = n;
+        }
         u.logPath = parser.value(logOpt);
 
         igd = std::make_unique<UpnpSimulator>(u);
@@ -342,17 +352,38 @@ int main(int argc, char** argv) {
     if (::pipe(signalPipe) != 0)
         return 1;
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&pxpRouter] {
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&pxpRouter, &igd] {
         char c = 0;
-        if (::read(signalPipe[0], &c, 1) == 1 && c == 2 && pxpRouter)
+        if (::read(signalPipe[0], &c, 1) != 1 || c == 1)
+            return QCoreApplication::quit();
+        if (c == 2 && pxpRouter)
             pxpRouter->restart();
-        else
-            QCoreApplication::quit();
+        if (c == 2 && igd) {
+            igd->restart();
+            std::printf("restarted\n");
+        }
+        if (c == 3) {
+            // The live table, for tests that hold it against what a client recorded.
+            std::printf("table\n");
+            if (pxpRouter)
+                for (const PxpMapping& m : pxpRouter->mappings())
+                    std::printf("%s %u %u %s\n", m.protocol == 6 ? "TCP" : "UDP",
+                                unsigned(m.externalPort), unsigned(m.internalPort),
+                                qPrintable(m.client.toString()));
+            if (igd)
+                for (const UpnpMapping& m : igd->mappings())
+                    std::printf("%s %u %u %s\n", qPrintable(m.protocol), unsigned(m.externalPort),
+                                unsigned(m.internalPort), qPrintable(m.internalClient));
+            std::printf("end\n");
+        }
+        std::fflush(stdout);
     });
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    if (pxpRouter)
+    if (pxpRouter || igd) {
         std::signal(SIGUSR1, onSignal);
+        std::signal(SIGUSR2, onSignal);
+    }
 
     for (const QString& line : ready)
         std::printf("%s\n", qPrintable(line));

@@ -7,7 +7,9 @@
 #include "router/ListOps.h"
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
+#include "router/leases/LeaseRecord.h"
 
+#include <QRandomGenerator>
 #include <QScopedValueRollback>
 
 namespace {
@@ -19,7 +21,38 @@ const QString ProtocolRouter::kError = QStringLiteral("Error");
 const QString ProtocolRouter::kFailed = QStringLiteral("Failed");
 
 ProtocolRouter::ProtocolRouter(const RouterDeps& deps)
-    : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock) {}
+    : random([] { return QRandomGenerator::global()->generateDouble(); }), module_(deps.module),
+      view_(deps.view), prompts_(deps.prompts), clock_(deps.clock) {}
+
+ProtocolRouter::~ProtocolRouter() = default;
+
+bool ProtocolRouter::holdRenewerRole(const QString& recordPath, const QString& router) {
+    if (!role_)
+        role_ = std::make_unique<RenewerRole>(recordPath, router);
+    return role_->hold();
+}
+
+void ProtocolRouter::routerSilent(const QDateTime& now, qsizetype waiting) {
+    backoffSeconds_ = backoffSeconds_ == 0 ? 5 : std::min<qint64>(60, backoffSeconds_ * 2);
+    nextCheck_ = now.addSecs(backoffSeconds_);
+    if (silent_)
+        return;
+    silent_ = true;
+    const QString sentence =
+        QStringLiteral("The router stopped answering; %1 forward(s) wait for it").arg(waiting);
+    view_.routerAnswering(false, sentence);
+    tell(sentence);
+}
+
+void ProtocolRouter::routerBack(qsizetype remade) {
+    backoffSeconds_ = 0;
+    if (!silent_)
+        return;
+    silent_ = false;
+    const QString sentence = QStringLiteral("Router back; %1 forwards made again").arg(remade);
+    view_.routerAnswering(true, sentence);
+    tell(sentence);
+}
 
 void ProtocolRouter::Timer1_Timer() {
     // Ticks that fall due while an exchange waits are dropped.
@@ -105,10 +138,13 @@ void ProtocolRouter::ForwardPorts(const MappingPlan& plan) {
         prompts_.MsgBox(notes_.join(QLatin1Char('\r')), MsgIcon::Information, kTitle);
 }
 
-void ProtocolRouter::tellRenewal(qsizetype count, bool ok, const QString& router) {
+void ProtocolRouter::tell(const QString& line) {
     if (reportRenewal)
-        reportRenewal(ok ? QStringLiteral("renewed %1 forward(s) on %2").arg(count).arg(router)
-                         : problems_.join(QStringLiteral("; ")));
+        reportRenewal(line);
+}
+
+QString ProtocolRouter::forwardText(const QString& protocol, int port, const QString& application) {
+    return QStringLiteral("%1 port %2 (%3)").arg(protocol).arg(port).arg(application);
 }
 
 void ProtocolRouter::reportProblems(const QString& title) {

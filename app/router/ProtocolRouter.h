@@ -8,12 +8,14 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 struct Module;
 struct RouterDeps;
 class Clock;
 class MainView;
 class Prompts;
+class RenewerRole;
 
 // What the kinds that speak a port-mapping protocol (UPnP, PCP, NAT-PMP) share: the first
 // tick's look for the router and its ending, the frame of every operation, "Point To Me" up
@@ -43,12 +45,18 @@ public:
     // Renews what is due; true when nothing was due or everything held.
     virtual bool KeepAlive() = 0;
 
+    // Uniform in [0, 1): where in its window a PCP renewal goes. Tests pin it.
+    std::function<double()> random;
+    // Whether the router answered at the last keep-alive check.
+    bool routerAnswering() const { return !silent_; }
+
 protected:
     static const QString kCompleted;
     static const QString kError;
     static const QString kFailed;
 
     explicit ProtocolRouter(const RouterDeps& deps);
+    ~ProtocolRouter() override;
 
     // Sets module.RouterFound, and on success the address, warning and description shown.
     virtual void queryStatus() = 0;
@@ -63,8 +71,19 @@ protected:
     void beginStatusQuery();
     void endStatusQuery();
     void showFound(const QString& wan, const QString& warning, const QString& description);
-    // The line for reportRenewal after a renewal of `count` forwards on `router`.
-    void tellRenewal(qsizetype count, bool ok, const QString& router);
+    // One line for reportRenewal (the command line's `keep` prints it): what was renewed,
+    // made again or removed, and why.
+    void tell(const QString& line);
+    // "TCP port 27015 (Game)", for tell and problems.
+    static QString forwardText(const QString& protocol, int port, const QString& application);
+    // Whether this process renews `router`'s forwards of the record at `recordPath`; the
+    // first to ask holds the role until it ends.
+    bool holdRenewerRole(const QString& recordPath, const QString& router);
+    // A keep-alive check found the router silent: say so once, and look again soon, sooner at
+    // first (a few seconds, doubling to a minute).
+    void routerSilent(const QDateTime& now, qsizetype waiting);
+    // A check reached the router again after silence; `remade` forwards were made again.
+    void routerBack(qsizetype remade);
     // One message box with every problem, under `title`.
     void reportProblems(const QString& title);
 
@@ -80,6 +99,10 @@ protected:
     PointOutcome pointOutcome_ = PointOutcome::Sent;
     QDateTime nextCheck_; // the next look for a restart or an address change
 
+    bool silent_ = false;
+
 private:
     bool inTick_ = false;
+    qint64 backoffSeconds_ = 0;
+    std::unique_ptr<RenewerRole> role_;
 };

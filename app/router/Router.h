@@ -27,6 +27,7 @@ struct ForwardEntry {
     int externalPortEnd = 0; // last port of the range; equal to externalPort for one port
     QString protocol;        // "TCP", "UDP", "TCP+UDP"
     QString internalClient;
+    QString remoteHost; // UPnP: the remote host the forward is keyed on; empty: any
     int internalPort = 0;
     QString description;
     qint64 secondsLeft = -1; // 0: permanent; -1: not known

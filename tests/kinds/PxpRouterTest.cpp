@@ -106,6 +106,7 @@ TEST(PxpKind, RenewsBeforeHalfTheLeaseAndHealsARouterRestart) {
     rig.addApp(QStringLiteral("Game"), ProtocolUdp, 27015, 27015);
     auto router = rig.make(QStringLiteral("pcp"));
     auto* pxp = static_cast<PxpRouter*>(router.get());
+    pxp->random = [] { return 0.0; }; // renewals at exactly half the lease
     router->Timer1_Timer();
     router->PointToMe();
     ASSERT_EQ(pxp->held().size(), 1);

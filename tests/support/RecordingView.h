@@ -31,6 +31,11 @@ public:
     void setTimer1Interval(int milliseconds) override { timerInterval = milliseconds; }
     AppList& lbApps() override { return list; }
     void ExitProgram() override { ++exits; }
+    void showProgress(int done, int) override { progress.append(done); }
+    bool cancelRequested() override { return cancelAt >= 0 && progress.size() >= cancelAt; }
+    void routerAnswering(bool answering, const QString& sentence) override {
+        answeringHistory.append({answering, sentence});
+    }
 
     QString status = QStringLiteral("Unknown");
     QStringList statusHistory;
@@ -46,4 +51,7 @@ public:
     int timerInterval = 500;
     MemoryAppList list;
     int exits = 0;
+    QList<int> progress;
+    int cancelAt = -1; // cancel once this many progress steps were shown
+    QList<std::pair<bool, QString>> answeringHistory;
 };

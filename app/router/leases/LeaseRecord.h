@@ -5,11 +5,19 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // One forward Harborly made and answers for: it renews it while it runs and removes it on
 // "Clear All Points", so none is left behind forgotten.
 struct LeaseEntry {
+    // What Harborly knows of the forward on the router.
+    enum class State {
+        Held,     // made, and kept alive
+        Unsure,   // asked for, but the router went silent: looked up at the next check
+        Clearing, // the user cleared it, but the router did not confirm: removed when it answers
+    };
+
     QString router;   // the router's address as Harborly reached it
     QString kind;     // "upnp", "pcp", "natpmp"
     QString protocol; // "TCP" or "UDP"
@@ -20,6 +28,9 @@ struct LeaseEntry {
     QByteArray nonce;     // PCP's 12 bytes; empty otherwise
     quint32 epoch = 0;    // the router's epoch when granted (PCP, NAT-PMP)
     QString application;  // as the list shows it
+    State state = State::Held;
+    QString externalAddress{}; // PCP: the address granted, suggested again on renewal
+    QString remoteHost{};      // UPnP: the remote host the mapping is keyed on; empty: any
 
     bool sameForward(const LeaseEntry& o) const {
         return router == o.router && kind == o.kind && protocol == o.protocol &&
@@ -34,25 +45,77 @@ QByteArray FormatLeases(const QList<LeaseEntry>& entries);
 // Nothing when the text is not a lease record; lines that do not parse are skipped.
 std::optional<QList<LeaseEntry>> ParseLeases(const QByteArray& text);
 
+// The record every process of this program folder shares. Every read-modify-write holds an
+// exclusive flock on a lock file beside the record, which the kernel drops when a process dies,
+// so writers at once lose nothing and a killed one blocks nobody.
 class LeaseRecord {
 public:
     static constexpr qsizetype MaxFileBytes = 1 << 20;
     static constexpr int MaxEntries = 4096;
 
+    struct Read {
+        bool ok = false;
+        QList<LeaseEntry> entries;
+        QString problem; // why not, in a sentence
+    };
+
     explicit LeaseRecord(QString path) : path_(std::move(path)) {}
     const QString& path() const { return path_; }
 
-    // Missing file: empty. A file that cannot be read or is no lease record: empty too, and
-    // it is left as it is (the next save replaces it).
-    QList<LeaseEntry> load() const;
+    // A missing file reads as empty. One that cannot be read, is no lease record or is over
+    // the limits is not ok: nothing may be saved over it.
+    Read read() const;
+    // The entries, or none when the record cannot be read.
+    QList<LeaseEntry> load() const { return read().entries; }
     bool save(const QList<LeaseEntry>& entries) const;
 
+    // Reads, changes and saves under the lock. False, with problem(), when the record could
+    // not be read (it is left as it is), would go over the limits, or could not be written.
+    bool update(const std::function<void(QList<LeaseEntry>&)>& change) const;
     // Adds or replaces the entry for the same forward.
     bool put(const LeaseEntry& entry) const;
     bool remove(const LeaseEntry& entry) const;
+    // The last failure of update, put, remove or save.
+    const QString& problem() const { return problem_; }
+
+private:
+    Read readUnlocked() const;
+    bool saveUnlocked(const QList<LeaseEntry>& entries) const;
+
+    QString path_;
+    mutable QString problem_;
+};
+
+// Held around one change on the router and the record's line for it (a forward made and
+// recorded, removed and struck out), so that no other process of this program folder changes the
+// same forward between the two. Taken again by the same process it only counts.
+class ForwardChangeLock {
+public:
+    explicit ForwardChangeLock(const QString& recordPath);
+    ~ForwardChangeLock();
+    ForwardChangeLock(const ForwardChangeLock&) = delete;
+    ForwardChangeLock& operator=(const ForwardChangeLock&) = delete;
 
 private:
     QString path_;
+};
+
+// Held by the one process that renews a router's forwards; the others watch the record. An
+// flock on a file beside the record: it passes on when the holder ends or dies.
+class RenewerRole {
+public:
+    RenewerRole(const QString& recordPath, const QString& router);
+    ~RenewerRole();
+    RenewerRole(const RenewerRole&) = delete;
+    RenewerRole& operator=(const RenewerRole&) = delete;
+
+    // True when this process holds the role, taking it when it is free.
+    bool hold();
+    bool held() const { return fd_ >= 0; }
+
+private:
+    QString path_;
+    int fd_ = -1;
 };
 
 // The record beside the INI file; empty (no record) without one.

@@ -10,11 +10,16 @@
 
 namespace {
 
-// A forward the router did not take is tried again after this long.
+// A forward the router did not take is tried again after this long, or after the lifetime a
+// PCP refusal gave, when that is longer (a "long" error must not be retried within it).
 constexpr qint64 kRetrySeconds = 60;
 
-QDateTime renewAt(const LeaseEntry& e) {
-    return e.leaseEnd.addSecs(-qint64(e.lifetime) / 2);
+QString keyOf(const LeaseEntry& e) {
+    return e.protocol + QString::number(e.internalPort);
+}
+
+bool mine(const LeaseEntry& e, const QString& router, const QString& kind) {
+    return e.router == router && e.kind == kind;
 }
 
 } // namespace
@@ -66,24 +71,67 @@ void PxpRouter::queryStatus() {
     if (!wan.ok) {
         problems_ << (wan.text.isEmpty() ? QStringLiteral("No PCP or NAT-PMP router answered.")
                                          : wan.text);
+        client_.reset();
         return endStatusQuery();
     }
     module_.LocalIpAddress = client_->localAddress().toString();
     showFound(wan.address, ExternalAddressWarning(wan.address),
               QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_));
-    nextCheck_ = clock_.now().addSecs(CheckSeconds);
+    const QDateTime now = clock_.now();
+    nextCheck_ = now.addSecs(CheckSeconds);
+    // The epoch an earlier run recorded, carried forward by the time since, against what the
+    // router tells now: one that fell behind restarted while nobody watched.
+    if (wan.answered)
+        for (const LeaseEntry& e : recorded().value_or(QList<LeaseEntry>{}))
+            if (e.state == LeaseEntry::State::Held && e.leaseEnd.isValid() && e.epoch != 0) {
+                const qint64 elapsed = e.leaseEnd.addSecs(-qint64(e.lifetime)).secsTo(now);
+                if (elapsed >= 0 && qint64(wan.epoch) + 2 < qint64(e.epoch) + elapsed * 7 / 8) {
+                    pendingRemake_ = QStringLiteral("the router restarted while Harborly was "
+                                                    "not running");
+                    break;
+                }
+            }
     endStatusQuery();
 }
 
-QList<LeaseEntry> PxpRouter::held() const {
-    QList<LeaseEntry> mine;
-    for (const LeaseEntry& e : record_.load())
-        if (e.router == routerKey_ && e.kind == kindName())
-            mine << e;
-    return mine;
+std::optional<LeaseEntry> PxpRouter::dropCleared(const LeaseEntry& e) {
+    std::optional<LeaseEntry> again;
+    record_.update([&](QList<LeaseEntry>& entries) {
+        entries.removeIf([&](const LeaseEntry& o) {
+            return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
+        });
+        for (const LeaseEntry& o : entries)
+            if (o.sameForward(e))
+                again = o;
+    });
+    return again;
 }
 
-LeaseEntry PxpRouter::entryFor(const PlannedMapping& m) const {
+std::optional<QList<LeaseEntry>> PxpRouter::recorded() {
+    const LeaseRecord::Read r = record_.read();
+    if (!r.ok) {
+        if (recordProblem_ != r.problem)
+            tell(r.problem);
+        recordProblem_ = r.problem;
+        return std::nullopt;
+    }
+    recordProblem_.clear();
+    QList<LeaseEntry> out;
+    for (const LeaseEntry& e : r.entries)
+        if (mine(e, routerKey_, kindName()))
+            out << e;
+    return out;
+}
+
+QList<LeaseEntry> PxpRouter::held() const {
+    QList<LeaseEntry> out;
+    for (const LeaseEntry& e : record_.load())
+        if (mine(e, routerKey_, kindName()) && e.state != LeaseEntry::State::Clearing)
+            out << e;
+    return out;
+}
+
+LeaseEntry PxpRouter::entryFor(const PlannedMapping& m) {
     LeaseEntry e;
     e.router = routerKey_;
     e.kind = kindName();
@@ -91,24 +139,66 @@ LeaseEntry PxpRouter::entryFor(const PlannedMapping& m) const {
     e.internalPort = m.port;
     e.externalPort = m.port;
     e.application = m.application;
-    for (const LeaseEntry& old : held())
+    // Also one being cleared this moment: its nonce is the one the router knows.
+    for (const LeaseEntry& old : recorded().value_or(QList<LeaseEntry>{}))
         if (old.sameForward(e)) {
-            // Renewing keeps the nonce and asks for the port granted before.
+            // Renewing keeps the nonce and asks for the port and address granted before.
             e.nonce = old.nonce;
             e.externalPort = old.externalPort;
+            e.externalAddress = old.externalAddress;
         }
     return e;
 }
 
-QString PxpRouter::mapOne(const LeaseEntry& wanted) {
-    const PxpMapResult r = client_->map(wanted.protocol, quint16(wanted.internalPort),
-                                        quint16(wanted.externalPort), AskedLifetime, wanted.nonce);
+QDateTime PxpRouter::renewAt(const LeaseEntry& e) {
+    if (!e.leaseEnd.isValid())
+        return {};
+    const QDateTime granted = e.leaseEnd.addSecs(-qint64(e.lifetime));
+    if (e.nonce.isEmpty())
+        return granted.addSecs(qint64(e.lifetime) / 2);
+    auto& [end, at] = renewAt_[keyOf(e)];
+    if (end != e.leaseEnd) {
+        end = e.leaseEnd;
+        const double share = 0.5 + 0.125 * std::clamp(random(), 0.0, 1.0);
+        at = granted.addMSecs(qint64(double(e.lifetime) * 1000.0 * share));
+    }
+    return at;
+}
+
+PxpRouter::MapOutcome PxpRouter::mapOne(const LeaseEntry& wanted, bool fromPoint) {
+    PxpMapRequest request;
+    request.protocol = wanted.protocol;
+    request.internalPort = quint16(wanted.internalPort);
+    request.suggestedExternalPort = quint16(wanted.externalPort);
+    request.lifetimeSeconds = AskedLifetime;
+    request.nonce = wanted.nonce;
+    request.suggestedExternalAddress = QHostAddress(wanted.externalAddress);
+    const ForwardChangeLock change(record_.path());
+    const PxpMapResult r = client_->map(request);
     const QString what = QStringLiteral("%1 port %2 for %3: ")
                              .arg(wanted.protocol)
                              .arg(wanted.internalPort)
                              .arg(wanted.application);
-    if (!r.ok)
-        return what + (r.text.isEmpty() ? QStringLiteral("the router refused it.") : r.text);
+    MapOutcome out;
+    if (!r.ok) {
+        out.silent = !r.answered;
+        out.text = what + (r.text.isEmpty() ? QStringLiteral("the router refused it.") : r.text);
+        if (!r.answered) {
+            if (fromPoint) {
+                // The router may still make it: the next check asks again.
+                LeaseEntry e = wanted;
+                e.state = LeaseEntry::State::Unsure;
+                if (e.nonce.isEmpty())
+                    e.nonce = r.nonce;
+                record_.put(e);
+            }
+        } else {
+            retryAt_[keyOf(wanted)] =
+                clock_.now().addSecs(std::max<qint64>(kRetrySeconds, r.retryAfter));
+        }
+        return out;
+    }
+    retryAt_.remove(keyOf(wanted));
     LeaseEntry e = wanted;
     if (r.externalPort != wanted.internalPort)
         notes_ << QStringLiteral("%1/%2 reaches this computer through outside port %3.")
@@ -120,105 +210,254 @@ QString PxpRouter::mapOne(const LeaseEntry& wanted) {
     e.leaseEnd = clock_.now().addSecs(r.grantedLifetime).toUTC();
     e.nonce = r.nonce;
     e.epoch = r.epoch;
-    record_.put(e);
+    e.externalAddress = r.externalAddress;
+    e.state = LeaseEntry::State::Held;
+    bool listed = fromPoint;
+    record_.update([&](QList<LeaseEntry>& entries) {
+        if (fromPoint) {
+            entries.removeIf([&](const LeaseEntry& o) { return o.sameForward(e); });
+            entries << e;
+            return;
+        }
+        for (LeaseEntry& o : entries)
+            if (o.sameForward(e) && o.state != LeaseEntry::State::Clearing) {
+                o = e;
+                listed = true;
+            }
+    });
+    if (!listed) {
+        // Cleared while it was being renewed: the user's last word was to remove it.
+        client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+        tell(QStringLiteral("removed %1 again: it was cleared meanwhile")
+                 .arg(forwardText(e.protocol, e.internalPort, e.application)));
+        out.text = what + QStringLiteral("cleared meanwhile.");
+        return out;
+    }
+    out.ok = true;
+    // The others were lost with it: the next tick makes them all again.
     if (r.restartDetected)
-        remapAll(QStringLiteral("restart"));
-    return {};
+        pendingRemake_ = QStringLiteral("the router restarted");
+    return out;
 }
 
-QString PxpRouter::remapAll(const QString& why) {
-    (void)why;
-    bool refused = false;
-    for (LeaseEntry e : held()) {
-        // The same nonce and the port granted before, as a restarted router expects.
-        const PxpMapResult r = client_->map(e.protocol, quint16(e.internalPort),
-                                            quint16(e.externalPort), AskedLifetime, e.nonce);
-        if (!r.ok) {
-            problems_ << QStringLiteral("%1 port %2 for %3: %4")
-                             .arg(e.protocol)
-                             .arg(e.internalPort)
-                             .arg(e.application, r.text);
-            refused = true;
+bool PxpRouter::remapAll(const QList<LeaseEntry>& mine, const QString& why, qsizetype& remade) {
+    for (const LeaseEntry& e : mine) {
+        if (e.state == LeaseEntry::State::Clearing)
+            continue;
+        // The same nonce and the port and address granted before, as a restarted router
+        // expects.
+        const MapOutcome o = mapOne(e, false);
+        if (o.silent)
+            return false;
+        if (!o.ok) {
+            problems_ << o.text;
+            tell(o.text);
             continue;
         }
-        e.externalPort = r.externalPort;
-        e.lifetime = r.grantedLifetime;
-        e.leaseEnd = clock_.now().addSecs(r.grantedLifetime).toUTC();
-        e.nonce = r.nonce;
-        e.epoch = r.epoch;
-        record_.put(e);
+        ++remade;
+        tell(QStringLiteral("made again %1 on %2: %3")
+                 .arg(forwardText(e.protocol, e.internalPort, e.application), routerKey_, why));
     }
-    return refused ? kError : kCompleted;
+    return true;
 }
 
 QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
     bool refused = false;
-    for (const PlannedMapping& m : mappings)
-        if (const QString why = mapOne(entryFor(m)); !why.isEmpty()) {
-            problems_ << why;
-            refused = true;
+    int done = 0;
+    for (const PlannedMapping& m : mappings) {
+        if (view_.cancelRequested()) {
+            problems_ << QStringLiteral("Stopped: %1 of %2 forwards made.")
+                             .arg(done)
+                             .arg(mappings.size());
+            return kError;
         }
+        view_.showProgress(done, int(mappings.size()));
+        const MapOutcome o = mapOne(entryFor(m), true);
+        ++done;
+        if (o.ok)
+            continue;
+        problems_ << o.text;
+        if (o.silent) {
+            if (done < mappings.size())
+                problems_ << QStringLiteral("%1 forward(s) not tried.").arg(mappings.size() - done);
+            return kFailed;
+        }
+        refused = true;
+    }
+    view_.showProgress(done, int(mappings.size()));
     return refused ? kError : kCompleted;
+}
+
+bool PxpRouter::check(const QList<LeaseEntry>& mine, qsizetype& remade) {
+    // Another address here means every forward points at an address that is gone.
+    const QHostAddress local = LocalAddressToward(options_.router, options_.port);
+    if (!local.isNull() && local != client_->localAddress()) {
+        client_ = std::make_unique<PxpClient>(*waiter_, options_);
+        module_.LocalIpAddress = local.toString();
+        return remapAll(mine, QStringLiteral("this computer's address changed"), remade);
+    }
+    const PxpAddressResult wan = client_->externalAddress();
+    if (!wan.answered)
+        return false;
+    // What the user cleared while the router was silent goes first.
+    for (const LeaseEntry& e : mine) {
+        if (e.state != LeaseEntry::State::Clearing)
+            continue;
+        const ForwardChangeLock change(record_.path());
+        const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+        if (!r.answered && !r.ok)
+            return false;
+        if (r.ok) {
+            record_.update([&](QList<LeaseEntry>& entries) {
+                entries.removeIf([&](const LeaseEntry& o) {
+                    return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
+                });
+            });
+            tell(QStringLiteral("removed %1: cleared while the router was silent")
+                     .arg(forwardText(e.protocol, e.internalPort, e.application)));
+        }
+    }
+    QString why = pendingRemake_;
+    pendingRemake_.clear();
+    if (why.isEmpty() && wan.restartDetected)
+        why = QStringLiteral("the router restarted");
+    if (why.isEmpty() && silent_)
+        why = QStringLiteral("the router answers again");
+    if (!why.isEmpty())
+        return remapAll(mine, why, remade);
+    for (const LeaseEntry& e : mine) {
+        if (e.state != LeaseEntry::State::Unsure)
+            continue;
+        // Asked for when the router went silent: the user wanted it, so it is made.
+        const MapOutcome o = mapOne(e, false);
+        if (o.silent)
+            return false;
+        if (o.ok)
+            tell(QStringLiteral("recorded %1: made after the router answered again")
+                     .arg(forwardText(e.protocol, e.internalPort, e.application)));
+    }
+    return true;
 }
 
 bool PxpRouter::KeepAlive() {
     if (!client_)
         return true;
-    const QList<LeaseEntry> mine = held();
-    if (mine.isEmpty())
+    const auto read = recorded();
+    if (!read)
+        return false;
+    const QList<LeaseEntry>& all = *read;
+    if (all.isEmpty() && !silent_)
+        return true;
+    if (!holdRenewerRole(record_.path(), routerKey_))
         return true;
     const QDateTime now = clock_.now();
-    const bool check = !nextCheck_.isValid() || nextCheck_ <= now;
+    const bool check = !pendingRemake_.isEmpty() || !nextCheck_.isValid() || nextCheck_ <= now;
     QList<LeaseEntry> due;
-    if (!retryAfter_.isValid() || retryAfter_ <= now)
-        for (const LeaseEntry& e : mine)
-            if (!e.leaseEnd.isValid() || renewAt(e) <= now)
-                due << e;
+    for (const LeaseEntry& e : all) {
+        const QDateTime retry = retryAt_.value(keyOf(e));
+        if (e.state == LeaseEntry::State::Held && (!retry.isValid() || retry <= now) &&
+            (!e.leaseEnd.isValid() || renewAt(e) <= now))
+            due << e;
+    }
     if (!check && due.isEmpty())
         return true;
-    const bool ok = runOperation(QStringLiteral("Renew Points"), [&] {
+    return runOperation(QStringLiteral("Renew Points"), [&] {
+        qsizetype remade = 0;
         if (check) {
             nextCheck_ = now.addSecs(CheckSeconds);
-            // Another address here means every forward points at an address that is gone.
-            const QHostAddress local = LocalAddressToward(options_.router, options_.port);
-            if (!local.isNull() && local != client_->localAddress()) {
-                client_ = std::make_unique<PxpClient>(*waiter_, options_);
-                module_.LocalIpAddress = local.toString();
-                return remapAll(QStringLiteral("address"));
+            const qsizetype before = remade;
+            if (!this->check(all, remade)) {
+                routerSilent(now, all.size());
+                return kFailed;
             }
-            const PxpAddressResult wan = client_->externalAddress();
-            if (wan.restartDetected)
-                return remapAll(QStringLiteral("restart"));
+            // Everything was made again: nothing is left to renew.
+            if (remade != before)
+                due.clear();
         }
         bool refused = false;
-        for (const LeaseEntry& e : due)
-            if (const QString why = mapOne(e); !why.isEmpty()) {
-                problems_ << why;
-                refused = true;
+        for (const LeaseEntry& e : due) {
+            const MapOutcome o = mapOne(e, false);
+            if (o.silent) {
+                problems_ << o.text;
+                routerSilent(now, all.size());
+                return kFailed;
             }
+            if (!o.ok) {
+                problems_ << o.text;
+                tell(o.text);
+                refused = true;
+                continue;
+            }
+            tell(QStringLiteral("renewed %1 on %2: %3 of its lease gone")
+                     .arg(forwardText(e.protocol, e.internalPort, e.application), routerKey_,
+                          e.nonce.isEmpty() ? QStringLiteral("half")
+                                            : QStringLiteral("a random point past half")));
+        }
+        routerBack(remade);
         return refused ? kError : kCompleted;
     });
-    // What the router did not take is tried again a little later, not on every tick.
-    retryAfter_ = ok ? QDateTime() : now.addSecs(kRetrySeconds);
-    tellRenewal(due.size(), ok, routerKey_);
-    return ok;
 }
 
 bool PxpRouter::ClearAll() {
     const bool ok = runOperation(QStringLiteral("Clear All Points"), [&] {
+        // The intent goes into the record first: whatever happens next, nothing renews these.
+        QList<LeaseEntry> targets;
+        if (!record_.update([&](QList<LeaseEntry>& entries) {
+                for (LeaseEntry& e : entries)
+                    if (mine(e, routerKey_, kindName())) {
+                        e.state = LeaseEntry::State::Clearing;
+                        targets << e;
+                    }
+            })) {
+            problems_ << record_.problem();
+            return kError;
+        }
+        const auto restore = [&](const QList<LeaseEntry>& left) {
+            record_.update([&](QList<LeaseEntry>& entries) {
+                for (LeaseEntry& e : entries)
+                    for (const LeaseEntry& t : left)
+                        if (e.sameForward(t) && e.state == LeaseEntry::State::Clearing)
+                            e.state = LeaseEntry::State::Held;
+            });
+        };
         bool refused = false;
-        for (const LeaseEntry& e : held()) {
+        for (qsizetype i = 0; i < targets.size(); ++i) {
+            const LeaseEntry& e = targets[i];
+            if (view_.cancelRequested()) {
+                restore(targets.mid(i));
+                problems_ << QStringLiteral("Stopped: %1 of %2 forwards removed.")
+                                 .arg(i)
+                                 .arg(targets.size());
+                return kError;
+            }
+            view_.showProgress(int(i), int(targets.size()));
+            const ForwardChangeLock change(record_.path());
             const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
             if (r.ok) {
-                record_.remove(e);
+                if (const auto again = dropCleared(e)) {
+                    // Pointed to again by another process meanwhile: that is the last word.
+                    const MapOutcome o = mapOne(*again, false);
+                    if (!o.ok)
+                        problems_ << o.text;
+                }
                 continue;
             }
             problems_ << QStringLiteral("%1 port %2 for %3: %4")
                              .arg(e.protocol)
                              .arg(e.internalPort)
                              .arg(e.application, r.text);
+            if (!r.answered) {
+                // The rest stays marked: the next check removes it once the router answers.
+                if (i + 1 < targets.size())
+                    problems_ << QStringLiteral("%1 forward(s) left to remove when the router "
+                                                "answers again.")
+                                     .arg(targets.size() - i - 1);
+                return kFailed;
+            }
+            restore({e});
             refused = true;
         }
+        view_.showProgress(int(targets.size()), int(targets.size()));
         return refused ? kError : kCompleted;
     });
     reportProblems(QStringLiteral("Some forwards were not removed"));
@@ -250,6 +489,7 @@ bool PxpRouter::RemoveForward(const ForwardEntry& f) {
         for (const LeaseEntry& e : held()) {
             if (e.externalPort != f.externalPort || e.protocol != f.protocol)
                 continue;
+            const ForwardChangeLock change(record_.path());
             const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
             if (r.ok) {
                 record_.remove(e);

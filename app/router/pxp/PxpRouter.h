@@ -5,6 +5,7 @@
 #include "router/pxp/PxpClient.h"
 
 #include <QDateTime>
+#include <QHash>
 
 #include <memory>
 
@@ -36,13 +37,32 @@ public:
     QList<LeaseEntry> held() const;
 
 private:
+    struct MapOutcome {
+        bool ok = false;
+        bool silent = false; // the router did not answer
+        QString text;        // why not
+    };
+
     void queryStatus() override;
     bool connected() const override { return client_ != nullptr; }
     QString forward(const QList<PlannedMapping>& mappings) override;
-    // Makes or renews one forward; the record follows. Empty text when it holds.
-    QString mapOne(const LeaseEntry& wanted);
-    QString remapAll(const QString& why);
-    LeaseEntry entryFor(const PlannedMapping& m) const;
+    // This router's forwards in the record, every state; nothing when it cannot be read.
+    std::optional<QList<LeaseEntry>> recorded();
+    // Makes or renews one forward; the record follows unless the user cleared it meanwhile
+    // (then it is removed from the router again).
+    MapOutcome mapOne(const LeaseEntry& wanted, bool fromPoint);
+    // Makes every recorded forward again (restart, address change, router back); false when
+    // the router went silent.
+    bool remapAll(const QList<LeaseEntry>& mine, const QString& why, qsizetype& remade);
+    // The keep-alive check; false when the router did not answer.
+    bool check(const QList<LeaseEntry>& mine, qsizetype& remade);
+    LeaseEntry entryFor(const PlannedMapping& m);
+    // Removes the record's line of a forward just removed from the router, if it is still
+    // being cleared; the line another process wrote meanwhile (pointed to again), if any.
+    std::optional<LeaseEntry> dropCleared(const LeaseEntry& e);
+    // When a forward granted `e` is renewed: half its lease for NAT-PMP, a random point between
+    // one half and five eighths for PCP, drawn once per grant.
+    QDateTime renewAt(const LeaseEntry& e);
 
     PxpMode mode_;
     PxpOptions options_;
@@ -51,7 +71,10 @@ private:
     std::unique_ptr<PxpClient> client_;
     LeaseRecord record_;
     QString routerKey_;
-    QDateTime retryAfter_; // renewals wait until then after one failed
+    QHash<QString, QDateTime> retryAt_;                       // refused forwards wait until then
+    QHash<QString, std::pair<QDateTime, QDateTime>> renewAt_; // per forward: lease end, renew at
+    QString pendingRemake_; // why every forward is made again at the first tick, if it must be
+    QString recordProblem_;
 };
 
 // Where a PCP / NAT-PMP router is: `LanPrivateIP` as "host" or "host:port" (port 5351), or

@@ -19,6 +19,9 @@ QString portText(quint16 port) {
     return QString::number(port);
 }
 
+// Entries asked for in one GetListOfPortMappings.
+constexpr qsizetype kListPage = 1000;
+
 SoapAnswer failedAnswer(SoapOutcome outcome) {
     SoapAnswer answer;
     answer.outcome = outcome;
@@ -392,7 +395,8 @@ AddMappingResult IgdClient::addPortMapping(const PortMappingRequest& request) {
     result.ok = true;
     result.errorCode = 0;
     // Lease 0 is for good on version 1; version 2 routers must use a week instead.
-    if (r.leaseSeconds == 0 && router_.version() == 1)
+    // 725 said the router keeps none but permanent ones, whatever its version.
+    if (r.leaseSeconds == 0 && (router_.version() == 1 || triedPermanent))
         result.permanent = true;
     else
         result.grantedLease = r.leaseSeconds == 0 ? 604800 : r.leaseSeconds;
@@ -421,7 +425,8 @@ DeleteMappingResult IgdClient::deletePortMapping(quint16 externalPort, const QSt
         call(QStringLiteral("DeletePortMapping"), {{"NewRemoteHost", remoteHost},
                                                    {"NewExternalPort", portText(externalPort)},
                                                    {"NewProtocol", p}});
-    // Routers differ on deleting what is not there: success or 714 both mean gone.
+    // Routers differ on deleting what is not there: success or 714 both mean gone (a caller
+    // that saw the entry listed looks it up before believing a 714).
     result.gone = result.answer.ok() || result.answer.isFault(UpnpError::NoSuchEntry);
     return result;
 }
@@ -462,13 +467,14 @@ ListingResult IgdClient::listPortMappings() {
                                        {"NewEndPort", QStringLiteral("65535")},
                                        {"NewProtocol", QString::fromLatin1(protocol)},
                                        {"NewManage", QStringLiteral("1")},
-                                       {"NewNumberOfPorts", QStringLiteral("1000")}},
+                                       {"NewNumberOfPorts", QString::number(kListPage)}},
                                       MaxListingBytes);
             if (a.isFault(UpnpError::PortMappingNotFound))
                 continue;
             const auto listed =
                 a.ok() ? ParsePortListing(a.value(u"NewPortListing").toUtf8()) : std::nullopt;
-            if (!listed) {
+            // A full page may have been cut at the count asked for: the loop reads the rest.
+            if (!listed || listed->size() >= kListPage) {
                 usable = false;
                 break;
             }
@@ -502,10 +508,11 @@ bool IgdClient::listGeneric(ListingResult& result, milliseconds deadline) {
         const SoapAnswer a = call(QStringLiteral("GetGenericPortMappingEntry"),
                                   {{"NewPortMappingIndex", QString::number(index)}});
         if (!a.ok()) {
-            // 713 is the end the standard gives; 714 is how other routers say it.
+            // 713 is the end the standard gives; 714 is how other routers say it, but at
+            // index 0 only 713 tells an empty table from a listing that failed.
             result.end = a;
-            result.complete =
-                a.isFault(UpnpError::ArrayIndexInvalid) || a.isFault(UpnpError::NoSuchEntry);
+            result.complete = a.isFault(UpnpError::ArrayIndexInvalid) ||
+                              (index > 0 && a.isFault(UpnpError::NoSuchEntry));
             result.endReason = a.outcome == SoapOutcome::Fault
                                    ? QStringLiteral("error %1").arg(a.errorCode)
                                    : QStringLiteral("no answer");

@@ -9,6 +9,8 @@
 #include "router/net/RouterAddress.h"
 #include "router/upnp/UpnpErrors.h"
 
+#include <QSet>
+
 namespace {
 
 constexpr quint32 kWeek = 604800;
@@ -50,6 +52,10 @@ QString deviceText(const IgdRouter& r) {
     return text + QStringLiteral(" (UPnP IGD v%1)").arg(r.version());
 }
 
+QString keyOf(const LeaseEntry& e) {
+    return e.protocol + QString::number(e.internalPort);
+}
+
 } // namespace
 
 quint32 RequestedLease(int igdVersion) {
@@ -82,6 +88,7 @@ void UpnpRouter::queryStatus() {
     client_ = std::make_unique<IgdClient>(*waiter_, options_);
     if (!client_->discover()) {
         problems_ = {client_->router().failure};
+        client_.reset();
         return endStatusQuery();
     }
     const IgdRouter& r = client_->router();
@@ -89,207 +96,460 @@ void UpnpRouter::queryStatus() {
     const ExternalAddressResult wan = client_->getExternalIPAddress();
     if (!wan.ok()) {
         problems_ = {QStringLiteral("The router did not tell its Internet address.")};
+        client_.reset();
         return endStatusQuery();
     }
     showFound(wan.address, ExternalAddressWarning(wan.address), deviceText(r));
     nextCheck_ = clock_.now().addSecs(CheckSeconds);
-    // Forwards an earlier run made lapse unless someone renews them.
-    recallRecorded();
+    // What an earlier run recorded is looked up at the first tick: the router may have
+    // restarted while nobody watched.
+    const auto mine = recorded();
+    startCheck_ = mine && !mine->isEmpty();
     if (RequestedLease(r.version()) != 0)
         adoptOwnForwards(client_->listPortMappings().entries);
     endStatusQuery();
 }
 
+std::optional<QList<LeaseEntry>> UpnpRouter::recorded() {
+    const LeaseRecord::Read r = record_.read();
+    if (!r.ok) {
+        if (recordProblem_ != r.problem)
+            tell(r.problem);
+        recordProblem_ = r.problem;
+        return std::nullopt;
+    }
+    recordProblem_.clear();
+    QList<LeaseEntry> mine;
+    for (const LeaseEntry& e : r.entries)
+        if (e.kind == kindName() && e.router == routerKey())
+            mine << e;
+    return mine;
+}
+
+QList<UpnpRouter::Held> UpnpRouter::held() const {
+    QList<Held> out;
+    for (const LeaseEntry& e : record_.load()) {
+        if (e.kind != kindName() || e.router != routerKey() ||
+            e.state == LeaseEntry::State::Clearing)
+            continue;
+        Held h{{e.internalPort, e.protocol, e.application, MappingDescription(e.application)},
+               e.lifetime,
+               {}};
+        if (e.lifetime != 0 && e.leaseEnd.isValid())
+            h.renewAt = e.leaseEnd.addSecs(-qint64(e.lifetime) / 2);
+        out << h;
+    }
+    return out;
+}
+
+LeaseEntry UpnpRouter::entryFor(const PlannedMapping& m, const AddMappingResult& added) const {
+    const quint32 lease = added.permanent ? 0 : added.grantedLease;
+    LeaseEntry e;
+    e.router = routerKey();
+    e.kind = kindName();
+    e.protocol = m.protocol;
+    e.externalPort = e.internalPort = m.port;
+    e.leaseEnd = lease != 0 ? clock_.now().addSecs(lease).toUTC() : QDateTime();
+    e.lifetime = lease;
+    e.application = m.application;
+    e.remoteHost = added.sent.remoteHost;
+    return e;
+}
+
 QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
     const quint32 lease = RequestedLease(client_->router().version());
     bool refused = false;
-    bool unanswered = false;
+    int done = 0;
     for (const PlannedMapping& m : mappings) {
+        if (view_.cancelRequested()) {
+            problems_ << QStringLiteral("Stopped: %1 of %2 forwards made.")
+                             .arg(done)
+                             .arg(mappings.size());
+            return kError;
+        }
+        view_.showProgress(done, int(mappings.size()));
         PortMappingRequest request;
         request.externalPort = quint16(m.port);
         request.internalPort = quint16(m.port);
         request.protocol = m.protocol;
         request.description = m.description;
         request.leaseSeconds = lease;
+        const ForwardChangeLock change(record_.path());
         const AddMappingResult added = client_->addPortMapping(request);
+        ++done;
         if (added.ok) {
-            hold(m, added);
+            if (!record_.put(entryFor(m, added)))
+                problems_ << forwardText(m.protocol, m.port, m.application) +
+                                 QStringLiteral(": made, but not recorded: ") + record_.problem();
             continue;
         }
         problems_ << refusalText(m, added);
-        (noAnswer(added.answer) ? unanswered : refused) = true;
-    }
-    return unanswered ? kFailed : refused ? kError : kCompleted;
-}
-
-void UpnpRouter::hold(const PlannedMapping& m, const AddMappingResult& added) {
-    remember(m, added.permanent ? 0 : added.grantedLease, clock_.now());
-}
-
-void UpnpRouter::remember(const PlannedMapping& m, quint32 lease, const QDateTime& granted) {
-    Held h{m, lease, {}};
-    if (h.lease != 0)
-        h.renewAt = granted.addSecs(h.lease / 2);
-    LeaseEntry e{routerKey(), kindName(),
-                 m.protocol,  m.port,
-                 m.port,      lease != 0 ? granted.addSecs(lease).toUTC() : QDateTime(),
-                 lease,       {},
-                 0,           m.application};
-    record_.put(e);
-    for (Held& old : held_)
-        if (old.mapping.port == m.port && old.mapping.protocol == m.protocol) {
-            old = h;
-            return;
+        if (noAnswer(added.answer)) {
+            // The router may still make it: the next check looks it up.
+            LeaseEntry e = entryFor(m, added);
+            e.state = LeaseEntry::State::Unsure;
+            record_.put(e);
+            if (done < mappings.size())
+                problems_ << QStringLiteral("%1 forward(s) not tried.").arg(mappings.size() - done);
+            return kFailed;
         }
-    held_.append(h);
+        refused = true;
+    }
+    view_.showProgress(done, int(mappings.size()));
+    return refused ? kError : kCompleted;
 }
 
-void UpnpRouter::forget(quint16 port, const QString& protocol) {
-    held_.removeIf(
-        [&](const Held& h) { return h.mapping.port == port && h.mapping.protocol == protocol; });
-    LeaseEntry e;
-    e.router = routerKey();
-    e.kind = kindName();
-    e.protocol = protocol;
-    e.internalPort = port;
-    record_.remove(e);
+bool UpnpRouter::commit(const LeaseEntry& e) {
+    bool listed = false;
+    record_.update([&](QList<LeaseEntry>& entries) {
+        for (LeaseEntry& old : entries)
+            if (old.sameForward(e) && old.state != LeaseEntry::State::Clearing) {
+                old = e;
+                listed = true;
+            }
+    });
+    if (!listed) {
+        // Cleared while it was being renewed: the user's last word was to remove it.
+        client_->deletePortMapping(quint16(e.externalPort), e.protocol, e.remoteHost);
+        tell(QStringLiteral("removed %1 again: it was cleared meanwhile")
+                 .arg(forwardText(e.protocol, e.externalPort, e.application)));
+    }
+    return listed;
+}
+
+bool UpnpRouter::renew(const LeaseEntry& e, const QString& why, bool& silent) {
+    const PlannedMapping m{e.internalPort, e.protocol, e.application,
+                           MappingDescription(e.application)};
+    PortMappingRequest request;
+    request.externalPort = quint16(e.externalPort);
+    request.internalPort = quint16(e.internalPort);
+    request.protocol = e.protocol;
+    request.description = m.description;
+    request.leaseSeconds = RequestedLease(client_->router().version());
+    request.remoteHost = e.remoteHost;
+    const ForwardChangeLock change(record_.path());
+    const AddMappingResult added = client_->addPortMapping(request);
+    const QString key = keyOf(e);
+    if (!added.ok) {
+        silent = noAnswer(added.answer);
+        if (!silent)
+            retryAt_[key] = clock_.now().addSecs(kRetrySeconds);
+        problems_ << refusalText(m, added);
+        tell(problems_.constLast());
+        return false;
+    }
+    retryAt_.remove(key);
+    if (commit(entryFor(m, added)))
+        tell(QStringLiteral("%1 %2 on %3: %4")
+                 .arg(why.startsWith(QLatin1String("half")) ? QStringLiteral("renewed")
+                                                            : QStringLiteral("made again"),
+                      forwardText(e.protocol, e.externalPort, e.application), routerKey(), why));
+    return true;
 }
 
 QString UpnpRouter::routerKey() const {
     return client_ ? client_->router().gateway.toString() : QString();
 }
 
-void UpnpRouter::recallRecorded() {
-    for (const LeaseEntry& e : record_.load()) {
-        if (e.kind != kindName() || e.router != routerKey())
-            continue;
-        const PlannedMapping m{e.internalPort, e.protocol, e.application,
-                               MappingDescription(e.application)};
-        // Held again from where its lease stands; one already past half is renewed at once.
-        Held h{m, e.lifetime, {}};
-        if (e.lifetime != 0)
-            h.renewAt = e.leaseEnd.addSecs(-qint64(e.lifetime) / 2);
-        held_.removeIf([&](const Held& o) {
-            return o.mapping.port == m.port && o.mapping.protocol == m.protocol;
-        });
-        held_.append(h);
-    }
-}
-
 void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
+    QList<LeaseEntry> found;
     for (const PortMappingEntry& e : entries) {
         if (!isThisComputer(e.internalClient) || e.externalPort != e.internalPort ||
             !e.description.startsWith(QLatin1String("Harborly: ")) || e.leaseDuration == 0)
             continue;
-        const PlannedMapping m{e.externalPort, e.protocol.toUpper(), e.description.mid(10),
-                               e.description};
-        // The record knows when a forward was granted; the list only what is left of it.
-        const bool held = std::any_of(held_.begin(), held_.end(), [&](const Held& h) {
-            return h.mapping.port == m.port && h.mapping.protocol == m.protocol;
-        });
-        if (held)
-            continue;
-        // What is left of its lease decides; renew at half of it.
-        remember(m, e.leaseDuration, clock_.now());
+        LeaseEntry l;
+        l.router = routerKey();
+        l.kind = kindName();
+        l.protocol = e.protocol.toUpper();
+        l.externalPort = l.internalPort = e.externalPort;
+        l.lifetime = e.leaseDuration;
+        l.leaseEnd = clock_.now().addSecs(e.leaseDuration).toUTC();
+        l.application = e.description.mid(10);
+        l.remoteHost = e.remoteHost;
+        // Someone may be clearing it this very moment: the check decides.
+        l.state = LeaseEntry::State::Unsure;
+        found << l;
     }
+    if (found.isEmpty())
+        return;
+    record_.update([&](QList<LeaseEntry>& recorded) {
+        for (const LeaseEntry& l : found)
+            if (std::none_of(recorded.begin(), recorded.end(),
+                             [&](const LeaseEntry& o) { return o.sameForward(l); }))
+                recorded << l;
+    });
+    startCheck_ = true;
 }
 
 bool UpnpRouter::KeepAlive() {
-    if (!client_ || held_.isEmpty())
+    if (!client_)
+        return true;
+    const auto read = recorded();
+    if (!read)
+        return false;
+    const QList<LeaseEntry>& mine = *read;
+    if (mine.isEmpty() && !silent_)
+        return true;
+    // Another process renews this router's forwards; this one watches the record.
+    if (!holdRenewerRole(record_.path(), routerKey()))
         return true;
     const QDateTime now = clock_.now();
-    const bool check = !nextCheck_.isValid() || nextCheck_ <= now;
-    QList<PlannedMapping> due;
-    for (const Held& h : held_)
-        if (h.renewAt.isValid() && h.renewAt <= now)
-            due << h.mapping;
+    const bool check = startCheck_ || !nextCheck_.isValid() || nextCheck_ <= now;
+    QList<LeaseEntry> due;
+    for (const LeaseEntry& e : mine) {
+        const QDateTime retry = retryAt_.value(keyOf(e));
+        if (e.state == LeaseEntry::State::Held && e.lifetime != 0 &&
+            e.leaseEnd.addSecs(-qint64(e.lifetime) / 2) <= now &&
+            (!retry.isValid() || retry <= now))
+            due << e;
+    }
     if (due.isEmpty() && !check)
         return true;
-    bool ok = runOperation(QStringLiteral("Renew Points"), [&] {
+    return runOperation(QStringLiteral("Renew Points"), [&] {
+        QSet<QString> remade;
         if (check) {
+            startCheck_ = false;
             nextCheck_ = now.addSecs(CheckSeconds);
-            due = lostForwards(due);
+            if (!this->check(mine, remade)) {
+                routerSilent(now, mine.size());
+                return kFailed;
+            }
+            // What the check made again is renewed already.
+            due.removeIf([&](const LeaseEntry& e) { return remade.contains(keyOf(e)); });
         }
-        return due.isEmpty() ? kCompleted : forward(due);
+        bool refused = false;
+        for (const LeaseEntry& e : due) {
+            bool silent = false;
+            if (!renew(e, QStringLiteral("half its lease was gone"), silent)) {
+                if (silent) {
+                    routerSilent(now, mine.size());
+                    return kFailed;
+                }
+                refused = true;
+            }
+        }
+        routerBack(remade.size());
+        return refused ? kError : kCompleted;
     });
-    if (!due.isEmpty())
-        tellRenewal(due.size(), ok, routerKey());
-    if (!ok) {
-        // Try again a little later rather than on every tick.
-        for (Held& h : held_)
-            if (h.renewAt.isValid() && h.renewAt <= now)
-                h.renewAt = now.addSecs(kRetrySeconds);
-    }
-    return ok;
 }
 
-QList<PlannedMapping> UpnpRouter::lostForwards(QList<PlannedMapping> due) {
+bool UpnpRouter::check(const QList<LeaseEntry>& mine, QSet<QString>& remade) {
     const IgdRouter& r = client_->router();
     const QHostAddress local = LocalAddressToward(r.gateway, quint16(r.descriptionUrl.port(80)));
-    if (!local.isNull() && !local.isEqual(r.localAddress, QHostAddress::TolerantConversion)) {
-        // This computer has another address now: every forward points at the old one.
-        client_ = std::make_unique<IgdClient>(*waiter_, options_);
-        if (!client_->discover())
-            return due;
-        module_.LocalIpAddress = client_->router().localAddress.toString();
-        due.clear();
-        for (const Held& h : held_)
-            due << h.mapping;
-        return due;
-    }
-    // A router that restarted (or dropped them) no longer has them.
-    for (const Held& h : held_) {
-        if (due.contains(h.mapping))
+    if (!local.isNull() && !local.isEqual(r.localAddress, QHostAddress::TolerantConversion))
+        return moveForwards(mine, remade);
+    for (const LeaseEntry& e : mine) {
+        const QString what = forwardText(e.protocol, e.externalPort, e.application);
+        if (e.state == LeaseEntry::State::Clearing) {
+            const ForwardChangeLock change(record_.path());
+            const DeleteMappingResult d =
+                client_->deletePortMapping(quint16(e.externalPort), e.protocol, e.remoteHost);
+            if (noAnswer(d.answer))
+                return false;
+            if (d.gone) {
+                record_.update([&](QList<LeaseEntry>& entries) {
+                    entries.removeIf([&](const LeaseEntry& o) {
+                        return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
+                    });
+                });
+                tell(QStringLiteral("removed %1: cleared while the router was silent").arg(what));
+            }
             continue;
-        const SpecificEntryResult e =
-            client_->getSpecificPortMappingEntry(quint16(h.mapping.port), h.mapping.protocol);
-        const bool gone = e.answer.isFault(UpnpError::NoSuchEntry) ||
-                          (e.entry && !isThisComputer(e.entry->internalClient));
-        if (gone)
-            due << h.mapping;
+        }
+        const SpecificEntryResult found =
+            client_->getSpecificPortMappingEntry(quint16(e.externalPort), e.protocol, e.remoteHost);
+        if (noAnswer(found.answer))
+            return false;
+        const bool ours = found.entry && isThisComputer(found.entry->internalClient);
+        const bool gone = found.answer.isFault(UpnpError::NoSuchEntry) ||
+                          (found.entry && !isThisComputer(found.entry->internalClient));
+        if (e.state == LeaseEntry::State::Unsure) {
+            if (ours) {
+                LeaseEntry held = e;
+                held.state = LeaseEntry::State::Held;
+                held.lifetime = found.entry->leaseDuration;
+                held.leaseEnd =
+                    held.lifetime != 0 ? clock_.now().addSecs(held.lifetime).toUTC() : QDateTime();
+                if (commit(held))
+                    tell(QStringLiteral("recorded %1: the router holds it").arg(what));
+            } else if (gone) {
+                record_.update([&](QList<LeaseEntry>& entries) {
+                    entries.removeIf([&](const LeaseEntry& o) {
+                        return o.sameForward(e) && o.state == LeaseEntry::State::Unsure;
+                    });
+                });
+            }
+            continue;
+        }
+        if (!gone)
+            continue;
+        bool silent = false;
+        if (renew(e,
+                  silent_ ? QStringLiteral("the router is back without it")
+                          : QStringLiteral("gone from the router"),
+                  silent))
+            remade << keyOf(e);
+        else if (silent)
+            return false;
     }
-    return due;
+    return true;
+}
+
+bool UpnpRouter::moveForwards(const QList<LeaseEntry>& mine, QSet<QString>& remade) {
+    // The forwards still point at the old address; the router must be found again from the
+    // new one first. Until then the check comes back soon.
+    const QHostAddress old = client_->router().localAddress;
+    auto fresh = std::make_unique<IgdClient>(*waiter_, options_);
+    if (!fresh->discover()) {
+        problems_ << QStringLiteral("This computer's address changed and the router could not "
+                                    "be found again: ") +
+                         fresh->router().failure;
+        tell(problems_.constLast());
+        return false;
+    }
+    for (const LeaseEntry& e : mine)
+        if (e.state != LeaseEntry::State::Clearing)
+            fresh->deletePortMapping(quint16(e.externalPort), e.protocol, e.remoteHost);
+    client_ = std::move(fresh);
+    module_.LocalIpAddress = client_->router().localAddress.toString();
+    tell(QStringLiteral("this computer's address changed from %1 to %2")
+             .arg(old.toString(), module_.LocalIpAddress));
+    for (const LeaseEntry& e : mine) {
+        if (e.state == LeaseEntry::State::Clearing)
+            continue;
+        bool silent = false;
+        if (renew(e, QStringLiteral("this computer's address changed"), silent))
+            remade << keyOf(e);
+        else if (silent)
+            return false;
+    }
+    return true;
 }
 
 bool UpnpRouter::ClearAll() {
     const bool ok = runOperation(QStringLiteral("Clear All Points"), [&] {
-        const ListingResult list = client_->listPortMappings();
-        QList<std::pair<quint16, QString>> targets;
-        for (const PortMappingEntry& e : list.entries)
-            targets.append({e.externalPort, e.protocol.toUpper()});
-        // Forwards of ours that a router leaves out of its list go too.
-        for (const Held& h : held_) {
-            const std::pair<quint16, QString> key{quint16(h.mapping.port), h.mapping.protocol};
-            if (!targets.contains(key))
-                targets.append(key);
+        // The intent goes into the record first: whatever happens next, nothing renews these.
+        QList<LeaseEntry> mine;
+        const bool marked = record_.update([&](QList<LeaseEntry>& entries) {
+            for (LeaseEntry& e : entries)
+                if (e.kind == kindName() && e.router == routerKey()) {
+                    e.state = LeaseEntry::State::Clearing;
+                    mine << e;
+                }
+        });
+        if (!marked) {
+            problems_ << record_.problem();
+            return kError;
         }
+        const ListingResult list = client_->listPortMappings();
+        struct Target {
+            quint16 port;
+            QString protocol;
+            QString remoteHost;
+            QString client; // empty when only the record knows it
+        };
+        QList<Target> targets;
+        for (const PortMappingEntry& e : list.entries)
+            targets.append({e.externalPort, e.protocol.toUpper(), e.remoteHost,
+                            e.internalClient.isEmpty() ? QStringLiteral("?") : e.internalClient});
+        // Forwards of ours that a router leaves out of its list go too.
+        for (const LeaseEntry& e : mine)
+            if (std::none_of(targets.begin(), targets.end(), [&](const Target& t) {
+                    return t.port == e.externalPort && t.protocol == e.protocol;
+                }))
+                targets.append({quint16(e.externalPort), e.protocol, e.remoteHost, {}});
+        const auto unmark = [&](const QList<Target>& left) {
+            record_.update([&](QList<LeaseEntry>& entries) {
+                for (LeaseEntry& e : entries)
+                    for (const Target& t : left)
+                        if (e.kind == kindName() && e.router == routerKey() &&
+                            e.externalPort == t.port && e.protocol == t.protocol &&
+                            e.state == LeaseEntry::State::Clearing)
+                            e.state = LeaseEntry::State::Held;
+            });
+        };
         bool refused = false;
-        bool unanswered = !list.complete && list.entries.isEmpty() && noAnswer(list.end);
-        for (const auto& [port, protocol] : targets) {
-            const DeleteMappingResult d = client_->deletePortMapping(port, protocol);
-            if (d.gone) {
-                forget(port, protocol);
+        if (!list.complete) {
+            if (noAnswer(list.end) && list.entries.isEmpty()) {
+                problems_ << QStringLiteral("The router did not answer; its forwards are removed "
+                                            "when it answers again.");
+                return kFailed;
+            }
+            problems_ << QStringLiteral("The router's list could not be read whole (%1); "
+                                        "forwards after the first %2 may remain.")
+                             .arg(list.endReason)
+                             .arg(list.entries.size());
+            refused = true;
+        }
+        for (qsizetype i = 0; i < targets.size(); ++i) {
+            const Target& t = targets[i];
+            if (view_.cancelRequested()) {
+                unmark(targets.mid(i));
+                problems_ << QStringLiteral("Stopped: %1 of %2 forwards removed.")
+                                 .arg(i)
+                                 .arg(targets.size());
+                return kError;
+            }
+            view_.showProgress(int(i), int(targets.size()));
+            const ForwardChangeLock change(record_.path());
+            const DeleteMappingResult d =
+                client_->deletePortMapping(t.port, t.protocol, t.remoteHost);
+            bool gone = d.gone;
+            if (d.answer.isFault(UpnpError::NoSuchEntry) && !t.client.isEmpty()) {
+                // The list said it is there: believe "no such entry" only once looked up.
+                const SpecificEntryResult again =
+                    client_->getSpecificPortMappingEntry(t.port, t.protocol, t.remoteHost);
+                gone = again.answer.isFault(UpnpError::NoSuchEntry);
+            }
+            if (gone) {
+                std::optional<LeaseEntry> again;
+                record_.update([&](QList<LeaseEntry>& entries) {
+                    const auto same = [&](const LeaseEntry& e) {
+                        return e.kind == kindName() && e.router == routerKey() &&
+                               e.externalPort == t.port && e.protocol == t.protocol;
+                    };
+                    entries.removeIf([&](const LeaseEntry& e) {
+                        return same(e) && e.state == LeaseEntry::State::Clearing;
+                    });
+                    for (const LeaseEntry& e : entries)
+                        if (same(e))
+                            again = e;
+                });
+                // Pointed to again by another process meanwhile: that is the last word.
+                bool silent = false;
+                if (again && again->state == LeaseEntry::State::Held)
+                    renew(*again, QStringLiteral("pointed to again while it was cleared"), silent);
                 continue;
             }
-            QString who;
-            for (const PortMappingEntry& e : list.entries)
-                if (e.externalPort == port && e.protocol.toUpper() == protocol)
-                    who = e.internalClient;
+            const QString who = t.client == QLatin1String("?") ? QString() : t.client;
             const QString words =
-                DescribeUpnpError(d.answer.errorCode, port, who, UpnpAction::Remove);
+                DescribeUpnpError(d.answer.errorCode, t.port, who, UpnpAction::Remove);
             problems_ << QStringLiteral("%1 port %2%3: %4")
-                             .arg(protocol)
-                             .arg(port)
+                             .arg(t.protocol)
+                             .arg(t.port)
                              .arg(who.isEmpty() ? QString() : QStringLiteral(" (to %1)").arg(who))
                              .arg(noAnswer(d.answer) ? QStringLiteral("the router did not answer.")
+                                  : d.gone ? QStringLiteral("the router said it has no such "
+                                                            "forward, but still lists it.")
                                   : words.isEmpty()
                                       ? QStringLiteral(
                                             "the router refused to remove it (UPnP error %1).")
                                             .arg(d.answer.errorCode)
                                       : words);
-            (noAnswer(d.answer) ? unanswered : refused) = true;
+            if (noAnswer(d.answer)) {
+                // The rest stays marked: the next check removes it once the router answers.
+                if (i + 1 < targets.size())
+                    problems_ << QStringLiteral("%1 forward(s) left to remove when the router "
+                                                "answers again.")
+                                     .arg(targets.size() - i - 1);
+                return kFailed;
+            }
+            // Still on the router: held, as before.
+            unmark({t});
+            refused = true;
         }
-        return unanswered ? kFailed : refused ? kError : kCompleted;
+        view_.showProgress(int(targets.size()), int(targets.size()));
+        return refused ? kError : kCompleted;
     });
     reportProblems(QStringLiteral("Some forwards were not removed"));
     return ok;
@@ -299,9 +559,12 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
     std::optional<QList<ForwardEntry>> rows;
     runOperation(QStringLiteral("Query Points"), [&] {
         const ListingResult list = client_->listPortMappings();
-        if (!list.complete && list.entries.isEmpty() && noAnswer(list.end)) {
-            problems_ << QStringLiteral("The router did not answer.");
-            return kFailed;
+        if (!list.complete && list.entries.isEmpty()) {
+            problems_ << (noAnswer(list.end)
+                              ? QStringLiteral("The router did not answer.")
+                              : QStringLiteral("The router did not list its forwards (%1).")
+                                    .arg(list.endReason));
+            return noAnswer(list.end) ? kFailed : kError;
         }
         QList<ForwardEntry> out;
         for (const PortMappingEntry& e : list.entries) {
@@ -309,6 +572,7 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
             f.externalPort = f.externalPortEnd = e.externalPort;
             f.protocol = e.protocol.toUpper();
             f.internalClient = e.internalClient;
+            f.remoteHost = e.remoteHost;
             f.internalPort = e.internalPort;
             f.description = e.description;
             f.secondsLeft = e.leaseDuration;
@@ -317,6 +581,13 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
         }
         SortForwards(out);
         rows = out;
+        if (!list.complete) {
+            problems_ << QStringLiteral("The router's list ended early (%1); forwards after the "
+                                        "first %2 may be missing.")
+                             .arg(list.endReason)
+                             .arg(list.entries.size());
+            return kError;
+        }
         return kCompleted;
     });
     return rows;
@@ -338,10 +609,16 @@ bool UpnpRouter::RemoveForward(const ForwardEntry& e) {
         return false;
     }
     const bool ok = runOperation(QStringLiteral("Remove Point"), [&] {
+        const ForwardChangeLock change(record_.path());
         const DeleteMappingResult d =
-            client_->deletePortMapping(quint16(e.externalPort), e.protocol);
+            client_->deletePortMapping(quint16(e.externalPort), e.protocol, e.remoteHost);
         if (d.gone) {
-            forget(quint16(e.externalPort), e.protocol);
+            record_.update([&](QList<LeaseEntry>& entries) {
+                entries.removeIf([&](const LeaseEntry& x) {
+                    return x.kind == kindName() && x.router == routerKey() &&
+                           x.externalPort == e.externalPort && x.protocol == e.protocol;
+                });
+            });
             return kCompleted;
         }
         const QString words = DescribeUpnpError(d.answer.errorCode, quint16(e.externalPort),

@@ -5,6 +5,8 @@
 #include "router/upnp/IgdClient.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QSet>
 
 #include <memory>
 
@@ -37,31 +39,42 @@ public:
     bool RemoveForward(const ForwardEntry& e) override;
     bool KeepAlive() override;
 
-    const QList<Held>& held() const { return held_; }
+    // The forwards held on this router, as recorded (those being cleared left out).
+    QList<Held> held() const;
 
 private:
     void queryStatus() override;
     bool connected() const override { return client_ != nullptr; }
     QString forward(const QList<PlannedMapping>& mappings) override;
-    void hold(const PlannedMapping& m, const AddMappingResult& added);
-    // Holds a forward granted `lease` seconds at `granted` (0: permanent) and records it.
-    void remember(const PlannedMapping& m, quint32 lease, const QDateTime& granted);
-    void forget(quint16 port, const QString& protocol);
-    // The forwards the record holds for this router, from earlier runs.
-    void recallRecorded();
+    // This router's forwards in the record, every state; nothing when it cannot be read.
+    std::optional<QList<LeaseEntry>> recorded();
+    LeaseEntry entryFor(const PlannedMapping& m, const AddMappingResult& added) const;
+    // Records a forward the router holds, unless the user cleared it meanwhile: then it is
+    // removed from the router again. False in that case.
+    bool commit(const LeaseEntry& e);
+    // Makes or renews one recorded forward; the record follows. Sets `silent` when the router
+    // did not answer.
+    bool renew(const LeaseEntry& e, const QString& why, bool& silent);
+    // The keep-alive check: every recorded forward looked up, what is gone made again, what
+    // was cleared while the router was silent removed. False when the router did not answer.
+    bool check(const QList<LeaseEntry>& mine, QSet<QString>& remade);
+    // This computer got another address: the forwards toward the old one are removed and
+    // made again toward the new one. False when the router could not be found again.
+    bool moveForwards(const QList<LeaseEntry>& mine, QSet<QString>& remade);
     QString routerKey() const;
+    // Forwards of Harborly's toward this computer that the record lacks (an earlier run's, or
+    // made after Harborly gave up on a silent router): recorded to be looked up at the check.
     void adoptOwnForwards(const QList<PortMappingEntry>& entries);
-    // `due` and every held forward the router no longer has for this computer; after a change
-    // of this computer's address, all of them.
-    QList<PlannedMapping> lostForwards(QList<PlannedMapping> due);
     bool isThisComputer(const QString& client) const;
 
     std::unique_ptr<Waiter> waiter_;
     UpnpOptions options_;
     QString routeFile_;
     std::unique_ptr<IgdClient> client_;
-    QList<Held> held_;
     LeaseRecord record_;
+    QHash<QString, QDateTime> retryAt_; // renewals the router refused wait until then
+    bool startCheck_ = false;           // look every recorded forward up at the first tick
+    QString recordProblem_;             // said once
 };
 
 // The lease a forward is asked for: none on IGD v1 (it stays), the longest v2 allows.
