@@ -271,7 +271,7 @@ QHash<QString, HeldLock> changeLocks; // per lock file: this process's hold
 ForwardChangeLock::ForwardChangeLock(const QString& recordPath) {
     if (recordPath.isEmpty())
         return;
-    path_ = recordPath + QStringLiteral(".change");
+    path_ = recordPath + QStringLiteral(".change-lock");
     const QMutexLocker locker(&changeLocksMutex);
     HeldLock& held = changeLocks[path_];
     if (held.depth++ == 0)
