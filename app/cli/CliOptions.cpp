@@ -123,7 +123,7 @@ QString CliUsage() {
         "  slots                the router's forwards (web: its ten slots)\n"
         "  point NAME...        forward the named applications to this computer\n"
         "                       (names as the list shows them, matched exactly)\n"
-        "  clear                remove the forwards Harborly made\n"
+        "  clear                remove the forwards Harborly made (web: every slot)\n"
         "  remove PORT/PROTO    remove one forward to this computer (8096/tcp), whoever made it\n"
         "  dmz set              make this computer the router's DMZ host\n"
         "  dmz clear            clear the DMZ host\n"

@@ -21,6 +21,10 @@ QString MappingDescription(const QString& application) {
     return text.left(40).trimmed();
 }
 
+bool MadeByHarborly(const QString& description) {
+    return description.startsWith(QLatin1String("Harborly: "));
+}
+
 MappingPlan PlanMappings(const ApplCatalog& catalog, const AppList& list, int maxMappings) {
     MappingPlan plan;
     qsizetype total = 0;

@@ -29,6 +29,8 @@ inline constexpr int MaxMappingsPerPoint = 128;
 // The description a router lists beside a mapping: "Harborly: <application>", printable ASCII
 // only and at most 40 characters, which every router's list holds.
 QString MappingDescription(const QString& application);
+// Whether a forward's description says Harborly made it (an older record may be lost).
+bool MadeByHarborly(const QString& description);
 
 // Every port of every range of the applications selected in the list, per protocol, in list
 // order; refused as a whole when a range is not a port range or the total is too wide.

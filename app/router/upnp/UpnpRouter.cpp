@@ -255,7 +255,7 @@ void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
     QList<LeaseEntry> found;
     for (const PortMappingEntry& e : entries) {
         if (!isThisComputer(e.internalClient) || e.externalPort != e.internalPort ||
-            !e.description.startsWith(QLatin1String("Harborly: ")) || e.leaseDuration == 0)
+            !MadeByHarborly(e.description) || e.leaseDuration == 0)
             continue;
         LeaseEntry l;
         l.router = routerKey();
@@ -449,9 +449,17 @@ bool UpnpRouter::ClearAll() {
             QString client; // empty when only the record knows it
         };
         QList<Target> targets;
-        for (const PortMappingEntry& e : list.entries)
-            targets.append({e.externalPort, e.protocol.toUpper(), e.remoteHost,
-                            e.internalClient.isEmpty() ? QStringLiteral("?") : e.internalClient});
+        // Harborly's own only: other programs' forwards and other computers' are not its to
+        // remove (View Points removes one of them on purpose).
+        for (const PortMappingEntry& e : list.entries) {
+            const bool recorded = std::any_of(mine.begin(), mine.end(), [&](const LeaseEntry& m) {
+                return m.externalPort == e.externalPort && m.protocol == e.protocol.toUpper();
+            });
+            if (recorded || (isThisComputer(e.internalClient) && MadeByHarborly(e.description)))
+                targets.append(
+                    {e.externalPort, e.protocol.toUpper(), e.remoteHost,
+                     e.internalClient.isEmpty() ? QStringLiteral("?") : e.internalClient});
+        }
         // Forwards of ours that a router leaves out of its list go too.
         for (const LeaseEntry& e : mine)
             if (std::none_of(targets.begin(), targets.end(), [&](const Target& t) {
