@@ -220,7 +220,13 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
                 << s.module.settings.RouterKind << '"' << Qt::endl;
         return CliExit::Refused;
     }
+    // The catalog is the configuration's: no router, no login.
+    if (options.command == CliCommand::List) {
+        printList(s, env.out);
+        return CliExit::Completed;
+    }
     s.router = MakeRouter({s.module, s.view, s.prompts, s.pump, s.clock});
+    s.router->adoptOnStatus = options.command == CliCommand::Keep;
     const RouterCapabilities caps = s.router->capabilities();
 
     if (caps.needsPassword && !s.module.settings.PasswordStored) {
@@ -261,8 +267,7 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
                 << Qt::endl;
         return finish(s, env);
     case CliCommand::List:
-        printList(s, env.out);
-        return CliExit::Completed;
+        break;
     case CliCommand::Slots:
         if (const auto rows = s.router->ReadForwards())
             for (const ForwardEntry& e : *rows)

@@ -26,12 +26,14 @@ void onSignal(int) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("harborly-cli"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-
-    const CliParseResult parsed = ParseCliArguments(QCoreApplication::arguments());
+    // Usage, --help and --version are answered before the application object is made: they
+    // need none of it.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CliParseResult parsed = ParseCliArguments(arguments);
     if (!parsed.options) {
         err << "harborly-cli: " << parsed.error << "\n\n" << CliUsage();
         return CliExit::Usage;
@@ -46,6 +48,8 @@ int main(int argc, char** argv) {
         return CliExit::Completed;
     }
 
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("harborly-cli"));
     CliEnvironment env{QCoreApplication::arguments(), QCoreApplication::applicationDirPath(), out,
                        err, [&options]() -> std::optional<QString> {
                            if (options.passwordStdin)

@@ -310,6 +310,7 @@ bool IniFile::write(const QString& section, const QString& key, const QString& v
     const LoadResult loaded = load(path_, doc);
     if (loaded == LoadResult::Failed || (loaded == LoadResult::Loaded && !mayReplace(path_)))
         return false;
+    const QByteArray before = loaded == LoadResult::Loaded ? doc.serialize() : QByteArray();
 
     const QByteArray stored = encode(storedForm(value), doc.encoding);
     const QByteArray newline = doc.newline();
@@ -337,5 +338,9 @@ bool IniFile::write(const QString& section, const QString& key, const QString& v
         doc.lines.append({keyLine, newline});
     }
 
-    return ReplaceFileContents(path_, doc.serialize());
+    const QByteArray after = doc.serialize();
+    // The value it already has (the same choice again): no replace, no sync to wait for.
+    if (loaded == LoadResult::Loaded && after == before)
+        return true;
+    return ReplaceFileContents(path_, after);
 }

@@ -6,6 +6,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
 EventPump::EventPump(std::chrono::milliseconds passLength, QObject* parent)
     : QObject(parent), passLength_(passLength) {}
 
@@ -24,8 +26,9 @@ void EventPump::wake() {
     emit woke();
 }
 
-void EventPump::WaitPass(const std::function<bool()>& done) {
+void EventPump::WaitPass(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     ++passes_;
+    lastPassLength_ = std::max(std::min(passLength_, limit), std::chrono::milliseconds(0));
     if (done && done())
         return;
     if (woken_) {
@@ -36,9 +39,12 @@ void EventPump::WaitPass(const std::function<bool()>& done) {
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
+    // A coarse timer may end the pass 5 % early or late: a schedule of 250 ms steps needs
+    // the millisecond.
+    timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     connect(this, &EventPump::woke, &loop, &QEventLoop::quit);
-    timer.start(passLength_);
+    timer.start(lastPassLength_);
     loop.exec();
     woken_ = false;
 }

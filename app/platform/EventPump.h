@@ -19,11 +19,16 @@ public:
 
     void watch(RouterSocket& socket);
     void DoEvents();
-    void WaitPass(const std::function<bool()>& done);
+    // A pass never outlasts `limit`: a caller's deadline ends it on time, not at the next
+    // full pass.
+    void WaitPass(const std::function<bool()>& done,
+                  std::chrono::milliseconds limit = std::chrono::milliseconds::max());
 
     std::chrono::milliseconds passLength() const { return passLength_; }
     // Passes waited so far; with a short pass length this is the virtual clock of the tests.
     int passes() const { return passes_; }
+    // How long the last pass was allowed to run.
+    std::chrono::milliseconds lastPassLength() const { return lastPassLength_; }
 
 public slots:
     void wake();
@@ -34,5 +39,6 @@ signals:
 private:
     std::chrono::milliseconds passLength_;
     int passes_ = 0;
+    std::chrono::milliseconds lastPassLength_{0};
     bool woken_ = false;
 };

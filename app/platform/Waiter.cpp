@@ -37,6 +37,7 @@ bool LoopWaiter::waitFor(const std::function<bool()>& done, std::chrono::millise
         QEventLoop loop;
         QTimer timer;
         timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
         connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
         connect(this, &LoopWaiter::woke, &loop, &QEventLoop::quit);
         timer.start(left);
@@ -56,16 +57,14 @@ bool PumpWaiter::waitFor(const std::function<bool()>& done, std::chrono::millise
     if (limit <= std::chrono::milliseconds(0))
         return done();
     const std::chrono::milliseconds deadline = clock_() + limit;
-    // A pass may be longer than what is left; the pump is woken at the deadline.
-    QTimer deadlineTimer;
-    deadlineTimer.setSingleShot(true);
-    QObject::connect(&deadlineTimer, &QTimer::timeout, &pump_, &EventPump::wake);
-    deadlineTimer.start(limit);
     pump_.DoEvents();
     while (!done()) {
-        if (deadline - clock_() <= std::chrono::milliseconds(0))
+        // Every pass ends by the deadline: a timer that fired a hair early must not leave the
+        // rest of the wait to a whole pass.
+        const std::chrono::milliseconds left = deadline - clock_();
+        if (left <= std::chrono::milliseconds(0))
             return done();
-        pump_.WaitPass(done);
+        pump_.WaitPass(done, left);
     }
     return true;
 }

@@ -4,6 +4,8 @@
 #include "platform/EventPump.h"
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
+#include "router/RouterMemory.h"
+#include "router/net/RouterAddress.h"
 #include "router/pxp/PxpRouter.h"
 #include "router/upnp/UpnpRouter.h"
 
@@ -112,13 +114,17 @@ QString AutoRouter::probe() {
     Probe u;
     Probe p;
     if (!upnp.router.isEmpty())
-        u.start(pump_, [upnp](Waiter& waiter, Probe& self) {
+        u.start(pump_, [upnp, memoryPath = RouterMemory::pathFor(module_.paths.IniPath),
+                        target = RouterAddressText(module_.settings.LanPrivateIP, routeFile_)](
+                           Waiter& waiter, Probe& self) {
             IgdClient client(waiter, upnp);
-            if (!client.discover()) {
+            // What is found is remembered, so that the UPnP kind need not search again.
+            ExternalAddressResult wan;
+            if (!FindRouter(client, RouterMemory(memoryPath), target, wan)) {
                 self.why = client.router().failure;
                 return;
             }
-            self.found = client.getExternalIPAddress().ok();
+            self.found = wan.ok();
         });
     else
         u.done = true;
@@ -184,6 +190,7 @@ void AutoRouter::Timer1_Timer() {
             routeFile_);
     }
     inner_->reportRenewal = reportRenewal;
+    inner_->adoptOnStatus = adoptOnStatus;
     // The kind found looks at the router as at its own start-up.
     inner_->Timer1_Timer();
     if (module_.RouterFound)

@@ -102,4 +102,7 @@ public:
     // Told a line for every renewal of forwards made while Harborly runs (harborly-cli keep
     // prints them).
     std::function<void(const QString&)> reportRenewal;
+    // The status query also takes over the forwards an earlier run made, to keep them alive;
+    // a command that ends at once has no use for that (nor for the listing it costs).
+    bool adoptOnStatus = true;
 };

@@ -101,8 +101,10 @@ TEST(CliCommands, EveryCommandAgainstTheSimulatedRouter) {
     EXPECT_TRUE(cli.out.contains(QStringLiteral("WAN Public IP Address: 24.61.118.42")));
     EXPECT_TRUE(cli.out.contains(QStringLiteral("Linksys Router Firmware Version 1.44.2")));
 
+    const qsizetype asked = router.requests().size();
     EXPECT_EQ(cli.run({QStringLiteral("list")}), CliExit::Completed);
     EXPECT_EQ(cli.out, QStringLiteral("Game: 27015-27030/both\nWeb Server: 80/tcp, 443/tcp\n"));
+    EXPECT_EQ(router.requests().size(), asked) << "the catalog needs no router";
 
     EXPECT_EQ(
         cli.run({QStringLiteral("point"), QStringLiteral("Web Server"), QStringLiteral("Game")}),

@@ -171,6 +171,15 @@ TEST_F(IniWriteTest, ReplacesInPlaceAndKeepsEveryOtherByte) {
     expected.replace("  LanPrivateIP = 192.168.1.1   \r\n", "  LanPrivateIP = 10.0.0.2\r\n");
     EXPECT_EQ(bytes(), expected);
     EXPECT_EQ(read("Misc", "LanPrivateIP"), QStringLiteral("10.0.0.2"));
+
+    // The same value again replaces nothing: the file is the one written before.
+    struct stat first {
+    }, second{};
+    ASSERT_EQ(::stat(path().toLocal8Bit().constData(), &first), 0);
+    ASSERT_TRUE(write("Misc", "LanPrivateIP", QStringLiteral("10.0.0.2")));
+    ASSERT_EQ(::stat(path().toLocal8Bit().constData(), &second), 0);
+    EXPECT_EQ(first.st_ino, second.st_ino);
+    EXPECT_EQ(bytes(), expected);
 }
 
 TEST_F(IniWriteTest, NewKeyGoesAfterTheSectionsLastKey) {

@@ -8,6 +8,7 @@
 #include "platform/EventPump.h"
 #include "platform/RouterSocket.h"
 #include "router/RouterKinds.h"
+#include "router/RouterMemory.h"
 #include "router/leases/LeaseRecord.h"
 #include "router/web/RouterLink.h"
 
@@ -358,4 +359,52 @@ TEST(UpnpKind, AForwardTheRouterLostIsMadeAgainAtTheNextCheck) {
     rig.router->Timer1_Timer();
     EXPECT_EQ(rig.sim.mappings().size(), 1);
     EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+}
+
+TEST(UpnpKind, TheRouterIsRememberedUntilItNoLongerAnswersThere) {
+    UpnpRig rig;
+    rig.start();
+    ASSERT_TRUE(rig.module.RouterFound);
+    const QString memoryPath = RouterMemory::pathFor(rig.module.paths.IniPath);
+    ASSERT_TRUE(QFile::exists(memoryPath));
+    EXPECT_EQ(QFile::permissions(memoryPath) & 0x0077, 0) << "owner-only";
+    const auto descriptionReads = [&rig] {
+        return std::count_if(rig.sim.requests().cbegin(), rig.sim.requests().cend(),
+                             [](const QByteArray& r) { return r.startsWith("GET "); });
+    };
+    const auto nextRun = [&rig] {
+        rig.module.StatusQueryPending = true;
+        rig.router = std::make_unique<UpnpRouter>(rig.deps(), quickUpnp());
+        rig.router->adoptOnStatus = false; // as a command that ends at once
+        rig.start();
+    };
+
+    // The next run asks the remembered control URL at once: no description, the same router.
+    const qsizetype requestsBefore = rig.sim.requests().size();
+    const QString shownBefore = rig.view.statusBar;
+    nextRun();
+    EXPECT_TRUE(rig.module.RouterFound);
+    EXPECT_EQ(descriptionReads(), 1);
+    EXPECT_EQ(rig.sim.requests().size(), requestsBefore + 1) << "GetExternalIPAddress alone";
+    EXPECT_EQ(rig.view.statusBar, shownBefore);
+    EXPECT_EQ(rig.view.wanAddress, QStringLiteral("11.22.33.44"));
+
+    // A control URL where nothing answers any more: forgotten, found again, remembered anew.
+    RouterMemory memory(memoryPath);
+    const QString target = QStringLiteral("127.0.0.1:%1").arg(rig.sim.ssdpPort());
+    RouterMemory::Values values = memory.load(QStringLiteral("upnp"), target);
+    ASSERT_FALSE(values.isEmpty());
+    values[QStringLiteral("control")].replace(UpnpSimulator::controlPath(), "/gone");
+    ASSERT_TRUE(memory.save(QStringLiteral("upnp"), target, values));
+    nextRun();
+    EXPECT_TRUE(rig.module.RouterFound);
+    EXPECT_EQ(descriptionReads(), 2);
+    EXPECT_TRUE(memory.load(QStringLiteral("upnp"), target)
+                    .value(QStringLiteral("control"))
+                    .endsWith(UpnpSimulator::controlPath()));
+
+    // Remembered for another router address: not used.
+    rig.module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:1");
+    nextRun();
+    EXPECT_FALSE(rig.module.RouterFound);
 }

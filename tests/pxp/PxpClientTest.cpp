@@ -3,6 +3,7 @@
 
 #include "FakePxpRouter.h"
 #include "QtPrint.h"
+#include "SilentRouter.h"
 
 #include <gtest/gtest.h>
 
@@ -399,5 +400,54 @@ TEST(PxpClientAddress, SilenceGivesUpAfterTheProbes) {
     EXPECT_EQ(rig.fake.requests.count(BuildNatPmpAddressRequest()), 4);
     EXPECT_EQ(rig.fake.requests.count(BuildPcpAnnounce(QHostAddress("127.0.0.1"))), 4);
 }
+
+// ---- The reference's schedules, on a virtual clock ------------------------------------------
+
+// The shipped timings (not shrunk) against a router that never answers; jitter held at 1.0.
+struct ScheduleCase {
+    const char* name;
+    PxpMode mode;
+    bool address; // externalAddress(), else map()
+    // Send times of NAT-PMP and of PCP requests, and when the call gives up.
+    QList<int> natPmpAt, pcpAt;
+    int endAt;
+};
+
+class PxpSchedule : public testing::TestWithParam<ScheduleCase> {};
+
+TEST_P(PxpSchedule, SendsOnTimeAndGivesUpOnTime) {
+    const ScheduleCase& c = GetParam();
+    SilentRouter silent;
+    PxpOptions o;
+    o.router = QHostAddress(QHostAddress::LocalHost);
+    o.port = silent.port();
+    o.mode = c.mode;
+    o.random = [] { return 100u; };
+    PxpClient client(silent, o);
+    if (c.address)
+        EXPECT_FALSE(client.externalAddress().ok);
+    else
+        EXPECT_FALSE(client.map("UDP", 9090, 9090, 7200).ok);
+    silent.collect();
+    QList<int> natPmp, pcp;
+    for (const SilentRouter::Arrival& a : silent.arrivals)
+        (IsPcp(a.data) ? pcp : natPmp).append(int(a.at.count()));
+    EXPECT_EQ(natPmp, c.natPmpAt);
+    EXPECT_EQ(pcp, c.pcpAt);
+    EXPECT_EQ(silent.now(), milliseconds(c.endAt));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reference, PxpSchedule,
+    testing::Values(
+        // 250 ms, doubled, four sends: 3.75 s
+        ScheduleCase{"NatPmpMap", PxpMode::NatPmpOnly, false, {0, 250, 750, 1750}, {}, 3750},
+        ScheduleCase{"NatPmpAddress", PxpMode::NatPmpOnly, true, {0, 250, 750, 1750}, {}, 3750},
+        // the discovery ANNOUNCE rides on the NAT-PMP probe's clock
+        ScheduleCase{
+            "PcpAddress", PxpMode::Pcp, true, {0, 250, 750, 1750}, {0, 250, 750, 1750}, 3750},
+        // PCP's 3 s, doubled; NAT-PMP's four sends once PCP stayed silent for 3.75 s
+        ScheduleCase{"PcpMap", PxpMode::Pcp, false, {3750, 4000, 4500, 5500}, {0, 3000}, 7500}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "FakeIgd.h"
 #include "QtPrint.h"
+#include "SilentRouter.h"
 
 #include <gtest/gtest.h>
 
@@ -572,6 +573,31 @@ TEST(IgdTransport, WaitsInTheProgramsEventPumpPasses) {
     IgdClient client(waiter, Options(fake.descriptionUrl()));
     ASSERT_TRUE(client.discover());
     EXPECT_EQ(client.getExternalIPAddress().address, QStringLiteral("11.22.33.44"));
+}
+
+TEST(IgdDiscovery, SilenceFollowsTheReferenceSchedule) {
+    // The shipped timings on a virtual clock: unicast rounds at 0, 1 and 2.5 s, giving up at
+    // 5 s (a loopback router gets no multicast).
+    SilentRouter silent;
+    UpnpOptions o;
+    o.router = QStringLiteral("127.0.0.1:%1").arg(silent.port());
+    IgdClient client(silent, o);
+    EXPECT_FALSE(client.discover());
+    EXPECT_EQ(silent.times(), QList<milliseconds>({milliseconds(0), milliseconds(0),
+                                                   milliseconds(1000), milliseconds(2500)}));
+    EXPECT_EQ(silent.now(), milliseconds(5000));
+}
+
+TEST(PumpWaiter, EveryPassEndsByTheDeadline) {
+    // Passes of an hour; a clock that moves 7 ms each time it is read, so that the waiter's
+    // deadline and the real timers disagree, as a coarse timer firing early makes them.
+    EventPump pump(std::chrono::hours(1));
+    milliseconds virtualNow{0};
+    PumpWaiter waiter(pump, [&virtualNow] { return virtualNow += milliseconds(7); });
+    int asked = 0;
+    EXPECT_FALSE(waiter.waitFor([&] { return ++asked > 1000; }, milliseconds(30)));
+    EXPECT_GE(pump.passes(), 1);
+    EXPECT_LE(pump.lastPassLength(), milliseconds(30)) << "a pass outlasting the wait";
 }
 
 } // namespace

@@ -116,8 +116,13 @@ void PxpExchange::send(Track& t) {
         t.wait = t.sent == 0 ? timing.natPmpFirstWait : 2 * t.wait;
     }
     socket_->write(t.packet);
+    // Each wait counts from when the send was due, so a late wake-up does not push every
+    // later send back; after a stall (a suspend) the schedule starts again from now.
+    const milliseconds now = waiter_.now();
+    t.nextAt = (t.sent == 0 ? now : t.nextAt) + t.wait;
+    if (t.nextAt <= now)
+        t.nextAt = now + t.wait;
     ++t.sent;
-    t.nextAt = waiter_.now() + t.wait;
 }
 
 void PxpExchange::run(const QList<Track*>& tracks) {

@@ -1,5 +1,6 @@
 #include "router/upnp/IgdClient.h"
 
+#include "router/RouterMemory.h"
 #include "router/net/ExternalAddress.h"
 #include "router/net/LocalAddress.h"
 #include "router/net/RouterAddress.h"
@@ -163,6 +164,79 @@ bool IgdClient::discoverRouter() {
         return false;
     chooseService();
     router_.found = true;
+    return true;
+}
+
+bool FindRouter(IgdClient& client, const RouterMemory& memory, const QString& target,
+                ExternalAddressResult& wan) {
+    const QString kind = QStringLiteral("upnp");
+    if (client.recall(memory.load(kind, target))) {
+        wan = client.getExternalIPAddress();
+        if (wan.ok())
+            return true;
+        memory.forget(kind);
+    }
+    if (!client.discover())
+        return false;
+    wan = client.getExternalIPAddress();
+    if (wan.ok())
+        memory.save(kind, target, client.remembered());
+    return true;
+}
+
+QMap<QString, QString> IgdClient::remembered() const {
+    const IgdRouter& r = router_;
+    if (!r.found)
+        return {};
+    return {{QStringLiteral("gateway"), r.gateway.toString()},
+            {QStringLiteral("description"), r.descriptionUrl.toString()},
+            {QStringLiteral("server"), r.server},
+            {QStringLiteral("bootid"), r.bootId},
+            {QStringLiteral("friendlyname"), r.device.friendlyName},
+            {QStringLiteral("manufacturer"), r.device.manufacturer},
+            {QStringLiteral("modelname"), r.device.modelName},
+            {QStringLiteral("modelnumber"), r.device.modelNumber},
+            {QStringLiteral("udn"), r.device.udn},
+            {QStringLiteral("igdversion"), QString::number(r.igdVersion)},
+            {QStringLiteral("servicetype"), r.service.serviceType},
+            {QStringLiteral("serviceid"), r.service.serviceId},
+            {QStringLiteral("control"), r.service.controlUrl.toString()},
+            {QStringLiteral("serviceversion"), QString::number(r.service.version)}};
+}
+
+bool IgdClient::recall(const QMap<QString, QString>& v) {
+    IgdRouter r;
+    r.gateway = PlainAddress(QHostAddress(v.value(QStringLiteral("gateway"))));
+    r.descriptionUrl = QUrl(v.value(QStringLiteral("description")), QUrl::StrictMode);
+    r.service.controlUrl = QUrl(v.value(QStringLiteral("control")), QUrl::StrictMode);
+    r.service.serviceType = v.value(QStringLiteral("servicetype"));
+    r.service.serviceId = v.value(QStringLiteral("serviceid"));
+    r.service.version = v.value(QStringLiteral("serviceversion")).toInt();
+    r.igdVersion = v.value(QStringLiteral("igdversion")).toInt();
+    // Only the router's own address, as discovery would have it.
+    const auto onRouter = [&r](const QUrl& u) {
+        return u.isValid() && u.scheme() == QLatin1String("http") && u.userInfo().isEmpty() &&
+               PlainAddress(QHostAddress(u.host())) == r.gateway;
+    };
+    if (r.gateway.isNull() || !onRouter(r.descriptionUrl) || !onRouter(r.service.controlUrl) ||
+        r.service.serviceType.isEmpty() || (r.service.version != 1 && r.service.version != 2) ||
+        r.igdVersion < 1)
+        return false;
+    r.localAddress = options_.localAddress.isNull()
+                         ? LocalAddressToward(r.gateway, quint16(r.service.controlUrl.port(80)))
+                         : options_.localAddress;
+    if (r.localAddress.isNull())
+        return false;
+    r.server = v.value(QStringLiteral("server"));
+    r.bootId = v.value(QStringLiteral("bootid"));
+    r.device.friendlyName = v.value(QStringLiteral("friendlyname"));
+    r.device.manufacturer = v.value(QStringLiteral("manufacturer"));
+    r.device.modelName = v.value(QStringLiteral("modelname"));
+    r.device.modelNumber = v.value(QStringLiteral("modelnumber"));
+    r.device.udn = v.value(QStringLiteral("udn"));
+    r.candidates = {r.service};
+    r.found = true;
+    router_ = r;
     return true;
 }
 

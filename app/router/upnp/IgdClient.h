@@ -29,6 +29,7 @@
 
 #include <QHostAddress>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -133,6 +134,10 @@ public:
     // router().failure when no usable router answered.
     bool discover();
     const IgdRouter& router() const { return router_; }
+    // What a later run needs to skip discovery (RouterMemory), and taking it back: nothing is
+    // sent, so the caller's first call is the check. False when the values make no router.
+    QMap<QString, QString> remembered() const;
+    bool recall(const QMap<QString, QString>& values);
 
     ExternalAddressResult getExternalIPAddress();
     StatusInfoResult getStatusInfo();
@@ -170,6 +175,14 @@ private:
     bool discovering_ = false;
     QList<UpnpExchangeRecord> exchanges_;
 };
+
+class RouterMemory;
+
+// The router as the last run left it when it still answers there (one SOAP call), else found
+// by discovery; then its external address. The memory follows what was found, and is
+// forgotten when the router no longer answers where it was. False with router().failure.
+bool FindRouter(IgdClient& client, const RouterMemory& memory, const QString& target,
+                ExternalAddressResult& wan);
 
 // Routers keep short descriptions (miniupnpd stores 63 bytes): printable ASCII only, capped.
 inline constexpr qsizetype MaxDescriptionLength = 40;

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
+#include "router/RouterMemory.h"
 #include "router/net/ExternalAddress.h"
 #include "router/net/LocalAddress.h"
 #include "router/net/RouterAddress.h"
@@ -86,14 +87,15 @@ void UpnpRouter::queryStatus() {
     // The address as it is now: the settings dialog may have changed it since.
     options_.router = RouterAddressText(module_.settings.LanPrivateIP, routeFile_);
     client_ = std::make_unique<IgdClient>(*waiter_, options_);
-    if (!client_->discover()) {
+    ExternalAddressResult wan;
+    const RouterMemory memory(RouterMemory::pathFor(module_.paths.IniPath));
+    if (!FindRouter(*client_, memory, options_.router, wan)) {
         problems_ = {client_->router().failure};
         client_.reset();
         return endStatusQuery();
     }
     const IgdRouter& r = client_->router();
     module_.LocalIpAddress = r.localAddress.toString();
-    const ExternalAddressResult wan = client_->getExternalIPAddress();
     if (!wan.ok()) {
         problems_ = {QStringLiteral("The router did not tell its Internet address.")};
         client_.reset();
@@ -105,7 +107,7 @@ void UpnpRouter::queryStatus() {
     // restarted while nobody watched.
     const auto mine = recorded();
     startCheck_ = mine && !mine->isEmpty();
-    if (RequestedLease(r.version()) != 0)
+    if (adoptOnStatus && RequestedLease(r.version()) != 0)
         adoptOwnForwards(client_->listPortMappings().entries);
     endStatusQuery();
 }
