@@ -17,6 +17,7 @@ const QString kTitle = QStringLiteral("Harborly");
 const QString ProtocolRouter::kCompleted = QStringLiteral("Completed");
 const QString ProtocolRouter::kError = QStringLiteral("Error");
 const QString ProtocolRouter::kFailed = QStringLiteral("Failed");
+const QString ProtocolRouter::kCancelled = QStringLiteral("Cancelled");
 
 ProtocolRouter::ProtocolRouter(const RouterDeps& deps)
     : module_(deps.module), view_(deps.view), prompts_(deps.prompts), clock_(deps.clock) {}
@@ -98,8 +99,12 @@ void ProtocolRouter::ForwardPorts(const MappingPlan& plan) {
         return;
     }
     pointOutcome_ = PointOutcome::Sent;
-    runOperation(QStringLiteral("Add Points"), [&] { return forward(plan.mappings); });
-    reportProblems(QStringLiteral("Some ports were not forwarded"));
+    const bool held =
+        runOperation(QStringLiteral("Add Points"), [&] { return forward(plan.mappings); });
+    // One problem per forward refused: none holds.
+    reportProblems(!held && problems_.size() >= plan.mappings.size()
+                       ? QStringLiteral("No port was forwarded")
+                       : QStringLiteral("Some ports were not forwarded"));
 }
 
 void ProtocolRouter::tellRenewal(qsizetype count, bool ok, const QString& router) {

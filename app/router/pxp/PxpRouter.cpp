@@ -148,11 +148,16 @@ QString PxpRouter::remapAll(const QString& why) {
 
 QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
     bool refused = false;
-    for (const PlannedMapping& m : mappings)
+    int done = 0;
+    for (const PlannedMapping& m : mappings) {
+        if (view_.cancelRequested())
+            return kCancelled;
+        view_.showProgress(++done, int(mappings.size()));
         if (const QString why = mapOne(entryFor(m)); !why.isEmpty()) {
             problems_ << why;
             refused = true;
         }
+    }
     return refused ? kError : kCompleted;
 }
 
@@ -202,7 +207,12 @@ bool PxpRouter::KeepAlive() {
 bool PxpRouter::ClearAll() {
     const bool ok = runOperation(QStringLiteral("Clear All Points"), [&] {
         bool refused = false;
-        for (const LeaseEntry& e : held()) {
+        const QList<LeaseEntry> all = held();
+        int done = 0;
+        for (const LeaseEntry& e : all) {
+            if (view_.cancelRequested())
+                return kCancelled;
+            view_.showProgress(++done, int(all.size()));
             const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
             if (r.ok) {
                 record_.remove(e);

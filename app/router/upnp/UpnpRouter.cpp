@@ -104,7 +104,11 @@ QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
     const quint32 lease = RequestedLease(client_->router().version());
     bool refused = false;
     bool unanswered = false;
+    int done = 0;
     for (const PlannedMapping& m : mappings) {
+        if (view_.cancelRequested())
+            return kCancelled;
+        view_.showProgress(++done, int(mappings.size()));
         PortMappingRequest request;
         request.externalPort = quint16(m.port);
         request.internalPort = quint16(m.port);
@@ -265,7 +269,11 @@ bool UpnpRouter::ClearAll() {
         }
         bool refused = false;
         bool unanswered = !list.complete && list.entries.isEmpty() && noAnswer(list.end);
+        int done = 0;
         for (const auto& [port, protocol] : targets) {
+            if (view_.cancelRequested())
+                return kCancelled;
+            view_.showProgress(++done, int(targets.size()));
             const DeleteMappingResult d = client_->deletePortMapping(port, protocol);
             if (d.gone) {
                 forget(port, protocol);
