@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QDBusConnection>
 #include <QDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -239,7 +240,12 @@ void frmMain::makeRouter() {
 
 bool frmMain::Form_Load(const QString& programFolder) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        trayKind = DetectTrayKind(QDBusConnection::sessionBus());
+        // Without a session bus, asking for one would start dbus-launch (a tenth of a second)
+        // to find no StatusNotifierItem host: the tray is the XEmbed one.
+        const bool sessionBus =
+            qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
+            QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus"));
+        trayKind = sessionBus ? DetectTrayKind(QDBusConnection::sessionBus()) : TrayKind::XEmbed;
         tray = new QSystemTrayIcon(windowIcon(), this);
         tray->setToolTip(QStringLiteral("Harborly DSL/Cable Router Utility"));
         tray->setContextMenu(trayMenu);

@@ -1,9 +1,11 @@
 #include "HarborlyVersion.h"
 #include "Module.h"
+#include "config/IniFile.h"
 #include "config/ProgramFolder.h"
 #include "config/ProgramLauncher.h"
 #include "platform/Clock.h"
 #include "router/Router.h"
+#include "router/RouterKinds.h"
 #include "ui/WidgetPrompts.h"
 #include "ui/frmMain.h"
 #include "viewer/RouterScreens.h"
@@ -93,6 +95,23 @@ QList<std::pair<QString, QString>> TraceWindow(frmMain& w) {
     return out;
 }
 
+// Read before the application exists: whether the program folder's configuration names the
+// web kind, or a kind not known (which falls back to it).
+bool ConfiguredKindHasScreens(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QString exeFolder =
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
+    const QString ini =
+        ResolveProgramFolder(arguments, exeFolder).path + QStringLiteral("Harborly.ini");
+    if (!QFileInfo::exists(ini))
+        return false; // a first start: the shipped catalog names the automatic kind
+    const QString kind =
+        RouterKindOf(IniFile(ini).read(QStringLiteral("Misc"), QStringLiteral("RouterKind")));
+    return kind.isEmpty() || kind == QLatin1String("web");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -114,7 +133,10 @@ int main(int argc, char** argv) {
         }
     }
     // The router screens use Qt WebEngine, which wants this before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // It makes a global OpenGL context at once, a third of a second on a software renderer:
+    // only the web kind has router screens.
+    if (ConfiguredKindHasScreens(argc, argv))
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Harborly"));
     QApplication::setApplicationVersion(QStringLiteral(HARBORLY_VERSION_STRING));

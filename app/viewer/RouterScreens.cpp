@@ -84,7 +84,8 @@ void RouterScreens::Show(Screen screen, QWidget* mainWindow) {
     // The window opens after a failed fetch too, on the earlier capture.
     capture_(screen == Screen::Dmz);
     module_.DialogActive = true;
-    QDialog* browser = createBrowser(nullptr);
+    // Over the main window, where the user looks; the window manager keeps it in front.
+    QDialog* browser = createBrowser(mainWindow);
     AddCloseControls(*browser);
     module_.FrontWindow = browser;
     browser->exec();
