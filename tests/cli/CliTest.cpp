@@ -168,7 +168,8 @@ TEST(CliCommands, AFolderNeverConfiguredSaysHowToMakeOne) {
     Cli cli(QStringLiteral("127.0.0.1:9"));
     ASSERT_TRUE(QFile::remove(cli.home.file(QStringLiteral("Harborly.ini"))));
     EXPECT_EQ(cli.run({QStringLiteral("status")}), CliExit::Refused);
-    EXPECT_TRUE(cli.err.startsWith(QStringLiteral("There is no configuration in "))) << cli.err;
+    EXPECT_TRUE(cli.err.startsWith(QStringLiteral("There is no configuration in ")))
+        << cli.err.toStdString();
     EXPECT_TRUE(cli.err.contains(QStringLiteral("Harborly --home")));
 }
 
