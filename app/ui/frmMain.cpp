@@ -147,8 +147,8 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     mnuConfig->addSeparator();
     mnuQuit = mnuConfig->addAction(QStringLiteral("&Quit"));
     mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    // The menu may be disabled during an operation; the shortcut still asks to close.
-    mnuQuit->setShortcutContext(Qt::ApplicationShortcut);
+    // The menu is disabled during an operation; through the window the shortcut still asks
+    // to close.
     connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
     addAction(mnuQuit);
     mnuDMZ = menuBar()->addMenu(QStringLiteral("&DMZ"));
