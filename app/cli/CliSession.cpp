@@ -14,7 +14,9 @@
 #include "router/RouterKinds.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
 
@@ -210,7 +212,22 @@ int saveForwardList(Session& s, CliEnvironment& env) {
 
 int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
     const ProgramFolder folder = ResolveProgramFolder(env.arguments, env.executableFolder);
-    ProvideShippedFiles(folder.path, env.executableFolder);
+    const QString ini = folder.path + QStringLiteral("Harborly.ini");
+    const bool configured = QFileInfo::exists(ini);
+    const bool catalogCopied = ProvideShippedFiles(folder.path, env.executableFolder);
+    // A folder never configured: nothing says which router to talk to.
+    if (!configured) {
+        env.err << "There is no configuration in " << QDir::toNativeSeparators(folder.path)
+                << " yet." << Qt::endl
+                << "Start the window once with Harborly --home "
+                << QDir::toNativeSeparators(folder.path)
+                << " and choose the router there, or set RouterKind (auto, upnp, pcp, natpmp "
+                   "or web) and LanPrivateIP under [Misc] in "
+                << QDir::toNativeSeparators(ini)
+                << (catalogCopied ? " (the shipped catalog has just been copied there)." : ".")
+                << Qt::endl;
+        return CliExit::Refused;
+    }
     RemoveStaleTemporaries(folder.path, QDateTime::currentDateTimeUtc());
     Session s(env);
     LoadConfiguration(s.module, folder.path);

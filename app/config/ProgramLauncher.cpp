@@ -87,6 +87,32 @@ bool ProcessLauncher::Run(const QString& program, const QStringList& arguments) 
     return !(WIFEXITED(status) && WEXITSTATUS(status) == kNotStarted);
 }
 
+namespace {
+
+struct Editor {
+    const char* program;
+    const char* stayOption; // keeps a copy of its own until the file is closed
+};
+constexpr Editor kDesktopEditors[] = {{"gnome-text-editor", "--standalone"},
+                                      {"gedit", "--wait"},
+                                      {"kate", "--block"},
+                                      {"mousepad", "--disable-server"},
+                                      {"kwrite", nullptr},
+                                      {"xed", nullptr},
+                                      {"pluma", nullptr},
+                                      {"leafpad", nullptr},
+                                      {"featherpad", nullptr}};
+
+} // namespace
+
+QStringList TextEditorsLookedFor() {
+    QStringList names{QStringLiteral("notepad"), QStringLiteral("$VISUAL and $EDITOR (in a "
+                                                                "terminal)")};
+    for (const Editor& e : kDesktopEditors)
+        names << QString::fromLatin1(e.program);
+    return names << QStringLiteral("xdg-open");
+}
+
 QStringList TextEditorCommand() {
     if (!QStandardPaths::findExecutable(QStringLiteral("notepad")).isEmpty())
         return {QStringLiteral("notepad")};
@@ -97,15 +123,7 @@ QStringList TextEditorCommand() {
                 return command;
         }
     }
-    struct Editor {
-        const char* program;
-        const char* stayOption; // keeps a copy of its own until the file is closed
-    };
-    for (const Editor& e :
-         {Editor{"gnome-text-editor", "--standalone"}, Editor{"gedit", "--wait"},
-          Editor{"kate", "--block"}, Editor{"mousepad", "--disable-server"},
-          Editor{"kwrite", nullptr}, Editor{"xed", nullptr}, Editor{"pluma", nullptr},
-          Editor{"leafpad", nullptr}, Editor{"featherpad", nullptr}}) {
+    for (const Editor& e : kDesktopEditors) {
         const QString program = QString::fromLatin1(e.program);
         if (QStandardPaths::findExecutable(program).isEmpty())
             continue;

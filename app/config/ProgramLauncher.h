@@ -35,3 +35,6 @@ public:
 // once): notepad where it exists; $VISUAL or $EDITOR when Harborly runs in a terminal, whose
 // editor then runs in it; else the desktop's own editor; xdg-open last.
 QStringList TextEditorCommand();
+
+// Every editor TextEditorCommand looks for, in its order, for the message when none is found.
+QStringList TextEditorsLookedFor();

@@ -50,6 +50,7 @@ private:
 struct Probe {
     std::atomic<bool> done{false};
     std::atomic<bool> cancel{false};
+    std::atomic<bool> heard{false}; // UPnP: a router answered the discovery
     bool found = false;
     PxpProtocol protocol = PxpProtocol::None;
     QString why;
@@ -124,6 +125,7 @@ QString AutoRouter::probe() {
                 self.why = client.router().failure;
                 return;
             }
+            self.heard = true;
             self.found = wan.ok();
         });
     else
@@ -141,15 +143,19 @@ QString AutoRouter::probe() {
 
     PumpWaiter waiter(pump_);
     // UPnP is preferred: when PCP or NAT-PMP answered first, it still has a moment to answer.
+    // A UPnP router that has not answered its discovery in the time that takes is not
+    // waited for once the other protocol has an answer.
     std::optional<milliseconds> pxpFoundAt;
+    const milliseconds start = waiter.now();
     const auto decided = [&] {
         if (p.done && p.found && !pxpFoundAt)
             pxpFoundAt = waiter.now();
         return (u.done && (u.found || p.done)) ||
-               (pxpFoundAt && waiter.now() - *pxpFoundAt >= UpnpGrace);
+               (pxpFoundAt && (waiter.now() - *pxpFoundAt >= UpnpGrace ||
+                               (!u.heard && waiter.now() - start >= UpnpDiscoveryTime)));
     };
     while (!decided())
-        waiter.waitFor(decided, milliseconds(100));
+        waiter.waitFor(decided, milliseconds(20));
     if (u.done && u.found)
         return QStringLiteral("upnp");
     if (p.found)

@@ -19,6 +19,7 @@ const QString kTitle = QStringLiteral("Harborly");
 const QString ProtocolRouter::kCompleted = QStringLiteral("Completed");
 const QString ProtocolRouter::kError = QStringLiteral("Error");
 const QString ProtocolRouter::kFailed = QStringLiteral("Failed");
+const QString ProtocolRouter::kCancelled = QStringLiteral("Cancelled");
 
 ProtocolRouter::ProtocolRouter(const RouterDeps& deps)
     : random([] { return QRandomGenerator::global()->generateDouble(); }), module_(deps.module),
@@ -132,8 +133,12 @@ void ProtocolRouter::ForwardPorts(const MappingPlan& plan) {
         return;
     }
     pointOutcome_ = PointOutcome::Sent;
-    runOperation(QStringLiteral("Add Points"), [&] { return forward(plan.mappings); });
-    reportProblems(QStringLiteral("Some ports were not forwarded"));
+    const bool held =
+        runOperation(QStringLiteral("Add Points"), [&] { return forward(plan.mappings); });
+    // One problem per forward refused: none holds.
+    reportProblems(!held && problems_.size() >= plan.mappings.size()
+                       ? QStringLiteral("No port was forwarded")
+                       : QStringLiteral("Some ports were not forwarded"));
     if (problems_.isEmpty() && !notes_.isEmpty())
         prompts_.MsgBox(notes_.join(QLatin1Char('\r')), MsgIcon::Information, kTitle);
 }

@@ -54,6 +54,7 @@ protected:
     static const QString kCompleted;
     static const QString kError;
     static const QString kFailed;
+    static const QString kCancelled; // the user's Cancel, between two exchanges
 
     explicit ProtocolRouter(const RouterDeps& deps);
     ~ProtocolRouter() override;

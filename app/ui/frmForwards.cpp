@@ -9,16 +9,21 @@
 #include <QVBoxLayout>
 
 frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerName,
-                         QWidget* parent)
+                         QWidget* parent, bool ownOnly)
     : QDialog(parent), rows_(rows) {
     setWindowTitle(QStringLiteral("Harborly - Port Forwards"));
     resize(720, 360);
     auto* layout = new QVBoxLayout(this);
-    const QString heading = rows.isEmpty()
-                                ? QStringLiteral("The router forwards no ports.")
-                                : QStringLiteral("The router forwards %1 port%2; yours are marked.")
-                                      .arg(rows.size())
-                                      .arg(rows.size() == 1 ? QString() : QStringLiteral("s"));
+    QString heading = rows.isEmpty()
+                          ? QStringLiteral("The router forwards no ports.")
+                          : QStringLiteral("The router forwards %1 port%2; yours are marked.")
+                                .arg(rows.size())
+                                .arg(rows.size() == 1 ? QString() : QStringLiteral("s"));
+    if (ownOnly)
+        heading =
+            rows.size() == 1
+                ? QStringLiteral("This computer holds 1 forward on the router.")
+                : QStringLiteral("This computer holds %1 forwards on the router.").arg(rows.size());
     layout->addWidget(new QLabel(
         routerName.isEmpty() ? heading : routerName + QStringLiteral(": ") + heading, this));
 

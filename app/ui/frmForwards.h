@@ -14,8 +14,9 @@ class QTableWidget;
 class frmForwards : public QDialog {
     Q_OBJECT
 public:
+    // ownOnly: the protocol tells this computer's forwards alone, not the router's table.
     frmForwards(const QList<ForwardEntry>& rows, const QString& routerName,
-                QWidget* parent = nullptr);
+                QWidget* parent = nullptr, bool ownOnly = false);
 
     QTableWidget* tblForwards;
     QPushButton* btnRemove;

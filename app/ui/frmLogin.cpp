@@ -3,6 +3,7 @@
 #include "HarborlyVersion.h"
 #include "Module.h"
 #include "platform/Prompts.h"
+#include "router/RouterKinds.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -15,15 +16,18 @@ frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
     : QDialog(parent), module_(module), prompts_(prompts) {
     setWindowTitle(QStringLiteral("Enter Router Password"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Please type your user name and password."), this));
+    auto* prompt = new QLabel(QStringLiteral("Please type your user name and password."), this);
+    layout->addWidget(prompt);
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Site:"), this), 0, 0);
     lblLanIpAddress = new QLabel(module_.settings.LanPrivateIP, this);
     lblLanIpAddress->setToolTip(QStringLiteral("LAN side IP address"));
     grid->addWidget(lblLanIpAddress, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Realm"), this), 1, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Linksys DSL/Cable Routers"), this), 1, 1);
+    auto* realmLabel = new QLabel(QStringLiteral("Realm"), this);
+    auto* realm = new QLabel(QStringLiteral("Linksys DSL/Cable Routers"), this);
+    grid->addWidget(realmLabel, 1, 0);
+    grid->addWidget(realm, 1, 1);
 
     txtUserName = new QLineEdit(this);
     txtUserName->setToolTip(QStringLiteral("Generally not used"));
@@ -68,6 +72,22 @@ frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
     setTabOrder(cmdCancel, txtUserName);
     txtPassword->setFocus();
 
+    // The protocol kinds send no password to the router: this one guards Harborly alone.
+    if (RouterKindOf(module_.settings.RouterKind) != QLatin1String("web")) {
+        ownPassword_ = true;
+        setWindowTitle(QStringLiteral("Harborly Password"));
+        prompt->setText(QStringLiteral("Type the password that guards Harborly."));
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{realmLabel, realm, userLabel, txtUserName})
+            w->hide();
+        lblLanIpAddress->setToolTip(QStringLiteral("The router's address"));
+        grid->itemAtPosition(0, 0)->widget()->hide();
+        lblLanIpAddress->hide();
+        txtPassword->setToolTip(QStringLiteral("The password set in Edit Router Settings"));
+        sbStatusBar->showMessage(QStringLiteral("Harborly ") +
+                                 QStringLiteral(HARBORLY_VERSION_STRING));
+    }
+
     connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
 }
@@ -75,8 +95,10 @@ frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
 void frmLogin::cmdOK_Click() {
     if (txtPassword->text() != module_.settings.Password) {
         prompts_.Beep();
-        prompts_.MsgBox(QStringLiteral("Invalid user name or password.\r"
-                                       "Check your Caps Lock key and try again."),
+        prompts_.MsgBox(ownPassword_ ? QStringLiteral("Wrong password.\r"
+                                                      "Check your Caps Lock key and try again.")
+                                     : QStringLiteral("Invalid user name or password.\r"
+                                                      "Check your Caps Lock key and try again."),
                         MsgIcon::Critical, QStringLiteral("Error"));
         txtPassword->setFocus();
         txtPassword->selectAll();

@@ -28,4 +28,5 @@ public:
 private:
     Module& module_;
     Prompts& prompts_;
+    bool ownPassword_ = false;
 };

@@ -4,9 +4,12 @@
 #include "config/ActivityLog.h"
 #include "config/Configuration.h"
 #include "config/ProgramLauncher.h"
+#include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Prompts.h"
+#include "router/AutoRouter.h"
 #include "router/ListOps.h"
+#include "router/MappingPlan.h"
 #include "router/Router.h"
 #include "router/RouterDeps.h"
 #include "router/RouterKinds.h"
@@ -18,8 +21,10 @@
 #include "ui/frmSettings.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDBusConnection>
 #include <QDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -28,7 +33,10 @@
 #include <QListWidget>
 #include <QLockFile>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
@@ -87,6 +95,12 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     grid->addWidget(lblStatus, 0, 3);
     grid->addWidget(new QLabel(QStringLiteral("Send / Receive"), frameIndicators), 1, 2);
     grid->addWidget(SendStatus, 1, 3);
+    // Stays in sight after the pop-up: forwards made here cannot reach this computer.
+    lblWanWarning = new QLabel(frameIndicators);
+    lblWanWarning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    lblWanWarning->setWordWrap(true);
+    lblWanWarning->hide();
+    grid->addWidget(lblWanWarning, 2, 0, 1, 4);
     layout->addWidget(frameIndicators);
 
     auto* frameAppls = new QGroupBox(QStringLiteral("Applications"), central);
@@ -105,8 +119,12 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
                             QStringLiteral("Removes all applicaton highlighting"));
     btnViewPoints = button(frameAppls, QStringLiteral("&View Points"),
                            QStringLiteral("Show router's port forwarding screen"));
+    btnCancel = button(frameAppls, QStringLiteral("Cancel"),
+                       QStringLiteral("Ends the operation after the exchange under way (Esc)"));
+    btnCancel->setShortcut(QKeySequence(Qt::Key_Escape));
+    btnCancel->hide();
     for (QPushButton* b :
-         {btnPoint, btnClearAllPoints, btnSelectAll, btnDeselectAll, btnViewPoints})
+         {btnPoint, btnClearAllPoints, btnSelectAll, btnDeselectAll, btnViewPoints, btnCancel})
         buttons->addWidget(b);
     buttons->addStretch();
     appls->addLayout(buttons);
@@ -126,6 +144,13 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
             &frmMain::mnuEditApps_Click);
     connect(mnuConfig->addAction(QStringLiteral("Edit &Router Settings...")), &QAction::triggered,
             this, &frmMain::mnuPassword_Click);
+    mnuConfig->addSeparator();
+    mnuQuit = mnuConfig->addAction(QStringLiteral("&Quit"));
+    mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // The menu is disabled during an operation; through the window the shortcut still asks
+    // to close.
+    connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
+    addAction(mnuQuit);
     mnuDMZ = menuBar()->addMenu(QStringLiteral("&DMZ"));
     mnuDMZ->setToolTipsVisible(true);
     mnuDMZPoint = mnuDMZ->addAction(QStringLiteral("&Harborly"));
@@ -144,6 +169,24 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     connect(btnSelectAll, &QPushButton::clicked, this, &frmMain::btnSelectAll_Click);
     connect(btnDeselectAll, &QPushButton::clicked, this, &frmMain::btnDeselectAll_Click);
     connect(btnViewPoints, &QPushButton::clicked, this, &frmMain::btnViewPoints_Click);
+    connect(btnCancel, &QPushButton::clicked, this, &frmMain::btnCancel_Click);
+
+    // The tray's right-click menu; built here so that it can be reached without a tray.
+    trayMenu = new QMenu(this);
+    connect(trayMenu->addAction(QStringLiteral("Show/Hide")), &QAction::triggered, this,
+            &frmMain::toggleShown);
+    connect(trayMenu->addAction(QStringLiteral("Point To Me")), &QAction::triggered, this, [this] {
+        if (btnPoint->isEnabled() && isEnabled())
+            btnPoint_Click();
+    });
+    connect(trayMenu->addAction(QStringLiteral("Clear All Points")), &QAction::triggered, this,
+            [this] {
+                if (btnClearAllPoints->isEnabled() && isEnabled())
+                    btnClearAllPoints_Click();
+            });
+    trayMenu->addSeparator();
+    connect(trayMenu->addAction(QStringLiteral("Quit")), &QAction::triggered, this,
+            &frmMain::mnuQuit_Click);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(500);
@@ -197,9 +240,15 @@ void frmMain::makeRouter() {
 
 bool frmMain::Form_Load(const QString& programFolder) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        trayKind = DetectTrayKind(QDBusConnection::sessionBus());
+        // Without a session bus, asking for one would start dbus-launch (a tenth of a second)
+        // to find no StatusNotifierItem host: the tray is the XEmbed one.
+        const bool sessionBus =
+            qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
+            QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus"));
+        trayKind = sessionBus ? DetectTrayKind(QDBusConnection::sessionBus()) : TrayKind::XEmbed;
         tray = new QSystemTrayIcon(windowIcon(), this);
         tray->setToolTip(QStringLiteral("Harborly DSL/Cable Router Utility"));
+        tray->setContextMenu(trayMenu);
         connect(tray, &QSystemTrayIcon::activated, this, &frmMain::trayActivated);
         tray->show();
     }
@@ -221,6 +270,7 @@ bool frmMain::Form_Load(const QString& programFolder) {
     makeRouter();
     setLanAddressCaption(module_.settings.LanPrivateIP);
     FillApplicationList(*list_, module_.catalog);
+    showApplicationPorts();
     RestoreSelection(*list_, ReadSelected(module_.paths));
 
     // Kinds that speak to the router without a password ask for one only to guard the
@@ -231,6 +281,8 @@ bool frmMain::Form_Load(const QString& programFolder) {
     if ((needsPassword && module_.settings.Password.isEmpty()) || firstStart) {
         frmSettings settings(module_, prompts_, *log_,
                              [this](const QString& lan) { setLanAddressCaption(lan); });
+        if (firstStart)
+            settings.cboRouterKind->setFocus();
         runDialog(settings);
         if (RouterKindOf(module_.settings.RouterKind) != router_->kindName())
             makeRouter();
@@ -248,7 +300,11 @@ bool frmMain::Form_Load(const QString& programFolder) {
             return false;
         }
     }
-    Timer1->start();
+    if (tray)
+        tray->setToolTip(trayToolTip());
+    // The web kind's first look waits its half second; the protocols ask at once, so the
+    // address is there about when the window is.
+    Timer1->start(webKind() ? 500 : 0);
     return true;
 }
 
@@ -271,7 +327,17 @@ void frmMain::setStatusCaption(const QString& caption) {
 }
 
 void frmMain::setSendStatusCaption(const QString& caption) {
-    SendStatus->setText(caption);
+    // PCP and NAT-PMP hold no connection: they send and wait.
+    SendStatus->setText(caption == QLatin1String("Connected") && speaksDatagrams()
+                            ? QStringLiteral("Waiting for the router")
+                            : caption);
+}
+
+bool frmMain::speaksDatagrams() const {
+    QString kind = router_ ? router_->kindName() : QString();
+    if (const auto* automatic = dynamic_cast<const AutoRouter*>(router_.get()))
+        kind = automatic->foundKind();
+    return kind == QLatin1String("pcp") || kind == QLatin1String("natpmp");
 }
 
 void frmMain::setWanAddressCaption(const QString& caption) {
@@ -295,7 +361,119 @@ void frmMain::EnableInterface(bool bEnable, bool) {
     mnuHelp->setEnabled(bEnable);
     mnuAbout->setEnabled(bEnable);
     lbAppsWidget->setEnabled(bEnable);
-    setEnabled(bEnable);
+    if (webKind()) {
+        setEnabled(bEnable);
+        return;
+    }
+    // The protocol kinds leave the window enabled, so that Cancel and the close box answer
+    // while they wait.
+    if (!bEnable && !busy_) {
+        cancel_ = false;
+        progressTotal_ = -1;
+    }
+    busy_ = !bEnable;
+    btnCancel->setVisible(busy_);
+    btnCancel->setEnabled(true);
+    setEnabled(true);
+    if (!busy_ && closePending_)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+bool frmMain::webKind() const {
+    return !router_ || router_->kindName() == QLatin1String("web");
+}
+
+void frmMain::showProgress(int done, int total) {
+    progressTotal_ = total;
+    lblStatus->setText(QStringLiteral("Forward %1 of %2").arg(done).arg(total));
+}
+
+void frmMain::tellOutcome(const QString& sentence) {
+    lblStatus->setText(sentence);
+    log_->WriteLog(sentence);
+    QTimer::singleShot(5000, this, [this, sentence] {
+        if (lblStatus->text() == sentence && !busy_)
+            lblStatus->setText(QStringLiteral("Completed"));
+    });
+}
+
+void frmMain::routerAnswering(bool answering, const QString& sentence) {
+    if (answering) {
+        routerGone_.clear();
+        lblStatus->setToolTip(QStringLiteral("Activity information"));
+        tellOutcome(sentence.isEmpty() ? QStringLiteral("Router back") : sentence);
+    } else {
+        routerGone_ = sentence.isEmpty()
+                          ? QStringLiteral("The router stopped answering at %1")
+                                .arg(QLocale::system().toString(clock_.now().toLocalTime().time(),
+                                                                QLocale::ShortFormat))
+                          : sentence;
+        lblStatus->setText(QStringLiteral("Router not answering"));
+        lblStatus->setToolTip(routerGone_);
+        SendStatus->setText(QStringLiteral("Waiting for the router"));
+        log_->WriteLog(routerGone_);
+    }
+    if (tray)
+        tray->setToolTip(trayToolTip());
+}
+
+QString frmMain::trayToolTip() const {
+    if (webKind())
+        return QStringLiteral("Harborly DSL/Cable Router Utility");
+    QString tip = QStringLiteral("Harborly: forwards ports of chosen applications to this "
+                                 "computer");
+    if (!routerGone_.isEmpty())
+        tip += QLatin1Char('\n') + routerGone_;
+    return tip;
+}
+
+void frmMain::showComputerAddress() {
+    if (webKind() || !module_.RouterFound)
+        return;
+    const QString router = module_.settings.LanPrivateIP.isEmpty()
+                               ? QStringLiteral("the default gateway")
+                               : module_.settings.LanPrivateIP;
+    if (!module_.LocalIpAddress.isEmpty()) {
+        setLanAddressCaption(module_.LocalIpAddress);
+        lblLanIpAddress->setToolTip(
+            QStringLiteral("This computer's address toward the router at %1").arg(router));
+    }
+    sbFirmware->setToolTip(QStringLiteral("The router at %1").arg(router));
+}
+
+void frmMain::showApplicationPorts() {
+    // The list's texts are the applications' names, which the operations match; the ports go
+    // in the tool tips.
+    static const char* const protocols[] = {"TCP+UDP", "TCP", "UDP"};
+    for (int row = 0; row < list_->ListCount(); ++row) {
+        const int i = list_->ItemData(row);
+        if (i < 1 || i > module_.catalog.ApplCount())
+            continue;
+        QStringList ports;
+        for (const ApplPortRange& r : module_.catalog.entry(i).Ranges) {
+            const QString range = r.PortRangeLow == r.PortRangeHigh
+                                      ? r.PortRangeLow
+                                      : r.PortRangeLow + QLatin1Char('-') + r.PortRangeHigh;
+            ports << range + QLatin1Char(' ') +
+                         QLatin1String(
+                             protocols[r.Protocol >= 0 && r.Protocol <= 2 ? r.Protocol : 0]);
+        }
+        if (QListWidgetItem* item = lbAppsWidget->item(row))
+            item->setToolTip(ports.isEmpty()
+                                 ? QStringLiteral("No ports")
+                                 : QStringLiteral("Ports: ") + ports.join(QStringLiteral(", ")));
+    }
+}
+
+void frmMain::markWanWarning() {
+    const QString warning = module_.RouterFound ? router_->wanWarning() : QString();
+    lblWanWarning->setVisible(!warning.isEmpty());
+    lblWanWarning->setText(
+        QStringLiteral("Forwards on this router cannot reach this computer from the Internet"));
+    lblWanWarning->setToolTip(warning);
+    lblWanIpAddress->setStyleSheet(warning.isEmpty() ? QString()
+                                                     : QStringLiteral("color: #b00000"));
+    lblWanIpAddress->setToolTip(warning.isEmpty() ? QStringLiteral("Internet side IP") : warning);
 }
 
 void frmMain::setTimer1Enabled(bool enabled) {
@@ -314,6 +492,11 @@ AppList& frmMain::lbApps() {
 }
 
 void frmMain::ExitProgram() {
+    if (firstLook_ && !module_.RouterFound) {
+        firstLook_ = false;
+        if (offerSettings())
+            return;
+    }
     router_->Close();
     module_.codec.reset();
     if (tray) {
@@ -325,6 +508,21 @@ void frmMain::ExitProgram() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        event->ignore();
+        if (closePending_)
+            return;
+        if (ask && ask(QStringLiteral("Harborly is waiting for the router.\n"
+                                      "Cancel the operation and close Harborly?"),
+                       QStringLiteral("Cancel and Close"), QStringLiteral("Keep Waiting"))) {
+            cancel_ = true;
+            closePending_ = true;
+            // The operation may have ended while the question was open.
+            if (!busy_)
+                QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+        return;
+    }
     // A locked window takes no input, its close box included: ending now would cut an
     // exchange or a file write in half.
     if (!isEnabled()) {
@@ -337,15 +535,112 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Timer1_Timer() {
+    // The protocols' first tick comes at once; the later ones at the kind's own pace.
+    if (Timer1->interval() == 0)
+        Timer1->setInterval(1000);
+    // A tick that falls due while the router waits is the router's to drop.
+    if (inTick_)
+        return router_->Timer1_Timer();
+    const QScopedValueRollback<bool> busy(inTick_, true);
+    firstLook_ = module_.StatusQueryPending;
     router_->Timer1_Timer();
+    if (firstLook_) {
+        firstLook_ = false;
+        showComputerAddress();
+    }
+    markWanWarning();
+}
+
+bool frmMain::offerSettings() {
+    if (!ask)
+        return false;
+    QString reason = router_->lastProblems().join(QLatin1Char('\n'));
+    const QString where = module_.settings.LanPrivateIP.isEmpty()
+                              ? QStringLiteral("the default gateway")
+                              : module_.settings.LanPrivateIP;
+    if (reason.isEmpty())
+        reason = module_.LocalIpAddress.isEmpty()
+                     ? QStringLiteral("Nothing answered at %1.").arg(where)
+                     : QStringLiteral("The router at %1 answered but did not show its status: "
+                                      "it refused the password, or it is not a router of this "
+                                      "kind.")
+                           .arg(where);
+    if (!ask(QStringLiteral("Harborly found no router (kind: %1, address: %2).\n%3\n\n"
+                            "Change the router's kind, address or password?")
+                 .arg(RouterKindOf(module_.settings.RouterKind), where, reason),
+             QStringLiteral("Edit Router Settings..."), QStringLiteral("Quit")))
+        return false;
+    // Queued: the router that failed is still on the call stack.
+    QMetaObject::invokeMethod(this, &frmMain::retryWithNewSettings, Qt::QueuedConnection);
+    return true;
+}
+
+void frmMain::retryWithNewSettings() {
+    frmSettings settings(module_, prompts_, *log_,
+                         [this](const QString& lan) { setLanAddressCaption(lan); });
+    if (runDialog(settings) != QDialog::Accepted) {
+        ExitProgram();
+        return;
+    }
+    // Saved: look for the router at once with what was saved.
+    makeRouter();
+    module_.StatusQueryPending = true;
+    module_.RouterFound = false;
+    EnableInterface(true, false);
+    setStatusCaption(QStringLiteral("Unknown"));
+    if (tray)
+        tray->setToolTip(trayToolTip());
+    Timer1->start(webKind() ? 500 : 0);
 }
 
 void frmMain::btnPoint_Click() {
+    if (webKind()) {
+        router_->PointToMe();
+        return;
+    }
+    const qsizetype planned = PlanMappings(module_.catalog, *list_).mappings.size();
+    progressTotal_ = -1;
     router_->PointToMe();
+    if (router_->lastPointOutcome() != Router::PointOutcome::Sent ||
+        lblStatus->text() != QLatin1String("Completed"))
+        return;
+    const qsizetype made = progressTotal_ >= 0 ? progressTotal_ : planned;
+    tellOutcome(made == 1 ? QStringLiteral("1 forward made")
+                          : QStringLiteral("%1 forwards made").arg(made));
+    if (const QString warning = router_->wanWarning(); !warning.isEmpty())
+        prompts_.MsgBox(QStringLiteral("The forwards were made, but they cannot reach this "
+                                       "computer from the Internet:\r") +
+                            warning,
+                        MsgIcon::Exclamation, QStringLiteral("Harborly"));
 }
 
 void frmMain::btnClearAllPoints_Click() {
-    router_->ClearAll();
+    if (webKind()) {
+        router_->ClearAll();
+        return;
+    }
+    progressTotal_ = -1;
+    if (!router_->ClearAll())
+        return;
+    tellOutcome(progressTotal_ < 0    ? QStringLiteral("All forwards removed")
+                : progressTotal_ == 0 ? QStringLiteral("No forward to remove")
+                : progressTotal_ == 1
+                    ? QStringLiteral("The 1 forward removed")
+                    : QStringLiteral("All %1 forwards removed").arg(progressTotal_));
+}
+
+void frmMain::mnuQuit_Click() {
+    close();
+}
+
+void frmMain::toggleShown() {
+    if (isVisible() && !isMinimized()) {
+        hide();
+        return;
+    }
+    showNormal();
+    raise();
+    activateWindow();
 }
 
 void frmMain::mnuDMZPoint_Click() {
@@ -363,7 +658,7 @@ void frmMain::btnViewPoints_Click() {
         if (showRouterScreen)
             showRouterScreen(false);
     } else if (const auto rows = router_->ReadForwards()) {
-        frmForwards forwards(*rows, router_->routerDescription(), this);
+        frmForwards forwards(*rows, router_->routerDescription(), this, speaksDatagrams());
         forwards.removeForward = [this](const ForwardEntry& e) {
             return router_->RemoveForward(e);
         };
@@ -411,12 +706,20 @@ void frmMain::runWithMainHidden(const std::function<void()>& run, bool clearBefo
 }
 
 void frmMain::mnuEditApps_Click() {
+    bool editorStarted = true;
     runWithMainHidden(
-        [this] {
+        [this, &editorStarted] {
             const QStringList editor = TextEditorCommand();
-            launcher_.Run(editor.front(), editor.mid(1) << module_.paths.IniPath);
+            editorStarted = launcher_.Run(editor.front(), editor.mid(1) << module_.paths.IniPath);
         },
         false);
+    if (!editorStarted)
+        prompts_.MsgBox(
+            QStringLiteral("No text editor was found to open %1.\rHarborly looked for: "
+                           "%2.\rInstall one of them, or open the file in an editor "
+                           "of your own; changes count at the next start.")
+                .arg(module_.paths.IniPath, TextEditorsLookedFor().join(QStringLiteral(", "))),
+            MsgIcon::Exclamation, QStringLiteral("Harborly"));
 }
 
 void frmMain::mnuHelp_Click() {

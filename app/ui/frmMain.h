@@ -54,6 +54,15 @@ public:
     void setTimer1Interval(int milliseconds) override;
     AppList& lbApps() override;
     void ExitProgram() override;
+    void showProgress(int done, int total) override;
+    bool cancelRequested() override { return cancel_; }
+    void routerAnswering(bool answering, const QString& sentence) override;
+
+    // A protocol kind's operation runs: the controls are locked, the window is not, and Cancel
+    // shows. The web kind locks the whole window instead.
+    bool busy() const { return busy_; }
+    // A question with two answers; true for `yes`. Tests replace it.
+    std::function<bool(const QString& text, const QString& yes, const QString& no)> ask;
 
     // Handlers
     void Timer1_Timer();
@@ -70,6 +79,9 @@ public:
     void mnuHelp_Click();
     void mnuAbout_Click();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
+    void btnCancel_Click() { cancel_ = true; }
+    void mnuQuit_Click();
+    void toggleShown();
 
     // Shows a dialog modally with DialogActive and FrontWindow set around it; with restore,
     // the main window is brought back to the front afterwards.
@@ -85,18 +97,22 @@ public:
     QLabel* lblLanIpAddress;
     QLabel* lblStatus;
     QLabel* SendStatus;
+    QLabel* lblWanWarning;
     QListWidget* lbAppsWidget;
     QPushButton* btnPoint;
     QPushButton* btnClearAllPoints;
     QPushButton* btnSelectAll;
     QPushButton* btnDeselectAll;
     QPushButton* btnViewPoints;
+    QPushButton* btnCancel;
     QStatusBar* sbStatusBar;
     QLabel* sbFirmware; // the firmware text, never covered by a menu's status tip
     QMenu* mnuConfig;
     QMenu* mnuDMZ;
     QAction* mnuAbout;
     QAction* mnuHelp;
+    QAction* mnuQuit;
+    QMenu* trayMenu;
     QSystemTrayIcon* tray = nullptr;
     TrayKind trayKind = TrayKind::XEmbed;
 
@@ -111,6 +127,18 @@ private:
     void runWithMainHidden(const std::function<void()>& run, bool clearBeforeShow);
     // Makes the router of the configured kind and sets the entries it cannot serve aside.
     void makeRouter();
+    bool webKind() const;
+    // PCP or NAT-PMP, chosen or found: the router lists only what this computer holds.
+    bool speaksDatagrams() const;
+    // A sentence in lblStatus for a few seconds and in the activity log.
+    void tellOutcome(const QString& sentence);
+    // Where no router answered the first look: the reason, and the settings before the end.
+    bool offerSettings();
+    void retryWithNewSettings();
+    void showComputerAddress();
+    void showApplicationPorts();
+    void markWanWarning();
+    QString trayToolTip() const;
 
     Module& module_;
     Prompts& prompts_;
@@ -125,6 +153,12 @@ private:
     QAction* mnuDMZClear = nullptr;
     QAction* mnuDMZView = nullptr;
     bool closePending_ = false;
+    bool busy_ = false;
+    bool cancel_ = false;
+    bool firstLook_ = false;
+    bool inTick_ = false;
+    int progressTotal_ = -1;
+    QString routerGone_; // the sentence while the router does not answer
 };
 
 // True, after the message, when another copy holds the program folder's lock. A lock left by

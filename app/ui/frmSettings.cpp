@@ -107,6 +107,10 @@ QString frmSettings::chosenKind() const {
 void frmSettings::cboRouterKind_Click() {
     // The web kind keeps its address box as it always was; the others also take a URL.
     txtLanIpAddress->setMaxLength(chosenKind() == QLatin1String("web") ? 15 : 255);
+    // The title matches the menu entry that opens it; the web kind keeps its own.
+    setWindowTitle(chosenKind() == QLatin1String("web")
+                       ? QStringLiteral("Edit Router Configuration")
+                       : QStringLiteral("Edit Router Settings"));
     const QString hint =
         chosenKind() == QLatin1String("web")
             ? QStringLiteral("A password is required to communicate with your router")

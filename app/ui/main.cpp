@@ -1,17 +1,26 @@
 #include "HarborlyVersion.h"
 #include "Module.h"
+#include "config/IniFile.h"
 #include "config/ProgramFolder.h"
 #include "config/ProgramLauncher.h"
 #include "platform/Clock.h"
 #include "router/Router.h"
+#include "router/RouterKinds.h"
 #include "ui/WidgetPrompts.h"
 #include "ui/frmMain.h"
 #include "viewer/RouterScreens.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDialogButtonBox>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QLabel>
 #include <QLockFile>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -21,22 +30,99 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: Harborly [--home DIR] [--screenshot FILE]\n"
+    "Usage: Harborly [--home DIR] [--screenshot FILE] [--trace FILE]\n"
     "\n"
-    "Forwards the ports of chosen applications on an old DSL/Cable home router to this\n"
-    "computer. The program folder (Harborly.ini, Harborly.log) is DIR when given, else the\n"
+    "Forwards the ports of chosen applications to this computer on a home router: through\n"
+    "UPnP IGD, PCP or NAT-PMP (found by itself), or the web pages of Linksys-style routers.\n"
+    "Forwards that lapse are kept alive while it runs. The program folder (Harborly.ini, "
+    "Harborly.log) is DIR when given, else the\n"
     "executable's folder when writable, else $XDG_CONFIG_HOME/Harborly/.\n"
     "With --screenshot, the window is saved to FILE (PNG) once the router has answered, and\n"
-    "the program ends. See harborly-cli(1) for the same operations from a terminal.\n";
+    "the program ends. With --trace, what the window shows (status, addresses, the open\n"
+    "dialog, where its buttons are) is appended to FILE as it changes, for scripted\n"
+    "walkthroughs. See harborly-cli(1) for the same operations from a terminal.\n";
+
+QString Geometry(const QWidget* w) {
+    if (!w || !w->isVisible())
+        return QStringLiteral("hidden");
+    const QPoint centre = w->mapToGlobal(w->rect().center());
+    return QStringLiteral("%1,%2").arg(centre.x()).arg(centre.y());
+}
+
+// What a script driving the window needs to know: texts shown, and where to click.
+QList<std::pair<QString, QString>> TraceWindow(frmMain& w) {
+    QList<std::pair<QString, QString>> out = {
+        {QStringLiteral("status"), w.lblStatus->text()},
+        {QStringLiteral("send"), w.SendStatus->text()},
+        {QStringLiteral("wan"), w.lblWanIpAddress->text()},
+        {QStringLiteral("lan"), w.lblLanIpAddress->text()},
+        {QStringLiteral("statusbar"), w.sbFirmware->text()},
+        {QStringLiteral("wanWarning"),
+         w.lblWanWarning->isVisible() ? w.lblWanWarning->toolTip() : QStringLiteral("none")},
+        {QStringLiteral("window"),
+         w.isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden")},
+        {QStringLiteral("cancel"), Geometry(w.btnCancel)},
+        {QStringLiteral("point"), Geometry(w.btnPoint)},
+        {QStringLiteral("clear"), Geometry(w.btnClearAllPoints)},
+        {QStringLiteral("tray"), w.tray ? w.tray->toolTip() : QStringLiteral("none")},
+    };
+    QString modal = QStringLiteral("none");
+    if (QWidget* m = QApplication::activeModalWidget()) {
+        modal = m->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(m))
+            modal += QLatin1Char('|') + box->text().replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
+    out.append({QStringLiteral("modal"), modal});
+    QString closeButton = QStringLiteral("none");
+    if (QWidget* m = QApplication::activeModalWidget())
+        if (auto* buttons = m->findChild<QDialogButtonBox*>())
+            if (QPushButton* b = buttons->button(QDialogButtonBox::Close))
+                closeButton = Geometry(b);
+    out.append({QStringLiteral("modalClose"), closeButton});
+    const QWidget* focus = QApplication::focusWidget();
+    out.append({QStringLiteral("focus"),
+                focus ? QString::fromLatin1(focus->metaObject()->className()) : QString()});
+    QString menu = QStringLiteral("hidden");
+    if (w.trayMenu->isVisible()) {
+        menu.clear();
+        for (QAction* a : w.trayMenu->actions())
+            if (!a->isSeparator()) {
+                const QPoint c = w.trayMenu->mapToGlobal(w.trayMenu->actionGeometry(a).center());
+                menu += QStringLiteral("%1@%2,%3;").arg(a->text()).arg(c.x()).arg(c.y());
+            }
+    }
+    out.append({QStringLiteral("trayMenu"), menu});
+    return out;
+}
+
+// Read before the application exists: whether the program folder's configuration names the
+// web kind, or a kind not known (which falls back to it).
+bool ConfiguredKindHasScreens(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QString exeFolder =
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
+    const QString ini =
+        ResolveProgramFolder(arguments, exeFolder).path + QStringLiteral("Harborly.ini");
+    if (!QFileInfo::exists(ini))
+        return false; // a first start: the shipped catalog names the automatic kind
+    const QString kind =
+        RouterKindOf(IniFile(ini).read(QStringLiteral("Misc"), QStringLiteral("RouterKind")));
+    return kind.isEmpty() || kind == QLatin1String("web");
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     const char* screenshot = nullptr;
+    const char* tracePath = nullptr;
     for (int i = 1; i < argc; ++i) {
         // For the demo and the documentation: save the window once the router has answered.
         if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc)
             screenshot = argv[i + 1];
+        if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc)
+            tracePath = argv[i + 1];
         if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
@@ -47,7 +133,10 @@ int main(int argc, char** argv) {
         }
     }
     // The router screens use Qt WebEngine, which wants this before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // It makes a global OpenGL context at once, a third of a second on a software renderer:
+    // only the web kind has router screens.
+    if (ConfiguredKindHasScreens(argc, argv))
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Harborly"));
     QApplication::setApplicationVersion(QStringLiteral(HARBORLY_VERSION_STRING));
@@ -77,6 +166,31 @@ int main(int argc, char** argv) {
     window.showRouterScreen = [&](bool dmz) {
         screens.Show(dmz ? RouterScreens::Screen::Dmz : RouterScreens::Screen::Forward, &window);
     };
+    window.ask = [&window](const QString& text, const QString& yes, const QString& no) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Harborly"), text,
+                        QMessageBox::NoButton, window.isVisible() ? &window : nullptr);
+        QPushButton* yesButton = box.addButton(yes, QMessageBox::AcceptRole);
+        box.addButton(no, QMessageBox::RejectRole);
+        box.setDefaultButton(yesButton);
+        box.exec();
+        return box.clickedButton() == yesButton;
+    };
+    QTimer traceTimer;
+    QFile traceFile(QString::fromLocal8Bit(tracePath ? tracePath : ""));
+    QHash<QString, QString> traced;
+    if (tracePath && traceFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        QObject::connect(&traceTimer, &QTimer::timeout, &window, [&] {
+            for (const auto& [key, value] : TraceWindow(window)) {
+                if (traced.value(key) == value)
+                    continue;
+                traced.insert(key, value);
+                traceFile.write((key + QLatin1Char('=') + value).toUtf8() + '\n');
+            }
+            traceFile.flush();
+        });
+        // Runs in the operations' waits too: they let the event loop run.
+        traceTimer.start(40);
+    }
     window.firstStart = firstStart;
     if (!window.Form_Load(folder.path))
         return 0;
@@ -84,14 +198,14 @@ int main(int argc, char** argv) {
     QTimer shot;
     if (screenshot) {
         QObject::connect(&shot, &QTimer::timeout, &window, [&] {
-            if (module.StatusQueryPending || !window.isEnabled())
+            if (module.StatusQueryPending || !window.isEnabled() || window.busy())
                 return;
             shot.stop();
             const bool saved = window.grab().save(QString::fromLocal8Bit(screenshot));
             std::fputs(saved ? "" : "Harborly: the screenshot could not be saved\n", stderr);
             window.ExitProgram();
         });
-        shot.start(200);
+        shot.start(10);
     }
     return QApplication::exec();
 }

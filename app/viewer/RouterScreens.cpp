@@ -2,11 +2,14 @@
 
 #include "Module.h"
 
+#include <QBoxLayout>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLibrary>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
@@ -42,6 +45,17 @@ QStringList BrowserModuleCandidates() {
             exe.filePath(QStringLiteral("harborly_browser.so"))};
 }
 
+void AddCloseControls(QDialog& dialog) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (auto* box = qobject_cast<QBoxLayout*>(dialog.layout()))
+        box->addWidget(buttons);
+    // The web view takes the keys it is given, Escape among them.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &dialog);
+    escape->setContext(Qt::WindowShortcut);
+    QObject::connect(escape, &QShortcut::activated, &dialog, &QDialog::reject);
+}
+
 RouterScreens::RouterScreens(Module& module, Capture capture)
     : module_(module), capture_(std::move(capture)) {}
 
@@ -70,7 +84,9 @@ void RouterScreens::Show(Screen screen, QWidget* mainWindow) {
     // The window opens after a failed fetch too, on the earlier capture.
     capture_(screen == Screen::Dmz);
     module_.DialogActive = true;
-    QDialog* browser = createBrowser(nullptr);
+    // Over the main window, where the user looks; the window manager keeps it in front.
+    QDialog* browser = createBrowser(mainWindow);
+    AddCloseControls(*browser);
     module_.FrontWindow = browser;
     browser->exec();
     module_.FrontWindow = mainWindow;

@@ -34,5 +34,8 @@ private:
     bool triedLoading_ = false;
 };
 
+// A Close button under the screen and Escape that closes it.
+void AddCloseControls(QDialog& dialog);
+
 // Where the web view module is looked for: beside the build's own copy, then installed.
 QStringList BrowserModuleCandidates();

@@ -5,6 +5,7 @@
 #include "RouterSimulator.h"
 #include "TempHome.h"
 
+#include <QFile>
 #include <QTextStream>
 
 #include <gtest/gtest.h>
@@ -171,6 +172,15 @@ TEST(CliCommands, LoginWhenRequired) {
     EXPECT_TRUE(router.requests().isEmpty());
     cli.typed = QStringLiteral("admin");
     EXPECT_EQ(cli.run({QStringLiteral("status")}), CliExit::Completed);
+}
+
+TEST(CliCommands, AFolderNeverConfiguredSaysHowToMakeOne) {
+    Cli cli(QStringLiteral("127.0.0.1:9"));
+    ASSERT_TRUE(QFile::remove(cli.home.file(QStringLiteral("Harborly.ini"))));
+    EXPECT_EQ(cli.run({QStringLiteral("status")}), CliExit::Refused);
+    EXPECT_TRUE(cli.err.startsWith(QStringLiteral("There is no configuration in ")))
+        << cli.err.toStdString();
+    EXPECT_TRUE(cli.err.contains(QStringLiteral("Harborly --home")));
 }
 
 TEST(CliCommands, NoStoredPasswordIsARefusal) {

@@ -108,7 +108,7 @@ TEST(UpnpWindow, ViewPointsListsTheRouterForwardsWithThisComputerMarked) {
     w.window.Timer1_Timer();
     w.window.lbApps().setSelected(0, true);
     w.window.btnPoint_Click();
-    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("Completed"));
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("2 forwards made"));
     int rows = -1;
     QString client;
     whenShown<frmForwards>([&](frmForwards* f) {
@@ -121,7 +121,7 @@ TEST(UpnpWindow, ViewPointsListsTheRouterForwardsWithThisComputerMarked) {
     EXPECT_TRUE(client.contains(QStringLiteral("this computer")));
 
     w.window.btnClearAllPoints_Click();
-    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("Completed"));
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("All 2 forwards removed"));
     EXPECT_TRUE(w.sim.mappings().isEmpty());
 }
 

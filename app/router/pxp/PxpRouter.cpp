@@ -266,12 +266,9 @@ QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
     int done = 0;
     for (const PlannedMapping& m : mappings) {
         if (view_.cancelRequested()) {
-            problems_ << QStringLiteral("Stopped: %1 of %2 forwards made.")
-                             .arg(done)
-                             .arg(mappings.size());
-            return kError;
+            return kCancelled;
         }
-        view_.showProgress(done, int(mappings.size()));
+        view_.showProgress(done + 1, int(mappings.size()));
         const MapOutcome o = mapOne(entryFor(m), true);
         ++done;
         if (o.ok)
@@ -425,12 +422,9 @@ bool PxpRouter::ClearAll() {
             const LeaseEntry& e = targets[i];
             if (view_.cancelRequested()) {
                 restore(targets.mid(i));
-                problems_ << QStringLiteral("Stopped: %1 of %2 forwards removed.")
-                                 .arg(i)
-                                 .arg(targets.size());
-                return kError;
+                return kCancelled;
             }
-            view_.showProgress(int(i), int(targets.size()));
+            view_.showProgress(int(i) + 1, int(targets.size()));
             const ForwardChangeLock change(record_.path());
             const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
             if (r.ok) {

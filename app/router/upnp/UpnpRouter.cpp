@@ -164,12 +164,9 @@ QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
     int done = 0;
     for (const PlannedMapping& m : mappings) {
         if (view_.cancelRequested()) {
-            problems_ << QStringLiteral("Stopped: %1 of %2 forwards made.")
-                             .arg(done)
-                             .arg(mappings.size());
-            return kError;
+            return kCancelled;
         }
-        view_.showProgress(done, int(mappings.size()));
+        view_.showProgress(done + 1, int(mappings.size()));
         PortMappingRequest request;
         request.externalPort = quint16(m.port);
         request.internalPort = quint16(m.port);
@@ -495,12 +492,9 @@ bool UpnpRouter::ClearAll() {
             const Target& t = targets[i];
             if (view_.cancelRequested()) {
                 unmark(targets.mid(i));
-                problems_ << QStringLiteral("Stopped: %1 of %2 forwards removed.")
-                                 .arg(i)
-                                 .arg(targets.size());
-                return kError;
+                return kCancelled;
             }
-            view_.showProgress(int(i), int(targets.size()));
+            view_.showProgress(int(i) + 1, int(targets.size()));
             const ForwardChangeLock change(record_.path());
             const DeleteMappingResult d =
                 client_->deletePortMapping(t.port, t.protocol, t.remoteHost);

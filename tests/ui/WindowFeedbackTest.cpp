@@ -1,0 +1,273 @@
+// The window on the protocol kinds off the happy path: waits that can be seen and ended, no
+// lock-out, a router that goes and comes back, and feedback that says what happened.
+#include "ui/frmMain.h"
+
+#include "Module.h"
+#include "RecordingPrompts.h"
+#include "TempHome.h"
+#include "UpnpSimulator.h"
+#include "config/ActivityLog.h"
+#include "config/ProgramLauncher.h"
+#include "platform/Clock.h"
+#include "router/AppList.h"
+#include "router/Router.h"
+#include "ui/frmForwards.h"
+#include "ui/frmLogin.h"
+#include "ui/frmSettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Launcher final : ProgramLauncher {
+    bool starts = true;
+    bool Run(const QString&, const QStringList&) override { return starts; }
+};
+
+struct NowClock final : Clock {
+    QDateTime now() const override { return QDateTime::currentDateTimeUtc(); }
+};
+
+const QByteArray kTwoApps = "[Application1]\r\nName=Game Server\r\nPortRangeLow1=27015\r\n"
+                            "PortRangeHigh1=27016\r\nProtocol1=udp\r\n"
+                            "[Application2]\r\nName=Web Server\r\nPortRangeLow1=8080\r\n"
+                            "PortRangeHigh1=8080\r\nProtocol1=tcp\r\n";
+
+struct Window {
+    explicit Window(UpnpSimOptions options = {}, QByteArray lan = {}, QByteArray kind = "upnp")
+        : sim(options) {
+        EXPECT_TRUE(sim.listen());
+        if (lan.isEmpty())
+            lan = "127.0.0.1:" + QByteArray::number(sim.ssdpPort());
+        home.write(QStringLiteral("Harborly.ini"),
+                   kTwoApps + "[Misc]\r\nRouterKind=" + kind + "\r\nLanPrivateIP=" + lan + "\r\n");
+        window.ask = [this](const QString& text, const QString&, const QString&) {
+            asked << text;
+            return answer;
+        };
+    }
+    bool start() {
+        if (!window.Form_Load(home.path()))
+            return false;
+        window.Timer1_Timer();
+        return true;
+    }
+    QString log() const { return QString::fromUtf8(home.read(QStringLiteral("Harborly.log"))); }
+
+    TempHome home;
+    UpnpSimulator sim;
+    Module module;
+    RecordingPrompts prompts;
+    Launcher launcher;
+    NowClock clock;
+    int exits = 0;
+    bool answer = true;
+    QStringList asked;
+    frmMain window{
+        module, prompts, launcher, clock, [this] { ++exits; }, std::chrono::milliseconds(20)};
+};
+
+template <typename T, typename F> void whenShown(F act) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(d);
+        }
+    });
+    poll->start(10);
+}
+
+void settle() {
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+} // namespace
+
+TEST(WindowFeedback, AWaitShowsProgressAndACancelThatEndsIt) {
+    Window w;
+    ASSERT_TRUE(w.start());
+    frmMain& m = w.window;
+    EXPECT_FALSE(m.btnCancel->isVisible());
+
+    m.EnableInterface(false, false); // an operation begins
+    EXPECT_TRUE(m.busy());
+    EXPECT_TRUE(m.isEnabled()); // Cancel and the close box still answer
+    EXPECT_FALSE(m.btnPoint->isEnabled());
+    EXPECT_FALSE(m.btnCancel->isHidden());
+    m.showProgress(2, 5);
+    EXPECT_EQ(m.lblStatus->text(), QStringLiteral("Forward 2 of 5"));
+    EXPECT_FALSE(m.cancelRequested());
+    m.btnCancel->click();
+    EXPECT_TRUE(m.cancelRequested());
+    m.EnableInterface(true, false);
+    EXPECT_TRUE(m.btnCancel->isHidden());
+    m.EnableInterface(false, false); // the next operation starts afresh
+    EXPECT_FALSE(m.cancelRequested());
+    m.EnableInterface(true, false);
+
+    // End to end: Cancel during the first exchange stops before the second.
+    m.lbApps().setSelected(0, true);
+    m.lbApps().setSelected(1, true);
+    QTimer::singleShot(0, m.btnCancel, &QPushButton::click);
+    m.btnPoint_Click();
+    EXPECT_EQ(m.lblStatus->text(), QStringLiteral("Cancelled"));
+    EXPECT_EQ(w.sim.mappings().size(), 1);
+}
+
+TEST(WindowFeedback, TheCloseBoxDuringAWaitAsksAndClosesWhenItEnds) {
+    struct Case {
+        bool answer;
+        int exitsAfter;
+    };
+    for (const Case c : {Case{false, 0}, Case{true, 1}}) {
+        Window w;
+        ASSERT_TRUE(w.start());
+        w.answer = c.answer;
+        w.window.EnableInterface(false, false);
+        w.window.close();
+        EXPECT_EQ(w.asked.size(), 1);
+        EXPECT_EQ(w.window.cancelRequested(), c.answer);
+        settle();
+        EXPECT_EQ(w.exits, 0); // never while the exchange runs
+        w.window.EnableInterface(true, false);
+        settle();
+        EXPECT_EQ(w.exits, c.exitsAfter) << c.answer;
+    }
+}
+
+TEST(WindowFeedback, ARouterThatGoesAndComesBackIsShownAndLogged) {
+    Window w;
+    ASSERT_TRUE(w.start());
+    w.window.routerAnswering(false, {});
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("Router not answering"));
+    EXPECT_TRUE(w.window.lblStatus->toolTip().startsWith(
+        QStringLiteral("The router stopped answering at")));
+    EXPECT_EQ(w.window.SendStatus->text(), QStringLiteral("Waiting for the router"));
+    w.window.routerAnswering(true, QStringLiteral("Router back; 3 forwards made again"));
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("Router back; 3 forwards made again"));
+    const QString log = w.log();
+    EXPECT_TRUE(log.contains(QStringLiteral("The router stopped answering at")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Router back; 3 forwards made again")));
+}
+
+TEST(WindowFeedback, PointAndClearSayWhatHappenedAndTheLogKeepsIt) {
+    Window w;
+    ASSERT_TRUE(w.start());
+    w.window.lbApps().setSelected(0, true);
+    w.window.lbApps().setSelected(1, true);
+    w.window.btnPoint_Click();
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("3 forwards made"));
+    w.window.btnClearAllPoints_Click();
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("All 3 forwards removed"));
+    EXPECT_TRUE(w.sim.mappings().isEmpty());
+    EXPECT_TRUE(w.log().contains(QStringLiteral("3 forwards made")));
+    EXPECT_TRUE(w.log().contains(QStringLiteral("All 3 forwards removed")));
+    // This computer's address toward the router, the router's in the tool tips.
+    EXPECT_EQ(w.window.lblLanIpAddress->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_TRUE(w.window.sbFirmware->toolTip().contains(w.module.settings.LanPrivateIP));
+    EXPECT_EQ(w.window.lbAppsWidget->item(0)->toolTip(), QStringLiteral("Ports: 27015-27016 UDP"));
+}
+
+TEST(WindowFeedback, ACarrierGradeNatWarningStaysAndPointToMeSaysSo) {
+    UpnpSimOptions cgnat;
+    cgnat.externalIp = QStringLiteral("100.64.1.2");
+    Window w(cgnat);
+    ASSERT_TRUE(w.start());
+    ASSERT_EQ(w.prompts.boxes.size(), 1); // the pop-up
+    EXPECT_FALSE(w.window.lblWanWarning->isHidden());
+    EXPECT_FALSE(w.window.lblWanIpAddress->toolTip().isEmpty());
+    w.window.lbApps().setSelected(0, true);
+    w.window.btnPoint_Click();
+    ASSERT_EQ(w.prompts.boxes.size(), 2);
+    EXPECT_TRUE(w.prompts.boxes[1].text.contains(
+        QStringLiteral("cannot reach this computer from the Internet")));
+}
+
+TEST(WindowFeedback, NoRouterOffersTheSettingsAndSavingLooksAgainAtOnce) {
+    Window w({}, "127.0.0.1:9", "pcp"); // a closed port: refused at once
+    ASSERT_TRUE(w.window.Form_Load(w.home.path()));
+    const QString router = QStringLiteral("127.0.0.1:%1").arg(w.sim.ssdpPort());
+    bool settingsShown = false;
+    whenShown<frmSettings>([&](frmSettings* s) {
+        settingsShown = true;
+        s->cboRouterKind->setCurrentIndex(s->cboRouterKind->findData(QStringLiteral("upnp")));
+        s->txtLanIpAddress->setText(router);
+        s->btnSave_Click();
+    });
+    w.window.Timer1_Timer();
+    ASSERT_EQ(w.asked.size(), 1);
+    EXPECT_TRUE(w.asked[0].contains(QStringLiteral("127.0.0.1:9"))) << w.asked[0].toStdString();
+    EXPECT_FALSE(w.prompts.boxes.isEmpty()); // the seeded failure message first
+    EXPECT_EQ(w.exits, 0);
+    settle();
+    EXPECT_TRUE(settingsShown);
+    w.window.Timer1_Timer();
+    EXPECT_EQ(w.exits, 0);
+    EXPECT_EQ(w.window.lblWanIpAddress->text(), QStringLiteral("11.22.33.44"));
+
+    // Quit instead: the program ends as before.
+    Window q({}, "127.0.0.1:9", "pcp");
+    q.answer = false;
+    ASSERT_TRUE(q.window.Form_Load(q.home.path()));
+    q.window.Timer1_Timer();
+    EXPECT_EQ(q.exits, 1);
+}
+
+TEST(WindowFeedback, WordsFitTheProtocolKinds) {
+    Window w;
+    ASSERT_TRUE(w.start());
+    const QStringList tray = [&] {
+        QStringList texts;
+        for (QAction* a : w.window.trayMenu->actions())
+            if (!a->isSeparator())
+                texts << a->text();
+        return texts;
+    }();
+    EXPECT_EQ(tray, (QStringList{"Show/Hide", "Point To Me", "Clear All Points", "Quit"}));
+    EXPECT_EQ(w.window.mnuQuit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    w.module.settings.Password = QStringLiteral("pw");
+    frmLogin login(w.module, w.prompts);
+    EXPECT_EQ(login.windowTitle(), QStringLiteral("Harborly Password"));
+    EXPECT_TRUE(login.txtUserName->isHidden());
+
+    struct Title {
+        const char* kind;
+        const char* title;
+    };
+    for (const Title t :
+         {Title{"upnp", "Edit Router Settings"}, Title{"web", "Edit Router Configuration"}}) {
+        w.module.settings.RouterKind = QString::fromLatin1(t.kind);
+        ActivityLog log(w.module.paths, w.prompts, w.clock);
+        const frmSettings settings(w.module, w.prompts, log, {});
+        EXPECT_EQ(settings.windowTitle(), QString::fromLatin1(t.title)) << t.kind;
+    }
+
+    ForwardEntry held;
+    held.externalPort = held.externalPortEnd = held.internalPort = 8080;
+    held.protocol = QStringLiteral("TCP");
+    const frmForwards own({held, held}, {}, nullptr, true);
+    EXPECT_TRUE(own.findChild<QLabel*>()->text().contains(
+        QStringLiteral("This computer holds 2 forwards on the router")));
+
+    // No editor: the message says so and names what was looked for.
+    w.launcher.starts = false;
+    const qsizetype before = w.prompts.boxes.size();
+    w.window.mnuEditApps_Click();
+    ASSERT_EQ(w.prompts.boxes.size(), before + 1);
+    EXPECT_TRUE(w.prompts.boxes.back().text.contains(QStringLiteral("gedit")));
+}
