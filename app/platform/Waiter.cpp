@@ -59,6 +59,8 @@ bool PumpWaiter::waitFor(const std::function<bool()>& done, std::chrono::millise
     const std::chrono::milliseconds deadline = clock_() + limit;
     pump_.DoEvents();
     while (!done()) {
+        if (abandon_ && abandon_())
+            return false;
         // Every pass ends by the deadline: a timer that fired a hair early must not leave the
         // rest of the wait to a whole pass.
         const std::chrono::milliseconds left = deadline - clock_();

@@ -47,8 +47,12 @@ public:
     bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
     void wake() override;
     std::chrono::milliseconds now() const override { return clock_(); }
+    // Looked at after every pass: true gives the wait up at once (the user's Cancel), so a
+    // wait ends within a pass of it.
+    void abandonWhen(std::function<bool()> abandon) { abandon_ = std::move(abandon); }
 
 private:
     EventPump& pump_;
     WaitClock clock_;
+    std::function<bool()> abandon_;
 };

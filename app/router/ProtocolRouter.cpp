@@ -3,6 +3,7 @@
 #include "Module.h"
 #include "config/Configuration.h"
 #include "platform/Prompts.h"
+#include "platform/Waiter.h"
 #include "router/AppList.h"
 #include "router/ListOps.h"
 #include "router/MainView.h"
@@ -104,7 +105,12 @@ bool ProtocolRouter::runOperation(const QString& activity, const std::function<Q
     view_.EnableInterface(false, false);
     problems_.clear();
     notes_.clear();
-    const QString word = connected() ? body() : kFailed;
+    QString word = connected() ? body() : kFailed;
+    if (word != kCompleted && view_.cancelRequested()) {
+        // Stopped by the user, mid-exchange too: what was left undone is recorded as such.
+        word = kCancelled;
+        problems_.clear();
+    }
     view_.setSendStatusCaption(QStringLiteral("Closed"));
     view_.setStatusCaption(word);
     view_.EnableInterface(true, false);
@@ -157,4 +163,27 @@ void ProtocolRouter::reportProblems(const QString& title) {
         return;
     prompts_.MsgBox(title + QStringLiteral(":\r") + problems_.join(QLatin1Char('\r')),
                     MsgIcon::Exclamation, kTitle);
+}
+
+std::optional<QList<LeaseEntry>> ProtocolRouter::recordedOn(const LeaseRecord& record,
+                                                            const QString& router) {
+    const LeaseRecord::Read r = record.read();
+    if (!r.ok) {
+        if (recordProblem_ != r.problem)
+            tell(r.problem);
+        recordProblem_ = r.problem;
+        return std::nullopt;
+    }
+    recordProblem_.clear();
+    QList<LeaseEntry> out;
+    for (const LeaseEntry& e : r.entries)
+        if (e.kind == kindName() && e.router == router)
+            out << e;
+    return out;
+}
+
+std::unique_ptr<Waiter> ProtocolRouter::makeWaiter(EventPump& pump) {
+    auto waiter = std::make_unique<PumpWaiter>(pump);
+    waiter->abandonWhen([this] { return view_.cancelRequested(); });
+    return waiter;
 }

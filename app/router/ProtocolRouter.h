@@ -2,6 +2,7 @@
 
 #include "router/MappingPlan.h"
 #include "router/Router.h"
+#include "router/leases/LeaseRecord.h"
 
 #include <QDateTime>
 #include <QString>
@@ -11,6 +12,8 @@
 #include <memory>
 
 struct Module;
+class EventPump;
+class Waiter;
 struct RouterDeps;
 class Clock;
 class MainView;
@@ -88,11 +91,18 @@ protected:
     // One message box with every problem, under `title`.
     void reportProblems(const QString& title);
 
+    // The record's lines of this kind on `router`; nothing when the record cannot be read
+    // (its problem told once, not at every tick).
+    std::optional<QList<LeaseEntry>> recordedOn(const LeaseRecord& record, const QString& router);
+    // How the kind's exchanges wait: in the program's passes, given up at the user's Cancel.
+    std::unique_ptr<Waiter> makeWaiter(EventPump& pump);
+
     Module& module_;
     MainView& view_;
     Prompts& prompts_;
     const Clock& clock_;
     QStringList problems_;
+    QString recordProblem_;
     QStringList notes_;
     QString wanAddress_;
     QString wanWarning_;

@@ -36,7 +36,7 @@ std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
 
 PxpRouter::PxpRouter(const RouterDeps& deps, PxpMode mode, PxpOptions options, QString routeFile)
     : ProtocolRouter(deps), mode_(mode), options_(std::move(options)),
-      routeFile_(std::move(routeFile)), waiter_(std::make_unique<PumpWaiter>(deps.pump)),
+      routeFile_(std::move(routeFile)), waiter_(makeWaiter(deps.pump)),
       record_(LeasePathFor(deps.module.paths.IniPath)) {
     options_.mode = mode;
 }
@@ -108,19 +108,7 @@ std::optional<LeaseEntry> PxpRouter::dropCleared(const LeaseEntry& e) {
 }
 
 std::optional<QList<LeaseEntry>> PxpRouter::recorded() {
-    const LeaseRecord::Read r = record_.read();
-    if (!r.ok) {
-        if (recordProblem_ != r.problem)
-            tell(r.problem);
-        recordProblem_ = r.problem;
-        return std::nullopt;
-    }
-    recordProblem_.clear();
-    QList<LeaseEntry> out;
-    for (const LeaseEntry& e : r.entries)
-        if (mine(e, routerKey_, kindName()))
-            out << e;
-    return out;
+    return recordedOn(record_, routerKey_);
 }
 
 QList<LeaseEntry> PxpRouter::held() const {

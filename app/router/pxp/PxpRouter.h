@@ -74,7 +74,6 @@ private:
     QHash<QString, QDateTime> retryAt_;                       // refused forwards wait until then
     QHash<QString, std::pair<QDateTime, QDateTime>> renewAt_; // per forward: lease end, renew at
     QString pendingRemake_; // why every forward is made again at the first tick, if it must be
-    QString recordProblem_;
 };
 
 // Where a PCP / NAT-PMP router is: `LanPrivateIP` as "host" or "host:port" (port 5351), or

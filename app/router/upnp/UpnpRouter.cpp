@@ -64,9 +64,8 @@ quint32 RequestedLease(int igdVersion) {
 }
 
 UpnpRouter::UpnpRouter(const RouterDeps& deps, UpnpOptions options, QString routeFile)
-    : ProtocolRouter(deps), waiter_(std::make_unique<PumpWaiter>(deps.pump)),
-      options_(std::move(options)), routeFile_(std::move(routeFile)),
-      record_(LeasePathFor(deps.module.paths.IniPath)) {}
+    : ProtocolRouter(deps), waiter_(makeWaiter(deps.pump)), options_(std::move(options)),
+      routeFile_(std::move(routeFile)), record_(LeasePathFor(deps.module.paths.IniPath)) {}
 
 UpnpRouter::~UpnpRouter() = default;
 
@@ -113,19 +112,7 @@ void UpnpRouter::queryStatus() {
 }
 
 std::optional<QList<LeaseEntry>> UpnpRouter::recorded() {
-    const LeaseRecord::Read r = record_.read();
-    if (!r.ok) {
-        if (recordProblem_ != r.problem)
-            tell(r.problem);
-        recordProblem_ = r.problem;
-        return std::nullopt;
-    }
-    recordProblem_.clear();
-    QList<LeaseEntry> mine;
-    for (const LeaseEntry& e : r.entries)
-        if (e.kind == kindName() && e.router == routerKey())
-            mine << e;
-    return mine;
+    return recordedOn(record_, routerKey());
 }
 
 QList<UpnpRouter::Held> UpnpRouter::held() const {

@@ -74,7 +74,6 @@ private:
     LeaseRecord record_;
     QHash<QString, QDateTime> retryAt_; // renewals the router refused wait until then
     bool startCheck_ = false;           // look every recorded forward up at the first tick
-    QString recordProblem_;             // said once
 };
 
 // The lease a forward is asked for: none on IGD v1 (it stays), the longest v2 allows.
