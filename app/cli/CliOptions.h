@@ -15,7 +15,8 @@ enum class CliCommand {
     DmzClear,
     ShowForward,
     ShowDmz,
-    Keep
+    Keep,
+    Check
 };
 
 // Exit statuses of harborly-cli; scripts rely on them.
@@ -29,7 +30,7 @@ constexpr int Usage = 64;
 
 struct CliOptions {
     CliCommand command = CliCommand::Status;
-    QStringList names; // the applications of "point", as the list shows them
+    QStringList names; // the applications of "point" and "check", as the list shows them
     QString home;      // --home DIR, empty when not given
     bool passwordStdin = false;
     bool help = false;

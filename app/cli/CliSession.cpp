@@ -1,5 +1,7 @@
 #include "cli/CliSession.h"
 
+#include "cli/CliCheck.h"
+
 #include "Module.h"
 #include "cli/ConsolePrompts.h"
 #include "cli/ConsoleView.h"
@@ -244,6 +246,8 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
         return point(s, options.names, env);
     case CliCommand::Keep:
         return keep(s, env);
+    case CliCommand::Check:
+        return RunCheck(*s.router, s.module, s.view.lbApps(), options.names, env);
     case CliCommand::Clear:
         s.router->ClearAll();
         return finish(s, env);

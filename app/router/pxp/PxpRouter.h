@@ -30,6 +30,7 @@ public:
     std::optional<QList<ForwardEntry>> ReadForwards() override;
     // Renews what is due, and makes everything again after a restart or an address change.
     bool KeepAlive() override;
+    std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
 
     // The forwards held for this router, as recorded.
     QList<LeaseEntry> held() const;

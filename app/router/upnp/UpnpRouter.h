@@ -35,6 +35,7 @@ public:
     bool ClearAll() override;
     std::optional<QList<ForwardEntry>> ReadForwards() override;
     bool KeepAlive() override;
+    std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
 
     const QList<Held>& held() const { return held_; }
 
