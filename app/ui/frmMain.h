@@ -69,6 +69,7 @@ public:
     void mnuEditApps_Click();
     void mnuHelp_Click();
     void mnuAbout_Click();
+    void mnuCheckPoints_Click();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
 
     // Shows a dialog modally with DialogActive and FrontWindow set around it; with restore,
