@@ -121,6 +121,24 @@ QByteArray errorName(int code) {
         return "Action Failed";
     case 606:
         return "Action not authorized";
+    case 701:
+        return "PinholeSpaceExhausted";
+    case 702:
+        return "FirewallDisabled";
+    case 703:
+        return "InboundPinholeNotAllowed";
+    case 704:
+        return "NoSuchEntry";
+    case 705:
+        return "ProtocolNotSupported";
+    case 706:
+        return "InternalPortWildcardingNotAllowed";
+    case 707:
+        return "ProtocolWildcardingNotAllowed";
+    case 708:
+        return "WildCardNotPermittedInSrcIP";
+    case 709:
+        return "NoTrafficReceived";
     case 713:
         return "SpecifiedArrayIndexInvalid";
     case 714:
@@ -248,7 +266,7 @@ UpnpSimulator::UpnpSimulator(UpnpSimOptions options, QObject* parent)
       ssdp_(new QUdpSocket(this)) {
     startedAt_ = now();
     setOptions(std::move(options));
-    connect(server_, &QTcpServer::newConnection, this, &UpnpSimulator::onConnection);
+    connect(server_, &QTcpServer::newConnection, this, [this] { onConnection(); });
     connect(ssdp_, &QUdpSocket::readyRead, this, &UpnpSimulator::onDatagrams);
 }
 
@@ -263,7 +281,19 @@ bool UpnpSimulator::listen(const QHostAddress& address, quint16 httpPort, quint1
         server_->close();
         return false;
     }
+    if (options_.ipv6 && !listenIpv6())
+        return false;
     return true;
+}
+
+bool UpnpSimulator::listenIpv6() {
+    server6_ = new QTcpServer(this);
+    connect(server6_, &QTcpServer::newConnection, this, [this] { onConnection(server6_); });
+    return server6_->listen(QHostAddress::LocalHostIPv6, httpPort());
+}
+
+QList<SimPinhole> UpnpSimulator::pinholes() {
+    return pinholes_.pinholes(now());
 }
 
 QHostAddress UpnpSimulator::address() const {
@@ -351,8 +381,8 @@ qsizetype UpnpSimulator::find(const QString& protocol, quint16 externalPort) con
 
 // --- transport -------------------------------------------------------------------------------
 
-void UpnpSimulator::onConnection() {
-    while (QTcpSocket* socket = server_->nextPendingConnection()) {
+void UpnpSimulator::onConnection(QTcpServer* server) {
+    while (QTcpSocket* socket = (server ? server : server_)->nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         // A client that never finishes its request does not hold the connection for ever.
@@ -514,7 +544,7 @@ QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddr
             return httpError("405 Method Not Allowed");
         return httpAnswer("200 OK", "text/xml; charset=\"utf-8\"", description());
     }
-    if (path != controlPath().toLatin1())
+    if (path != controlPath().toLatin1() && !(options_.ipv6 && path == "/ctl/IP6FCtl"))
         return httpError("404 Not Found");
     if (head.method != "POST")
         return httpError("405 Method Not Allowed");
@@ -530,7 +560,10 @@ QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddr
 QByteArray UpnpSimulator::control(const QByteArray& soapAction, const QByteArray& body,
                                   const QHostAddress& peer) {
     // The action is named twice: in the quoted SOAPAction and in the body. Both must agree.
-    const QByteArray prefix = "\"" + serviceType().toLatin1() + "#";
+    const bool firewall =
+        options_.ipv6 && soapAction.startsWith("\"" + QByteArray(SimPinholes::ServiceType) + "#");
+    const QString type = firewall ? QString::fromLatin1(SimPinholes::ServiceType) : serviceType();
+    const QByteArray prefix = "\"" + type.toLatin1() + "#";
     if (!soapAction.startsWith(prefix) || !soapAction.endsWith('"') ||
         soapAction.size() <= prefix.size() + 1)
         return fault(401);
@@ -567,7 +600,7 @@ QByteArray UpnpSimulator::control(const QByteArray& soapAction, const QByteArray
         } else if (depth == 2) {
             inBody = name == QLatin1String("Body") && ns == QLatin1String(SoapEnvelopeNs);
         } else if (depth == 3 && inBody) {
-            if (sawAction || name != QString::fromLatin1(call.action) || ns != serviceType())
+            if (sawAction || name != QString::fromLatin1(call.action) || ns != type)
                 return fault(401);
             sawAction = inAction = true;
         } else if (depth == 4 && inAction) {
@@ -581,6 +614,12 @@ QByteArray UpnpSimulator::control(const QByteArray& soapAction, const QByteArray
     }
     if (xml.hasError() || !sawAction)
         return httpError("400 Bad Request");
+    if (firewall) {
+        pinholes_.options = options_.firewall;
+        const SimPinholes::Answer a = pinholes_.respond(call.action, call.args, peer, now());
+        return a.fault ? fault(a.fault)
+                       : success(call.action, SimPinholes::ServiceType, a.arguments);
+    }
     return dispatch(call);
 }
 
@@ -838,6 +877,9 @@ QByteArray UpnpSimulator::description() const {
     const QByteArray connection =
         device("WANConnectionDevice:" + v, "WANConnectionDevice", "2",
                "<serviceList>" + service("WANIPConnection:" + v, "WANIPConn1", "IPConn") +
+                   (options_.ipv6 && options_.igdVersion == 2
+                        ? service("WANIPv6FirewallControl:1", "WANIPv6Firewall1", "IP6FCtl")
+                        : QByteArray()) +
                    "</serviceList>");
     const QByteArray wan = device(
         "WANDevice:" + v, "WANDevice", "1",

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SimPinholes.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -28,6 +30,10 @@ struct UpnpSimOptions {
     bool listEmptyAtStart = false;    // 713 at index 0 although mappings exist
     int maxMappings = 128;            // table full beyond this: 728 (v2) or 501 (v1)
     QString logPath;                  // append every HTTP request received, byte for byte
+    // IGD:2 only: WANIPv6FirewallControl:1 in the description, its control also on [::1] at
+    // the HTTP port, pinholes as `firewall` says.
+    bool ipv6 = false;
+    SimPinholeOptions firewall;
 };
 
 // One row of the router's port-mapping table. An empty remote host means any.
@@ -82,6 +88,8 @@ public:
 
     // The live table, newest first, expired entries dropped.
     QList<UpnpMapping> mappings();
+    // The live pinholes (with ipv6).
+    QList<SimPinhole> pinholes();
     void addMapping(const UpnpMapping& mapping); // as if made another way (no checks)
 
     const QList<QByteArray>& requests() const { return requests_; }
@@ -97,7 +105,8 @@ signals:
 private:
     struct Call;
 
-    void onConnection();
+    void onConnection(QTcpServer* server = nullptr);
+    bool listenIpv6();
     void onReadable(QTcpSocket* socket);
     void onDatagrams();
     void expire();
@@ -120,6 +129,8 @@ private:
     Clock clock_;
     qint64 startedAt_ = 0;
     QTcpServer* server_;
+    QTcpServer* server6_ = nullptr; // [::1], with ipv6
+    SimPinholes pinholes_;
     QUdpSocket* ssdp_;
     QList<UpnpMapping> table_; // newest first
     QList<QByteArray> requests_;
