@@ -28,7 +28,7 @@ std::optional<int> port(const QByteArray& text) {
 
 std::optional<LeaseEntry> parseLine(const QByteArray& line) {
     const QList<QByteArray> f = line.split('\t');
-    if (f.size() != kFields)
+    if (f.size() != kFields && f.size() != kFields + 2)
         return std::nullopt;
     LeaseEntry e;
     e.router = QString::fromUtf8(f[0]);
@@ -55,6 +55,13 @@ std::optional<LeaseEntry> parseLine(const QByteArray& line) {
     if (!ok)
         return std::nullopt;
     e.application = QString::fromUtf8(f[9]);
+    if (f.size() > kFields) {
+        e.address = QString::fromUtf8(f[10]);
+        const uint id = f[11].toUInt(&ok);
+        if (!ok || id > 0xFFFF)
+            return std::nullopt;
+        e.uniqueId = quint16(id);
+    }
     return e;
 }
 
@@ -65,18 +72,20 @@ QByteArray FormatLeases(const QList<LeaseEntry>& entries) {
     out += "# router\tkind\tprotocol\toutside port\tinside port\tlease end (UTC)\tlifetime\t"
            "nonce\tepoch\tapplication\n";
     for (const LeaseEntry& e : entries) {
-        const QList<QByteArray> f = {field(e.router),
-                                     field(e.kind),
-                                     field(e.protocol),
-                                     QByteArray::number(e.externalPort),
-                                     QByteArray::number(e.internalPort),
-                                     e.leaseEnd.isValid()
-                                         ? e.leaseEnd.toUTC().toString(Qt::ISODate).toLatin1()
-                                         : QByteArray("permanent"),
-                                     QByteArray::number(e.lifetime),
-                                     e.nonce.toHex(),
-                                     QByteArray::number(e.epoch),
-                                     field(e.application)};
+        QList<QByteArray> f = {field(e.router),
+                               field(e.kind),
+                               field(e.protocol),
+                               QByteArray::number(e.externalPort),
+                               QByteArray::number(e.internalPort),
+                               e.leaseEnd.isValid()
+                                   ? e.leaseEnd.toUTC().toString(Qt::ISODate).toLatin1()
+                                   : QByteArray("permanent"),
+                               QByteArray::number(e.lifetime),
+                               e.nonce.toHex(),
+                               QByteArray::number(e.epoch),
+                               field(e.application)};
+        if (!e.address.isEmpty())
+            f << field(e.address) << QByteArray::number(e.uniqueId);
         out += f.join('\t') + '\n';
     }
     return out;

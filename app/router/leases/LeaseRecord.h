@@ -20,6 +20,10 @@ struct LeaseEntry {
     QByteArray nonce;     // PCP's 12 bytes; empty otherwise
     quint32 epoch = 0;    // the router's epoch when granted (PCP, NAT-PMP)
     QString application;  // as the list shows it
+    // Kind "pinhole6" (an IPv6 pinhole): the address it lets in and the gateway's UniqueID.
+    // Written after the other fields, so records without them read as before.
+    QString address{};
+    quint16 uniqueId = 0;
 
     bool sameForward(const LeaseEntry& o) const {
         return router == o.router && kind == o.kind && protocol == o.protocol &&

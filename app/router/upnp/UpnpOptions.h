@@ -41,4 +41,10 @@ struct UpnpOptions {
     quint16 multicastPort = 1900;
     QHostAddress localAddress; // this computer toward the router; found when null
     UpnpTimings timings;
+    // IPv6 pinholes: this computer's address for them and the router's IPv6 address; null:
+    // read from these files (the stable global address, the IPv6 default route).
+    QHostAddress pinholeAddress;
+    QHostAddress router6;
+    QString ifInet6Path = QStringLiteral("/proc/net/if_inet6");
+    QString ipv6RoutePath = QStringLiteral("/proc/net/ipv6_route");
 };

@@ -7,7 +7,10 @@
 #include "router/net/ExternalAddress.h"
 #include "router/net/LocalAddress.h"
 #include "router/net/RouterAddress.h"
+#include "router/upnp/PinholeClient.h"
 #include "router/upnp/UpnpErrors.h"
+
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -119,6 +122,8 @@ QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
         problems_ << refusalText(m, added);
         (noAnswer(added.answer) ? unanswered : refused) = true;
     }
+    if (!renewing_)
+        openPinholes(mappings);
     return unanswered ? kFailed : refused ? kError : kCompleted;
 }
 
@@ -197,6 +202,8 @@ void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
 bool UpnpRouter::KeepAlive() {
     if (!client_ || held_.isEmpty())
         return true;
+    const QScopedValueRollback<bool> renewing(renewing_, true);
+    renewPinholes();
     const QDateTime now = clock_.now();
     const bool check = !nextCheck_.isValid() || nextCheck_ <= now;
     QList<PlannedMapping> due;
@@ -288,6 +295,7 @@ bool UpnpRouter::ClearAll() {
                                       : words);
             (noAnswer(d.answer) ? unanswered : refused) = true;
         }
+        refused = !closePinholes() || refused;
         return unanswered ? kFailed : refused ? kError : kCompleted;
     });
     reportProblems(QStringLiteral("Some forwards were not removed"));
@@ -314,7 +322,7 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
             f.thisComputer = isThisComputer(e.internalClient);
             out << f;
         }
-        rows = out;
+        rows = out + pinholeRows();
         return kCompleted;
     });
     return rows;

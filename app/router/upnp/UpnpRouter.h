@@ -9,6 +9,7 @@
 #include <memory>
 
 struct RouterDeps;
+class PinholeClient;
 
 // A router driven through UPnP IGD: the same one-click job as the web pages, over SOAP.
 // Forwards are asked for permanently where the IGD version has permanent forwards (v1) and for
@@ -56,12 +57,25 @@ private:
     QList<PlannedMapping> lostForwards(QList<PlannedMapping> due);
     bool isThisComputer(const QString& client) const;
 
+    // IPv6 pinholes (UpnpPinholes.cpp): a client for them when the router offers them and this
+    // computer has a global IPv6 address; `why` says it when it should work and cannot.
+    std::unique_ptr<PinholeClient> pinholeClient(QString& why);
+    void openPinholes(const QList<PlannedMapping>& mappings);
+    void recordPinhole(int port, const QString& protocol, const QString& application,
+                       const QString& address, quint16 uniqueId);
+    QList<LeaseEntry> recordedPinholes() const;
+    QList<ForwardEntry> pinholeRows() const;
+    bool renewPinholes();
+    bool closePinholes();
+
     std::unique_ptr<Waiter> waiter_;
     UpnpOptions options_;
     QString routeFile_;
     std::unique_ptr<IgdClient> client_;
     QList<Held> held_;
     LeaseRecord record_;
+    bool renewing_ = false;     // forwards made again are not new: no pinholes opened
+    QDateTime nextPinholeLook_; // pinholes' leases are looked at once a minute
 };
 
 // The lease a forward is asked for: none on IGD v1 (it stays), the longest v2 allows.
