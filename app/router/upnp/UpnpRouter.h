@@ -37,6 +37,7 @@ public:
     std::optional<QList<ForwardEntry>> ReadForwards() override;
     bool KeepAlive() override;
     std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
+    std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
 
     const QList<Held>& held() const { return held_; }
 
