@@ -118,7 +118,9 @@ QString AutoRouter::probe() {
         u.start(pump_, [upnp, memoryPath = RouterMemory::pathFor(module_.paths.IniPath),
                         target = RouterAddressText(module_.settings.LanPrivateIP, routeFile_)](
                            Waiter& waiter, Probe& self) {
-            IgdClient client(waiter, upnp);
+            UpnpOptions options = upnp;
+            options.gatewayHeard = [&self] { self.heard = true; };
+            IgdClient client(waiter, options);
             // What is found is remembered, so that the UPnP kind need not search again.
             ExternalAddressResult wan;
             if (!FindRouter(client, RouterMemory(memoryPath), target, wan)) {

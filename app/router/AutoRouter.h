@@ -21,9 +21,10 @@ class AutoRouter final : public Router {
 public:
     // How long UPnP may still answer once PCP or NAT-PMP did.
     static constexpr std::chrono::milliseconds UpnpGrace{1000};
-    // How long a UPnP router takes to answer the discovery on a LAN, with room to spare; past
-    // it, without an answer, the other protocol's answer is taken.
-    static constexpr std::chrono::milliseconds UpnpDiscoveryTime{120};
+    // How long a UPnP router takes to answer the search on a LAN (miniupnpd about 55 ms), with
+    // room to spare; past it, without an answer, the other protocol's answer is taken. One that
+    // answered is waited for up to UpnpGrace.
+    static constexpr std::chrono::milliseconds UpnpDiscoveryTime{250};
 
     AutoRouter(const RouterDeps& deps, QString routeFile = QStringLiteral("/proc/net/route"),
                UpnpOptions upnp = {}, PxpOptions pxp = {});

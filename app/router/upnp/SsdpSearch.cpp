@@ -132,6 +132,8 @@ void SsdpSearch::readDatagrams() {
         if (!known && !gatewayAnsweredAt_ &&
             sender.isEqual(gateway_, QHostAddress::TolerantConversion)) {
             gatewayAnsweredAt_ = waiter_.now();
+            if (options_.gatewayHeard)
+                options_.gatewayHeard();
             waiter_.wake();
         }
         return true;

@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 // Where to look for the router: `LanPrivateIP` for the upnp kind.
@@ -41,4 +42,7 @@ struct UpnpOptions {
     quint16 multicastPort = 1900;
     QHostAddress localAddress; // this computer toward the router; found when null
     UpnpTimings timings;
+    // Told when the router first answers the search, before its description is read (the
+    // automatic kind then knows a UPnP router is there).
+    std::function<void()> gatewayHeard;
 };
