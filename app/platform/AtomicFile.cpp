@@ -38,7 +38,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 } // namespace
 
 // Done by hand: QSaveFile of Qt 6.4 reports success for a write that the file system cut short.
-bool ReplaceFileContents(const QString& path, const QByteArray& bytes) {
+bool ReplaceFileContents(const QString& path, const QByteArray& bytes, bool syncFolder) {
     const QFileInfo info(path);
     const QString real =
         info.isSymLink() && !info.canonicalFilePath().isEmpty() ? info.canonicalFilePath() : path;
@@ -61,13 +61,22 @@ bool ReplaceFileContents(const QString& path, const QByteArray& bytes) {
         ::unlink(temp.constData());
         return false;
     }
+    if (syncFolder)
+        SyncFolderOf(real); // makes the rename itself durable; the data is safe either way
+    return true;
+}
+
+bool SyncFolderOf(const QString& path) {
+    const QFileInfo info(path);
+    const QString real =
+        info.isSymLink() && !info.canonicalFilePath().isEmpty() ? info.canonicalFilePath() : path;
     const QByteArray folder = QFile::encodeName(QFileInfo(real).absolutePath());
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir); // makes the rename itself durable; the data is safe either way
-        ::close(dir);
-    }
-    return true;
+    if (dir < 0)
+        return false;
+    const bool ok = ::fsync(dir) == 0;
+    ::close(dir);
+    return ok;
 }
 
 int RemoveStaleReplacements(const QString& path, const QDateTime& olderThan) {

@@ -9,7 +9,11 @@
 // renamed over the old one. The file keeps its permissions and owner (a new one is owner-only)
 // and a symbolic link keeps pointing at the file it names. False, with the old file untouched,
 // when anything fails.
-bool ReplaceFileContents(const QString& path, const QByteArray& bytes);
+// With syncFolder false the new content is synced but the rename is not yet: a crash still
+// leaves old or new content whole, and SyncFolderOf makes the last rename durable, so a run of
+// replacements waits for the folder once.
+bool ReplaceFileContents(const QString& path, const QByteArray& bytes, bool syncFolder = true);
+bool SyncFolderOf(const QString& path);
 
 // A write killed half-way leaves its temporary file, named after the file with a dot and six
 // letters or digits. Removes the ones of path that were last changed before olderThan, are

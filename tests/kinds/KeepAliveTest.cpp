@@ -112,6 +112,26 @@ TEST(LeaseRecordSharing, WritersAtOnceLoseNothingAndAnUnreadableRecordIsNeverRep
     }
 }
 
+// A batch only puts off the folder's sync: every change is in place for another process (and
+// survives this one being killed) as soon as it returns, nested batches included.
+TEST(LeaseRecordSharing, ABatchedChangeIsInPlaceAtOnce) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Harborly.leases"));
+    const LeaseRecord record(path);
+    {
+        const LeaseRecord::Batch outer(record);
+        for (int i = 0; i < 3; ++i) {
+            const LeaseRecord::Batch inner(record);
+            ASSERT_TRUE(record.put(entry(20000 + i)));
+            EXPECT_EQ(LeaseRecord(path).load().size(), i + 1);
+        }
+        ASSERT_TRUE(record.remove(entry(20000)));
+        EXPECT_EQ(LeaseRecord(path).load().size(), 2);
+    }
+    EXPECT_TRUE(record.put(entry(20009)));
+    EXPECT_EQ(LeaseRecord(path).load().size(), 3);
+}
+
 TEST(UpnpKeepAlive, RenewsWhatOthersRecordNeverRemakesWhatWasClearedAndSaysWhatItDid) {
     Upnp rig;
     rig.addApp(QStringLiteral("Game"), ProtocolTcp, 27015, 27015);

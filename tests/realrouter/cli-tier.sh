@@ -73,14 +73,56 @@ run dmz set
 expect_code 3 "dmz set on a UPnP router"
 expect_text '[Dd][Mm][Zz]' "the refusal speaks of the DMZ"
 
+# Forwards clear must leave alone: another program's on this computer, and another computer's
+# (a second LAN address; miniupnpd maps only to the address a request comes from).
+readonly OTHER=10.251.0.3
+add_foreign() { # from port protocol description
+  from=$1 soap AddPortMapping "<NewRemoteHost></NewRemoteHost><NewExternalPort>$2</NewExternalPort><NewProtocol>$3</NewProtocol><NewInternalPort>$2</NewInternalPort><NewInternalClient>$1</NewInternalClient><NewEnabled>1</NewEnabled><NewPortMappingDescription>$4</NewPortMappingDescription><NewLeaseDuration>3600</NewLeaseDuration>"
+}
+expect_foreign() { # client port protocol description
+  local answer
+  answer=$(mapping "$2" "$3")
+  if [ "$(field NewInternalClient "$answer")" = "$1" ] &&
+    [ "$(field NewPortMappingDescription "$answer")" = "$4" ]; then
+    pass "router still maps $2/$3 to $1 ($4)"
+  else
+    miss "router lost $2/$3 to $1 ($4): $(field errorCode "$answer")"
+  fi
+}
+table_size() {
+  local i=0
+  while [ "$i" -lt 64 ] &&
+    [ -n "$(field NewExternalPort "$(soap GetGenericPortMappingEntry "<NewPortMappingIndex>$i</NewPortMappingIndex>")")" ]; do
+    i=$((i + 1))
+  done
+  echo "$i"
+}
+ip addr add "$OTHER/24" dev eth0 2>/dev/null
+add_foreign "$CLIENT" 6881 TCP "Torrent client" >/dev/null
+add_foreign "$OTHER" 27015 UDP "Game console" >/dev/null
+expect_foreign "$CLIENT" 6881 TCP "Torrent client"
+expect_foreign "$OTHER" 27015 UDP "Game console"
+
 run clear
 expect_code 0 "clear"
+expect_no_text 'Error|refuse' "clear reports no refusal"
 expect_unmapped 8096 TCP
 expect_unmapped 51820 UDP
-if [ "$(field errorCode "$(soap GetGenericPortMappingEntry '<NewPortMappingIndex>0</NewPortMappingIndex>')")" = 713 ]; then
+expect_foreign "$CLIENT" 6881 TCP "Torrent client"
+expect_foreign "$OTHER" 27015 UDP "Game console"
+if [ "$(table_size)" = 2 ]; then
+  pass "router's table holds the two others' forwards alone"
+else
+  miss "router's table holds $(table_size) forwards after clear, not the two others'"
+fi
+
+from=$CLIENT soap DeletePortMapping "<NewRemoteHost></NewRemoteHost><NewExternalPort>6881</NewExternalPort><NewProtocol>TCP</NewProtocol>" >/dev/null
+from=$OTHER soap DeletePortMapping "<NewRemoteHost></NewRemoteHost><NewExternalPort>27015</NewExternalPort><NewProtocol>UDP</NewProtocol>" >/dev/null
+ip addr del "$OTHER/24" dev eth0 2>/dev/null
+if [ "$(table_size)" = 0 ]; then
   pass "router's table is empty"
 else
-  miss "router's table is not empty after clear"
+  miss "router's table is not empty after the others' forwards were removed"
 fi
 
 run slots

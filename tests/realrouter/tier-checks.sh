@@ -53,7 +53,9 @@ expect_no_text() {
 # The router's own answer to one action, for checking what harborly-cli claims.
 soap() {
   local action=$1 args=$2
-  curl -s --max-time 10 --noproxy '*' -H 'Content-Type: text/xml; charset="utf-8"' \
+  # $from: the LAN address the request leaves from (miniupnpd maps only to the sender's own).
+  curl -s --max-time 10 --noproxy '*' ${from:+--interface "$from"} \
+    -H 'Content-Type: text/xml; charset="utf-8"' \
     -H "SOAPAction: \"$SERVICE#$action\"" \
     --data-binary "<?xml version=\"1.0\"?>
 <s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:$action xmlns:u=\"$SERVICE\">$args</u:$action></s:Body></s:Envelope>" \

@@ -211,11 +211,24 @@ bool LeaseRecord::saveUnlocked(const QList<LeaseEntry>& entries) const {
                        .arg(MaxEntries);
         return false;
     }
-    if (!ReplaceFileContents(path_, text)) {
+    if (!ReplaceFileContents(path_, text, batches_ == 0)) {
         problem_ = QStringLiteral("The lease record %1 could not be written.").arg(path_);
         return false;
     }
+    if (batches_ > 0)
+        unsyncedRename_ = true;
     return true;
+}
+
+LeaseRecord::Batch::Batch(const LeaseRecord& record) : record_(record) {
+    ++record_.batches_;
+}
+
+LeaseRecord::Batch::~Batch() {
+    if (--record_.batches_ == 0 && record_.unsyncedRename_) {
+        record_.unsyncedRename_ = false;
+        SyncFolderOf(record_.path_);
+    }
 }
 
 bool LeaseRecord::save(const QList<LeaseEntry>& entries) const {

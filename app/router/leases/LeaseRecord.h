@@ -78,12 +78,28 @@ public:
     // The last failure of update, put, remove or save.
     const QString& problem() const { return problem_; }
 
+    // Held around one command's run of changes (a Point To Me of many forwards): each change
+    // is written and synced as always, and the folder, which makes the renames durable, once
+    // when the last batch ends, before the command reports.
+    class Batch {
+    public:
+        explicit Batch(const LeaseRecord& record);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        const LeaseRecord& record_;
+    };
+
 private:
     Read readUnlocked() const;
     bool saveUnlocked(const QList<LeaseEntry>& entries) const;
 
     QString path_;
     mutable QString problem_;
+    mutable int batches_ = 0;
+    mutable bool unsyncedRename_ = false;
 };
 
 // Held around one change on the router and the record's line for it (a forward made and

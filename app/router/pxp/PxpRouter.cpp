@@ -250,6 +250,7 @@ bool PxpRouter::remapAll(const QList<LeaseEntry>& mine, const QString& why, qsiz
 }
 
 QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
+    const LeaseRecord::Batch batch(record_);
     bool refused = false;
     int done = 0;
     for (const PlannedMapping& m : mappings) {

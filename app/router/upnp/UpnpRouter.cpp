@@ -146,6 +146,7 @@ LeaseEntry UpnpRouter::entryFor(const PlannedMapping& m, const AddMappingResult&
 }
 
 QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
+    const LeaseRecord::Batch batch(record_);
     const quint32 lease = RequestedLease(client_->router().version());
     bool refused = false;
     int done = 0;
