@@ -1,5 +1,7 @@
 #include "cli/CliSession.h"
 
+#include "cli/CliCheck.h"
+
 #include "Module.h"
 #include "cli/ConsolePrompts.h"
 #include "cli/ConsoleView.h"
@@ -296,6 +298,8 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
         return keep(s, env);
     case CliCommand::Remove:
         return removeForward(s, options, env);
+    case CliCommand::Check:
+        return RunCheck(*s.router, s.module, s.view.lbApps(), options.names, env);
     case CliCommand::Clear:
         s.router->ClearAll();
         return finish(s, env);

@@ -9,6 +9,7 @@
 
 class MainView;
 class Prompts;
+struct PlannedMapping;
 
 // What a kind of router can do; the window and the command line enable their entries from it.
 struct RouterCapabilities {
@@ -82,6 +83,12 @@ public:
     virtual bool RemoveForward(const ForwardEntry& e) {
         (void)e;
         return false;
+    }
+    // Whether the router holds the forward of `mapping` to this computer now (the check asks);
+    // nullopt when this kind cannot be asked or the router did not answer.
+    virtual std::optional<bool> HoldsForward(const PlannedMapping& mapping) {
+        (void)mapping;
+        return std::nullopt;
     }
     // Page kinds: fetches the forwarding or DMZ screen into the captured page file.
     virtual bool CaptureScreen(bool dmz) {

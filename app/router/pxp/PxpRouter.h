@@ -32,6 +32,7 @@ public:
     bool RemoveForward(const ForwardEntry& f) override;
     // Renews what is due, and makes everything again after a restart or an address change.
     bool KeepAlive() override;
+    std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
 
     // The forwards held for this router, as recorded.
     QList<LeaseEntry> held() const;

@@ -38,6 +38,7 @@ public:
     std::optional<QList<ForwardEntry>> ReadForwards() override;
     bool RemoveForward(const ForwardEntry& e) override;
     bool KeepAlive() override;
+    std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
 
     // The forwards held on this router, as recorded (those being cleared left out).
     QList<Held> held() const;
