@@ -4,6 +4,7 @@
 // description and the WANIPConnection actions, on a loopback address.
 
 #include "SimIgdTable.h"
+#include "SimPinholes.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -37,6 +38,10 @@ struct UpnpSimOptions {
     quint32 leaseMax = 0;             // grant at most this many seconds, permanent ones too
     int listFailsAt = -1;             // GetGenericPortMappingEntry from this index: bare HTTP 500
     QString logPath;                  // append every HTTP request received, byte for byte
+    // IGD:2 only: WANIPv6FirewallControl:1 in the description, its control also on [::1] at
+    // the HTTP port, pinholes as `firewall` says.
+    bool ipv6 = false;
+    SimPinholeOptions firewall;
 };
 
 // A UPnP Internet Gateway Device on a loopback address, strict the way real routers are:
@@ -76,6 +81,8 @@ public:
 
     // The live table, newest first, expired entries dropped.
     QList<UpnpMapping> mappings();
+    // The live pinholes (with ipv6).
+    QList<SimPinhole> pinholes();
     void addMapping(const UpnpMapping& mapping); // as if made another way (no checks)
     // A reboot as clients see it: the table gone, the next boot id.
     void restart();
@@ -91,6 +98,8 @@ signals:
     void requestReceived(const QByteArray& request);
 
 private:
+    SimHttpSite site();
+    bool listenIpv6();
     void onDatagrams();
     qint64 now() const;
 
@@ -108,6 +117,8 @@ private:
     Clock clock_;
     qint64 startedAt_ = 0;
     SimHttpServer* http_ = nullptr;
+    SimHttpServer* http6_ = nullptr; // [::1], with ipv6
+    SimPinholes pinholes_;
     QUdpSocket* ssdp_;
     SimIgdTable table_;
 };
