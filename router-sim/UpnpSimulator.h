@@ -16,6 +16,7 @@
 
 class QUdpSocket;
 class SimHttpServer;
+struct SimHttpSite;
 namespace SimSoap {
 struct Call;
 }

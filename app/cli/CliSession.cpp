@@ -70,6 +70,11 @@ QString forwardLine(const ForwardEntry& e) {
         return e.slot + QStringLiteral("  ") +
                (e.inUse ? QStringLiteral("in use") : QStringLiteral("free  ")) +
                QStringLiteral("  ") + e.description;
+    if (e.pinhole)
+        return QStringLiteral("IPv6 pinhole to this computer, [%1]:%2 %3, %4 left  %5")
+            .arg(e.internalClient)
+            .arg(e.internalPort)
+            .arg(e.protocol, TimeLeftText(e.secondsLeft), e.description);
     return QStringLiteral("%1/%2 -> %3:%4  %5  %6%7")
         .arg(PortsText(e), e.protocol, e.internalClient)
         .arg(e.internalPort)

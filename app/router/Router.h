@@ -33,6 +33,7 @@ struct ForwardEntry {
     QString description;
     qint64 secondsLeft = -1; // 0: permanent; -1: not known
     bool thisComputer = false;
+    bool pinhole = false; // an IPv6 pinhole: internalClient is this computer's IPv6 address
 };
 
 // "1h 05m", "permanent" and the like: what a person reads at a glance.

@@ -1,8 +1,11 @@
 // IPv6 pinholes on the simulated IGD:2 with --ipv6: the service found in the description, its
 // control reached on [::1] from the pinhole's own address, the lease kept up, the refusals in
 // words.
+#include "config/Configuration.h"
+#include "router/leases/LeaseRecord.h"
 #include "router/upnp/IgdClient.h"
 #include "router/upnp/PinholeClient.h"
+#include "router/upnp/UpnpRouter.h"
 
 #include "KindRig.h"
 #include "QtPrint.h"
@@ -116,4 +119,50 @@ TEST(Pinholes, AskedOverIpv4TheGatewayRefusesAndHarborlyChecksItsOwnArguments) {
               SoapOutcome::Unreachable);
     EXPECT_FALSE(pinholes->addPinhole(8096, QStringLiteral("TCP"), 86401).ok);
     EXPECT_TRUE(rig.sim->pinholes().isEmpty());
+}
+
+TEST(Pinholes, PointToMeOpensThemBesideTheForwardsAndTheRecordKeepsThemUntilCleared) {
+    KindRig rig;
+    UpnpSimOptions o;
+    o.ipv6 = true;
+    UpnpSimulator sim(o);
+    sim.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
+    ASSERT_TRUE(sim.listen());
+    rig.module.settings.RouterKind = QStringLiteral("upnp");
+    rig.module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(sim.ssdpPort());
+    UpnpOptions uo = quickUpnp();
+    uo.pinholeAddress = uo.router6 = kSelf;
+    UpnpRouter router(rig.deps(), uo);
+    rig.addApp(QStringLiteral("Media Server"), ProtocolTcp, 8096, 8096);
+    router.Timer1_Timer();
+    router.PointToMe();
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+    EXPECT_EQ(sim.mappings().size(), 1);
+    ASSERT_EQ(sim.pinholes().size(), 1);
+    const quint16 id = sim.pinholes()[0].id;
+
+    const LeaseRecord record(LeasePathFor(rig.module.paths.IniPath));
+    QList<LeaseEntry> held = record.load();
+    ASSERT_EQ(held.size(), 2);
+    EXPECT_EQ(held[1].kind, QStringLiteral("pinhole6"));
+    EXPECT_EQ(held[1].address, QStringLiteral("::1"));
+    EXPECT_EQ(held[1].uniqueId, id);
+    EXPECT_EQ(ParseLeases(FormatLeases(held)), held); // the added fields read back
+
+    const auto rows = router.ReadForwards();
+    ASSERT_TRUE(rows && rows->size() == 2);
+    EXPECT_TRUE(rows->at(1).pinhole);
+    EXPECT_EQ(rows->at(1).secondsLeft, 3600);
+
+    // Past half the lease: UpdatePinhole keeps it, the record follows.
+    rig.clock.t = rig.clock.t.addSecs(1900);
+    router.KeepAlive();
+    ASSERT_EQ(sim.pinholes().size(), 1);
+    EXPECT_EQ(sim.pinholes()[0].expiresAt, rig.clock.t.toSecsSinceEpoch() + 3600);
+    EXPECT_EQ(record.load()[1].leaseEnd, rig.clock.t.addSecs(3600).toUTC());
+
+    router.ClearAll();
+    EXPECT_TRUE(sim.pinholes().isEmpty());
+    EXPECT_TRUE(sim.mappings().isEmpty());
+    EXPECT_TRUE(record.load().isEmpty());
 }

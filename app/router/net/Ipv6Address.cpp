@@ -54,6 +54,24 @@ QHostAddress ChoosePinholeAddress(const QList<Ipv6Entry>& entries, const QString
     return temporary;
 }
 
+QHostAddress Ipv6DefaultRouter(const QByteArray& ipv6Route) {
+    for (const QByteArray& line : ipv6Route.split('\n')) {
+        // dest plen src plen nexthop metric refcnt use flags ifname
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() != 10 || f[0] != QByteArray(32, '0') || f[1] != "00" || f[4].size() != 32 ||
+            f[4] == QByteArray(32, '0') || f[9] == "lo")
+            continue;
+        const QByteArray raw = QByteArray::fromHex(f[4]);
+        if (raw.size() != 16)
+            continue;
+        QHostAddress hop(reinterpret_cast<const quint8*>(raw.constData()));
+        if (hop.isLinkLocal())
+            hop.setScopeId(QString::fromUtf8(f[9]));
+        return hop;
+    }
+    return {};
+}
+
 QHostAddress PinholeAddress(const QString& path, const QString& interface,
                             bool allowDocumentation) {
     QFile f(path);

@@ -34,6 +34,10 @@ bool IsPinholeAddress(const QHostAddress& address, bool allowDocumentation = fal
 QHostAddress ChoosePinholeAddress(const QList<Ipv6Entry>& entries, const QString& interface = {},
                                   bool allowDocumentation = false);
 
+// The next hop of the IPv6 default route in /proc/net/ipv6_route text, with its interface as
+// the zone (routers advertise their link-local address); null when there is none.
+QHostAddress Ipv6DefaultRouter(const QByteArray& ipv6Route);
+
 // The same from `path` (default /proc/net/if_inet6).
 QHostAddress PinholeAddress(const QString& path = QStringLiteral("/proc/net/if_inet6"),
                             const QString& interface = {}, bool allowDocumentation = false);
