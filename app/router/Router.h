@@ -91,6 +91,12 @@ public:
         (void)mapping;
         return std::nullopt;
     }
+    // Whether an IPv6 pinhole Harborly opened for `mapping` is open now; nullopt when none
+    // was opened (the router or this computer has no IPv6 way in).
+    virtual std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) {
+        (void)mapping;
+        return std::nullopt;
+    }
     // Page kinds: fetches the forwarding or DMZ screen into the captured page file.
     virtual bool CaptureScreen(bool dmz) {
         (void)dmz;

@@ -2,6 +2,7 @@
 // control reached on [::1] from the pinhole's own address, the lease kept up, the refusals in
 // words.
 #include "config/Configuration.h"
+#include "router/check/PointCheck.h"
 #include "router/leases/LeaseRecord.h"
 #include "router/upnp/IgdClient.h"
 #include "router/upnp/PinholeClient.h"
@@ -125,6 +126,7 @@ TEST(Pinholes, PointToMeOpensThemBesideTheForwardsAndTheRecordKeepsThemUntilClea
     KindRig rig;
     UpnpSimOptions o;
     o.ipv6 = true;
+    o.externalIp = QStringLiteral("127.0.0.1"); // the check's hairpin stays on this computer
     UpnpSimulator sim(o);
     sim.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
     ASSERT_TRUE(sim.listen());
@@ -148,6 +150,11 @@ TEST(Pinholes, PointToMeOpensThemBesideTheForwardsAndTheRecordKeepsThemUntilClea
     EXPECT_EQ(held[1].address, QStringLiteral("::1"));
     EXPECT_EQ(held[1].uniqueId, id);
     EXPECT_EQ(ParseLeases(FormatLeases(held)), held); // the added fields read back
+
+    const QList<PortCheck> checks =
+        CheckPoints(router, {{8096, QStringLiteral("TCP"), QStringLiteral("Media Server"), {}}});
+    EXPECT_TRUE(checks[0].sentence().startsWith(QStringLiteral("forwarded, IPv6 pinhole open, ")))
+        << checks[0].sentence().toStdString();
 
     const auto rows = router.ReadForwards();
     ASSERT_TRUE(rows && rows->size() == 2);

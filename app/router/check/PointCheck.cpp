@@ -99,6 +99,9 @@ QString PortCheck::sentence() const {
         parts << QStringLiteral("forwarded");
     else
         parts << QStringLiteral("not forwarded on the router — press Point To Me");
+    if (pinhole)
+        parts << (*pinhole ? QStringLiteral("IPv6 pinhole open")
+                           : QStringLiteral("the IPv6 pinhole has lapsed"));
 
     const QString port = QString::number(mapping.port);
     if (listeners.isEmpty())
@@ -162,6 +165,7 @@ QList<PortCheck> CheckPoints(Router& router, const QList<PlannedMapping>& mappin
         c.mapping = m;
         c.listeners = ListenersOn(quint16(m.port), m.protocol, options.procRoot);
         c.forwarded = router.HoldsForward(m);
+        c.pinhole = router.HoldsPinhole(m);
         checkHairpin(c, wan, options);
         if (!options.checkUrl.isEmpty())
             c.outside = AskOutsideChecker(options.checkUrl, m.port, m.protocol,

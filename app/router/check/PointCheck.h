@@ -37,6 +37,7 @@ struct PortCheck {
     PlannedMapping mapping;
     QList<Listener> listeners;
     std::optional<bool> forwarded; // nullopt: the router could not be asked
+    std::optional<bool> pinhole;   // IPv6; nullopt: none opened
     Hairpin hairpin = Hairpin::NotTried;
     QString hairpinNote; // why it was not tried
     Outside outside = Outside::NotAsked;

@@ -136,6 +136,14 @@ QList<LeaseEntry> UpnpRouter::recordedPinholes() const {
     return mine;
 }
 
+// The gateway cannot be asked about a pinhole beyond its lease: the record answers.
+std::optional<bool> UpnpRouter::HoldsPinhole(const PlannedMapping& mapping) {
+    for (const LeaseEntry& e : recordedPinholes())
+        if (e.protocol == mapping.protocol && e.internalPort == mapping.port)
+            return !e.leaseEnd.isValid() || e.leaseEnd > clock_.now();
+    return std::nullopt;
+}
+
 QList<ForwardEntry> UpnpRouter::pinholeRows() const {
     QList<ForwardEntry> rows;
     const QDateTime now = clock_.now();

@@ -41,6 +41,7 @@ public:
     bool RemoveForward(const ForwardEntry& e) override;
     bool KeepAlive() override;
     std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
+    std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
 
     // The forwards held on this router, as recorded (those being cleared left out).
     QList<Held> held() const;
