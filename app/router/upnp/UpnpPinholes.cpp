@@ -49,6 +49,10 @@ std::unique_ptr<PinholeClient> UpnpRouter::pinholeClient(QString& why) {
     const QHostAddress described(client_->router().descriptionUrl.host());
     if (router6.isNull() && described.protocol() == QAbstractSocket::IPv6Protocol)
         router6 = described;
+    // A router reached on IPv4 loopback runs on this computer (a simulated one): its IPv6
+    // side is ::1.
+    if (router6.isNull() && described.isLoopback())
+        router6 = QHostAddress::LocalHostIPv6;
     if (router6.isNull())
         router6 = Ipv6DefaultRouter(readSmall(options_.ipv6RoutePath));
     if (router6.isNull()) {
