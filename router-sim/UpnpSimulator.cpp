@@ -98,6 +98,16 @@ bool UpnpSimulator::listenIpv6() {
     return http6_->listen(QHostAddress::LocalHostIPv6, httpPort());
 }
 
+bool UpnpSimulator::setIpv6Listening(bool on) {
+    if (!http6_)
+        return false;
+    if (!on) {
+        http6_->close();
+        return true;
+    }
+    return http6_->listen(QHostAddress::LocalHostIPv6, httpPort());
+}
+
 QList<SimPinhole> UpnpSimulator::pinholes() {
     return pinholes_.pinholes(now());
 }

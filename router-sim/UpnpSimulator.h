@@ -85,8 +85,10 @@ public:
     // The live pinholes (with ipv6).
     QList<SimPinhole> pinholes();
     void addMapping(const UpnpMapping& mapping); // as if made another way (no checks)
-    // A reboot as clients see it: the table gone, the next boot id.
+    // A reboot as clients see it: the table and the pinholes gone, the next boot id.
     void restart();
+    // With ipv6: the control on [::1] stops or starts listening (a router silent on IPv6).
+    bool setIpv6Listening(bool on);
 
     const QList<QByteArray>& requests() const;
 

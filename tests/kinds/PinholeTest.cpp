@@ -173,3 +173,53 @@ TEST(Pinholes, PointToMeOpensThemBesideTheForwardsAndTheRecordKeepsThemUntilClea
     EXPECT_TRUE(sim.mappings().isEmpty());
     EXPECT_TRUE(record.load().isEmpty());
 }
+
+// The record's guarantees hold for pinholes: one the router lost in a restart is opened again
+// at the check, and one the user cleared while the router was silent on IPv6 stays marked until
+// the router answers, then is closed.
+TEST(Pinholes, LostInARestartOpenedAgainClearedWhileSilentClosedWhenTheRouterAnswers) {
+    KindRig rig;
+    UpnpSimOptions o;
+    o.ipv6 = true;
+    UpnpSimulator sim(o);
+    sim.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
+    ASSERT_TRUE(sim.listen());
+    rig.module.settings.RouterKind = QStringLiteral("upnp");
+    rig.module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(sim.ssdpPort());
+    UpnpOptions uo = quickUpnp();
+    uo.pinholeAddress = uo.router6 = kSelf;
+    UpnpRouter router(rig.deps(), uo);
+    rig.addApp(QStringLiteral("Media Server"), ProtocolUdp, 8096, 8096);
+    router.Timer1_Timer();
+    router.PointToMe();
+    ASSERT_EQ(sim.pinholes().size(), 1);
+    const LeaseRecord record(LeasePathFor(rig.module.paths.IniPath));
+    const auto pinholeLine = [&]() -> std::optional<LeaseEntry> {
+        for (const LeaseEntry& e : record.load())
+            if (e.kind == QLatin1String("pinhole6"))
+                return e;
+        return std::nullopt;
+    };
+
+    sim.restart();
+    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    router.KeepAlive();
+    ASSERT_EQ(sim.pinholes().size(), 1);
+    ASSERT_TRUE(pinholeLine());
+    EXPECT_EQ(pinholeLine()->uniqueId, sim.pinholes()[0].id);
+    EXPECT_EQ(pinholeLine()->state, LeaseEntry::State::Held);
+
+    ASSERT_TRUE(sim.setIpv6Listening(false));
+    EXPECT_FALSE(router.ClearAll());
+    ASSERT_TRUE(pinholeLine());
+    EXPECT_EQ(pinholeLine()->state, LeaseEntry::State::Clearing);
+    EXPECT_EQ(sim.pinholes().size(), 1);
+    EXPECT_TRUE(router.ReadForwards().value_or(QList<ForwardEntry>{{}}).isEmpty())
+        << "a pinhole being cleared is not listed";
+
+    ASSERT_TRUE(sim.setIpv6Listening(true));
+    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    router.KeepAlive();
+    EXPECT_TRUE(sim.pinholes().isEmpty());
+    EXPECT_FALSE(pinholeLine());
+}
