@@ -202,3 +202,47 @@ TEST(AutoKind, FindsWhicheverProtocolTheRouterSpeaksUpnpFirst) {
         EXPECT_FALSE(router->lastProblems().isEmpty());
     }
 }
+
+// NAT-PMP has no IPv6: where this computer has a global IPv6 address, Point To Me says that
+// nothing was opened for it; PCP, or a computer without one, hears nothing of it.
+TEST(PxpKind, NatPmpSaysItCannotOpenIpv6Pinholes) {
+    QTemporaryDir dir;
+    const QString withGlobal = dir.filePath(QStringLiteral("if_inet6"));
+    QFile f(withGlobal);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("2a0102030000000000000000000000aa 02 40 00 80     eth0\n"
+            "fe800000000000000000000000000001 02 40 20 80     eth0\n");
+    f.close();
+    const struct {
+        bool pcpRouter;
+        const char* kind;
+        QString inet6;
+        bool told;
+    } rows[] = {{false, "natpmp", withGlobal, true},
+                {false, "pcp", withGlobal, true}, // a PCP kind that fell back to NAT-PMP
+                {true, "pcp", withGlobal, false},
+                {false, "natpmp", dir.filePath(QStringLiteral("none")), false}};
+    for (const auto& r : rows) {
+        PxpSimOptions o;
+        o.pcp = r.pcpRouter;
+        PxpRig rig(o, QString::fromLatin1(r.kind));
+        rig.addApp(QStringLiteral("Game"), ProtocolTcp, 27015, 27015);
+        PxpOptions po = quickPxp();
+        po.ifInet6Path = r.inet6;
+        PxpRouter router(rig.deps(),
+                         r.pcpRouter || QLatin1String(r.kind) == QLatin1String("pcp")
+                             ? PxpMode::Pcp
+                             : PxpMode::NatPmpOnly,
+                         po);
+        router.Timer1_Timer();
+        router.PointToMe();
+        EXPECT_EQ(rig.view.status, QStringLiteral("Completed")) << r.kind;
+        EXPECT_EQ(router.lastNotes().filter(QStringLiteral("NAT-PMP cannot open IPv6 pinholes")),
+                  r.told ? QStringList{QStringLiteral(
+                               "NAT-PMP cannot open IPv6 pinholes: connections from outside to "
+                               "this computer's IPv6 address 2a01:203::aa stay blocked by the "
+                               "router's firewall.")}
+                         : QStringList{})
+            << r.kind << " " << r.pcpRouter;
+    }
+}

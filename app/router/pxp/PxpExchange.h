@@ -45,6 +45,8 @@ struct PxpOptions {
     QHostAddress localAddress{}; // this computer toward the router; found when null
     PxpTimings timings;
     std::function<quint32()> random; // for nonces and jitter; the system's CSPRNG when empty
+    // Where this computer's IPv6 addresses are read (NAT-PMP cannot open pinholes for them).
+    QString ifInet6Path = QStringLiteral("/proc/net/if_inet6");
 };
 
 class PxpExchange : public QObject {

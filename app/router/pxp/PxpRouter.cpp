@@ -5,6 +5,7 @@
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
 #include "router/net/ExternalAddress.h"
+#include "router/net/Ipv6Address.h"
 #include "router/net/LocalAddress.h"
 #include "router/net/RouterAddress.h"
 
@@ -75,6 +76,7 @@ void PxpRouter::queryStatus() {
         return endStatusQuery();
     }
     module_.LocalIpAddress = client_->localAddress().toString();
+    protocol_ = wan.protocolUsed;
     showFound(wan.address, ExternalAddressWarning(wan.address),
               QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_));
     const QDateTime now = clock_.now();
@@ -270,6 +272,15 @@ QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
         refused = true;
     }
     view_.showProgress(done, int(mappings.size()));
+    // Where a pinhole would be opened beside the forwards, NAT-PMP has nothing to ask with.
+    if (protocol_ == PxpProtocol::NatPmp) {
+        const QHostAddress six = PinholeAddress(options_.ifInet6Path);
+        if (!six.isNull())
+            notes_ << QStringLiteral("NAT-PMP cannot open IPv6 pinholes: connections from outside "
+                                     "to this computer's IPv6 address %1 stay blocked by the "
+                                     "router's firewall.")
+                          .arg(six.toString());
+    }
     return refused ? kError : kCompleted;
 }
 

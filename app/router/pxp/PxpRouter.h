@@ -72,7 +72,8 @@ private:
     std::unique_ptr<PxpClient> client_;
     LeaseRecord record_;
     QString routerKey_;
-    QHash<QString, QDateTime> retryAt_;                       // refused forwards wait until then
+    PxpProtocol protocol_ = PxpProtocol::None; // what the router answered at the status query
+    QHash<QString, QDateTime> retryAt_;        // refused forwards wait until then
     QHash<QString, std::pair<QDateTime, QDateTime>> renewAt_; // per forward: lease end, renew at
     QString pendingRemake_; // why every forward is made again at the first tick, if it must be
 };
