@@ -101,7 +101,10 @@ void UpnpRouter::queryStatus() {
         client_.reset();
         return endStatusQuery();
     }
-    showFound(wan.address, ExternalAddressWarning(wan.address), deviceText(r));
+    QString why;
+    const auto pinholes = pinholeClient(why);
+    const QString ipv6 = pinholes ? Ipv6Text(pinholes->source()) : QString();
+    showFound(wan.address, ExternalAddressWarning(wan.address, ipv6), deviceText(r), ipv6);
     nextCheck_ = clock_.now().addSecs(CheckSeconds);
     // What an earlier run recorded is looked up at the first tick: the router may have
     // restarted while nobody watched.
