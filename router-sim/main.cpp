@@ -94,7 +94,8 @@ struct UpnpSwitches {
                                 QStringLiteral("s")};
     QCommandLineOption ipv6{QStringLiteral("ipv6"),
                             QStringLiteral("upnp (IGD 2): offer WANIPv6FirewallControl, its "
-                                           "control also on [::1] at the HTTP port.")};
+                                           "control also on [::1] at the HTTP port; pcp: also "
+                                           "on [::1], a MAP from there opens a pinhole.")};
     QCommandLineOption firewallOff{QStringLiteral("firewall-off"),
                                    QStringLiteral("upnp --ipv6: the IPv6 firewall is off (702).")};
     QCommandLineOption noInbound{
@@ -283,6 +284,7 @@ int main(int argc, char** argv) {
         p.silent = parser.isSet(silentOpt);
         p.pcpVersion1 = parser.isSet(pxp.pcpVersion1);
         p.logPath = parser.value(logOpt);
+        p.ipv6 = p.pcp && parser.isSet(upnp.ipv6);
 
         pxpRouter = std::make_unique<PxpSimulator>(p);
         if (!pxpRouter->listen(address, port)) {

@@ -246,3 +246,50 @@ TEST(PxpKind, NatPmpSaysItCannotOpenIpv6Pinholes) {
             << r.kind << " " << r.pcpRouter;
     }
 }
+
+// PCP opens a pinhole for this computer's IPv6 address beside each forward: recorded with its
+// nonce, listed, renewed with the same MAP, opened again after a restart, closed by Clear All.
+TEST(PxpKind, PcpPinholesOpenedRenewedAfterARestartAndCleared) {
+    PxpSimOptions so;
+    so.ipv6 = true;
+    PxpRig rig(so);
+    rig.addApp(QStringLiteral("Media Server"), ProtocolTcp, 8096, 8096);
+    PxpOptions po = quickPxp();
+    po.pinholeAddress = po.router6 = QHostAddress(QHostAddress::LocalHostIPv6);
+    PxpRouter router(rig.deps(), PxpMode::Pcp, po);
+    router.Timer1_Timer();
+    router.PointToMe();
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+    const auto pinholesOnRouter = [&] {
+        QList<PxpMapping> out;
+        for (const PxpMapping& m : rig.sim.mappings())
+            if (m.client.protocol() == QAbstractSocket::IPv6Protocol)
+                out << m;
+        return out;
+    };
+    ASSERT_EQ(pinholesOnRouter().size(), 1);
+    EXPECT_EQ(pinholesOnRouter()[0].externalPort, 8096);
+    const LeaseRecord record(LeasePathFor(rig.module.paths.IniPath));
+    const auto line = [&]() -> std::optional<LeaseEntry> {
+        for (const LeaseEntry& e : record.load())
+            if (e.kind == QLatin1String("pinhole6"))
+                return e;
+        return std::nullopt;
+    };
+    ASSERT_TRUE(line());
+    EXPECT_EQ(line()->nonce, pinholesOnRouter()[0].nonce);
+    EXPECT_EQ(line()->address, QStringLiteral("::1"));
+    const auto rows = router.ReadForwards();
+    ASSERT_TRUE(rows && rows->size() == 2);
+    EXPECT_TRUE(rows->back().pinhole);
+
+    rig.sim.restart();
+    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    router.KeepAlive();
+    ASSERT_EQ(pinholesOnRouter().size(), 1);
+    EXPECT_EQ(pinholesOnRouter()[0].nonce, line()->nonce);
+
+    EXPECT_TRUE(router.ClearAll());
+    EXPECT_TRUE(rig.sim.mappings().isEmpty());
+    EXPECT_FALSE(line());
+}

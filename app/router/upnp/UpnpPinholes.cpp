@@ -135,7 +135,7 @@ QString UpnpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
 QList<LeaseEntry> UpnpRouter::recordedPinholes() const {
     QList<LeaseEntry> mine;
     for (const LeaseEntry& e : record_.load())
-        if (e.kind == kPinholeKind && e.router == routerKey())
+        if (e.kind == kPinholeKind && e.router == routerKey() && e.nonce.isEmpty())
             mine << e;
     return mine;
 }

@@ -440,7 +440,7 @@ bool UpnpRouter::ClearAll() {
                 if (e.kind == kindName()) {
                     e.state = LeaseEntry::State::Clearing;
                     mine << e;
-                } else if (e.kind == QLatin1String("pinhole6")) {
+                } else if (e.kind == QLatin1String("pinhole6") && e.nonce.isEmpty()) {
                     e.state = LeaseEntry::State::Clearing;
                     pinholes << e;
                 }
