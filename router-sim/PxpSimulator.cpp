@@ -78,8 +78,12 @@ void putIpv4(QByteArray& d, const QHostAddress& a) {
     put32(d, a.isNull() ? 0 : a.toIPv4Address());
 }
 
-// The 16-byte form PCP writes IPv4 addresses in: ::ffff:a.b.c.d.
+// The 16-byte form PCP writes addresses in: ::ffff:a.b.c.d for IPv4, IPv6 as it is.
 QByteArray mapped(const QHostAddress& a) {
+    if (a.protocol() == QAbstractSocket::IPv6Protocol) {
+        const Q_IPV6ADDR v6 = a.toIPv6Address();
+        return QByteArray(reinterpret_cast<const char*>(v6.c), 16);
+    }
     QByteArray d(10, '\0');
     d.append(2, '\xFF');
     putIpv4(d, a);
@@ -129,7 +133,7 @@ PxpSimulator::PxpSimulator(PxpSimOptions options, QObject* parent)
     : QObject(parent), clock_(Sim::steadySeconds), socket_(new QUdpSocket(this)) {
     startedAt_ = epochAt_ = now();
     setOptions(std::move(options));
-    connect(socket_, &QUdpSocket::readyRead, this, &PxpSimulator::onDatagrams);
+    connect(socket_, &QUdpSocket::readyRead, this, [this] { onDatagrams(socket_); });
 }
 
 PxpSimulator::~PxpSimulator() = default;
@@ -139,6 +143,12 @@ bool PxpSimulator::listen(const QHostAddress& address, quint16 port) {
         return false;
     if (!socket_->bind(address, port))
         return false;
+    if (options_.ipv6) {
+        socket6_ = new QUdpSocket(this);
+        connect(socket6_, &QUdpSocket::readyRead, this, [this] { onDatagrams(socket6_); });
+        if (!socket6_->bind(QHostAddress::LocalHostIPv6, socket_->localPort()))
+            return false;
+    }
     if (options_.restartAfterS > 0) {
         // Only for the moment to come and the line it prints; answers check the clock themselves.
         const qint64 ms = std::min<qint64>(options_.restartAfterS, 1'000'000) * 1000;
@@ -251,23 +261,23 @@ quint32 PxpSimulator::grant(quint32 asked, bool clamp) const {
 
 // --- transport -------------------------------------------------------------------------------
 
-void PxpSimulator::onDatagrams() {
-    while (socket_->hasPendingDatagrams()) {
+void PxpSimulator::onDatagrams(QUdpSocket* socket) {
+    while (socket->hasPendingDatagrams()) {
         ++received_;
-        const qint64 size = socket_->pendingDatagramSize();
+        const qint64 size = socket->pendingDatagramSize();
         if (size < 0 || size > MaxDatagramBytes) {
-            socket_->receiveDatagram(0);
+            socket->receiveDatagram(0);
             continue;
         }
-        const QNetworkDatagram datagram = socket_->receiveDatagram(size);
+        const QNetworkDatagram datagram = socket->receiveDatagram(size);
         // The socket sits on loopback; answer nobody else all the same.
         if (!datagram.senderAddress().isLoopback())
             continue;
         Sim::appendToLog(options_.logPath, datagram.data().toHex(' '));
         const QByteArray reply = respond(datagram.data(), datagram.senderAddress());
         if (!reply.isEmpty())
-            socket_->writeDatagram(reply, datagram.senderAddress(),
-                                   static_cast<quint16>(datagram.senderPort()));
+            socket->writeDatagram(reply, datagram.senderAddress(),
+                                  static_cast<quint16>(datagram.senderPort()));
     }
 }
 
@@ -277,9 +287,11 @@ QByteArray PxpSimulator::respond(const QByteArray& datagram, const QHostAddress&
     if (options_.silent || datagram.size() < 2 || datagram.size() > MaxDatagramBytes ||
         (static_cast<quint8>(datagram[1]) & ResponseBit) != 0)
         return {};
-    const QHostAddress client(peer.toIPv4Address());
+    bool v4 = false;
+    const quint32 ip = peer.toIPv4Address(&v4);
+    const QHostAddress client = v4 ? QHostAddress(ip) : peer;
     if (static_cast<quint8>(datagram[0]) == NatPmpVersion)
-        return natPmp(datagram, client);
+        return v4 ? natPmp(datagram, client) : QByteArray(); // NAT-PMP knows no IPv6
     return pcp(datagram, client);
 }
 
@@ -445,7 +457,9 @@ QByteArray PxpSimulator::pcpMap(const QByteArray& request, const QHostAddress& p
     if (options_.refusePort != 0 &&
         (internalPort == options_.refusePort || suggested == options_.refusePort))
         return error(NotAuthorized);
-    const QHostAddress wan = wanAddress();
+    const bool pinhole = peer.protocol() == QAbstractSocket::IPv6Protocol;
+    // A pinhole lets connections through to the client's own address and port.
+    const QHostAddress wan = pinhole ? peer : wanAddress();
     if (wan.isNull())
         return error(NetworkFailure);
     const quint32 lifetime = grant(asked, true);
@@ -455,7 +469,8 @@ QByteArray PxpSimulator::pcpMap(const QByteArray& request, const QHostAddress& p
         m.expiresAt = now() + lifetime;
         return success(lifetime, m.externalPort, wan);
     }
-    const quint16 externalPort = freeExternalPort(protocol, suggested, internalPort);
+    const quint16 externalPort =
+        pinhole ? internalPort : freeExternalPort(protocol, suggested, internalPort);
     if (table_.size() >= options_.maxMappings || externalPort == 0)
         return error(NoResources);
     table_.append(

@@ -25,6 +25,9 @@ struct PxpSimOptions {
     int maxMappings = 128; // beyond this: NO_RESOURCES / result 4
     quint32 refusalLifetime = 0; // PCP NOT_AUTHORIZED: this lifetime (a "long" error's wait)
     QString logPath;             // append every datagram received, in hex, one per line
+    // PCP also on [::1] at the same port: a MAP for an IPv6 client opens a pinhole (the
+    // client's own address and port, nothing translated), as a router that filters IPv6 does.
+    bool ipv6 = false;
 };
 
 // One row of the mapping table. A PCP row carries the nonce that made it; NAT-PMP rows have none.
@@ -87,7 +90,7 @@ private:
     QByteArray pcp(const QByteArray& request, const QHostAddress& peer);
     QByteArray pcpMap(const QByteArray& request, const QHostAddress& peer);
 
-    void onDatagrams();
+    void onDatagrams(QUdpSocket* socket);
     void maintain(); // the scheduled restart and lease expiry
     qint64 now() const;
     quint32 epochNow() const; // without the upkeep epoch() does
@@ -105,5 +108,6 @@ private:
     int restarts_ = 0;
     qsizetype received_ = 0;
     QUdpSocket* socket_;
+    QUdpSocket* socket6_ = nullptr; // [::1], with ipv6
     QList<PxpMapping> table_;
 };

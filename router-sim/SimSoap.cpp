@@ -23,6 +23,24 @@ QByteArray errorName(int code) {
         return "Action Failed";
     case 606:
         return "Action not authorized";
+    case 701:
+        return "PinholeSpaceExhausted";
+    case 702:
+        return "FirewallDisabled";
+    case 703:
+        return "InboundPinholeNotAllowed";
+    case 704:
+        return "NoSuchEntry";
+    case 705:
+        return "ProtocolNotSupported";
+    case 706:
+        return "InternalPortWildcardingNotAllowed";
+    case 707:
+        return "ProtocolWildcardingNotAllowed";
+    case 708:
+        return "WildCardNotPermittedInSrcIP";
+    case 709:
+        return "NoTrafficReceived";
     case 713:
         return "SpecifiedArrayIndexInvalid";
     case 714:

@@ -59,22 +59,24 @@ UpnpSimulator::UpnpSimulator(UpnpSimOptions options, QObject* parent)
     : QObject(parent), clock_(Sim::steadySeconds), ssdp_(new QUdpSocket(this)) {
     startedAt_ = now();
     setOptions(std::move(options));
-    http_ = new SimHttpServer(
-        {.frame =
-             [](const QByteArray& received) {
-                 return SimHttp::frameMessage(received, MaxHeaderBytes, MaxBodyBytes);
-             },
-         .respond = [this](const QByteArray& request,
-                           const QHostAddress& peer) { return respondHttp(request, peer); },
-         .refuse = httpError,
-         .conduct = [this] { return SimConduct{.logPath = options_.logPath}; },
-         .idleTimeoutMs = IdleTimeoutMs},
-        this);
+    http_ = new SimHttpServer(site(), this);
     connect(http_, &SimHttpServer::requestReceived, this, &UpnpSimulator::requestReceived);
     connect(ssdp_, &QUdpSocket::readyRead, this, &UpnpSimulator::onDatagrams);
 }
 
 UpnpSimulator::~UpnpSimulator() = default;
+
+SimHttpSite UpnpSimulator::site() {
+    return {.frame =
+                [](const QByteArray& received) {
+                    return SimHttp::frameMessage(received, MaxHeaderBytes, MaxBodyBytes);
+                },
+            .respond = [this](const QByteArray& request,
+                              const QHostAddress& peer) { return respondHttp(request, peer); },
+            .refuse = httpError,
+            .conduct = [this] { return SimConduct{.logPath = options_.logPath}; },
+            .idleTimeoutMs = IdleTimeoutMs};
+}
 
 bool UpnpSimulator::listen(const QHostAddress& address, quint16 httpPort, quint16 ssdpPort) {
     if (!address.isLoopback() || address.protocol() != QAbstractSocket::IPv4Protocol)
@@ -85,7 +87,29 @@ bool UpnpSimulator::listen(const QHostAddress& address, quint16 httpPort, quint1
         http_->close();
         return false;
     }
+    if (options_.ipv6 && !listenIpv6())
+        return false;
     return true;
+}
+
+bool UpnpSimulator::listenIpv6() {
+    http6_ = new SimHttpServer(site(), this);
+    connect(http6_, &SimHttpServer::requestReceived, this, &UpnpSimulator::requestReceived);
+    return http6_->listen(QHostAddress::LocalHostIPv6, httpPort());
+}
+
+bool UpnpSimulator::setIpv6Listening(bool on) {
+    if (!http6_)
+        return false;
+    if (!on) {
+        http6_->close();
+        return true;
+    }
+    return http6_->listen(QHostAddress::LocalHostIPv6, httpPort());
+}
+
+QList<SimPinhole> UpnpSimulator::pinholes() {
+    return pinholes_.pinholes(now());
 }
 
 QHostAddress UpnpSimulator::address() const {
@@ -157,6 +181,7 @@ void UpnpSimulator::addMapping(const UpnpMapping& mapping) {
 
 void UpnpSimulator::restart() {
     table_ = SimIgdTable();
+    pinholes_ = SimPinholes();
     ++options_.bootId;
 }
 
@@ -261,7 +286,7 @@ QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddr
             return httpError("405 Method Not Allowed");
         return httpAnswer("200 OK", "text/xml; charset=\"utf-8\"", description());
     }
-    if (path != controlPath().toLatin1())
+    if (path != controlPath().toLatin1() && !(options_.ipv6 && path == "/ctl/IP6FCtl"))
         return httpError("404 Not Found");
     if (head.method != "POST")
         return httpError("405 Method Not Allowed");
@@ -276,13 +301,23 @@ QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddr
 
 QByteArray UpnpSimulator::control(const QByteArray& soapAction, const QByteArray& body,
                                   const QHostAddress& peer) {
+    const bool firewall =
+        options_.ipv6 && soapAction.startsWith("\"" + QByteArray(SimPinholes::ServiceType) + "#");
     SimSoap::Call call;
     call.peer = peer.toString();
-    const int refused = SimSoap::read(soapAction, body, serviceType(), call);
+    const int refused = SimSoap::read(
+        soapAction, body, firewall ? QString::fromLatin1(SimPinholes::ServiceType) : serviceType(),
+        call);
     if (refused == SimSoap::Malformed)
         return httpError("400 Bad Request");
     if (refused != 0)
         return fault(refused);
+    if (firewall) {
+        pinholes_.options = options_.firewall;
+        const SimPinholes::Answer a = pinholes_.respond(call.action, call.args, peer, now());
+        return a.fault ? fault(a.fault)
+                       : success(call.action, SimPinholes::ServiceType, a.arguments);
+    }
     return dispatch(call);
 }
 
@@ -496,6 +531,9 @@ QByteArray UpnpSimulator::description() const {
     const QByteArray connection =
         device("WANConnectionDevice:" + v, "WANConnectionDevice", "2",
                "<serviceList>" + service("WANIPConnection:" + v, "WANIPConn1", "IPConn") +
+                   (options_.ipv6 && options_.igdVersion == 2
+                        ? service("WANIPv6FirewallControl:1", "WANIPv6Firewall1", "IP6FCtl")
+                        : QByteArray()) +
                    "</serviceList>");
     const QByteArray wan = device(
         "WANDevice:" + v, "WANDevice", "1",

@@ -4,6 +4,7 @@
 // description and the WANIPConnection actions, on a loopback address.
 
 #include "SimIgdTable.h"
+#include "SimPinholes.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -15,6 +16,7 @@
 
 class QUdpSocket;
 class SimHttpServer;
+struct SimHttpSite;
 namespace SimSoap {
 struct Call;
 }
@@ -37,6 +39,10 @@ struct UpnpSimOptions {
     quint32 leaseMax = 0;             // grant at most this many seconds, permanent ones too
     int listFailsAt = -1;             // GetGenericPortMappingEntry from this index: bare HTTP 500
     QString logPath;                  // append every HTTP request received, byte for byte
+    // IGD:2 only: WANIPv6FirewallControl:1 in the description, its control also on [::1] at
+    // the HTTP port, pinholes as `firewall` says.
+    bool ipv6 = false;
+    SimPinholeOptions firewall;
 };
 
 // A UPnP Internet Gateway Device on a loopback address, strict the way real routers are:
@@ -76,9 +82,13 @@ public:
 
     // The live table, newest first, expired entries dropped.
     QList<UpnpMapping> mappings();
+    // The live pinholes (with ipv6).
+    QList<SimPinhole> pinholes();
     void addMapping(const UpnpMapping& mapping); // as if made another way (no checks)
-    // A reboot as clients see it: the table gone, the next boot id.
+    // A reboot as clients see it: the table and the pinholes gone, the next boot id.
     void restart();
+    // With ipv6: the control on [::1] stops or starts listening (a router silent on IPv6).
+    bool setIpv6Listening(bool on);
 
     const QList<QByteArray>& requests() const;
 
@@ -91,6 +101,8 @@ signals:
     void requestReceived(const QByteArray& request);
 
 private:
+    SimHttpSite site();
+    bool listenIpv6();
     void onDatagrams();
     qint64 now() const;
 
@@ -108,6 +120,8 @@ private:
     Clock clock_;
     qint64 startedAt_ = 0;
     SimHttpServer* http_ = nullptr;
+    SimHttpServer* http6_ = nullptr; // [::1], with ipv6
+    SimPinholes pinholes_;
     QUdpSocket* ssdp_;
     SimIgdTable table_;
 };

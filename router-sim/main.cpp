@@ -92,12 +92,25 @@ struct UpnpSwitches {
                                 QStringLiteral("upnp: grant leases of at most this many seconds "
                                                "(short leases for soak runs)."),
                                 QStringLiteral("s")};
+    QCommandLineOption ipv6{QStringLiteral("ipv6"),
+                            QStringLiteral("upnp (IGD 2): offer WANIPv6FirewallControl, its "
+                                           "control also on [::1] at the HTTP port; pcp: also "
+                                           "on [::1], a MAP from there opens a pinhole.")};
+    QCommandLineOption firewallOff{QStringLiteral("firewall-off"),
+                                   QStringLiteral("upnp --ipv6: the IPv6 firewall is off (702).")};
+    QCommandLineOption noInbound{
+        QStringLiteral("no-inbound-pinholes"),
+        QStringLiteral("upnp --ipv6: programs may not open IPv6 ports (703).")};
+    QCommandLineOption pinholesMax{
+        QStringLiteral("pinholes-max"),
+        QStringLiteral("upnp --ipv6: at most N pinholes, then 701 (default 64)."),
+        QStringLiteral("n")};
 
     QList<QCommandLineOption> all() const {
         return {ssdpPort,      igd,      permanentOnly, conflict,           lowPortsRefused,
                 allowLowPorts, insecure, externalIp,    ssdpSilent,         ssdpBareLf,
                 locationHost,  bootId,   friendlyName,  deleteMissingFault, listEmpty,
-                leaseMax};
+                leaseMax,      ipv6,     firewallOff,   noInbound,          pinholesMax};
     }
 };
 
@@ -271,6 +284,7 @@ int main(int argc, char** argv) {
         p.silent = parser.isSet(silentOpt);
         p.pcpVersion1 = parser.isSet(pxp.pcpVersion1);
         p.logPath = parser.value(logOpt);
+        p.ipv6 = p.pcp && parser.isSet(upnp.ipv6);
 
         pxpRouter = std::make_unique<PxpSimulator>(p);
         if (!pxpRouter->listen(address, port)) {
@@ -330,6 +344,14 @@ int main(int argc, char** argv) {
             u.leaseMax = n;
         }
         u.logPath = parser.value(logOpt);
+        u.ipv6 = parser.isSet(upnp.ipv6);
+        u.firewall.firewallEnabled = !parser.isSet(upnp.firewallOff);
+        u.firewall.inboundAllowed = !parser.isSet(upnp.noInbound);
+        if (parser.isSet(upnp.pinholesMax)) {
+            if (!readNumber(parser.value(upnp.pinholesMax), 65535, n))
+                return usage(QStringLiteral("--pinholes-max wants a number"));
+            u.firewall.maxPinholes = static_cast<int>(n);
+        }
 
         igd = std::make_unique<UpnpSimulator>(u);
         if (!igd->listen(address, port, static_cast<quint16>(ssdpPort))) {
@@ -340,6 +362,8 @@ int main(int argc, char** argv) {
         const QString host = igd->address().toString();
         ready << QStringLiteral("listening on %1:%2").arg(host).arg(igd->httpPort())
               << QStringLiteral("ssdp on %1:%2").arg(host).arg(igd->ssdpPort());
+        if (u.ipv6)
+            ready << QStringLiteral("ipv6 firewall control on [::1]:%1").arg(igd->httpPort());
     } else {
         router = std::make_unique<RouterSimulator>(options);
         if (!router->listen(address, port)) {

@@ -23,6 +23,8 @@ std::optional<CliCommand> commandOf(const QStringList& words, QString& error) {
         return noMore(1, CliCommand::Clear);
     if (first == QLatin1String("keep"))
         return noMore(1, CliCommand::Keep);
+    if (first == QLatin1String("check"))
+        return CliCommand::Check;
     if (first == QLatin1String("point")) {
         if (words.size() < 2) {
             error = QStringLiteral("\"point\" needs the name of at least one application");
@@ -92,7 +94,7 @@ CliParseResult ParseCliArguments(const QStringList& arguments) {
     if (!command)
         return {std::nullopt, error};
     options.command = *command;
-    if (options.command == CliCommand::Point)
+    if (options.command == CliCommand::Point || options.command == CliCommand::Check)
         options.names = words.mid(1);
     if (options.command == CliCommand::Remove) {
         const QStringList parts = words.at(1).split(QLatin1Char('/'));
@@ -129,6 +131,9 @@ QString CliUsage() {
         "  dmz clear            clear the DMZ host\n"
         "  show forward|dmz     save the router's screen to the program folder\n"
         "  keep                 keep the forwards alive until stopped (SIGTERM, Ctrl-C)\n"
+        "  check [NAME...]      is it really working? for each forwarded port: a program\n"
+        "                       listening here, the router's forward, the way back in\n"
+        "                       (the applications last pointed when no NAME is given)\n"
         "\n"
         "Options:\n"
         "  --home DIR           use DIR as the program folder (Harborly.ini, log, page)\n"

@@ -16,7 +16,8 @@ enum class CliCommand {
     ShowForward,
     ShowDmz,
     Keep,
-    Remove
+    Remove,
+    Check
 };
 
 // Exit statuses of harborly-cli; scripts rely on them.
@@ -30,7 +31,7 @@ constexpr int Usage = 64;
 
 struct CliOptions {
     CliCommand command = CliCommand::Status;
-    QStringList names;      // the applications of "point", as the list shows them
+    QStringList names;      // the applications of "point" and "check", as the list shows them
     int removePort = 0;     // "remove PORT/PROTO"
     QString removeProtocol; // "TCP" or "UDP"
     QString home;           // --home DIR, empty when not given

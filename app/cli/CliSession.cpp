@@ -1,5 +1,7 @@
 #include "cli/CliSession.h"
 
+#include "cli/CliCheck.h"
+
 #include "Module.h"
 #include "cli/ConsolePrompts.h"
 #include "cli/ConsoleView.h"
@@ -68,6 +70,11 @@ QString forwardLine(const ForwardEntry& e) {
         return e.slot + QStringLiteral("  ") +
                (e.inUse ? QStringLiteral("in use") : QStringLiteral("free  ")) +
                QStringLiteral("  ") + e.description;
+    if (e.pinhole)
+        return QStringLiteral("IPv6 pinhole to this computer, [%1]:%2 %3, %4 left  %5")
+            .arg(e.internalClient)
+            .arg(e.internalPort)
+            .arg(e.protocol, TimeLeftText(e.secondsLeft), e.description);
     return QStringLiteral("%1/%2 -> %3:%4  %5  %6%7")
         .arg(PortsText(e), e.protocol, e.internalClient)
         .arg(e.internalPort)
@@ -296,6 +303,8 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
         return keep(s, env);
     case CliCommand::Remove:
         return removeForward(s, options, env);
+    case CliCommand::Check:
+        return RunCheck(*s.router, s.module, s.view.lbApps(), options.names, env);
     case CliCommand::Clear:
         s.router->ClearAll();
         return finish(s, env);

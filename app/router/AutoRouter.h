@@ -41,6 +41,12 @@ public:
     bool ClearAll() override;
     bool SetDmz(bool bDisable) override;
     std::optional<QList<ForwardEntry>> ReadForwards() override;
+    std::optional<bool> HoldsForward(const PlannedMapping& mapping) override {
+        return inner_ ? inner_->HoldsForward(mapping) : std::nullopt;
+    }
+    std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override {
+        return inner_ ? inner_->HoldsPinhole(mapping) : std::nullopt;
+    }
     QStringList lastProblems() const override;
 
     // The kind found ("upnp", "pcp", "natpmp"); empty before the first look or when none.

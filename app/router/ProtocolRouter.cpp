@@ -9,6 +9,7 @@
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
 #include "router/leases/LeaseRecord.h"
+#include "router/net/ExternalAddress.h"
 
 #include <QRandomGenerator>
 #include <QScopedValueRollback>
@@ -83,11 +84,11 @@ void ProtocolRouter::beginStatusQuery() {
 }
 
 void ProtocolRouter::showFound(const QString& wan, const QString& warning,
-                               const QString& description) {
+                               const QString& description, const QString& ipv6) {
     wanAddress_ = wan.isEmpty() ? QStringLiteral("none") : wan;
     wanWarning_ = warning;
     description_ = description;
-    view_.setWanAddressCaption(wanAddress_);
+    view_.setWanAddressCaption(WanAreaText(wanAddress_, ipv6));
     view_.setStatusBarText(description_);
     module_.RouterFound = true;
 }

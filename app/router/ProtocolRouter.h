@@ -74,7 +74,9 @@ protected:
     // The window for the status query; the caller sets what it found.
     void beginStatusQuery();
     void endStatusQuery();
-    void showFound(const QString& wan, const QString& warning, const QString& description);
+    // `ipv6` is this computer's address where a pinhole can be opened, empty where none can.
+    void showFound(const QString& wan, const QString& warning, const QString& description,
+                   const QString& ipv6 = {});
     // One line for reportRenewal (the command line's `keep` prints it): what was renewed,
     // made again or removed, and why.
     void tell(const QString& line);

@@ -9,6 +9,7 @@
 
 class MainView;
 class Prompts;
+struct PlannedMapping;
 
 // What a kind of router can do; the window and the command line enable their entries from it.
 struct RouterCapabilities {
@@ -32,6 +33,7 @@ struct ForwardEntry {
     QString description;
     qint64 secondsLeft = -1; // 0: permanent; -1: not known
     bool thisComputer = false;
+    bool pinhole = false; // an IPv6 pinhole: internalClient is this computer's IPv6 address
 };
 
 // "1h 05m", "permanent" and the like: what a person reads at a glance.
@@ -82,6 +84,18 @@ public:
     virtual bool RemoveForward(const ForwardEntry& e) {
         (void)e;
         return false;
+    }
+    // Whether the router holds the forward of `mapping` to this computer now (the check asks);
+    // nullopt when this kind cannot be asked or the router did not answer.
+    virtual std::optional<bool> HoldsForward(const PlannedMapping& mapping) {
+        (void)mapping;
+        return std::nullopt;
+    }
+    // Whether an IPv6 pinhole Harborly opened for `mapping` is open now; nullopt when none
+    // was opened (the router or this computer has no IPv6 way in).
+    virtual std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) {
+        (void)mapping;
+        return std::nullopt;
     }
     // Page kinds: fetches the forwarding or DMZ screen into the captured page file.
     virtual bool CaptureScreen(bool dmz) {

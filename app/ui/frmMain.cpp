@@ -13,9 +13,11 @@
 #include "router/Router.h"
 #include "router/RouterDeps.h"
 #include "router/RouterKinds.h"
+#include "router/check/PointCheck.h"
 #include "ui/HelpWindow.h"
 #include "ui/WidgetAppList.h"
 #include "ui/frmAbout.h"
+#include "ui/frmCheck.h"
 #include "ui/frmForwards.h"
 #include "ui/frmLogin.h"
 #include "ui/frmSettings.h"
@@ -144,6 +146,8 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
             &frmMain::mnuEditApps_Click);
     connect(mnuConfig->addAction(QStringLiteral("Edit &Router Settings...")), &QAction::triggered,
             this, &frmMain::mnuPassword_Click);
+    connect(mnuConfig->addAction(QStringLiteral("&Check Points")), &QAction::triggered, this,
+            &frmMain::mnuCheckPoints_Click);
     mnuConfig->addSeparator();
     mnuQuit = mnuConfig->addAction(QStringLiteral("&Quit"));
     mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -664,6 +668,29 @@ void frmMain::btnViewPoints_Click() {
         };
         runDialog(forwards);
     }
+}
+
+// The selected applications, or those last pointed when none is selected.
+void frmMain::mnuCheckPoints_Click() {
+    if (list_->SelCount() == 0)
+        RestoreSelection(*list_, ReadSelected(module_.paths));
+    const MappingPlan plan = PlanMappings(module_.catalog, *list_, 4096);
+    if (plan.mappings.isEmpty()) {
+        prompts_.MsgBox(
+            plan.refusal.isEmpty()
+                ? QStringLiteral("Choose the applications to check, or point some first")
+                : plan.refusal,
+            MsgIcon::Information, QStringLiteral("Harborly"));
+        return;
+    }
+    setTimer1Enabled(false);
+    EnableInterface(false, false);
+    const QList<PortCheck> checks =
+        CheckPoints(*router_, plan.mappings, CheckOptionsFor(module_.paths.IniPath));
+    EnableInterface(true, false);
+    setTimer1Enabled(true);
+    frmCheck dialog(checks, router_->routerDescription(), this);
+    runDialog(dialog);
 }
 
 void frmMain::mnuDMZView_Click() {

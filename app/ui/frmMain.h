@@ -78,6 +78,7 @@ public:
     void mnuEditApps_Click();
     void mnuHelp_Click();
     void mnuAbout_Click();
+    void mnuCheckPoints_Click();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     void btnCancel_Click() { cancel_ = true; }
     void mnuQuit_Click();

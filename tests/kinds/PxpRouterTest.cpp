@@ -202,3 +202,94 @@ TEST(AutoKind, FindsWhicheverProtocolTheRouterSpeaksUpnpFirst) {
         EXPECT_FALSE(router->lastProblems().isEmpty());
     }
 }
+
+// NAT-PMP has no IPv6: where this computer has a global IPv6 address, Point To Me says that
+// nothing was opened for it; PCP, or a computer without one, hears nothing of it.
+TEST(PxpKind, NatPmpSaysItCannotOpenIpv6Pinholes) {
+    QTemporaryDir dir;
+    const QString withGlobal = dir.filePath(QStringLiteral("if_inet6"));
+    QFile f(withGlobal);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("2a0102030000000000000000000000aa 02 40 00 80     eth0\n"
+            "fe800000000000000000000000000001 02 40 20 80     eth0\n");
+    f.close();
+    const struct {
+        bool pcpRouter;
+        const char* kind;
+        QString inet6;
+        bool told;
+    } rows[] = {{false, "natpmp", withGlobal, true},
+                {false, "pcp", withGlobal, true}, // a PCP kind that fell back to NAT-PMP
+                {true, "pcp", withGlobal, false},
+                {false, "natpmp", dir.filePath(QStringLiteral("none")), false}};
+    for (const auto& r : rows) {
+        PxpSimOptions o;
+        o.pcp = r.pcpRouter;
+        PxpRig rig(o, QString::fromLatin1(r.kind));
+        rig.addApp(QStringLiteral("Game"), ProtocolTcp, 27015, 27015);
+        PxpOptions po = quickPxp();
+        po.ifInet6Path = r.inet6;
+        PxpRouter router(rig.deps(),
+                         r.pcpRouter || QLatin1String(r.kind) == QLatin1String("pcp")
+                             ? PxpMode::Pcp
+                             : PxpMode::NatPmpOnly,
+                         po);
+        router.Timer1_Timer();
+        router.PointToMe();
+        EXPECT_EQ(rig.view.status, QStringLiteral("Completed")) << r.kind;
+        EXPECT_EQ(router.lastNotes().filter(QStringLiteral("NAT-PMP cannot open IPv6 pinholes")),
+                  r.told ? QStringList{QStringLiteral(
+                               "NAT-PMP cannot open IPv6 pinholes: connections from outside to "
+                               "this computer's IPv6 address 2a01:203::aa stay blocked by the "
+                               "router's firewall.")}
+                         : QStringList{})
+            << r.kind << " " << r.pcpRouter;
+    }
+}
+
+// PCP opens a pinhole for this computer's IPv6 address beside each forward: recorded with its
+// nonce, listed, renewed with the same MAP, opened again after a restart, closed by Clear All.
+TEST(PxpKind, PcpPinholesOpenedRenewedAfterARestartAndCleared) {
+    PxpSimOptions so;
+    so.ipv6 = true;
+    PxpRig rig(so);
+    rig.addApp(QStringLiteral("Media Server"), ProtocolTcp, 8096, 8096);
+    PxpOptions po = quickPxp();
+    po.pinholeAddress = po.router6 = QHostAddress(QHostAddress::LocalHostIPv6);
+    PxpRouter router(rig.deps(), PxpMode::Pcp, po);
+    router.Timer1_Timer();
+    router.PointToMe();
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+    const auto pinholesOnRouter = [&] {
+        QList<PxpMapping> out;
+        for (const PxpMapping& m : rig.sim.mappings())
+            if (m.client.protocol() == QAbstractSocket::IPv6Protocol)
+                out << m;
+        return out;
+    };
+    ASSERT_EQ(pinholesOnRouter().size(), 1);
+    EXPECT_EQ(pinholesOnRouter()[0].externalPort, 8096);
+    const LeaseRecord record(LeasePathFor(rig.module.paths.IniPath));
+    const auto line = [&]() -> std::optional<LeaseEntry> {
+        for (const LeaseEntry& e : record.load())
+            if (e.kind == QLatin1String("pinhole6"))
+                return e;
+        return std::nullopt;
+    };
+    ASSERT_TRUE(line());
+    EXPECT_EQ(line()->nonce, pinholesOnRouter()[0].nonce);
+    EXPECT_EQ(line()->address, QStringLiteral("::1"));
+    const auto rows = router.ReadForwards();
+    ASSERT_TRUE(rows && rows->size() == 2);
+    EXPECT_TRUE(rows->back().pinhole);
+
+    rig.sim.restart();
+    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    router.KeepAlive();
+    ASSERT_EQ(pinholesOnRouter().size(), 1);
+    EXPECT_EQ(pinholesOnRouter()[0].nonce, line()->nonce);
+
+    EXPECT_TRUE(router.ClearAll());
+    EXPECT_TRUE(rig.sim.mappings().isEmpty());
+    EXPECT_FALSE(line());
+}

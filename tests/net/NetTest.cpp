@@ -86,6 +86,22 @@ TEST(ExternalAddressWords, WarningNamesTheAddress) {
                              "the internet."));
 }
 
+// Where a pinhole can be opened, the WAN area shows the IPv6 address and the warning says that
+// IPv6 is the way in; a public IPv4 address needs no warning either way.
+TEST(ExternalAddressWords, Ipv6WayInIsShownAndNamedInTheWarning) {
+    const QString six = QStringLiteral("2001:db8::2");
+    EXPECT_EQ(ExternalAddressWarning(QStringLiteral("100.64.1.2"), six),
+              QStringLiteral("Reachable over IPv6 at 2001:db8::2; IPv4 forwards cannot reach this "
+                             "computer: the router has no public internet address (100.64.1.2)."));
+    EXPECT_EQ(ExternalAddressWarning(QString(), six),
+              QStringLiteral("Reachable over IPv6 at 2001:db8::2; IPv4 forwards cannot reach this "
+                             "computer: the router has no public internet address."));
+    EXPECT_EQ(ExternalAddressWarning(QStringLiteral("11.22.33.44"), six), QString());
+    EXPECT_EQ(WanAreaText(QStringLiteral("100.64.1.2"), six),
+              QStringLiteral("100.64.1.2, IPv6 2001:db8::2"));
+    EXPECT_EQ(WanAreaText(QStringLiteral("11.22.33.44"), QString()), QStringLiteral("11.22.33.44"));
+}
+
 // ---- The routing table --------------------------------------------------------------------
 
 const char* kHeading = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\t"

@@ -17,8 +17,9 @@
 namespace {
 
 const QByteArray kHeader = "# Harborly leases 1";
-constexpr int kFields = 10;    // what every record has
-constexpr int kAllFields = 13; // the state, the granted address and the remote host after it
+constexpr int kFields = 10;        // what every record has
+constexpr int kAllFields = 13;     // the state, the granted address and the remote host after it
+constexpr int kPinholeFields = 15; // a pinhole's address and UniqueID after those
 
 const char* stateName(LeaseEntry::State s) {
     switch (s) {
@@ -80,7 +81,7 @@ std::optional<int> port(const QByteArray& text) {
 
 std::optional<LeaseEntry> parseLine(const QByteArray& line) {
     const QList<QByteArray> f = line.split('\t');
-    if (f.size() != kFields && f.size() != kAllFields)
+    if (f.size() != kFields && f.size() != kAllFields && f.size() != kPinholeFields)
         return std::nullopt;
     LeaseEntry e;
     e.router = QString::fromUtf8(f[0]);
@@ -107,7 +108,7 @@ std::optional<LeaseEntry> parseLine(const QByteArray& line) {
     if (!ok)
         return std::nullopt;
     e.application = QString::fromUtf8(f[9]);
-    if (f.size() == kAllFields) {
+    if (f.size() >= kAllFields) {
         if (f[10] == "unsure")
             e.state = LeaseEntry::State::Unsure;
         else if (f[10] == "clearing")
@@ -116,6 +117,13 @@ std::optional<LeaseEntry> parseLine(const QByteArray& line) {
             return std::nullopt;
         e.externalAddress = QString::fromUtf8(f[11]);
         e.remoteHost = QString::fromUtf8(f[12]);
+    }
+    if (f.size() == kPinholeFields) {
+        e.address = QString::fromUtf8(f[13]);
+        const uint id = f[14].toUInt(&ok);
+        if (e.address.isEmpty() || !ok || id > 0xFFFF)
+            return std::nullopt;
+        e.uniqueId = quint16(id);
     }
     return e;
 }
@@ -127,21 +135,23 @@ QByteArray FormatLeases(const QList<LeaseEntry>& entries) {
     out += "# router\tkind\tprotocol\toutside port\tinside port\tlease end (UTC)\tlifetime\t"
            "nonce\tepoch\tapplication\tstate\texternal address\tremote host\n";
     for (const LeaseEntry& e : entries) {
-        const QList<QByteArray> f = {field(e.router),
-                                     field(e.kind),
-                                     field(e.protocol),
-                                     QByteArray::number(e.externalPort),
-                                     QByteArray::number(e.internalPort),
-                                     e.leaseEnd.isValid()
-                                         ? e.leaseEnd.toUTC().toString(Qt::ISODate).toLatin1()
-                                         : QByteArray("permanent"),
-                                     QByteArray::number(e.lifetime),
-                                     e.nonce.toHex(),
-                                     QByteArray::number(e.epoch),
-                                     field(e.application),
-                                     stateName(e.state),
-                                     field(e.externalAddress),
-                                     field(e.remoteHost)};
+        QList<QByteArray> f = {field(e.router),
+                               field(e.kind),
+                               field(e.protocol),
+                               QByteArray::number(e.externalPort),
+                               QByteArray::number(e.internalPort),
+                               e.leaseEnd.isValid()
+                                   ? e.leaseEnd.toUTC().toString(Qt::ISODate).toLatin1()
+                                   : QByteArray("permanent"),
+                               QByteArray::number(e.lifetime),
+                               e.nonce.toHex(),
+                               QByteArray::number(e.epoch),
+                               field(e.application),
+                               stateName(e.state),
+                               field(e.externalAddress),
+                               field(e.remoteHost)};
+        if (!e.address.isEmpty())
+            f << field(e.address) << QByteArray::number(e.uniqueId);
         out += f.join('\t') + '\n';
     }
     return out;

@@ -31,6 +31,10 @@ struct LeaseEntry {
     State state = State::Held;
     QString externalAddress{}; // PCP: the address granted, suggested again on renewal
     QString remoteHost{};      // UPnP: the remote host the mapping is keyed on; empty: any
+    // Kind "pinhole6" (an IPv6 pinhole): the address it lets in and the gateway's UniqueID.
+    // Written after the other fields on pinhole lines only, so older records read as before.
+    QString address{};
+    quint16 uniqueId = 0;
 
     bool sameForward(const LeaseEntry& o) const {
         return router == o.router && kind == o.kind && protocol == o.protocol &&

@@ -35,10 +35,14 @@ ExternalAddressKind ClassifyExternalAddress(const QString& address) {
     return ExternalAddressKind::Public;
 }
 
-QString ExternalAddressWarning(const QString& address) {
+QString ExternalAddressWarning(const QString& address, const QString& ipv6WayIn) {
     if (ClassifyExternalAddress(address) == ExternalAddressKind::Public)
         return {};
     const QString shown = address.trimmed();
+    if (!ipv6WayIn.isEmpty())
+        return QStringLiteral("Reachable over IPv6 at %1; IPv4 forwards cannot reach this "
+                              "computer: the router has no public internet address%2.")
+            .arg(ipv6WayIn, isDottedQuad(shown) ? QStringLiteral(" (%1)").arg(shown) : QString());
     const QString rest = QStringLiteral(
         " Another router or your provider sits in front of it, so port forwarding on this router "
         "cannot make your computer reachable from the internet.");
@@ -47,4 +51,10 @@ QString ExternalAddressWarning(const QString& address) {
         return QStringLiteral("Your router does not have a public internet address.") + rest;
     return QStringLiteral("Your router does not have a public internet address (%1).").arg(shown) +
            rest;
+}
+
+QString WanAreaText(const QString& address, const QString& ipv6WayIn) {
+    if (ipv6WayIn.isEmpty())
+        return address;
+    return QStringLiteral("%1, IPv6 %2").arg(address, ipv6WayIn);
 }

@@ -15,5 +15,10 @@ enum class ExternalAddressKind {
 
 ExternalAddressKind ClassifyExternalAddress(const QString& address);
 
-// The warning for an external address that the Internet cannot reach; empty when public.
-QString ExternalAddressWarning(const QString& address);
+// The warning for an external address that the Internet cannot reach; empty when public. With
+// `ipv6WayIn`, this computer's address where a pinhole can be opened, it says that IPv6 is the
+// way in.
+QString ExternalAddressWarning(const QString& address, const QString& ipv6WayIn = {});
+
+// What the WAN area shows: the router's external address, and `ipv6WayIn` beside it when given.
+QString WanAreaText(const QString& address, const QString& ipv6WayIn);

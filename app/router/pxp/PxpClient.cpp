@@ -293,16 +293,21 @@ PxpMapResult PxpClient::map(const PxpMapRequest& request) {
 
 PxpMapResult PxpClient::doMap(const PxpMapRequest& request) {
     PxpMapResult result;
+    // To an IPv6 router a MAP opens a pinhole for this computer's IPv6 address; "no preference"
+    // is the all-zeros address of that family, and NAT-PMP has nothing to fall back to.
+    const bool six = options_.router.protocol() == QAbstractSocket::IPv6Protocol;
     if (options_.mode == PxpMode::Pcp) {
         PcpMapRequest pcp{.nonce = request.nonce.isEmpty() ? newNonce() : request.nonce,
                           .protocol = *PcpProtocolNumber(request.protocol),
                           .internalPort = request.internalPort,
                           .suggestedExternalPort = request.suggestedExternalPort,
                           .suggestedExternalAddress =
-                              PlainAddress(request.suggestedExternalAddress),
+                              six && request.suggestedExternalAddress.isNull()
+                                  ? QHostAddress(QHostAddress::AnyIPv6)
+                                  : PlainAddress(request.suggestedExternalAddress),
                           .lifetime = request.lifetimeSeconds,
                           .client = exchange_.local()};
-        const PcpOutcome o = pcpMap(pcp, 0, true);
+        const PcpOutcome o = pcpMap(pcp, 0, !six);
         if (o.end == PcpEnd::Refused) {
             result.text = refusedText();
             return result;
@@ -332,6 +337,10 @@ PxpMapResult PxpClient::doMap(const PxpMapRequest& request) {
             result.ok = a.externalPort != 0 && a.lifetime != 0;
             if (!result.ok)
                 result.text = QStringLiteral("The router answered without granting a port.");
+            return result;
+        }
+        if (six) {
+            result.text = silenceText();
             return result;
         }
         // A router of NAT-PMP alone, or PCP never heard here: the same request in NAT-PMP.

@@ -45,6 +45,13 @@ struct PxpOptions {
     QHostAddress localAddress{}; // this computer toward the router; found when null
     PxpTimings timings;
     std::function<quint32()> random; // for nonces and jitter; the system's CSPRNG when empty
+    // Where this computer's IPv6 addresses are read (NAT-PMP cannot open pinholes for them).
+    QString ifInet6Path = QStringLiteral("/proc/net/if_inet6");
+    // PCP pinholes: this computer's IPv6 address and the IPv6 router; null: read from
+    // ifInet6Path and this file (the IPv6 default route).
+    QHostAddress pinholeAddress{};
+    QHostAddress router6{};
+    QString ipv6RoutePath = QStringLiteral("/proc/net/ipv6_route");
 };
 
 class PxpExchange : public QObject {

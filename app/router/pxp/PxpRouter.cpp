@@ -5,6 +5,7 @@
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
 #include "router/net/ExternalAddress.h"
+#include "router/net/Ipv6Address.h"
 #include "router/net/LocalAddress.h"
 #include "router/net/RouterAddress.h"
 
@@ -75,6 +76,7 @@ void PxpRouter::queryStatus() {
         return endStatusQuery();
     }
     module_.LocalIpAddress = client_->localAddress().toString();
+    protocol_ = wan.protocolUsed;
     showFound(wan.address, ExternalAddressWarning(wan.address),
               QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_));
     const QDateTime now = clock_.now();
@@ -271,7 +273,19 @@ QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
         refused = true;
     }
     view_.showProgress(done, int(mappings.size()));
-    return refused ? kError : kCompleted;
+    // Where a pinhole would be opened beside the forwards, NAT-PMP has nothing to ask with.
+    if (protocol_ == PxpProtocol::NatPmp) {
+        const QHostAddress six = PinholeAddress(options_.ifInet6Path);
+        if (!six.isNull())
+            notes_ << QStringLiteral("NAT-PMP cannot open IPv6 pinholes: connections from outside "
+                                     "to this computer's IPv6 address %1 stay blocked by the "
+                                     "router's firewall.")
+                          .arg(six.toString());
+    }
+    const QString pinholes = openPinholes(mappings);
+    if (pinholes != kCompleted && pinholes != kError)
+        return pinholes;
+    return refused || pinholes == kError ? kError : kCompleted;
 }
 
 bool PxpRouter::check(const QList<LeaseEntry>& mine, qsizetype& remade) {
@@ -332,7 +346,8 @@ bool PxpRouter::KeepAlive() {
     if (!read)
         return false;
     const QList<LeaseEntry>& all = *read;
-    if (all.isEmpty() && !silent_)
+    const QList<LeaseEntry> pinholes = recordedPinholes();
+    if (all.isEmpty() && pinholes.isEmpty() && !silent_)
         return true;
     if (!holdRenewerRole(record_.path(), routerKey_))
         return true;
@@ -345,7 +360,11 @@ bool PxpRouter::KeepAlive() {
             (!e.leaseEnd.isValid() || renewAt(e) <= now))
             due << e;
     }
-    if (!check && due.isEmpty())
+    const bool pinholeDue = std::any_of(pinholes.begin(), pinholes.end(), [&](const LeaseEntry& e) {
+        return e.state == LeaseEntry::State::Held &&
+               now.secsTo(e.leaseEnd) <= qint64(e.lifetime / 2);
+    });
+    if (!check && due.isEmpty() && !pinholeDue)
         return true;
     return runOperation(QStringLiteral("Renew Points"), [&] {
         qsizetype remade = 0;
@@ -379,6 +398,10 @@ bool PxpRouter::KeepAlive() {
                           e.nonce.isEmpty() ? QStringLiteral("half")
                                             : QStringLiteral("a random point past half")));
         }
+        if (!keepPinholes(pinholes, check, refused)) {
+            routerSilent(now, all.size() + pinholes.size());
+            return kFailed;
+        }
         routerBack(remade);
         return refused ? kError : kCompleted;
     });
@@ -388,11 +411,16 @@ bool PxpRouter::ClearAll() {
     const bool ok = runOperation(QStringLiteral("Clear All Points"), [&] {
         // The intent goes into the record first: whatever happens next, nothing renews these.
         QList<LeaseEntry> targets;
+        QList<LeaseEntry> pinholes;
         if (!record_.update([&](QList<LeaseEntry>& entries) {
                 for (LeaseEntry& e : entries)
                     if (mine(e, routerKey_, kindName())) {
                         e.state = LeaseEntry::State::Clearing;
                         targets << e;
+                    } else if (e.kind == QLatin1String("pinhole6") && e.router == routerKey_ &&
+                               !e.nonce.isEmpty()) {
+                        e.state = LeaseEntry::State::Clearing;
+                        pinholes << e;
                     }
             })) {
             problems_ << record_.problem();
@@ -410,7 +438,7 @@ bool PxpRouter::ClearAll() {
         for (qsizetype i = 0; i < targets.size(); ++i) {
             const LeaseEntry& e = targets[i];
             if (view_.cancelRequested()) {
-                restore(targets.mid(i));
+                restore(targets.mid(i) + pinholes);
                 return kCancelled;
             }
             view_.showProgress(int(i) + 1, int(targets.size()));
@@ -441,7 +469,10 @@ bool PxpRouter::ClearAll() {
             refused = true;
         }
         view_.showProgress(int(targets.size()), int(targets.size()));
-        return refused ? kError : kCompleted;
+        const QString six = clearPinholes(pinholes);
+        if (six != kCompleted && six != kError)
+            return six;
+        return refused || six == kError ? kError : kCompleted;
     });
     reportProblems(QStringLiteral("Some forwards were not removed"));
     return ok;
@@ -463,13 +494,28 @@ std::optional<QList<ForwardEntry>> PxpRouter::ReadForwards() {
         rows << f;
     }
     SortForwards(rows);
+    rows += pinholeRows();
     view_.setStatusCaption(kCompleted);
     return rows;
 }
 
 bool PxpRouter::RemoveForward(const ForwardEntry& f) {
     const bool ok = runOperation(QStringLiteral("Remove Point"), [&] {
-        for (const LeaseEntry& e : held()) {
+        const auto six = f.pinhole ? pinholeClient() : nullptr;
+        for (const LeaseEntry& e : f.pinhole ? recordedPinholes() : held()) {
+            if (f.pinhole) {
+                if (e.internalPort != f.internalPort || e.protocol != f.protocol || !six)
+                    continue;
+                const ForwardChangeLock change(record_.path());
+                const PxpMapResult r = six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+                if (r.ok)
+                    record_.remove(e);
+                else
+                    problems_ << QStringLiteral("IPv6 pinhole %1/%2: %3")
+                                     .arg(e.internalPort)
+                                     .arg(e.protocol, r.text);
+                return r.ok ? kCompleted : r.answered ? kError : kFailed;
+            }
             if (e.externalPort != f.externalPort || e.protocol != f.protocol)
                 continue;
             const ForwardChangeLock change(record_.path());

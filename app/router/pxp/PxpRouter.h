@@ -32,6 +32,7 @@ public:
     bool RemoveForward(const ForwardEntry& f) override;
     // Renews what is due, and makes everything again after a restart or an address change.
     bool KeepAlive() override;
+    std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
 
     // The forwards held for this router, as recorded.
     QList<LeaseEntry> held() const;
@@ -64,14 +65,34 @@ private:
     // one half and five eighths for PCP, drawn once per grant.
     QDateTime renewAt(const LeaseEntry& e);
 
+    // IPv6 pinholes (PxpPinholes.cpp), in the record beside the forwards with the same states
+    // and change lock. A client toward the IPv6 router from this computer's IPv6 address,
+    // where the router speaks PCP and both are there.
+    std::unique_ptr<PxpClient> pinholeClient() const;
+    QList<LeaseEntry> recordedPinholes() const;
+    LeaseEntry pinholeEntry(int port, const QString& protocol, const QString& application,
+                            const QString& address, const QByteArray& nonce,
+                            quint32 lifetime) const;
+    // Opens or renews one pinhole with its nonce; the record follows (unsure when the router
+    // was silent, closed again when it was cleared meanwhile).
+    MapOutcome mapPinhole(PxpClient& six, const LeaseEntry& wanted);
+    QString openPinholes(const QList<PlannedMapping>& mappings);
+    // What is due renewed; at the check every pinhole mapped again with its nonce (a restart
+    // lost it), unsure ones settled, cleared ones closed. False when the router was silent.
+    bool keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& refused);
+    QString clearPinholes(const QList<LeaseEntry>& marked);
+    QList<ForwardEntry> pinholeRows() const;
+
     PxpMode mode_;
     PxpOptions options_;
+    bool pinholesHeard_ = false; // the router answered a pinhole's MAP over IPv6
     QString routeFile_;
     std::unique_ptr<Waiter> waiter_;
     std::unique_ptr<PxpClient> client_;
     LeaseRecord record_;
     QString routerKey_;
-    QHash<QString, QDateTime> retryAt_;                       // refused forwards wait until then
+    PxpProtocol protocol_ = PxpProtocol::None; // what the router answered at the status query
+    QHash<QString, QDateTime> retryAt_;        // refused forwards wait until then
     QHash<QString, std::pair<QDateTime, QDateTime>> renewAt_; // per forward: lease end, renew at
     QString pendingRemake_; // why every forward is made again at the first tick, if it must be
 };

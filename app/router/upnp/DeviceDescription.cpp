@@ -43,6 +43,12 @@ QString DisplayText(const QString& text) {
     return out;
 }
 
+bool IsFirewallServiceType(const QString& serviceType) {
+    static const QRegularExpression fc(
+        QStringLiteral("^urn:schemas-upnp-org:service:WANIPv6FirewallControl:([1-9][0-9]{0,2})$"));
+    return fc.match(serviceType).hasMatch();
+}
+
 int ConnectionServiceRank(const QString& serviceType) {
     static const QRegularExpression wanIp(
         QStringLiteral("^urn:schemas-upnp-org:service:WANIPConnection:([1-9][0-9]{0,2})$"));
@@ -183,6 +189,12 @@ DeviceDescriptionResult ParseDeviceDescription(const QByteArray& xml, const QUrl
     const bool rewrite = sameHost(baseUrl.host(), routerHost);
 
     for (const ServiceDraft& d : drafts) {
+        if (IsFirewallServiceType(d.serviceType) && result.firewall.serviceType.isEmpty()) {
+            const QUrl control = ResolveControlUrl(base, d.controlUrl, routerHost, rewrite);
+            if (control.isValid())
+                result.firewall = {d.serviceType, d.serviceId, control, 1, 0};
+            continue;
+        }
         const int rank = ConnectionServiceRank(d.serviceType);
         if (rank < 0)
             continue;

@@ -39,7 +39,12 @@ struct DeviceDescriptionResult {
     int igdVersion = 1; // from the root device type
     // Every usable connection service, best first; services of equal rank in document order.
     QList<IgdService> services;
+    // WANIPv6FirewallControl (IGD:2), for IPv6 pinholes; serviceType empty when not offered.
+    IgdService firewall;
 };
+
+// True for urn:schemas-upnp-org:service:WANIPv6FirewallControl:N, N >= 1.
+bool IsFirewallServiceType(const QString& serviceType);
 
 // Parses a root description fetched from `baseUrl` (the LOCATION, already pointing at the
 // router). Control URLs resolve against URLBase when it is absolute, else against baseUrl; an

@@ -266,6 +266,8 @@ bool HttpExchange::start(const QHostAddress& router, const QUrl& url, const QByt
             });
     connectTimer_.start(limits.connect);
     totalTimer_.start(limits.total);
+    if (!source_.isNull())
+        socket_->bind(source_, 0);
     socket_->connectToHost(router, quint16(url.port(80)));
     return true;
 }

@@ -80,6 +80,9 @@ public:
     bool start(const QHostAddress& router, const QUrl& url, const QByteArray& request,
                const HttpLimits& limits);
     void cancel();
+    // Later exchanges leave from `source` (null: the kernel's choice). IPv6 gateways take
+    // pinhole requests only from the address the pinhole is for.
+    void setSource(const QHostAddress& source) { source_ = source; }
 
     bool busy() const { return busy_; }
     const HttpResult& result() const { return result_; }
@@ -101,6 +104,7 @@ private:
     HttpResult result_;
     bool busy_ = false;
     bool connected_ = false;
+    QHostAddress source_;
 };
 
 // Same address, IPv4-mapped IPv6 and plain IPv4 counted alike; names compared without case.

@@ -270,6 +270,7 @@ bool IgdClient::fetchDescription() {
     router_.device = d.device;
     router_.igdVersion = d.igdVersion;
     router_.candidates = d.services;
+    router_.firewall = d.firewall;
     router_.service = d.services.front();
     return true;
 }

@@ -50,6 +50,7 @@ struct IgdRouter {
     UpnpDeviceInfo device;
     int igdVersion = 1;
     IgdService service;           // the connection service in use
+    IgdService firewall;          // WANIPv6FirewallControl; serviceType empty when none
     QList<IgdService> candidates; // all of them, best first
     QString connectionStatus;     // when candidates were compared
     QString externalAddress;      // likewise

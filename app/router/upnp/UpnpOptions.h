@@ -45,4 +45,10 @@ struct UpnpOptions {
     // Told when the router first answers the search, before its description is read (the
     // automatic kind then knows a UPnP router is there).
     std::function<void()> gatewayHeard;
+    // IPv6 pinholes: this computer's address for them and the router's IPv6 address; null:
+    // read from these files (the stable global address, the IPv6 default route).
+    QHostAddress pinholeAddress;
+    QHostAddress router6;
+    QString ifInet6Path = QStringLiteral("/proc/net/if_inet6");
+    QString ipv6RoutePath = QStringLiteral("/proc/net/ipv6_route");
 };

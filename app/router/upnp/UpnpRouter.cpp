@@ -8,6 +8,7 @@
 #include "router/net/ExternalAddress.h"
 #include "router/net/LocalAddress.h"
 #include "router/net/RouterAddress.h"
+#include "router/upnp/PinholeClient.h"
 #include "router/upnp/UpnpErrors.h"
 
 #include <QSet>
@@ -100,7 +101,10 @@ void UpnpRouter::queryStatus() {
         client_.reset();
         return endStatusQuery();
     }
-    showFound(wan.address, ExternalAddressWarning(wan.address), deviceText(r));
+    QString why;
+    const auto pinholes = pinholeClient(why);
+    const QString ipv6 = pinholes ? Ipv6Text(pinholes->source()) : QString();
+    showFound(wan.address, ExternalAddressWarning(wan.address, ipv6), deviceText(r), ipv6);
     nextCheck_ = clock_.now().addSecs(CheckSeconds);
     // What an earlier run recorded is looked up at the first tick: the router may have
     // restarted while nobody watched.
@@ -183,7 +187,10 @@ QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
         refused = true;
     }
     view_.showProgress(done, int(mappings.size()));
-    return refused ? kError : kCompleted;
+    const QString six = openPinholes(mappings);
+    if (six != kCompleted && six != kError)
+        return six;
+    return refused || six == kError ? kError : kCompleted;
 }
 
 bool UpnpRouter::commit(const LeaseEntry& e) {
@@ -275,7 +282,8 @@ bool UpnpRouter::KeepAlive() {
     if (!read)
         return false;
     const QList<LeaseEntry>& mine = *read;
-    if (mine.isEmpty() && !silent_)
+    const QList<LeaseEntry> pinholes = recordedPinholes();
+    if (mine.isEmpty() && pinholes.isEmpty() && !silent_)
         return true;
     // Another process renews this router's forwards; this one watches the record.
     if (!holdRenewerRole(record_.path(), routerKey()))
@@ -290,7 +298,11 @@ bool UpnpRouter::KeepAlive() {
             (!retry.isValid() || retry <= now))
             due << e;
     }
-    if (due.isEmpty() && !check)
+    const bool pinholeDue = std::any_of(pinholes.begin(), pinholes.end(), [&](const LeaseEntry& e) {
+        return e.state == LeaseEntry::State::Held &&
+               now.secsTo(e.leaseEnd) <= qint64(e.lifetime / 2);
+    });
+    if (due.isEmpty() && !pinholeDue && !check)
         return true;
     return runOperation(QStringLiteral("Renew Points"), [&] {
         QSet<QString> remade;
@@ -314,6 +326,10 @@ bool UpnpRouter::KeepAlive() {
                 }
                 refused = true;
             }
+        }
+        if (!keepPinholes(pinholes, check, refused)) {
+            routerSilent(now, mine.size() + pinholes.size());
+            return kFailed;
         }
         routerBack(remade.size());
         return refused ? kError : kCompleted;
@@ -417,131 +433,159 @@ bool UpnpRouter::ClearAll() {
     const bool ok = runOperation(QStringLiteral("Clear All Points"), [&] {
         // The intent goes into the record first: whatever happens next, nothing renews these.
         QList<LeaseEntry> mine;
+        QList<LeaseEntry> pinholes;
         const bool marked = record_.update([&](QList<LeaseEntry>& entries) {
-            for (LeaseEntry& e : entries)
-                if (e.kind == kindName() && e.router == routerKey()) {
+            for (LeaseEntry& e : entries) {
+                if (e.router != routerKey())
+                    continue;
+                if (e.kind == kindName()) {
                     e.state = LeaseEntry::State::Clearing;
                     mine << e;
+                } else if (e.kind == QLatin1String("pinhole6") && e.nonce.isEmpty()) {
+                    e.state = LeaseEntry::State::Clearing;
+                    pinholes << e;
                 }
+            }
         });
         if (!marked) {
             problems_ << record_.problem();
             return kError;
         }
-        const ListingResult list = client_->listPortMappings();
-        struct Target {
-            quint16 port;
-            QString protocol;
-            QString remoteHost;
-            QString client; // empty when only the record knows it
-        };
-        QList<Target> targets;
-        // Harborly's own only: other programs' forwards and other computers' are not its to
-        // remove (View Points removes one of them on purpose).
-        for (const PortMappingEntry& e : list.entries) {
-            const bool recorded = std::any_of(mine.begin(), mine.end(), [&](const LeaseEntry& m) {
-                return m.externalPort == e.externalPort && m.protocol == e.protocol.toUpper();
-            });
-            if (recorded || (isThisComputer(e.internalClient) && MadeByHarborly(e.description)))
-                targets.append(
-                    {e.externalPort, e.protocol.toUpper(), e.remoteHost,
-                     e.internalClient.isEmpty() ? QStringLiteral("?") : e.internalClient});
-        }
-        // Forwards of ours that a router leaves out of its list go too.
-        for (const LeaseEntry& e : mine)
-            if (std::none_of(targets.begin(), targets.end(), [&](const Target& t) {
-                    return t.port == e.externalPort && t.protocol == e.protocol;
-                }))
-                targets.append({quint16(e.externalPort), e.protocol, e.remoteHost, {}});
-        const auto unmark = [&](const QList<Target>& left) {
+        const QString v4 = [&]() -> QString {
+            const ListingResult list = client_->listPortMappings();
+            struct Target {
+                quint16 port;
+                QString protocol;
+                QString remoteHost;
+                QString client; // empty when only the record knows it
+            };
+            QList<Target> targets;
+            // Harborly's own only: other programs' forwards and other computers' are not its to
+            // remove (View Points removes one of them on purpose).
+            for (const PortMappingEntry& e : list.entries) {
+                const bool recorded =
+                    std::any_of(mine.begin(), mine.end(), [&](const LeaseEntry& m) {
+                        return m.externalPort == e.externalPort &&
+                               m.protocol == e.protocol.toUpper();
+                    });
+                if (recorded || (isThisComputer(e.internalClient) && MadeByHarborly(e.description)))
+                    targets.append(
+                        {e.externalPort, e.protocol.toUpper(), e.remoteHost,
+                         e.internalClient.isEmpty() ? QStringLiteral("?") : e.internalClient});
+            }
+            // Forwards of ours that a router leaves out of its list go too.
+            for (const LeaseEntry& e : mine)
+                if (std::none_of(targets.begin(), targets.end(), [&](const Target& t) {
+                        return t.port == e.externalPort && t.protocol == e.protocol;
+                    }))
+                    targets.append({quint16(e.externalPort), e.protocol, e.remoteHost, {}});
+            const auto unmark = [&](const QList<Target>& left) {
+                record_.update([&](QList<LeaseEntry>& entries) {
+                    for (LeaseEntry& e : entries)
+                        for (const Target& t : left)
+                            if (e.kind == kindName() && e.router == routerKey() &&
+                                e.externalPort == t.port && e.protocol == t.protocol &&
+                                e.state == LeaseEntry::State::Clearing)
+                                e.state = LeaseEntry::State::Held;
+                });
+            };
+            bool refused = false;
+            if (!list.complete) {
+                if (noAnswer(list.end) && list.entries.isEmpty()) {
+                    problems_ << QStringLiteral(
+                        "The router did not answer; its forwards are removed "
+                        "when it answers again.");
+                    return kFailed;
+                }
+                problems_ << QStringLiteral("The router's list could not be read whole (%1); "
+                                            "forwards after the first %2 may remain.")
+                                 .arg(list.endReason)
+                                 .arg(list.entries.size());
+                refused = true;
+            }
+            for (qsizetype i = 0; i < targets.size(); ++i) {
+                const Target& t = targets[i];
+                if (view_.cancelRequested()) {
+                    unmark(targets.mid(i));
+                    return kCancelled;
+                }
+                view_.showProgress(int(i) + 1, int(targets.size()));
+                const ForwardChangeLock change(record_.path());
+                const DeleteMappingResult d =
+                    client_->deletePortMapping(t.port, t.protocol, t.remoteHost);
+                bool gone = d.gone;
+                if (d.answer.isFault(UpnpError::NoSuchEntry) && !t.client.isEmpty()) {
+                    // The list said it is there: believe "no such entry" only once looked up.
+                    const SpecificEntryResult again =
+                        client_->getSpecificPortMappingEntry(t.port, t.protocol, t.remoteHost);
+                    gone = again.answer.isFault(UpnpError::NoSuchEntry);
+                }
+                if (gone) {
+                    std::optional<LeaseEntry> again;
+                    record_.update([&](QList<LeaseEntry>& entries) {
+                        const auto same = [&](const LeaseEntry& e) {
+                            return e.kind == kindName() && e.router == routerKey() &&
+                                   e.externalPort == t.port && e.protocol == t.protocol;
+                        };
+                        entries.removeIf([&](const LeaseEntry& e) {
+                            return same(e) && e.state == LeaseEntry::State::Clearing;
+                        });
+                        for (const LeaseEntry& e : entries)
+                            if (same(e))
+                                again = e;
+                    });
+                    // Pointed to again by another process meanwhile: that is the last word.
+                    bool silent = false;
+                    if (again && again->state == LeaseEntry::State::Held)
+                        renew(*again, QStringLiteral("pointed to again while it was cleared"),
+                              silent);
+                    continue;
+                }
+                const QString who = t.client == QLatin1String("?") ? QString() : t.client;
+                const QString words =
+                    DescribeUpnpError(d.answer.errorCode, t.port, who, UpnpAction::Remove);
+                problems_ << QStringLiteral("%1 port %2%3: %4")
+                                 .arg(t.protocol)
+                                 .arg(t.port)
+                                 .arg(who.isEmpty() ? QString()
+                                                    : QStringLiteral(" (to %1)").arg(who))
+                                 .arg(noAnswer(d.answer)
+                                          ? QStringLiteral("the router did not answer.")
+                                      : d.gone ? QStringLiteral("the router said it has no such "
+                                                                "forward, but still lists it.")
+                                      : words.isEmpty()
+                                          ? QStringLiteral(
+                                                "the router refused to remove it (UPnP error %1).")
+                                                .arg(d.answer.errorCode)
+                                          : words);
+                if (noAnswer(d.answer)) {
+                    // The rest stays marked: the next check removes it once the router answers.
+                    if (i + 1 < targets.size())
+                        problems_ << QStringLiteral("%1 forward(s) left to remove when the router "
+                                                    "answers again.")
+                                         .arg(targets.size() - i - 1);
+                    return kFailed;
+                }
+                // Still on the router: held, as before.
+                unmark({t});
+                refused = true;
+            }
+            view_.showProgress(int(targets.size()), int(targets.size()));
+            return refused ? kError : kCompleted;
+        }();
+        if (v4 == kCancelled) {
             record_.update([&](QList<LeaseEntry>& entries) {
                 for (LeaseEntry& e : entries)
-                    for (const Target& t : left)
-                        if (e.kind == kindName() && e.router == routerKey() &&
-                            e.externalPort == t.port && e.protocol == t.protocol &&
-                            e.state == LeaseEntry::State::Clearing)
+                    for (const LeaseEntry& p : pinholes)
+                        if (e.sameForward(p) && e.state == LeaseEntry::State::Clearing)
                             e.state = LeaseEntry::State::Held;
             });
-        };
-        bool refused = false;
-        if (!list.complete) {
-            if (noAnswer(list.end) && list.entries.isEmpty()) {
-                problems_ << QStringLiteral("The router did not answer; its forwards are removed "
-                                            "when it answers again.");
-                return kFailed;
-            }
-            problems_ << QStringLiteral("The router's list could not be read whole (%1); "
-                                        "forwards after the first %2 may remain.")
-                             .arg(list.endReason)
-                             .arg(list.entries.size());
-            refused = true;
+            return v4;
         }
-        for (qsizetype i = 0; i < targets.size(); ++i) {
-            const Target& t = targets[i];
-            if (view_.cancelRequested()) {
-                unmark(targets.mid(i));
-                return kCancelled;
-            }
-            view_.showProgress(int(i) + 1, int(targets.size()));
-            const ForwardChangeLock change(record_.path());
-            const DeleteMappingResult d =
-                client_->deletePortMapping(t.port, t.protocol, t.remoteHost);
-            bool gone = d.gone;
-            if (d.answer.isFault(UpnpError::NoSuchEntry) && !t.client.isEmpty()) {
-                // The list said it is there: believe "no such entry" only once looked up.
-                const SpecificEntryResult again =
-                    client_->getSpecificPortMappingEntry(t.port, t.protocol, t.remoteHost);
-                gone = again.answer.isFault(UpnpError::NoSuchEntry);
-            }
-            if (gone) {
-                std::optional<LeaseEntry> again;
-                record_.update([&](QList<LeaseEntry>& entries) {
-                    const auto same = [&](const LeaseEntry& e) {
-                        return e.kind == kindName() && e.router == routerKey() &&
-                               e.externalPort == t.port && e.protocol == t.protocol;
-                    };
-                    entries.removeIf([&](const LeaseEntry& e) {
-                        return same(e) && e.state == LeaseEntry::State::Clearing;
-                    });
-                    for (const LeaseEntry& e : entries)
-                        if (same(e))
-                            again = e;
-                });
-                // Pointed to again by another process meanwhile: that is the last word.
-                bool silent = false;
-                if (again && again->state == LeaseEntry::State::Held)
-                    renew(*again, QStringLiteral("pointed to again while it was cleared"), silent);
-                continue;
-            }
-            const QString who = t.client == QLatin1String("?") ? QString() : t.client;
-            const QString words =
-                DescribeUpnpError(d.answer.errorCode, t.port, who, UpnpAction::Remove);
-            problems_ << QStringLiteral("%1 port %2%3: %4")
-                             .arg(t.protocol)
-                             .arg(t.port)
-                             .arg(who.isEmpty() ? QString() : QStringLiteral(" (to %1)").arg(who))
-                             .arg(noAnswer(d.answer) ? QStringLiteral("the router did not answer.")
-                                  : d.gone ? QStringLiteral("the router said it has no such "
-                                                            "forward, but still lists it.")
-                                  : words.isEmpty()
-                                      ? QStringLiteral(
-                                            "the router refused to remove it (UPnP error %1).")
-                                            .arg(d.answer.errorCode)
-                                      : words);
-            if (noAnswer(d.answer)) {
-                // The rest stays marked: the next check removes it once the router answers.
-                if (i + 1 < targets.size())
-                    problems_ << QStringLiteral("%1 forward(s) left to remove when the router "
-                                                "answers again.")
-                                     .arg(targets.size() - i - 1);
-                return kFailed;
-            }
-            // Still on the router: held, as before.
-            unmark({t});
-            refused = true;
-        }
-        view_.showProgress(int(targets.size()), int(targets.size()));
-        return refused ? kError : kCompleted;
+        const QString v6 = clearPinholes(pinholes);
+        if (v4 == kFailed || v6 == kFailed || v6 == kCancelled)
+            return v4 == kFailed ? v4 : v6;
+        return v4 == kError || v6 == kError ? kError : kCompleted;
     });
     reportProblems(QStringLiteral("Some forwards were not removed"));
     return ok;
@@ -572,7 +616,7 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
             out << f;
         }
         SortForwards(out);
-        rows = out;
+        rows = out + pinholeRows();
         if (!list.complete) {
             problems_ << QStringLiteral("The router's list ended early (%1); forwards after the "
                                         "first %2 may be missing.")
@@ -592,6 +636,8 @@ bool UpnpRouter::isThisComputer(const QString& client) const {
 }
 
 bool UpnpRouter::RemoveForward(const ForwardEntry& e) {
+    if (e.pinhole)
+        return removePinhole(e);
     if (!e.thisComputer) {
         problems_ = {QStringLiteral("%1 port %2 forwards to another computer (%3); Harborly "
                                     "removes only this computer's forwards.")

@@ -11,6 +11,8 @@
 #include <memory>
 
 struct RouterDeps;
+class PinholeClient;
+struct PinholeResult;
 
 // A router driven through UPnP IGD: the same one-click job as the web pages, over SOAP.
 // Forwards are asked for permanently where the IGD version has permanent forwards (v1) and for
@@ -38,6 +40,8 @@ public:
     std::optional<QList<ForwardEntry>> ReadForwards() override;
     bool RemoveForward(const ForwardEntry& e) override;
     bool KeepAlive() override;
+    std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
+    std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
 
     // The forwards held on this router, as recorded (those being cleared left out).
     QList<Held> held() const;
@@ -66,6 +70,31 @@ private:
     // made after Harborly gave up on a silent router): recorded to be looked up at the check.
     void adoptOwnForwards(const QList<PortMappingEntry>& entries);
     bool isThisComputer(const QString& client) const;
+
+    // IPv6 pinholes (UpnpPinholes.cpp), in the record beside the forwards with the same
+    // states and change lock. A client for them when the router offers them and this computer
+    // has a global IPv6 address; `why` says it when it should work and cannot.
+    std::unique_ptr<PinholeClient> pinholeClient(QString& why);
+    LeaseEntry pinholeEntry(int port, const QString& protocol, const QString& application,
+                            const QString& address, quint16 uniqueId) const;
+    // Point To Me: a pinhole beside each forward.
+    QString openPinholes(const QList<PlannedMapping>& mappings);
+    // This router's pinholes in the record, every state.
+    QList<LeaseEntry> recordedPinholes() const;
+    QList<ForwardEntry> pinholeRows() const;
+    PinholeResult closePinhole(PinholeClient& pinholes, const LeaseEntry& e);
+    // As commit(), for a pinhole.
+    bool commitPinhole(PinholeClient& pinholes, const LeaseEntry& e);
+    // Renews one recorded pinhole, or opens it again when the router lost it; the record
+    // follows. Sets `silent` when the router did not answer.
+    bool renewPinhole(PinholeClient& pinholes, const LeaseEntry& e, const QString& why,
+                      bool& silent);
+    // The keep-alive for pinholes: what is due renewed; at the check every pinhole confirmed,
+    // unsure ones settled and cleared ones closed. False when the router did not answer.
+    bool keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& refused);
+    // Clear All Points' part: the pinholes marked for clearing closed.
+    QString clearPinholes(const QList<LeaseEntry>& marked);
+    bool removePinhole(const ForwardEntry& f);
 
     std::unique_ptr<Waiter> waiter_;
     UpnpOptions options_;

@@ -1,0 +1,47 @@
+#include "cli/CliCheck.h"
+
+#include "Module.h"
+#include "cli/CliOptions.h"
+#include "cli/CliSession.h"
+#include "config/Configuration.h"
+#include "router/AppList.h"
+#include "router/ListOps.h"
+#include "router/MappingPlan.h"
+#include "router/check/PointCheck.h"
+
+#include <QTextStream>
+
+#include <algorithm>
+
+int RunCheck(Router& router, Module& module, AppList& list, const QStringList& names,
+             CliEnvironment& env) {
+    for (int row = 0; row < list.ListCount(); ++row)
+        list.setSelected(row, false);
+    if (names.isEmpty())
+        RestoreSelection(list, ReadSelected(module.paths));
+    for (const QString& name : names) {
+        const int row = FindListIndex(list, name, false);
+        if (row < 0) {
+            env.err << "No application is called \"" << name
+                    << "\"; \"harborly-cli list\" shows them." << Qt::endl;
+            return CliExit::Refused;
+        }
+        list.setSelected(row, true);
+    }
+    if (list.SelCount() == 0) {
+        env.err << "Nothing to check: name the applications, or point some first." << Qt::endl;
+        return CliExit::Refused;
+    }
+    const MappingPlan plan = PlanMappings(module.catalog, list, 4096);
+    if (!plan.refusal.isEmpty()) {
+        env.err << plan.refusal << Qt::endl;
+        return CliExit::Refused;
+    }
+    const QList<PortCheck> checks =
+        CheckPoints(router, plan.mappings, CheckOptionsFor(module.paths.IniPath));
+    for (const QString& line : CheckLines(checks))
+        env.out << line << Qt::endl;
+    const bool good =
+        std::all_of(checks.begin(), checks.end(), [](const PortCheck& c) { return c.good(); });
+    return good ? CliExit::Completed : CliExit::Error;
+}

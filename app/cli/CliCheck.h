@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QStringList>
+
+struct CliEnvironment;
+struct Module;
+class AppList;
+class Router;
+
+// "check [NAME...]": the named applications, or those last pointed, port by port in words.
+// Completed when every port is forwarded and taken by a program here, Error otherwise.
+int RunCheck(Router& router, Module& module, AppList& list, const QStringList& names,
+             CliEnvironment& env);

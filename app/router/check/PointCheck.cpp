@@ -1,0 +1,247 @@
+#include "router/check/PointCheck.h"
+
+#include "config/IniFile.h"
+#include "router/Router.h"
+#include "router/net/ExternalAddress.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QNetworkProxy>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <functional>
+
+namespace {
+
+// Runs the event loop until `done` or the time is up; the window keeps painting meanwhile.
+bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds wait) {
+    const QDeadlineTimer deadline(wait);
+    QEventLoop loop;
+    QTimer wake;
+    QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+    wake.start(10);
+    while (!done() && !deadline.hasExpired())
+        loop.exec();
+    return done();
+}
+
+QString programsText(const QList<Listener>& listeners) {
+    QStringList names;
+    for (const Listener& l : listeners)
+        if (!l.program.isEmpty() && !names.contains(l.program))
+            names << l.program;
+    return names.isEmpty() ? QStringLiteral("a program") : names.join(QStringLiteral(", "));
+}
+
+bool takesOutsideTraffic(const QList<Listener>& listeners) {
+    for (const Listener& l : listeners)
+        if (!l.loopbackOnly())
+            return true;
+    return false;
+}
+
+// Whether a connection to the router's outside address comes back in, and to this computer.
+Hairpin tryHairpin(const QHostAddress& outside, quint16 port, const CheckOptions& o) {
+    QTcpSocket socket;
+    socket.setProxy(QNetworkProxy::NoProxy);
+    bool ended = false;
+    QObject::connect(&socket, &QTcpSocket::errorOccurred, [&] { ended = true; });
+    socket.connectToHost(outside, port);
+    runUntil([&] { return ended || socket.state() == QAbstractSocket::ConnectedState; },
+             o.hairpinWait);
+    if (socket.state() != QAbstractSocket::ConnectedState)
+        return Hairpin::CannotTell;
+    const bool here = ConnectionArrived(port, socket.localPort(), o.procRoot);
+    socket.abort();
+    return here ? Hairpin::Reached : Hairpin::ReachedOther;
+}
+
+void checkHairpin(PortCheck& c, const QString& wan, const CheckOptions& o) {
+    if (c.mapping.protocol != QLatin1String("TCP")) {
+        c.hairpinNote = QStringLiteral("whether it arrives from outside cannot be told from inside "
+                                       "for UDP");
+        return;
+    }
+    if (c.forwarded == false || !takesOutsideTraffic(c.listeners))
+        return;
+    const QHostAddress outside(wan);
+    if (outside.isNull()) {
+        c.hairpinNote = QStringLiteral("the router told no outside address to try");
+        return;
+    }
+    // A loopback outside address is a router simulated on this computer.
+    if (ClassifyExternalAddress(wan) != ExternalAddressKind::Public && !outside.isLoopback()) {
+        c.hairpinNote = QStringLiteral("cannot tell from inside: the router's outside address %1 "
+                                       "is not on the Internet")
+                            .arg(wan);
+        return;
+    }
+    c.hairpin = tryHairpin(outside, quint16(c.mapping.port), o);
+    if (c.hairpin == Hairpin::CannotTell)
+        c.hairpinNote = wan;
+}
+
+} // namespace
+
+bool PortCheck::good() const {
+    return forwarded != false && takesOutsideTraffic(listeners) &&
+           hairpin != Hairpin::ReachedOther && outside != Outside::Closed;
+}
+
+QString PortCheck::sentence() const {
+    QStringList parts;
+    if (!forwarded)
+        parts << QStringLiteral("the router cannot be asked whether it holds the forward");
+    else if (*forwarded)
+        parts << QStringLiteral("forwarded");
+    else
+        parts << QStringLiteral("not forwarded on the router — press Point To Me");
+    if (pinhole)
+        parts << (*pinhole ? QStringLiteral("IPv6 pinhole open")
+                           : QStringLiteral("the IPv6 pinhole has lapsed"));
+
+    const QString port = QString::number(mapping.port);
+    if (listeners.isEmpty())
+        parts << QStringLiteral("nothing on this computer listens on %1 — start %2")
+                     .arg(port, mapping.application);
+    else if (!takesOutsideTraffic(listeners))
+        parts << QStringLiteral("%1 listens on %2 only for this computer (%3) — let it listen on "
+                                "all addresses")
+                     .arg(programsText(listeners), port, listeners.first().address.toString());
+    else
+        parts << QStringLiteral("%1 listens on %2").arg(programsText(listeners), port);
+
+    switch (hairpin) {
+    case Hairpin::Reached:
+        parts << QStringLiteral("a connection to the router's outside address came back to this "
+                                "computer");
+        break;
+    case Hairpin::ReachedOther:
+        parts << QStringLiteral("a connection to the router's outside address was taken by "
+                                "another computer");
+        break;
+    case Hairpin::CannotTell:
+        parts << QStringLiteral("cannot tell from inside whether it arrives from outside (the "
+                                "router does not bring connections to %1 back in)")
+                     .arg(hairpinNote);
+        break;
+    case Hairpin::NotTried:
+        if (!hairpinNote.isEmpty())
+            parts << hairpinNote;
+        break;
+    }
+
+    switch (outside) {
+    case Outside::Open:
+        parts << QStringLiteral("the outside checker reached it");
+        break;
+    case Outside::Closed:
+        parts << QStringLiteral("the outside checker could not reach it");
+        break;
+    case Outside::Unknown:
+        parts << QStringLiteral("the outside checker could not tell (%1)").arg(outsideNote);
+        break;
+    case Outside::NotAsked:
+        break;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+CheckOptions CheckOptionsFor(const QString& iniPath) {
+    CheckOptions o;
+    o.checkUrl = IniFile(iniPath).read(QStringLiteral("Misc"), QStringLiteral("CheckUrl"));
+    return o;
+}
+
+QList<PortCheck> CheckPoints(Router& router, const QList<PlannedMapping>& mappings,
+                             const CheckOptions& options) {
+    QList<PortCheck> out;
+    const QString wan = router.wanAddress();
+    for (const PlannedMapping& m : mappings) {
+        PortCheck c;
+        c.mapping = m;
+        c.listeners = ListenersOn(quint16(m.port), m.protocol, options.procRoot);
+        c.forwarded = router.HoldsForward(m);
+        c.pinhole = router.HoldsPinhole(m);
+        checkHairpin(c, wan, options);
+        if (!options.checkUrl.isEmpty())
+            c.outside = AskOutsideChecker(options.checkUrl, m.port, m.protocol,
+                                          options.checkUrlWait, &c.outsideNote);
+        out << c;
+    }
+    return out;
+}
+
+QStringList CheckLines(const QList<PortCheck>& checks) {
+    QStringList lines;
+    for (const PortCheck& c : checks)
+        lines << QStringLiteral("%1 %2/%3: %4")
+                     .arg(c.mapping.application)
+                     .arg(c.mapping.port)
+                     .arg(c.mapping.protocol, c.sentence());
+    return lines;
+}
+
+Outside ParseCheckerAnswer(const QByteArray& body, QString* note) {
+    const QByteArray first = body.left(body.indexOf('\n')).trimmed();
+    const QByteArray word = first.toLower();
+    if (word == "open")
+        return Outside::Open;
+    if (word == "closed")
+        return Outside::Closed;
+    if (note) {
+        QString text = QString::fromUtf8(first.left(120));
+        text.removeIf([](QChar ch) { return !ch.isPrint(); });
+        *note = text.isEmpty() ? QStringLiteral("no answer") : text;
+    }
+    return Outside::Unknown;
+}
+
+Outside AskOutsideChecker(const QString& url, int port, const QString& protocol,
+                          std::chrono::milliseconds wait, QString* note) {
+    constexpr qsizetype maxAnswer = 4096;
+    QUrl u(url);
+    if (!u.isValid() || u.scheme() != QLatin1String("http") || u.host().isEmpty()) {
+        if (note)
+            *note = QStringLiteral("CheckUrl is not an http:// address");
+        return Outside::Unknown;
+    }
+    QUrlQuery query(u);
+    query.addQueryItem(QStringLiteral("port"), QString::number(port));
+    query.addQueryItem(QStringLiteral("protocol"), protocol.toLower());
+    u.setQuery(query);
+    const QByteArray host = u.host(QUrl::FullyEncoded).toUtf8();
+    const QByteArray request =
+        "GET " + u.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment) +
+        " HTTP/1.0\r\nHost: " + (host.contains(':') ? '[' + host + ']' : host) +
+        (u.port() > 0 ? ':' + QByteArray::number(u.port()) : QByteArray()) +
+        "\r\nUser-Agent: Harborly\r\nConnection: close\r\n\r\n";
+
+    QTcpSocket socket;
+    socket.setProxy(QNetworkProxy::NoProxy);
+    QByteArray answer;
+    bool ended = false;
+    QObject::connect(&socket, &QTcpSocket::connected, [&] { socket.write(request); });
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
+        answer += socket.read(maxAnswer + 1 - answer.size());
+        if (answer.size() > maxAnswer)
+            ended = true;
+    });
+    QObject::connect(&socket, &QTcpSocket::disconnected, [&] { ended = true; });
+    QObject::connect(&socket, &QTcpSocket::errorOccurred, [&] { ended = true; });
+    socket.connectToHost(u.host(), quint16(u.port(80)));
+    runUntil([&] { return ended; }, wait);
+    socket.abort();
+    const qsizetype split = answer.indexOf("\r\n\r\n");
+    if (!answer.startsWith("HTTP/1.") || answer.mid(9, 3) != "200" || split < 0 ||
+        answer.size() > maxAnswer) {
+        if (note)
+            *note = ended ? QStringLiteral("it did not answer as expected")
+                          : QStringLiteral("no answer in time");
+        return Outside::Unknown;
+    }
+    return ParseCheckerAnswer(answer.mid(split + 4), note);
+}

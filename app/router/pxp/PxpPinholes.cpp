@@ -1,0 +1,279 @@
+#include "router/pxp/PxpRouter.h"
+
+#include "platform/Clock.h"
+#include "router/MainView.h"
+#include "router/net/Ipv6Address.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+// PCP pinholes: a MAP for this computer's IPv6 address, sent from that address to the IPv6
+// router, beside each forward. They live in the record like the forwards (kind "pinhole6" with
+// the nonce that made them), under the same change lock and in the same states.
+
+namespace {
+
+const QString kPinholeKind = QStringLiteral("pinhole6");
+constexpr qint64 kRetrySeconds = 60;
+
+QString pinholeText(const LeaseEntry& e) {
+    return QStringLiteral("IPv6 pinhole %1/%2 for %3")
+        .arg(e.internalPort)
+        .arg(e.protocol, e.application);
+}
+
+QByteArray freshNonce() {
+    QByteArray nonce(12, '\0');
+    for (char& c : nonce)
+        c = char(QRandomGenerator::system()->bounded(256));
+    return nonce;
+}
+
+} // namespace
+
+std::unique_ptr<PxpClient> PxpRouter::pinholeClient() const {
+    if (!client_ || mode_ != PxpMode::Pcp || protocol_ != PxpProtocol::Pcp)
+        return nullptr;
+    const QHostAddress self = !options_.pinholeAddress.isNull()
+                                  ? options_.pinholeAddress
+                                  : PinholeAddress(options_.ifInet6Path);
+    if (self.isNull())
+        return nullptr;
+    QHostAddress router6 = options_.router6;
+    // A router on IPv4 loopback runs on this computer (a simulated one): its IPv6 side is ::1.
+    if (router6.isNull() && options_.router.isLoopback())
+        router6 = QHostAddress::LocalHostIPv6;
+    if (router6.isNull()) {
+        QFile route(options_.ipv6RoutePath);
+        if (route.open(QIODevice::ReadOnly))
+            router6 = Ipv6DefaultRouter(route.read(1 << 20));
+    }
+    if (router6.isNull())
+        return nullptr;
+    PxpOptions six = options_;
+    six.router = router6;
+    six.localAddress = self;
+    six.mode = PxpMode::Pcp;
+    return std::make_unique<PxpClient>(*waiter_, six);
+}
+
+QList<LeaseEntry> PxpRouter::recordedPinholes() const {
+    QList<LeaseEntry> out;
+    for (const LeaseEntry& e : record_.load())
+        if (e.kind == kPinholeKind && e.router == routerKey_ && !e.nonce.isEmpty())
+            out << e;
+    return out;
+}
+
+LeaseEntry PxpRouter::pinholeEntry(int port, const QString& protocol, const QString& application,
+                                   const QString& address, const QByteArray& nonce,
+                                   quint32 lifetime) const {
+    LeaseEntry e;
+    e.router = routerKey_;
+    e.kind = kPinholeKind;
+    e.protocol = protocol;
+    e.externalPort = e.internalPort = port;
+    e.lifetime = lifetime;
+    e.leaseEnd = clock_.now().addSecs(lifetime).toUTC();
+    e.nonce = nonce;
+    e.application = application;
+    e.address = address;
+    return e;
+}
+
+PxpRouter::MapOutcome PxpRouter::mapPinhole(PxpClient& six, const LeaseEntry& wanted) {
+    const ForwardChangeLock change(record_.path());
+    PxpMapRequest request;
+    request.protocol = wanted.protocol;
+    request.internalPort = quint16(wanted.internalPort);
+    request.suggestedExternalPort = quint16(wanted.internalPort);
+    request.lifetimeSeconds = AskedLifetime;
+    request.nonce = wanted.nonce;
+    const PxpMapResult r = six.map(request);
+    pinholesHeard_ = pinholesHeard_ || r.answered;
+    if (!r.ok) {
+        if (!r.answered && pinholesHeard_) {
+            // The router may have opened it: the next check asks again with the same nonce.
+            LeaseEntry unsure = wanted;
+            unsure.state = LeaseEntry::State::Unsure;
+            record_.update([&](QList<LeaseEntry>& entries) {
+                for (LeaseEntry& e : entries)
+                    if (e.sameForward(unsure) && e.state != LeaseEntry::State::Clearing)
+                        return;
+                entries << unsure;
+            });
+        } else {
+            retryAt_[kPinholeKind + wanted.protocol + QString::number(wanted.internalPort)] =
+                clock_.now().addSecs(std::max<qint64>(kRetrySeconds, r.retryAfter));
+        }
+        return {false, !r.answered, pinholeText(wanted) + QStringLiteral(": ") + r.text};
+    }
+    const LeaseEntry held = pinholeEntry(wanted.internalPort, wanted.protocol, wanted.application,
+                                         wanted.address, wanted.nonce, r.grantedLifetime);
+    bool listed = false;
+    record_.update([&](QList<LeaseEntry>& entries) {
+        for (LeaseEntry& e : entries)
+            if (e.sameForward(held)) {
+                if (e.state == LeaseEntry::State::Clearing)
+                    return;
+                e = held;
+                listed = true;
+                return;
+            }
+        entries << held;
+        listed = true;
+    });
+    if (!listed) {
+        // Cleared while it was being renewed: the user's last word was to close it.
+        six.unmap(held.protocol, quint16(held.internalPort), held.nonce);
+        tell(QStringLiteral("closed %1 again: it was cleared meanwhile").arg(pinholeText(held)));
+    }
+    return {true, false, {}};
+}
+
+QString PxpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
+    const auto six = pinholeClient();
+    if (!six)
+        return kCompleted;
+    const QString address = options_.pinholeAddress.isNull()
+                                ? PinholeAddress(options_.ifInet6Path).toString()
+                                : options_.pinholeAddress.toString();
+    bool refused = false;
+    for (const PlannedMapping& m : mappings) {
+        if (view_.cancelRequested())
+            return kCancelled;
+        // The nonce of a pinhole already held is kept: only it may renew the pinhole.
+        QByteArray nonce = freshNonce();
+        for (const LeaseEntry& e : recordedPinholes())
+            if (e.protocol == m.protocol && e.internalPort == m.port &&
+                e.state != LeaseEntry::State::Clearing)
+                nonce = e.nonce;
+        const MapOutcome o =
+            mapPinhole(*six, pinholeEntry(m.port, m.protocol, m.application, address, nonce, 0));
+        if (o.ok)
+            continue;
+        if (o.silent && !pinholesHeard_) {
+            // Never heard over IPv6: a router that speaks PCP on IPv4 only.
+            notes_ << QStringLiteral("The router did not answer PCP over IPv6: no IPv6 pinhole "
+                                     "was opened for this computer's address %1.")
+                          .arg(address);
+            return kCompleted;
+        }
+        problems_ << o.text;
+        if (o.silent)
+            return kFailed;
+        refused = true;
+    }
+    return refused ? kError : kCompleted;
+}
+
+bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& refused) {
+    const QDateTime now = clock_.now();
+    QList<LeaseEntry> work;
+    for (const LeaseEntry& e : mine) {
+        const QDateTime retry =
+            retryAt_.value(kPinholeKind + e.protocol + QString::number(e.internalPort));
+        const bool due = e.state == LeaseEntry::State::Held &&
+                         now.secsTo(e.leaseEnd) <= qint64(e.lifetime / 2) &&
+                         (!retry.isValid() || retry <= now);
+        if (due || check)
+            work << e;
+    }
+    if (work.isEmpty())
+        return true;
+    const auto six = pinholeClient();
+    if (!six)
+        return true;
+    for (const LeaseEntry& e : work) {
+        if (e.state == LeaseEntry::State::Clearing) {
+            const ForwardChangeLock change(record_.path());
+            const PxpMapResult r = six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+            if (!r.answered)
+                return false;
+            if (r.ok) {
+                record_.update([&](QList<LeaseEntry>& entries) {
+                    entries.removeIf([&](const LeaseEntry& o) {
+                        return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
+                    });
+                });
+                tell(QStringLiteral("closed %1: cleared while the router was silent")
+                         .arg(pinholeText(e)));
+            }
+            continue;
+        }
+        // The same MAP with the same nonce renews it, or opens it again after a restart.
+        const MapOutcome o = mapPinhole(*six, e);
+        if (o.silent)
+            return false;
+        if (!o.ok) {
+            problems_ << o.text;
+            tell(o.text);
+            refused = true;
+        }
+    }
+    return true;
+}
+
+QString PxpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
+    if (marked.isEmpty())
+        return kCompleted;
+    const auto restore = [&](const QList<LeaseEntry>& left) {
+        record_.update([&](QList<LeaseEntry>& entries) {
+            for (LeaseEntry& e : entries)
+                for (const LeaseEntry& l : left)
+                    if (e.sameForward(l) && e.state == LeaseEntry::State::Clearing)
+                        e.state = LeaseEntry::State::Held;
+        });
+    };
+    const auto six = pinholeClient();
+    bool refused = false;
+    for (qsizetype i = 0; i < marked.size(); ++i) {
+        const LeaseEntry& e = marked[i];
+        if (view_.cancelRequested()) {
+            restore(marked.mid(i));
+            return kCancelled;
+        }
+        const bool lapsed = e.leaseEnd.isValid() && e.leaseEnd <= clock_.now();
+        const ForwardChangeLock change(record_.path());
+        PxpMapResult r;
+        if (six && !lapsed)
+            r = six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+        if (lapsed || r.ok) {
+            record_.update([&](QList<LeaseEntry>& entries) {
+                entries.removeIf([&](const LeaseEntry& o) {
+                    return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
+                });
+            });
+            continue;
+        }
+        problems_ << pinholeText(e) + QStringLiteral(": ") +
+                         (six ? r.text
+                              : QStringLiteral("this computer cannot reach the router over IPv6 "
+                                               "now; it closes when its lease ends."));
+        if (six && !r.answered)
+            return kFailed; // the rest stays marked: the next check closes it
+        if (six)
+            restore({e});
+        refused = true;
+    }
+    return refused ? kError : kCompleted;
+}
+
+QList<ForwardEntry> PxpRouter::pinholeRows() const {
+    QList<ForwardEntry> rows;
+    const QDateTime now = clock_.now();
+    for (const LeaseEntry& e : recordedPinholes()) {
+        if (e.state == LeaseEntry::State::Clearing || e.leaseEnd <= now)
+            continue;
+        ForwardEntry f;
+        f.externalPort = f.externalPortEnd = f.internalPort = e.internalPort;
+        f.protocol = e.protocol;
+        f.internalClient = e.address;
+        f.description = QStringLiteral("IPv6 pinhole: ") + e.application;
+        f.secondsLeft = now.secsTo(e.leaseEnd);
+        f.thisComputer = true;
+        f.pinhole = true;
+        rows << f;
+    }
+    return rows;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "router/check/PointCheck.h"
+
+#include <QDialog>
+
+class QTableWidget;
+
+// "Check Points": for each forwarded port of the chosen applications, in words, whether a
+// connection from outside can arrive; the ports with something to fix are marked.
+class frmCheck : public QDialog {
+    Q_OBJECT
+public:
+    frmCheck(const QList<PortCheck>& checks, const QString& routerName, QWidget* parent = nullptr);
+
+    QTableWidget* tblChecks;
+};

@@ -1,0 +1,152 @@
+// "harborly-cli check" against the simulated routers: a program listening here or not, the
+// router holding the forward or not, a connection to the outside address coming back or not,
+// and the outside checker's verdict.
+#include "cli/CliSession.h"
+
+#include "PxpSimulator.h"
+#include "QtPrint.h"
+#include "TempHome.h"
+#include "UpnpSimulator.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CheckCli {
+    // "Web" is TCP `port`, "Voice" UDP `port`; the router at 127.0.0.1:routerPort.
+    CheckCli(const QByteArray& kind, quint16 routerPort, quint16 port,
+             const QByteArray& extra = {}) {
+        const QByteArray p = QByteArray::number(port);
+        home.write(
+            QStringLiteral("Harborly.ini"),
+            "[Application1]\r\nName=Web\r\nPortRangeLow1=" + p + "\r\nPortRangeHigh1=" + p +
+                "\r\nProtocol1=tcp\r\n[Application2]\r\nName=Voice\r\nPortRangeLow1=" + p +
+                "\r\nPortRangeHigh1=" + p + "\r\nProtocol1=udp\r\n[Misc]\r\nRouterKind=" + kind +
+                "\r\nLanPrivateIP=127.0.0.1:" + QByteArray::number(routerPort) + "\r\n" + extra);
+    }
+    int run(const QStringList& words) {
+        out.clear();
+        err.clear();
+        const QStringList args =
+            QStringList{QStringLiteral("harborly-cli"), QStringLiteral("--home"), home.path()} +
+            words;
+        const CliParseResult parsed = ParseCliArguments(args);
+        if (!parsed.options)
+            return CliExit::Usage;
+        QTextStream o(&out), e(&err);
+        CliEnvironment env{args, home.path(), o, e, {}, std::chrono::milliseconds(20)};
+        return RunCliCommand(*parsed.options, env);
+    }
+    TempHome home;
+    QString out, err;
+};
+
+// A free port above 1024 that nothing holds once the probe is closed.
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+UpnpSimOptions outsideAt(const char* address) {
+    UpnpSimOptions o;
+    o.externalIp = QString::fromLatin1(address); // loopback: no packet leaves this computer
+    return o;
+}
+
+} // namespace
+
+TEST(CliCheck, ListeningForwardedAndComingBackIsCompleted) {
+    UpnpSimulator sim(outsideAt("127.0.0.1"));
+    ASSERT_TRUE(sim.listen());
+    QTcpServer app;
+    ASSERT_TRUE(app.listen(QHostAddress::AnyIPv4));
+    CheckCli cli("upnp", sim.ssdpPort(), app.serverPort());
+    ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Web")}), CliExit::Completed);
+    EXPECT_EQ(cli.run({QStringLiteral("check")}), CliExit::Completed)
+        << cli.out.toStdString() << cli.err.toStdString();
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("Web %1/TCP: forwarded, cli_tests listens on %1, "
+                                                "a connection to the router's outside address "
+                                                "came back to this computer")
+                                     .arg(app.serverPort())))
+        << cli.out.toStdString();
+}
+
+TEST(CliCheck, NothingListeningOrNotForwardedIsAnErrorInWords) {
+    UpnpSimulator sim(outsideAt("127.0.0.1"));
+    ASSERT_TRUE(sim.listen());
+    const quint16 port = freePort();
+    CheckCli cli("upnp", sim.ssdpPort(), port);
+    ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Web")}), CliExit::Completed);
+    EXPECT_EQ(cli.run({QStringLiteral("check"), QStringLiteral("Web"), QStringLiteral("Voice")}),
+              CliExit::Error);
+    EXPECT_TRUE(cli.out.contains(
+        QStringLiteral("Web %1/TCP: forwarded, nothing on this computer listens on %1 — start Web")
+            .arg(port)))
+        << cli.out.toStdString();
+    EXPECT_TRUE(
+        cli.out.contains(QStringLiteral("Voice %1/UDP: not forwarded on the router").arg(port)))
+        << cli.out.toStdString();
+    EXPECT_EQ(cli.run({QStringLiteral("check"), QStringLiteral("Nobody")}), CliExit::Refused);
+}
+
+TEST(CliCheck, NoWayBackInIsToldApartFromClosed) {
+    // The router's outside address takes nothing on the port (no loop back); the program
+    // listens on every IPv6 address only, so the attempt over IPv4 cannot reach it directly.
+    UpnpSimulator sim(outsideAt("127.0.0.3"));
+    ASSERT_TRUE(sim.listen());
+    QTcpServer app;
+    ASSERT_TRUE(app.listen(QHostAddress::AnyIPv6));
+    CheckCli cli("upnp", sim.ssdpPort(), app.serverPort());
+    ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Web")}), CliExit::Completed);
+    EXPECT_EQ(cli.run({QStringLiteral("check")}), CliExit::Completed) << cli.out.toStdString();
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("listens on %1, cannot tell from inside whether it "
+                                                "arrives from outside (the router does not bring "
+                                                "connections to 127.0.0.3 back in)")
+                                     .arg(app.serverPort())))
+        << cli.out.toStdString();
+}
+
+TEST(CliCheck, PcpForwardsAreAnsweredFromTheRecordAndTheOutsideCheckerIsAsked) {
+    PxpSimOptions po;
+    po.externalIp = QStringLiteral("127.0.0.1");
+    PxpSimulator sim(po);
+    ASSERT_TRUE(sim.listen());
+    QTcpServer checker; // the outside checker of [Misc] CheckUrl
+    ASSERT_TRUE(checker.listen(QHostAddress::LocalHost));
+    QByteArray asked;
+    QObject::connect(&checker, &QTcpServer::newConnection, [&] {
+        QTcpSocket* s = checker.nextPendingConnection();
+        QObject::connect(s, &QTcpSocket::readyRead, [&asked, s] {
+            const QByteArray request = s->readAll(); // one loopback segment
+            asked += request;
+            s->write(request.contains("protocol=udp") ? "HTTP/1.0 200 OK\r\n\r\nclosed\n"
+                                                      : "HTTP/1.0 200 OK\r\n\r\nopen\n");
+            s->disconnectFromHost();
+        });
+    });
+    QTcpServer app;
+    ASSERT_TRUE(app.listen(QHostAddress::AnyIPv4));
+    CheckCli cli("pcp", sim.port(), app.serverPort(),
+                 "CheckUrl=http://127.0.0.1:" + QByteArray::number(checker.serverPort()) +
+                     "/probe\r\n");
+    ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Web"), QStringLiteral("Voice")}),
+              CliExit::Completed);
+    EXPECT_EQ(cli.run({QStringLiteral("check")}), CliExit::Error) << cli.out.toStdString();
+    EXPECT_TRUE(asked.contains("GET /probe?port=" + QByteArray::number(app.serverPort()) +
+                               "&protocol=tcp HTTP/1.0\r\n"))
+        << asked.constData();
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("came back to this computer, the outside checker "
+                                                "reached it")))
+        << cli.out.toStdString();
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("Voice %1/UDP: forwarded, nothing on this computer "
+                                                "listens on %1 — start Voice, whether it arrives "
+                                                "from outside cannot be told from inside for UDP, "
+                                                "the outside checker could not reach it")
+                                     .arg(app.serverPort())))
+        << cli.out.toStdString();
+}

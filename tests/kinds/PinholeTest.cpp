@@ -1,0 +1,225 @@
+// IPv6 pinholes on the simulated IGD:2 with --ipv6: the service found in the description, its
+// control reached on [::1] from the pinhole's own address, the lease kept up, the refusals in
+// words.
+#include "config/Configuration.h"
+#include "router/check/PointCheck.h"
+#include "router/leases/LeaseRecord.h"
+#include "router/upnp/IgdClient.h"
+#include "router/upnp/PinholeClient.h"
+#include "router/upnp/UpnpRouter.h"
+
+#include "KindRig.h"
+#include "QtPrint.h"
+#include "UpnpSimulator.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QHostAddress kSelf = QHostAddress::LocalHostIPv6; // the "computer"'s IPv6 address
+
+struct PinholeRig {
+    explicit PinholeRig(SimPinholeOptions firewall = {}) {
+        UpnpSimOptions o;
+        o.ipv6 = true;
+        o.firewall = firewall;
+        sim = std::make_unique<UpnpSimulator>(o);
+    }
+    // Finds the router over IPv4 and moves the firewall's control onto [::1].
+    std::unique_ptr<PinholeClient> client(const QHostAddress& source = kSelf) {
+        UpnpOptions o = quickUpnp();
+        o.router = QStringLiteral("127.0.0.1:%1").arg(sim->ssdpPort());
+        igd = std::make_unique<IgdClient>(waiter, o);
+        if (!igd->discover())
+            return nullptr;
+        IgdService fc = igd->router().firewall;
+        fc.controlUrl = OnIpv6Host(fc.controlUrl, kSelf);
+        return std::make_unique<PinholeClient>(waiter, fc, source);
+    }
+    std::unique_ptr<UpnpSimulator> sim;
+    LoopWaiter waiter;
+    std::unique_ptr<IgdClient> igd;
+};
+
+} // namespace
+
+TEST(Pinholes, OpenedKeptAndClosedFromThePinholesOwnAddress) {
+    PinholeRig rig;
+    ASSERT_TRUE(rig.sim->listen());
+    const auto pinholes = rig.client();
+    ASSERT_TRUE(pinholes);
+    EXPECT_EQ(rig.igd->router().firewall.serviceType,
+              QStringLiteral("urn:schemas-upnp-org:service:WANIPv6FirewallControl:1"));
+    EXPECT_EQ(rig.igd->router().firewall.controlUrl.path(), QStringLiteral("/ctl/IP6FCtl"));
+
+    const FirewallStatus status = pinholes->getFirewallStatus();
+    ASSERT_TRUE(status.ok());
+    EXPECT_TRUE(status.enabled);
+    EXPECT_TRUE(status.inboundAllowed);
+
+    const PinholeResult tcp = pinholes->addPinhole(8096, QStringLiteral("TCP"));
+    ASSERT_TRUE(tcp.ok) << tcp.problem.toStdString();
+    const PinholeResult udp = pinholes->addPinhole(8096, QStringLiteral("UDP"));
+    ASSERT_TRUE(udp.ok);
+    EXPECT_NE(tcp.uniqueId, udp.uniqueId);
+    EXPECT_EQ(pinholes->addPinhole(8096, QStringLiteral("TCP")).uniqueId, tcp.uniqueId);
+    const QList<SimPinhole> table = rig.sim->pinholes();
+    ASSERT_EQ(table.size(), 2);
+    EXPECT_EQ(table[0].internalClient, QStringLiteral("::1"));
+    EXPECT_EQ(table[0].protocol, 6);
+    EXPECT_TRUE(table[0].remoteHost.isEmpty());
+
+    EXPECT_TRUE(pinholes->updatePinhole(tcp.uniqueId, 7200).ok);
+    EXPECT_TRUE(pinholes->deletePinhole(tcp.uniqueId).ok);
+    const PinholeResult again = pinholes->deletePinhole(tcp.uniqueId);
+    EXPECT_TRUE(again.ok && again.gone); // already gone is what deleting wants
+    EXPECT_TRUE(pinholes->updatePinhole(tcp.uniqueId).gone);
+    EXPECT_EQ(rig.sim->pinholes().size(), 1);
+}
+
+TEST(Pinholes, RefusalsInWords) {
+    struct Case {
+        SimPinholeOptions firewall;
+        quint16 port;
+        int code;
+        const char* words;
+    };
+    SimPinholeOptions off, closed, full;
+    off.firewallEnabled = false;
+    closed.inboundAllowed = false;
+    full.maxPinholes = 0;
+    const Case cases[] = {
+        {{}, 80, 606, "The router does not allow this computer to open IPv6 port 80."},
+        {off, 8096, 702, "The router does not filter IPv6; nothing needed to be opened."},
+        {closed, 8096, 703,
+         "The router does not let programs open IPv6 ports. Allow it in the router's settings."},
+        {full, 8096, 701, "The router has no room for more open IPv6 ports."},
+    };
+    for (const Case& c : cases) {
+        PinholeRig rig(c.firewall);
+        ASSERT_TRUE(rig.sim->listen());
+        const auto pinholes = rig.client();
+        ASSERT_TRUE(pinholes);
+        const PinholeResult r = pinholes->addPinhole(c.port, QStringLiteral("TCP"));
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.answer.errorCode, c.code);
+        EXPECT_EQ(r.problem, QString::fromLatin1(c.words));
+    }
+}
+
+TEST(Pinholes, AskedOverIpv4TheGatewayRefusesAndHarborlyChecksItsOwnArguments) {
+    PinholeRig rig;
+    ASSERT_TRUE(rig.sim->listen());
+    const auto pinholes = rig.client();
+    ASSERT_TRUE(pinholes);
+    // The description's own (IPv4) control URL cannot be reached from the pinhole's address.
+    PinholeClient overIpv4(rig.waiter, rig.igd->router().firewall, kSelf);
+    EXPECT_FALSE(overIpv4.addPinhole(8096, QStringLiteral("TCP")).ok);
+    // Refused before sending: a protocol without a number, a lease beyond a day.
+    EXPECT_EQ(pinholes->addPinhole(8096, QStringLiteral("SCTP")).answer.outcome,
+              SoapOutcome::Unreachable);
+    EXPECT_FALSE(pinholes->addPinhole(8096, QStringLiteral("TCP"), 86401).ok);
+    EXPECT_TRUE(rig.sim->pinholes().isEmpty());
+}
+
+TEST(Pinholes, PointToMeOpensThemBesideTheForwardsAndTheRecordKeepsThemUntilCleared) {
+    KindRig rig;
+    UpnpSimOptions o;
+    o.ipv6 = true;
+    o.externalIp = QStringLiteral("127.0.0.1"); // the check's hairpin stays on this computer
+    UpnpSimulator sim(o);
+    sim.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
+    ASSERT_TRUE(sim.listen());
+    rig.module.settings.RouterKind = QStringLiteral("upnp");
+    rig.module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(sim.ssdpPort());
+    UpnpOptions uo = quickUpnp();
+    uo.pinholeAddress = uo.router6 = kSelf;
+    UpnpRouter router(rig.deps(), uo);
+    rig.addApp(QStringLiteral("Media Server"), ProtocolTcp, 8096, 8096);
+    router.Timer1_Timer();
+    router.PointToMe();
+    EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+    EXPECT_EQ(sim.mappings().size(), 1);
+    ASSERT_EQ(sim.pinholes().size(), 1);
+    const quint16 id = sim.pinholes()[0].id;
+
+    const LeaseRecord record(LeasePathFor(rig.module.paths.IniPath));
+    QList<LeaseEntry> held = record.load();
+    ASSERT_EQ(held.size(), 2);
+    EXPECT_EQ(held[1].kind, QStringLiteral("pinhole6"));
+    EXPECT_EQ(held[1].address, QStringLiteral("::1"));
+    EXPECT_EQ(held[1].uniqueId, id);
+    EXPECT_EQ(ParseLeases(FormatLeases(held)), held); // the added fields read back
+
+    const QList<PortCheck> checks =
+        CheckPoints(router, {{8096, QStringLiteral("TCP"), QStringLiteral("Media Server"), {}}});
+    EXPECT_TRUE(checks[0].sentence().startsWith(QStringLiteral("forwarded, IPv6 pinhole open, ")))
+        << checks[0].sentence().toStdString();
+
+    const auto rows = router.ReadForwards();
+    ASSERT_TRUE(rows && rows->size() == 2);
+    EXPECT_TRUE(rows->at(1).pinhole);
+    EXPECT_EQ(rows->at(1).secondsLeft, 3600);
+
+    // Past half the lease: UpdatePinhole keeps it, the record follows.
+    rig.clock.t = rig.clock.t.addSecs(1900);
+    router.KeepAlive();
+    ASSERT_EQ(sim.pinholes().size(), 1);
+    EXPECT_EQ(sim.pinholes()[0].expiresAt, rig.clock.t.toSecsSinceEpoch() + 3600);
+    EXPECT_EQ(record.load()[1].leaseEnd, rig.clock.t.addSecs(3600).toUTC());
+
+    router.ClearAll();
+    EXPECT_TRUE(sim.pinholes().isEmpty());
+    EXPECT_TRUE(sim.mappings().isEmpty());
+    EXPECT_TRUE(record.load().isEmpty());
+}
+
+// The record's guarantees hold for pinholes: one the router lost in a restart is opened again
+// at the check, and one the user cleared while the router was silent on IPv6 stays marked until
+// the router answers, then is closed.
+TEST(Pinholes, LostInARestartOpenedAgainClearedWhileSilentClosedWhenTheRouterAnswers) {
+    KindRig rig;
+    UpnpSimOptions o;
+    o.ipv6 = true;
+    UpnpSimulator sim(o);
+    sim.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
+    ASSERT_TRUE(sim.listen());
+    rig.module.settings.RouterKind = QStringLiteral("upnp");
+    rig.module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(sim.ssdpPort());
+    UpnpOptions uo = quickUpnp();
+    uo.pinholeAddress = uo.router6 = kSelf;
+    UpnpRouter router(rig.deps(), uo);
+    rig.addApp(QStringLiteral("Media Server"), ProtocolUdp, 8096, 8096);
+    router.Timer1_Timer();
+    router.PointToMe();
+    ASSERT_EQ(sim.pinholes().size(), 1);
+    const LeaseRecord record(LeasePathFor(rig.module.paths.IniPath));
+    const auto pinholeLine = [&]() -> std::optional<LeaseEntry> {
+        for (const LeaseEntry& e : record.load())
+            if (e.kind == QLatin1String("pinhole6"))
+                return e;
+        return std::nullopt;
+    };
+
+    sim.restart();
+    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    router.KeepAlive();
+    ASSERT_EQ(sim.pinholes().size(), 1);
+    ASSERT_TRUE(pinholeLine());
+    EXPECT_EQ(pinholeLine()->uniqueId, sim.pinholes()[0].id);
+    EXPECT_EQ(pinholeLine()->state, LeaseEntry::State::Held);
+
+    ASSERT_TRUE(sim.setIpv6Listening(false));
+    EXPECT_FALSE(router.ClearAll());
+    ASSERT_TRUE(pinholeLine());
+    EXPECT_EQ(pinholeLine()->state, LeaseEntry::State::Clearing);
+    EXPECT_EQ(sim.pinholes().size(), 1);
+    EXPECT_TRUE(router.ReadForwards().value_or(QList<ForwardEntry>{{}}).isEmpty())
+        << "a pinhole being cleared is not listed";
+
+    ASSERT_TRUE(sim.setIpv6Listening(true));
+    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    router.KeepAlive();
+    EXPECT_TRUE(sim.pinholes().isEmpty());
+    EXPECT_FALSE(pinholeLine());
+}
