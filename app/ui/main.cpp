@@ -64,7 +64,9 @@ QList<std::pair<QString, QString>> TraceWindow(frmMain& w) {
         {QStringLiteral("cancel"), Geometry(w.btnCancel)},
         {QStringLiteral("point"), Geometry(w.btnPoint)},
         {QStringLiteral("clear"), Geometry(w.btnClearAllPoints)},
-        {QStringLiteral("tray"), w.tray ? w.tray->toolTip() : QStringLiteral("none")},
+        {QStringLiteral("tray"),
+         w.tray ? w.tray->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' '))
+                : QStringLiteral("none")},
     };
     QString modal = QStringLiteral("none");
     if (QWidget* m = QApplication::activeModalWidget()) {
