@@ -53,6 +53,8 @@ struct Probe {
     std::atomic<bool> heard{false}; // UPnP: a router answered the discovery
     bool found = false;
     PxpProtocol protocol = PxpProtocol::None;
+    PxpAddressResult pxpAnswer; // PCP / NAT-PMP: handed to the kind picked, not asked again
+    QHostAddress local;
     QString why;
     std::unique_ptr<QThread> thread;
 
@@ -139,6 +141,8 @@ QString AutoRouter::probe() {
             self.found = r.ok;
             self.protocol = r.protocolUsed;
             self.why = r.text;
+            self.pxpAnswer = r;
+            self.local = client.localAddress();
         });
     else
         p.done = true;
@@ -160,8 +164,10 @@ QString AutoRouter::probe() {
         waiter.waitFor(decided, milliseconds(20));
     if (u.done && u.found)
         return QStringLiteral("upnp");
-    if (p.found)
+    if (p.found) {
+        pxpAnswer_ = std::pair{p.pxpAnswer, p.local};
         return p.protocol == PxpProtocol::NatPmp ? QStringLiteral("natpmp") : QStringLiteral("pcp");
+    }
     problems_.clear();
     for (const QString& why : {u.why, p.why})
         if (!why.isEmpty())
@@ -193,9 +199,12 @@ void AutoRouter::Timer1_Timer() {
         UpnpOptions o = upnp_;
         inner_ = std::make_unique<UpnpRouter>(*deps_, o, routeFile_);
     } else {
-        inner_ = std::make_unique<PxpRouter>(
+        auto pxp = std::make_unique<PxpRouter>(
             *deps_, kind == QLatin1String("pcp") ? PxpMode::Pcp : PxpMode::NatPmpOnly, pxp_,
             routeFile_);
+        if (pxpAnswer_)
+            pxp->adoptProbe(pxpAnswer_->first, pxpAnswer_->second);
+        inner_ = std::move(pxp);
     }
     inner_->reportRenewal = reportRenewal;
     inner_->adoptOnStatus = adoptOnStatus;

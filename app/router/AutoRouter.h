@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <utility>
 
 struct Module;
 struct RouterDeps;
@@ -60,4 +62,6 @@ private:
     PxpOptions pxp_;
     std::unique_ptr<Router> inner_;
     QStringList problems_;
+    // What the PCP / NAT-PMP probe was told, and this computer's address toward the router.
+    std::optional<std::pair<PxpAddressResult, QHostAddress>> pxpAnswer_;
 };

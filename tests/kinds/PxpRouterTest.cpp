@@ -175,6 +175,33 @@ TEST(PxpKind, TheDefaultGatewayIsTheRouterWhenNoAddressIsSet) {
     EXPECT_TRUE(rig.view.statusBar.contains(QStringLiteral("127.0.0.77")));
 }
 
+// The probe's answer is the picked kind's first look: the router is asked for its address
+// once (PCP's ANNOUNCE beside NAT-PMP's request), not again by the kind picked.
+TEST(AutoKind, PickedKindTakesTheProbesAnswer) {
+    for (const bool pcpRouter : {true, false}) {
+        QTemporaryDir dir;
+        PxpSimOptions o;
+        o.pcp = pcpRouter;
+        o.logPath = dir.filePath(QStringLiteral("heard"));
+        PxpRig rig(o);
+        auto router = rig.make(QStringLiteral("auto"));
+        router->Timer1_Timer();
+        ASSERT_TRUE(rig.module.RouterFound) << pcpRouter;
+        EXPECT_EQ(rig.view.wanAddress, QStringLiteral("11.22.33.44"));
+        EXPECT_EQ(rig.module.LocalIpAddress, QStringLiteral("127.0.0.1"));
+        QFile heard(o.logPath);
+        ASSERT_TRUE(heard.open(QIODevice::ReadOnly));
+        int announces = 0;
+        int natPmpAsks = 0;
+        for (const QByteArray& line : heard.readAll().split('\n')) {
+            announces += line.startsWith("02 00 ") ? 1 : 0;
+            natPmpAsks += line.trimmed() == "00 00" ? 1 : 0;
+        }
+        EXPECT_EQ(announces, 1) << pcpRouter;
+        EXPECT_EQ(natPmpAsks, 1) << pcpRouter;
+    }
+}
+
 TEST(AutoKind, FindsWhicheverProtocolTheRouterSpeaksUpnpFirst) {
     {
         PxpRig rig;
