@@ -12,8 +12,10 @@
 #include "router/RouterKinds.h"
 #include "router/web/RouterLink.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -176,15 +178,35 @@ TEST(PxpKind, TheDefaultGatewayIsTheRouterWhenNoAddressIsSet) {
 }
 
 // The probe's answer is the picked kind's first look: the router is asked for its address
-// once (PCP's ANNOUNCE beside NAT-PMP's request), not again by the kind picked.
+// once (PCP's ANNOUNCE beside NAT-PMP's request), not again by the kind picked. A search started
+// before the window (StartEarly) is the first look's when it asked the router the settings name;
+// otherwise the look asks afresh.
 TEST(AutoKind, PickedKindTakesTheProbesAnswer) {
-    for (const bool pcpRouter : {true, false}) {
+    const struct {
+        bool pcpRouter;
+        const char* early; // StartEarly's address: "" none, "=" the configured one
+    } rows[] = {{true, ""}, {false, ""}, {true, "="}, {true, "127.0.0.1:9"}};
+    for (const auto& r : rows) {
+        const bool pcpRouter = r.pcpRouter;
         QTemporaryDir dir;
         PxpSimOptions o;
         o.pcp = pcpRouter;
         o.logPath = dir.filePath(QStringLiteral("heard"));
         PxpRig rig(o);
-        auto router = rig.make(QStringLiteral("auto"));
+        const QString early = QString::fromLatin1(r.early);
+        if (!early.isEmpty()) {
+            const bool same = early == QLatin1String("=");
+            AutoRouter::StartEarly(rig.module.paths.IniPath,
+                                   same ? rig.module.settings.LanPrivateIP : early);
+            // The window is built meanwhile: the search is out before the first look.
+            for (int i = 0; same && i < 400 && rig.sim.datagramsReceived() < 2; ++i) {
+                QCoreApplication::processEvents();
+                QThread::msleep(5);
+            }
+        }
+        // The program's own, with the default options StartEarly uses.
+        auto router = early.isEmpty() ? rig.make(QStringLiteral("auto"))
+                                      : std::make_unique<AutoRouter>(rig.deps());
         router->Timer1_Timer();
         ASSERT_TRUE(rig.module.RouterFound) << pcpRouter;
         EXPECT_EQ(rig.view.wanAddress, QStringLiteral("11.22.33.44"));
@@ -197,8 +219,8 @@ TEST(AutoKind, PickedKindTakesTheProbesAnswer) {
             announces += line.startsWith("02 00 ") ? 1 : 0;
             natPmpAsks += line.trimmed() == "00 00" ? 1 : 0;
         }
-        EXPECT_EQ(announces, 1) << pcpRouter;
-        EXPECT_EQ(natPmpAsks, 1) << pcpRouter;
+        EXPECT_EQ(announces, 1) << pcpRouter << r.early;
+        EXPECT_EQ(natPmpAsks, 1) << pcpRouter << r.early;
     }
 }
 
