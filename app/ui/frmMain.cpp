@@ -325,6 +325,14 @@ int frmMain::runDialog(QDialog& dialog, bool restore) {
     return result;
 }
 
+void frmMain::setWindowEnabled(bool enabled) {
+    setEnabled(enabled);
+    // Asked only when no router was found and the program is about to end (or to offer its
+    // settings): the wait is over, nothing is left to cancel.
+    if (enabled)
+        btnCancel->hide();
+}
+
 void frmMain::setStatusCaption(const QString& caption) {
     // A look that failed while the router is gone says so, not a bare "Failed".
     lblStatus->setText(!routerGone_.isEmpty() && caption == QLatin1String("Failed")
