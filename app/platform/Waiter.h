@@ -20,6 +20,8 @@ public:
     // Something happened: the current wait looks at done() again at once.
     virtual void wake() = 0;
     virtual std::chrono::milliseconds now() const = 0;
+    // The user gave the exchange up: no more sends, no more waits.
+    virtual bool abandoned() const { return false; }
 };
 
 // Waits in a QEventLoop of its own; the command line and the tests use it.
@@ -50,6 +52,7 @@ public:
     // Looked at after every pass: true gives the wait up at once (the user's Cancel), so a
     // wait ends within a pass of it.
     void abandonWhen(std::function<bool()> abandon) { abandon_ = std::move(abandon); }
+    bool abandoned() const override { return abandon_ && abandon_(); }
 
 private:
     EventPump& pump_;

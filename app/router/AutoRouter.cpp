@@ -9,6 +9,7 @@
 #include "router/pxp/PxpRouter.h"
 #include "router/upnp/UpnpRouter.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <algorithm>
@@ -19,8 +20,9 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// The probe's waits in slices, so that a probe no longer needed ends within one: once
-// cancelled, every wait is over and the clock runs past every deadline.
+// The probe's waits in slices, so that a probe no longer needed ends within one (the window
+// waits for it to end before it asks the kind picked): once cancelled, every wait is over and
+// the clock runs past every deadline.
 class ProbeWaiter final : public Waiter {
 public:
     explicit ProbeWaiter(const std::atomic<bool>& cancel) : cancel_(cancel) {}
@@ -28,7 +30,7 @@ public:
         const milliseconds end = inner_.now() + limit;
         while (!cancel_ && !done() && inner_.now() < end)
             inner_.waitFor([&] { return cancel_ || done(); },
-                           std::min(milliseconds(50), end - inner_.now()));
+                           std::min(milliseconds(5), end - inner_.now()));
         return done();
     }
     void wake() override { inner_.wake(); }
@@ -50,19 +52,23 @@ private:
 struct Probe {
     std::atomic<bool> done{false};
     std::atomic<bool> cancel{false};
-    std::atomic<bool> heard{false}; // UPnP: a router answered the discovery
+    std::atomic<bool> heard{false};        // UPnP: a router answered the discovery
+    std::atomic<EventPump*> pump{nullptr}; // woken when done; none yet for an early start
     bool found = false;
     PxpProtocol protocol = PxpProtocol::None;
+    PxpAddressResult pxpAnswer; // PCP / NAT-PMP: handed to the kind picked, not asked again
+    QHostAddress local;
     QString why;
     std::unique_ptr<QThread> thread;
 
-    template <typename F> void start(EventPump& pump, F run) {
-        thread.reset(QThread::create([this, &pump, run] {
+    template <typename F> void start(F run) {
+        thread.reset(QThread::create([this, run] {
             ProbeWaiter waiter(cancel);
             run(waiter, *this);
             done = true;
             // Ends the window's current wait at once.
-            QMetaObject::invokeMethod(&pump, &EventPump::wake, Qt::QueuedConnection);
+            if (EventPump* p = pump)
+                QMetaObject::invokeMethod(p, &EventPump::wake, Qt::QueuedConnection);
         }));
         thread->start();
     }
@@ -72,6 +78,69 @@ struct Probe {
             thread->wait();
     }
 };
+
+// Both probes, from the moment the search went out.
+struct AutoProbes {
+    QString address; // LanPrivateIP as configured
+    QString memoryPath;
+    PxpOptions pxp;
+    milliseconds start{};
+    Probe u;
+    Probe p;
+};
+
+// Started before the window is built, waiting for the automatic kind to take it.
+std::unique_ptr<AutoProbes>& EarlyProbes() {
+    static std::unique_ptr<AutoProbes> early;
+    return early;
+}
+
+std::unique_ptr<AutoProbes> StartProbes(const QString& address, const QString& routeFile,
+                                        const QString& memoryPath, UpnpOptions upnp,
+                                        PxpOptions pxp) {
+    auto probes = std::make_unique<AutoProbes>();
+    probes->address = address;
+    probes->memoryPath = memoryPath;
+    probes->start = SteadyWaitClock()();
+    const auto [pxpRouter, pxpPort] = PxpRouterAddress(address, routeFile);
+    // An empty address means the default gateway, for UPnP as for the others; "host:port"
+    // sends every protocol to that port.
+    upnp.router = address.trimmed().isEmpty() ? pxpRouter.toString() : address;
+    pxp.router = pxpRouter;
+    pxp.port = pxpPort;
+    pxp.mode = PxpMode::Pcp;
+    probes->pxp = pxp;
+    if (!upnp.router.isEmpty())
+        probes->u.start([upnp, memoryPath, target = RouterAddressText(address, routeFile)](
+                            Waiter& waiter, Probe& self) {
+            UpnpOptions options = upnp;
+            options.gatewayHeard = [&self] { self.heard = true; };
+            IgdClient client(waiter, options);
+            // What is found is remembered, so that the UPnP kind need not search again.
+            ExternalAddressResult wan;
+            if (!FindRouter(client, RouterMemory(memoryPath), target, wan)) {
+                self.why = client.router().failure;
+                return;
+            }
+            self.heard = true;
+            self.found = wan.ok();
+        });
+    else
+        probes->u.done = true;
+    if (!pxp.router.isNull())
+        probes->p.start([pxp](Waiter& waiter, Probe& self) {
+            PxpClient client(waiter, pxp);
+            const PxpAddressResult r = client.externalAddress();
+            self.found = r.ok;
+            self.protocol = r.protocolUsed;
+            self.why = r.text;
+            self.pxpAnswer = r;
+            self.local = client.localAddress();
+        });
+    else
+        probes->p.done = true;
+    return probes;
+}
 
 } // namespace
 
@@ -100,55 +169,33 @@ QString AutoRouter::routerDescription() const {
     return inner_ ? inner_->routerDescription() : QString();
 }
 
-QString AutoRouter::probe() {
-    const auto [pxpRouter, pxpPort] = PxpRouterAddress(module_.settings.LanPrivateIP, routeFile_);
-    UpnpOptions upnp = upnp_;
-    // An empty address means the default gateway, for UPnP as for the others; "host:port"
-    // sends every protocol to that port.
-    upnp.router = module_.settings.LanPrivateIP.trimmed().isEmpty() ? pxpRouter.toString()
-                                                                    : module_.settings.LanPrivateIP;
-    PxpOptions pxp = pxp_;
-    pxp.router = pxpRouter;
-    pxp.port = pxpPort;
-    pxp.mode = PxpMode::Pcp;
+void AutoRouter::StartEarly(const QString& iniPath, const QString& lanPrivateIp) {
+    EarlyProbes() = StartProbes(lanPrivateIp, QStringLiteral("/proc/net/route"),
+                                RouterMemory::pathFor(iniPath), {}, {});
+    // Ended with the application when nothing took it (the program ended before its look).
+    qAddPostRoutine([] { EarlyProbes().reset(); });
+}
 
-    Probe u;
-    Probe p;
-    if (!upnp.router.isEmpty())
-        u.start(pump_, [upnp, memoryPath = RouterMemory::pathFor(module_.paths.IniPath),
-                        target = RouterAddressText(module_.settings.LanPrivateIP, routeFile_)](
-                           Waiter& waiter, Probe& self) {
-            UpnpOptions options = upnp;
-            options.gatewayHeard = [&self] { self.heard = true; };
-            IgdClient client(waiter, options);
-            // What is found is remembered, so that the UPnP kind need not search again.
-            ExternalAddressResult wan;
-            if (!FindRouter(client, RouterMemory(memoryPath), target, wan)) {
-                self.why = client.router().failure;
-                return;
-            }
-            self.heard = true;
-            self.found = wan.ok();
-        });
-    else
-        u.done = true;
-    if (!pxp.router.isNull())
-        p.start(pump_, [pxp](Waiter& waiter, Probe& self) {
-            PxpClient client(waiter, pxp);
-            const PxpAddressResult r = client.externalAddress();
-            self.found = r.ok;
-            self.protocol = r.protocolUsed;
-            self.why = r.text;
-        });
-    else
-        p.done = true;
+QString AutoRouter::probe() {
+    const QString memoryPath = RouterMemory::pathFor(module_.paths.IniPath);
+    std::unique_ptr<AutoProbes> probes = std::move(EarlyProbes());
+    // One started early is taken when it asked what the settings name now, where they name it,
+    // and not long ago (a login may have come between).
+    if (!probes || probes->address != module_.settings.LanPrivateIP ||
+        probes->memoryPath != memoryPath || routeFile_ != QLatin1String("/proc/net/route") ||
+        SteadyWaitClock()() - probes->start > UpnpGrace)
+        probes = StartProbes(module_.settings.LanPrivateIP, routeFile_, memoryPath, upnp_, pxp_);
+    Probe& u = probes->u;
+    Probe& p = probes->p;
+    u.pump = &pump_;
+    p.pump = &pump_;
 
     PumpWaiter waiter(pump_);
     // UPnP is preferred: when PCP or NAT-PMP answered first, it still has a moment to answer.
     // A UPnP router that has not answered its discovery in the time that takes is not
     // waited for once the other protocol has an answer.
     std::optional<milliseconds> pxpFoundAt;
-    const milliseconds start = waiter.now();
+    const milliseconds start = probes->start;
     const auto decided = [&] {
         if (p.done && p.found && !pxpFoundAt)
             pxpFoundAt = waiter.now();
@@ -156,17 +203,22 @@ QString AutoRouter::probe() {
                (pxpFoundAt && (waiter.now() - *pxpFoundAt >= UpnpGrace ||
                                (!u.heard && waiter.now() - start >= UpnpDiscoveryTime)));
     };
-    while (!decided())
-        waiter.waitFor(decided, milliseconds(20));
+    while (!decided()) {
+        // Woken by a probe's end; otherwise at the moment UPnP's discovery time is over.
+        const milliseconds untilDiscovered = start + UpnpDiscoveryTime - waiter.now();
+        waiter.waitFor(decided, std::clamp(untilDiscovered, milliseconds(1), milliseconds(20)));
+    }
     if (u.done && u.found)
         return QStringLiteral("upnp");
-    if (p.found)
+    if (p.found) {
+        pxpAnswer_ = std::pair{p.pxpAnswer, p.local};
         return p.protocol == PxpProtocol::NatPmp ? QStringLiteral("natpmp") : QStringLiteral("pcp");
+    }
     problems_.clear();
     for (const QString& why : {u.why, p.why})
         if (!why.isEmpty())
             problems_ << why;
-    if (pxp.router.isNull())
+    if (probes->pxp.router.isNull())
         problems_ << QStringLiteral("No router address is set and this computer has no default "
                                     "gateway.");
     return {};
@@ -193,9 +245,12 @@ void AutoRouter::Timer1_Timer() {
         UpnpOptions o = upnp_;
         inner_ = std::make_unique<UpnpRouter>(*deps_, o, routeFile_);
     } else {
-        inner_ = std::make_unique<PxpRouter>(
+        auto pxp = std::make_unique<PxpRouter>(
             *deps_, kind == QLatin1String("pcp") ? PxpMode::Pcp : PxpMode::NatPmpOnly, pxp_,
             routeFile_);
+        if (pxpAnswer_)
+            pxp->adoptProbe(pxpAnswer_->first, pxpAnswer_->second);
+        inner_ = std::move(pxp);
     }
     inner_->reportRenewal = reportRenewal;
     inner_->adoptOnStatus = adoptOnStatus;

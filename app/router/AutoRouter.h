@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <utility>
 
 struct Module;
 struct RouterDeps;
@@ -15,7 +17,8 @@ class Prompts;
 
 // "auto": at the first look, UPnP and PCP (with NAT-PMP) are asked at the same time, each in
 // a thread of its own; the first that tells an external address wins, UPnP when both do (it
-// is given UpnpGrace more once the other answered). From then on the kind found does
+// is given UpnpGrace more once the other answered). The program starts asking before its
+// window is built (StartEarly). From then on the kind found does
 // everything, as if the file had named it.
 class AutoRouter final : public Router {
 public:
@@ -52,6 +55,11 @@ public:
     // The kind found ("upnp", "pcp", "natpmp"); empty before the first look or when none.
     QString foundKind() const { return inner_ ? inner_->kindName() : QString(); }
 
+    // The program's own start, before the window is built, with the configuration's router
+    // address: the first look finds the search under way (with the default options; a later
+    // look with other settings asks afresh).
+    static void StartEarly(const QString& iniPath, const QString& lanPrivateIp);
+
 private:
     // Asks both protocols at once; the kind to use, or empty.
     QString probe();
@@ -66,4 +74,6 @@ private:
     PxpOptions pxp_;
     std::unique_ptr<Router> inner_;
     QStringList problems_;
+    // What the PCP / NAT-PMP probe was told, and this computer's address toward the router.
+    std::optional<std::pair<PxpAddressResult, QHostAddress>> pxpAnswer_;
 };

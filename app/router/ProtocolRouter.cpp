@@ -13,10 +13,22 @@
 
 #include <QRandomGenerator>
 #include <QScopedValueRollback>
+#include <QtGlobal>
+
+#include <utility>
 
 namespace {
 const QString kTitle = QStringLiteral("Harborly");
+
+qint64 CheckPeriod() {
+    constexpr qint64 usual = 300;
+    bool ok = false;
+    const qint64 asked = qEnvironmentVariableIntValue("HARBORLY_CHECK_SECONDS", &ok);
+    return ok && asked > 0 && asked < usual ? asked : usual;
+}
 } // namespace
+
+const qint64 ProtocolRouter::CheckSeconds = CheckPeriod();
 
 const QString ProtocolRouter::kCompleted = QStringLiteral("Completed");
 const QString ProtocolRouter::kError = QStringLiteral("Error");
@@ -53,7 +65,8 @@ void ProtocolRouter::routerBack(qsizetype remade) {
         return;
     silent_ = false;
     const QString sentence = QStringLiteral("Router back; %1 forwards made again").arg(remade);
-    view_.routerAnswering(true, sentence);
+    // Told once the operation that found it back has put its own word in the status.
+    backNews_ = sentence;
     tell(sentence);
 }
 
@@ -114,6 +127,8 @@ bool ProtocolRouter::runOperation(const QString& activity, const std::function<Q
     }
     view_.setSendStatusCaption(QStringLiteral("Closed"));
     view_.setStatusCaption(word);
+    if (!backNews_.isEmpty())
+        view_.routerAnswering(true, std::exchange(backNews_, QString()));
     view_.EnableInterface(true, false);
     view_.setTimer1Enabled(true);
     return word == kCompleted;

@@ -26,8 +26,10 @@ class RenewerRole;
 class ProtocolRouter : public Router {
 public:
     // How often, while forwards are held, the router is asked whether it still has them (it
-    // may have restarted) and this computer's address is looked at again.
-    static constexpr qint64 CheckSeconds = 300;
+    // may have restarted) and this computer's address is looked at again: five minutes. The
+    // walkthrough shortens it (HARBORLY_CHECK_SECONDS, never longer) to see a router that
+    // disappears and comes back without waiting that long.
+    static const qint64 CheckSeconds;
 
     QString wanAddress() const override { return wanAddress_; }
     QString wanWarning() const override { return wanWarning_; }
@@ -117,5 +119,6 @@ protected:
 private:
     bool inTick_ = false;
     qint64 backoffSeconds_ = 0;
+    QString backNews_; // the router's return, for the view once the operation has ended
     std::unique_ptr<RenewerRole> role_;
 };

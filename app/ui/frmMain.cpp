@@ -97,6 +97,9 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     grid->addWidget(lblStatus, 0, 3);
     grid->addWidget(new QLabel(QStringLiteral("Send / Receive"), frameIndicators), 1, 2);
     grid->addWidget(SendStatus, 1, 3);
+    // A sentence longer than the field ("Router back; 3 forwards made again") takes a second
+    // line rather than being cut.
+    lblStatus->setWordWrap(true);
     // Stays in sight after the pop-up: forwards made here cannot reach this computer.
     lblWanWarning = new QLabel(frameIndicators);
     lblWanWarning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
@@ -326,15 +329,26 @@ int frmMain::runDialog(QDialog& dialog, bool restore) {
     return result;
 }
 
+void frmMain::setWindowEnabled(bool enabled) {
+    setEnabled(enabled);
+    // Asked only when no router was found and the program is about to end (or to offer its
+    // settings): the wait is over, nothing is left to cancel.
+    if (enabled)
+        btnCancel->hide();
+}
+
 void frmMain::setStatusCaption(const QString& caption) {
-    lblStatus->setText(caption);
+    // A look that failed while the router is gone says so, not a bare "Failed".
+    lblStatus->setText(!routerGone_.isEmpty() && caption == QLatin1String("Failed")
+                           ? QStringLiteral("Router not answering")
+                           : caption);
 }
 
 void frmMain::setSendStatusCaption(const QString& caption) {
-    // PCP and NAT-PMP hold no connection: they send and wait.
-    SendStatus->setText(caption == QLatin1String("Connected") && speaksDatagrams()
-                            ? QStringLiteral("Waiting for the router")
-                            : caption);
+    // PCP and NAT-PMP hold no connection: they send and wait; so does a router that is gone.
+    const bool waiting = (caption == QLatin1String("Connected") && speaksDatagrams()) ||
+                         (caption == QLatin1String("Closed") && !routerGone_.isEmpty());
+    SendStatus->setText(waiting ? QStringLiteral("Waiting for the router") : caption);
 }
 
 bool frmMain::speaksDatagrams() const {
@@ -405,6 +419,8 @@ void frmMain::routerAnswering(bool answering, const QString& sentence) {
     if (answering) {
         routerGone_.clear();
         lblStatus->setToolTip(QStringLiteral("Activity information"));
+        if (SendStatus->text() == QLatin1String("Waiting for the router"))
+            SendStatus->setText(QStringLiteral("Closed"));
         tellOutcome(sentence.isEmpty() ? QStringLiteral("Router back") : sentence);
     } else {
         routerGone_ = sentence.isEmpty()

@@ -49,7 +49,7 @@ public:
     void setLanAddressCaption(const QString& caption) override;
     void setStatusBarText(const QString& text) override;
     void EnableInterface(bool bEnable, bool bLogon) override;
-    void setWindowEnabled(bool enabled) override { setEnabled(enabled); }
+    void setWindowEnabled(bool enabled) override;
     void setTimer1Enabled(bool enabled) override;
     void setTimer1Interval(int milliseconds) override;
     AppList& lbApps() override;

@@ -4,6 +4,7 @@
 #include "config/ProgramFolder.h"
 #include "config/ProgramLauncher.h"
 #include "platform/Clock.h"
+#include "router/AutoRouter.h"
 #include "router/Router.h"
 #include "router/RouterKinds.h"
 #include "ui/WidgetPrompts.h"
@@ -64,7 +65,9 @@ QList<std::pair<QString, QString>> TraceWindow(frmMain& w) {
         {QStringLiteral("cancel"), Geometry(w.btnCancel)},
         {QStringLiteral("point"), Geometry(w.btnPoint)},
         {QStringLiteral("clear"), Geometry(w.btnClearAllPoints)},
-        {QStringLiteral("tray"), w.tray ? w.tray->toolTip() : QStringLiteral("none")},
+        {QStringLiteral("tray"),
+         w.tray ? w.tray->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' '))
+                : QStringLiteral("none")},
     };
     QString modal = QStringLiteral("none");
     if (QWidget* m = QApplication::activeModalWidget()) {
@@ -151,6 +154,15 @@ int main(int argc, char** argv) {
     QLockFile instance(folder.path + QStringLiteral("Harborly.lock"));
     if (RefuseSecondCopy(instance, prompts))
         return 0;
+    // The automatic kind's search goes out now and runs while the window is built.
+    if (!firstStart) {
+        const IniFile ini(folder.path + QStringLiteral("Harborly.ini"));
+        if (RouterKindOf(ini.read(QStringLiteral("Misc"), QStringLiteral("RouterKind"))) ==
+            QLatin1String("auto"))
+            AutoRouter::StartEarly(
+                folder.path + QStringLiteral("Harborly.ini"),
+                ini.read(QStringLiteral("Misc"), QStringLiteral("LanPrivateIP")));
+    }
     RemoveStaleTemporaries(folder.path, QDateTime::currentDateTimeUtc());
 
     Module module;

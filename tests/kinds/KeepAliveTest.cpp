@@ -379,4 +379,15 @@ TEST(ProtocolKinds, ProgressIsShownAndACancelLeavesRecordAndRouterAgreeing) {
     EXPECT_EQ(rig.sim.mappings().size(), 1);
     EXPECT_EQ(recordOf(rig).size(), 1);
     EXPECT_EQ(recordOf(rig)[0].state, LeaseEntry::State::Held);
+
+    // A Cancel during an unanswered request ends it: the request is not sent again.
+    PxpSimOptions silent;
+    silent.silent = true;
+    rig.sim.setOptions(silent);
+    rig.addApp(QStringLiteral("App 4004"), ProtocolTcp, 4004, 4004);
+    rig.view.progress.clear();
+    rig.view.cancelAt = 1;
+    const qsizetype before = rig.sim.datagramsReceived();
+    r->PointToMe();
+    EXPECT_LE(rig.sim.datagramsReceived() - before, 1);
 }

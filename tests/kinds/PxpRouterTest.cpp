@@ -12,8 +12,10 @@
 #include "router/RouterKinds.h"
 #include "router/web/RouterLink.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -173,6 +175,53 @@ TEST(PxpKind, TheDefaultGatewayIsTheRouterWhenNoAddressIsSet) {
     router->Timer1_Timer();
     EXPECT_TRUE(rig.module.RouterFound);
     EXPECT_TRUE(rig.view.statusBar.contains(QStringLiteral("127.0.0.77")));
+}
+
+// The probe's answer is the picked kind's first look: the router is asked for its address
+// once (PCP's ANNOUNCE beside NAT-PMP's request), not again by the kind picked. A search started
+// before the window (StartEarly) is the first look's when it asked the router the settings name;
+// otherwise the look asks afresh.
+TEST(AutoKind, PickedKindTakesTheProbesAnswer) {
+    const struct {
+        bool pcpRouter;
+        const char* early; // StartEarly's address: "" none, "=" the configured one
+    } rows[] = {{true, ""}, {false, ""}, {true, "="}, {true, "127.0.0.1:9"}};
+    for (const auto& r : rows) {
+        const bool pcpRouter = r.pcpRouter;
+        QTemporaryDir dir;
+        PxpSimOptions o;
+        o.pcp = pcpRouter;
+        o.logPath = dir.filePath(QStringLiteral("heard"));
+        PxpRig rig(o);
+        const QString early = QString::fromLatin1(r.early);
+        if (!early.isEmpty()) {
+            const bool same = early == QLatin1String("=");
+            AutoRouter::StartEarly(rig.module.paths.IniPath,
+                                   same ? rig.module.settings.LanPrivateIP : early);
+            // The window is built meanwhile: the search is out before the first look.
+            for (int i = 0; same && i < 400 && rig.sim.datagramsReceived() < 2; ++i) {
+                QCoreApplication::processEvents();
+                QThread::msleep(5);
+            }
+        }
+        // The program's own, with the default options StartEarly uses.
+        auto router = early.isEmpty() ? rig.make(QStringLiteral("auto"))
+                                      : std::make_unique<AutoRouter>(rig.deps());
+        router->Timer1_Timer();
+        ASSERT_TRUE(rig.module.RouterFound) << pcpRouter;
+        EXPECT_EQ(rig.view.wanAddress, QStringLiteral("11.22.33.44"));
+        EXPECT_EQ(rig.module.LocalIpAddress, QStringLiteral("127.0.0.1"));
+        QFile heard(o.logPath);
+        ASSERT_TRUE(heard.open(QIODevice::ReadOnly));
+        int announces = 0;
+        int natPmpAsks = 0;
+        for (const QByteArray& line : heard.readAll().split('\n')) {
+            announces += line.startsWith("02 00 ") ? 1 : 0;
+            natPmpAsks += line.trimmed() == "00 00" ? 1 : 0;
+        }
+        EXPECT_EQ(announces, 1) << pcpRouter << r.early;
+        EXPECT_EQ(natPmpAsks, 1) << pcpRouter << r.early;
+    }
 }
 
 TEST(AutoKind, FindsWhicheverProtocolTheRouterSpeaksUpnpFirst) {

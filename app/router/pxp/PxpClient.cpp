@@ -80,6 +80,18 @@ QString PxpClient::refusedText() const {
 
 // ---- The address --------------------------------------------------------------------------
 
+void PxpClient::adopt(const PxpAddressResult& known, const QHostAddress& local) {
+    adoptedLocal_ = local;
+    if (!known.answered)
+        return;
+    if (known.protocolUsed == PxpProtocol::Pcp) {
+        pcpHeard_ = true;
+        pcpEpoch_.observe(known.epoch, waiter_.now());
+    } else if (known.protocolUsed == PxpProtocol::NatPmp) {
+        natPmpEpoch_.observe(known.epoch, waiter_.now());
+    }
+}
+
 PxpAddressResult PxpClient::externalAddress() {
     PxpAddressResult result;
     if (busy_) {

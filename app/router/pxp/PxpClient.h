@@ -91,8 +91,14 @@ public:
     // when the nonce is empty. A mapping the router no longer has counts as deleted.
     PxpMapResult unmap(const QString& protocol, quint16 internalPort, const QByteArray& nonce);
 
+    // What another client was just told by the same router (the automatic kind's probe), taken
+    // as this client's own first answer: its epoch is the one a restart is measured against.
+    void adopt(const PxpAddressResult& known, const QHostAddress& local);
+
     const PxpOptions& options() const { return options_; }
-    QHostAddress localAddress() const { return exchange_.local(); }
+    QHostAddress localAddress() const {
+        return exchange_.local().isNull() ? adoptedLocal_ : exchange_.local();
+    }
 
 private:
     using Track = PxpExchange::Track;
@@ -124,4 +130,5 @@ private:
     bool pcpIgnored_ = false; // the last probe: NAT-PMP answered, PCP stayed silent
     EpochWatch pcpEpoch_{EpochWatch::Rule::Pcp};
     EpochWatch natPmpEpoch_{EpochWatch::Rule::NatPmp};
+    QHostAddress adoptedLocal_{}; // until this client's own first exchange
 };

@@ -21,6 +21,8 @@ using std::chrono::milliseconds;
 
 // How soon a closed port is noticed.
 constexpr milliseconds RefusalPoll{25};
+// After the user's Cancel, how long an answer to what was already sent is still taken.
+constexpr milliseconds AbandonGrace{200};
 
 } // namespace
 
@@ -126,10 +128,17 @@ void PxpExchange::send(Track& t) {
 }
 
 void PxpExchange::run(const QList<Track*>& tracks) {
+    bool abandoned = false;
     for (;;) {
         if (refused_ || !socket_)
             return;
         const milliseconds now = waiter_.now();
+        // Given up by the user: a request goes out at most once, and an answer already on its
+        // way is taken for a moment more.
+        if (!abandoned && waiter_.abandoned()) {
+            abandoned = true;
+            deadline = std::min(deadline, now + AbandonGrace);
+        }
         if (now >= deadline)
             return;
         bool pending = false;
@@ -137,7 +146,7 @@ void PxpExchange::run(const QList<Track*>& tracks) {
         for (Track* t : tracks) {
             if (t->finished)
                 continue;
-            if (now >= t->nextAt) {
+            if (now >= t->nextAt && !(abandoned && t->sent > 0)) {
                 if (t->maxSends > 0 && t->sent >= t->maxSends) {
                     t->finished = true;
                     continue;
@@ -145,7 +154,8 @@ void PxpExchange::run(const QList<Track*>& tracks) {
                 send(*t);
             }
             pending = true;
-            next = std::min(next, t->nextAt);
+            if (!(abandoned && t->sent > 0))
+                next = std::min(next, t->nextAt);
         }
         if (!pending)
             return;

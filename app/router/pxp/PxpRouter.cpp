@@ -68,7 +68,14 @@ void PxpRouter::queryStatus() {
     options_.port = port;
     routerKey_ = router.toString();
     client_ = std::make_unique<PxpClient>(*waiter_, options_);
-    const PxpAddressResult wan = client_->externalAddress();
+    PxpAddressResult wan;
+    if (probed_) {
+        wan = probed_->first;
+        client_->adopt(wan, probed_->second);
+        probed_.reset();
+    } else {
+        wan = client_->externalAddress();
+    }
     if (!wan.ok) {
         problems_ << (wan.text.isEmpty() ? QStringLiteral("No PCP or NAT-PMP router answered.")
                                          : wan.text);

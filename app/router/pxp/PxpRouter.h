@@ -8,6 +8,8 @@
 #include <QHash>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 struct RouterDeps;
 
@@ -36,6 +38,11 @@ public:
 
     // The forwards held for this router, as recorded.
     QList<LeaseEntry> held() const;
+    // The automatic kind's probe already asked this router for its address: the first look
+    // takes that answer instead of asking again.
+    void adoptProbe(const PxpAddressResult& wan, const QHostAddress& local) {
+        probed_ = std::pair{wan, local};
+    }
 
 private:
     struct MapOutcome {
@@ -95,6 +102,7 @@ private:
     QHash<QString, QDateTime> retryAt_;        // refused forwards wait until then
     QHash<QString, std::pair<QDateTime, QDateTime>> renewAt_; // per forward: lease end, renew at
     QString pendingRemake_; // why every forward is made again at the first tick, if it must be
+    std::optional<std::pair<PxpAddressResult, QHostAddress>> probed_;
 };
 
 // Where a PCP / NAT-PMP router is: `LanPrivateIP` as "host" or "host:port" (port 5351), or
