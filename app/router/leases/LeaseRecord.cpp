@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QMutex>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -271,6 +272,24 @@ bool LeaseRecord::put(const LeaseEntry& entry) const {
     return update([&](QList<LeaseEntry>& entries) {
         entries.removeIf([&](const LeaseEntry& e) { return e.sameForward(entry); });
         entries << entry;
+    });
+}
+
+bool LeaseRecord::dropCleared(const LeaseEntry& forward) const {
+    return update([&](QList<LeaseEntry>& entries) {
+        entries.removeIf([&](const LeaseEntry& e) {
+            return e.sameForward(forward) && e.state == LeaseEntry::State::Clearing;
+        });
+    });
+}
+
+bool LeaseRecord::keepUncleared(const QList<LeaseEntry>& forwards) const {
+    return update([&](QList<LeaseEntry>& entries) {
+        for (LeaseEntry& e : entries)
+            if (e.state == LeaseEntry::State::Clearing &&
+                std::any_of(forwards.begin(), forwards.end(),
+                            [&](const LeaseEntry& f) { return e.sameForward(f); }))
+                e.state = LeaseEntry::State::Held;
     });
 }
 

@@ -78,6 +78,12 @@ public:
     bool update(const std::function<void(QList<LeaseEntry>&)>& change) const;
     // Adds or replaces the entry for the same forward.
     bool put(const LeaseEntry& entry) const;
+    // A clear the router confirmed (or a lease that lapsed): the forward's line marked
+    // Clearing goes; a line made again meanwhile stays.
+    bool dropCleared(const LeaseEntry& forward) const;
+    // A clear that did not happen (cancelled or refused): the lines still marked Clearing are
+    // held again, so the keep-alive goes on answering for them.
+    bool keepUncleared(const QList<LeaseEntry>& forwards) const;
     bool remove(const LeaseEntry& entry) const;
     // The last failure of update, put, remove or save.
     const QString& problem() const { return problem_; }

@@ -191,11 +191,7 @@ bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& re
             if (!r.answered)
                 return false;
             if (r.ok) {
-                record_.update([&](QList<LeaseEntry>& entries) {
-                    entries.removeIf([&](const LeaseEntry& o) {
-                        return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
-                    });
-                });
+                record_.dropCleared(e);
                 tell(QStringLiteral("closed %1: cleared while the router was silent")
                          .arg(pinholeText(e)));
             }
@@ -217,20 +213,12 @@ bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& re
 QString PxpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
     if (marked.isEmpty())
         return kCompleted;
-    const auto restore = [&](const QList<LeaseEntry>& left) {
-        record_.update([&](QList<LeaseEntry>& entries) {
-            for (LeaseEntry& e : entries)
-                for (const LeaseEntry& l : left)
-                    if (e.sameForward(l) && e.state == LeaseEntry::State::Clearing)
-                        e.state = LeaseEntry::State::Held;
-        });
-    };
     const auto six = pinholeClient();
     bool refused = false;
     for (qsizetype i = 0; i < marked.size(); ++i) {
         const LeaseEntry& e = marked[i];
         if (view_.cancelRequested()) {
-            restore(marked.mid(i));
+            record_.keepUncleared(marked.mid(i));
             return kCancelled;
         }
         const bool lapsed = e.leaseEnd.isValid() && e.leaseEnd <= clock_.now();
@@ -239,11 +227,7 @@ QString PxpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
         if (six && !lapsed)
             r = six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
         if (lapsed || r.ok) {
-            record_.update([&](QList<LeaseEntry>& entries) {
-                entries.removeIf([&](const LeaseEntry& o) {
-                    return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
-                });
-            });
+            record_.dropCleared(e);
             continue;
         }
         problems_ << pinholeText(e) + QStringLiteral(": ") +
@@ -253,7 +237,7 @@ QString PxpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
         if (six && !r.answered)
             return kFailed; // the rest stays marked: the next check closes it
         if (six)
-            restore({e});
+            record_.keepUncleared({e});
         refused = true;
     }
     return refused ? kError : kCompleted;

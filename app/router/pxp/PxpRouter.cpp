@@ -315,11 +315,7 @@ bool PxpRouter::check(const QList<LeaseEntry>& mine, qsizetype& remade) {
         if (!r.answered && !r.ok)
             return false;
         if (r.ok) {
-            record_.update([&](QList<LeaseEntry>& entries) {
-                entries.removeIf([&](const LeaseEntry& o) {
-                    return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
-                });
-            });
+            record_.dropCleared(e);
             tell(QStringLiteral("removed %1: cleared while the router was silent")
                      .arg(forwardText(e.protocol, e.internalPort, e.application)));
         }
@@ -433,19 +429,11 @@ bool PxpRouter::ClearAll() {
             problems_ << record_.problem();
             return kError;
         }
-        const auto restore = [&](const QList<LeaseEntry>& left) {
-            record_.update([&](QList<LeaseEntry>& entries) {
-                for (LeaseEntry& e : entries)
-                    for (const LeaseEntry& t : left)
-                        if (e.sameForward(t) && e.state == LeaseEntry::State::Clearing)
-                            e.state = LeaseEntry::State::Held;
-            });
-        };
         bool refused = false;
         for (qsizetype i = 0; i < targets.size(); ++i) {
             const LeaseEntry& e = targets[i];
             if (view_.cancelRequested()) {
-                restore(targets.mid(i) + pinholes);
+                record_.keepUncleared(targets.mid(i) + pinholes);
                 return kCancelled;
             }
             view_.showProgress(int(i) + 1, int(targets.size()));
@@ -472,7 +460,7 @@ bool PxpRouter::ClearAll() {
                                      .arg(targets.size() - i - 1);
                 return kFailed;
             }
-            restore({e});
+            record_.keepUncleared({e});
             refused = true;
         }
         view_.showProgress(int(targets.size()), int(targets.size()));

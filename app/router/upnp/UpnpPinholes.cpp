@@ -263,11 +263,7 @@ bool UpnpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& r
             if (noAnswer(r.answer) && !r.ok)
                 return false;
             if (r.ok) {
-                record_.update([&](QList<LeaseEntry>& entries) {
-                    entries.removeIf([&](const LeaseEntry& o) {
-                        return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
-                    });
-                });
+                record_.dropCleared(e);
                 tell(QStringLiteral("closed %1: cleared while the router was silent")
                          .arg(pinholeText(e)));
             }
@@ -290,21 +286,13 @@ bool UpnpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& r
 QString UpnpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
     if (marked.isEmpty())
         return kCompleted;
-    const auto unmark = [&](const QList<LeaseEntry>& left) {
-        record_.update([&](QList<LeaseEntry>& entries) {
-            for (LeaseEntry& e : entries)
-                for (const LeaseEntry& l : left)
-                    if (e.sameForward(l) && e.state == LeaseEntry::State::Clearing)
-                        e.state = LeaseEntry::State::Held;
-        });
-    };
     QString why;
     const auto pinholes = pinholeClient(why);
     bool refused = false;
     for (qsizetype i = 0; i < marked.size(); ++i) {
         const LeaseEntry& e = marked[i];
         if (view_.cancelRequested()) {
-            unmark(marked.mid(i));
+            record_.keepUncleared(marked.mid(i));
             return kCancelled;
         }
         const bool lapsed = e.leaseEnd.isValid() && e.leaseEnd <= clock_.now();
@@ -313,11 +301,7 @@ QString UpnpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
         if (pinholes && !lapsed)
             r = closePinhole(*pinholes, e);
         if (lapsed || r.ok) {
-            record_.update([&](QList<LeaseEntry>& entries) {
-                entries.removeIf([&](const LeaseEntry& o) {
-                    return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
-                });
-            });
+            record_.dropCleared(e);
             continue;
         }
         if (!pinholes) {
@@ -333,7 +317,7 @@ QString UpnpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
         problems_ << pinholeText(e) + QStringLiteral(": ") + r.problem;
         if (noAnswer(r.answer))
             return kFailed; // the rest stays marked: the next check closes it
-        unmark({e});
+        record_.keepUncleared({e});
         refused = true;
     }
     return refused ? kError : kCompleted;

@@ -350,11 +350,7 @@ bool UpnpRouter::check(const QList<LeaseEntry>& mine, QSet<QString>& remade) {
             if (noAnswer(d.answer))
                 return false;
             if (d.gone) {
-                record_.update([&](QList<LeaseEntry>& entries) {
-                    entries.removeIf([&](const LeaseEntry& o) {
-                        return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
-                    });
-                });
+                record_.dropCleared(e);
                 tell(QStringLiteral("removed %1: cleared while the router was silent").arg(what));
             }
             continue;
@@ -574,12 +570,7 @@ bool UpnpRouter::ClearAll() {
             return refused ? kError : kCompleted;
         }();
         if (v4 == kCancelled) {
-            record_.update([&](QList<LeaseEntry>& entries) {
-                for (LeaseEntry& e : entries)
-                    for (const LeaseEntry& p : pinholes)
-                        if (e.sameForward(p) && e.state == LeaseEntry::State::Clearing)
-                            e.state = LeaseEntry::State::Held;
-            });
+            record_.keepUncleared(pinholes);
             return v4;
         }
         const QString v6 = clearPinholes(pinholes);
