@@ -19,15 +19,8 @@ int RunCheck(Router& router, Module& module, AppList& list, const QStringList& n
         list.setSelected(row, false);
     if (names.isEmpty())
         RestoreSelection(list, ReadSelected(module.paths));
-    for (const QString& name : names) {
-        const int row = FindListIndex(list, name, false);
-        if (row < 0) {
-            env.err << "No application is called \"" << name
-                    << "\"; \"harborly-cli list\" shows them." << Qt::endl;
-            return CliExit::Refused;
-        }
-        list.setSelected(row, true);
-    }
+    if (!SelectByName(list, names, env))
+        return CliExit::Refused;
     if (list.SelCount() == 0) {
         env.err << "Nothing to check: name the applications, or point some first." << Qt::endl;
         return CliExit::Refused;

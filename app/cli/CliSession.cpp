@@ -109,15 +109,8 @@ int finish(Session& s, CliEnvironment& env) {
 
 int point(Session& s, const QStringList& names, CliEnvironment& env) {
     AppList& list = s.view.lbApps();
-    for (const QString& name : names) {
-        const int row = FindListIndex(list, name, false);
-        if (row < 0) {
-            env.err << "No application is called \"" << name
-                    << "\"; \"harborly-cli list\" shows them." << Qt::endl;
-            return CliExit::Refused;
-        }
-        list.setSelected(row, true);
-    }
+    if (!SelectByName(list, names, env))
+        return CliExit::Refused;
     s.router->PointToMe();
     switch (s.router->lastPointOutcome()) {
     case Router::PointOutcome::NothingSelected:
@@ -327,4 +320,17 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
     }
     }
     return CliExit::Usage;
+}
+
+bool SelectByName(AppList& list, const QStringList& names, CliEnvironment& env) {
+    for (const QString& name : names) {
+        const int row = FindListIndex(list, name, false);
+        if (row < 0) {
+            env.err << "No application is called \"" << name
+                    << "\"; \"harborly-cli list\" shows them." << Qt::endl;
+            return false;
+        }
+        list.setSelected(row, true);
+    }
+    return true;
 }

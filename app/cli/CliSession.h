@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class AppList;
 class QEventLoop;
 class QTextStream;
 
@@ -30,3 +31,7 @@ struct CliEnvironment {
 // One command of harborly-cli, run the way the window runs: configuration, login, status
 // query, then the command. Returns the exit status.
 int RunCliCommand(const CliOptions& options, CliEnvironment& env);
+
+// Selects the named applications, named exactly as the list shows them. False, with a message on
+// env.err, at the first name the list does not have.
+bool SelectByName(AppList& list, const QStringList& names, CliEnvironment& env);
