@@ -36,6 +36,10 @@ struct LeaseEntry {
     QString address{};
     quint16 uniqueId = 0;
 
+    // Held, and half its lease gone: time to renew it.
+    bool halfLeaseGone(const QDateTime& now) const {
+        return state == State::Held && now.secsTo(leaseEnd) <= qint64(lifetime / 2);
+    }
     bool sameForward(const LeaseEntry& o) const {
         return router == o.router && kind == o.kind && protocol == o.protocol &&
                internalPort == o.internalPort;

@@ -173,9 +173,7 @@ bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& re
     for (const LeaseEntry& e : mine) {
         const QDateTime retry =
             retryAt_.value(kPinholeKind + e.protocol + QString::number(e.internalPort));
-        const bool due = e.state == LeaseEntry::State::Held &&
-                         now.secsTo(e.leaseEnd) <= qint64(e.lifetime / 2) &&
-                         (!retry.isValid() || retry <= now);
+        const bool due = e.halfLeaseGone(now) && (!retry.isValid() || retry <= now);
         if (due || check)
             work << e;
     }

@@ -363,10 +363,8 @@ bool PxpRouter::KeepAlive() {
             (!e.leaseEnd.isValid() || renewAt(e) <= now))
             due << e;
     }
-    const bool pinholeDue = std::any_of(pinholes.begin(), pinholes.end(), [&](const LeaseEntry& e) {
-        return e.state == LeaseEntry::State::Held &&
-               now.secsTo(e.leaseEnd) <= qint64(e.lifetime / 2);
-    });
+    const bool pinholeDue = std::any_of(pinholes.begin(), pinholes.end(),
+                                        [&](const LeaseEntry& e) { return e.halfLeaseGone(now); });
     if (!check && due.isEmpty() && !pinholeDue)
         return true;
     return runOperation(QStringLiteral("Renew Points"), [&] {

@@ -234,9 +234,7 @@ bool UpnpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& r
     QList<LeaseEntry> work;
     for (const LeaseEntry& e : mine) {
         const QDateTime retry = retryAt_.value(retryKey(e));
-        const bool due = e.state == LeaseEntry::State::Held &&
-                         now.secsTo(e.leaseEnd) <= qint64(e.lifetime / 2) &&
-                         (!retry.isValid() || retry <= now);
+        const bool due = e.halfLeaseGone(now) && (!retry.isValid() || retry <= now);
         if (due || check)
             work << e;
     }

@@ -298,10 +298,8 @@ bool UpnpRouter::KeepAlive() {
             (!retry.isValid() || retry <= now))
             due << e;
     }
-    const bool pinholeDue = std::any_of(pinholes.begin(), pinholes.end(), [&](const LeaseEntry& e) {
-        return e.state == LeaseEntry::State::Held &&
-               now.secsTo(e.leaseEnd) <= qint64(e.lifetime / 2);
-    });
+    const bool pinholeDue = std::any_of(pinholes.begin(), pinholes.end(),
+                                        [&](const LeaseEntry& e) { return e.halfLeaseGone(now); });
     if (due.isEmpty() && !pinholeDue && !check)
         return true;
     return runOperation(QStringLiteral("Renew Points"), [&] {
