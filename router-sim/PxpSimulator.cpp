@@ -451,6 +451,8 @@ QByteArray PxpSimulator::pcpMap(const QByteArray& request, const QHostAddress& p
             QByteArray answer = pcpHeader(PcpVersion, Map, Success, 0, epochNow());
             return answer + request.mid(PcpHeaderBytes, MapBodyBytes);
         }
+        if (options_.renewedPinholeStays && table_[i].renewed)
+            return error(NotAuthorized);
         const PxpMapping gone = table_.takeAt(i);
         return success(0, gone.externalPort, wanAddress());
     }
@@ -467,6 +469,7 @@ QByteArray PxpSimulator::pcpMap(const QByteArray& request, const QHostAddress& p
         PxpMapping& m = table_[i];
         m.lifetime = lifetime;
         m.expiresAt = now() + lifetime;
+        m.renewed = pinhole;
         return success(lifetime, m.externalPort, wan);
     }
     const quint16 externalPort =

@@ -28,6 +28,9 @@ struct PxpSimOptions {
     // PCP also on [::1] at the same port: a MAP for an IPv6 client opens a pinhole (the
     // client's own address and port, nothing translated), as a router that filters IPv6 does.
     bool ipv6 = false;
+    // miniupnpd 2.3.1's way: a pinhole once renewed refuses its own nonce's delete
+    // (NOT_AUTHORIZED) and stays until it expires.
+    bool renewedPinholeStays = false;
 };
 
 // One row of the mapping table. A PCP row carries the nonce that made it; NAT-PMP rows have none.
@@ -39,6 +42,7 @@ struct PxpMapping {
     QByteArray nonce;     // 12 bytes, or empty for NAT-PMP
     quint32 lifetime = 0; // as granted
     qint64 expiresAt = 0; // clock seconds
+    bool renewed = false;
 
     bool operator==(const PxpMapping&) const = default;
 };

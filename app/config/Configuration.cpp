@@ -78,6 +78,8 @@ void LoadConfiguration(const QString& appPath, LocalPaths& paths, ApplCatalog& c
     if (lan.isEmpty() && settings.RouterKind != QLatin1String("web"))
         settings.LanPrivateIP.clear();
 
+    settings.Ipv6Address = ini.read(kMisc, QStringLiteral("Ipv6Address")).trimmed();
+
     const QString requireLogin = ini.read(kMisc, QStringLiteral("RequireLogin"));
     settings.RequireLogin = true;
     if (!requireLogin.isEmpty()) {

@@ -42,6 +42,9 @@ struct RouterSettings {
     bool RequireLogin = true;
     // `[Misc] RouterKind` in lower case: "web" (also when the key is missing), "upnp", ...
     QString RouterKind = QStringLiteral("web");
+    // `[Misc] Ipv6Address`: the address pinholes open for, where this computer has several;
+    // empty: its stable global address, chosen by itself.
+    QString Ipv6Address;
 };
 
 // The program's local files, all in one folder.

@@ -31,13 +31,20 @@ QString RouterKindOf(const QString& iniValue) {
 
 std::unique_ptr<Router> MakeRouter(const RouterDeps& deps) {
     const QString kind = RouterKindOf(deps.module.settings.RouterKind);
+    // A chosen address is taken as given (a documentation prefix included): the user knows
+    // which of the computer's addresses the applications answer on.
+    const QHostAddress chosen(deps.module.settings.Ipv6Address);
+    UpnpOptions upnp;
+    PxpOptions pxp;
+    if (chosen.protocol() == QAbstractSocket::IPv6Protocol && chosen.scopeId().isEmpty())
+        upnp.pinholeAddress = pxp.pinholeAddress = chosen;
     if (kind == QLatin1String("auto"))
-        return std::make_unique<AutoRouter>(deps);
+        return std::make_unique<AutoRouter>(deps, QStringLiteral("/proc/net/route"), upnp, pxp);
     if (kind == QLatin1String("upnp"))
-        return std::make_unique<UpnpRouter>(deps);
+        return std::make_unique<UpnpRouter>(deps, upnp);
     if (kind == QLatin1String("pcp"))
-        return std::make_unique<PxpRouter>(deps, PxpMode::Pcp);
+        return std::make_unique<PxpRouter>(deps, PxpMode::Pcp, pxp);
     if (kind == QLatin1String("natpmp"))
-        return std::make_unique<PxpRouter>(deps, PxpMode::NatPmpOnly);
+        return std::make_unique<PxpRouter>(deps, PxpMode::NatPmpOnly, pxp);
     return std::make_unique<WebRouter>(deps);
 }

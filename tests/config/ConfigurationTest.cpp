@@ -160,6 +160,13 @@ TEST_F(ConfigurationTest, LanAddressAsRead) {
     EXPECT_EQ(module.settings.LanPrivateIP, QStringLiteral("192.168.1.1"));
 }
 
+TEST_F(ConfigurationTest, Ipv6AddressAsReadAndGoneWithItsKey) {
+    load("[Misc]\nIpv6Address= 2001:db8:1::100 \n");
+    EXPECT_EQ(module.settings.Ipv6Address, QStringLiteral("2001:db8:1::100"));
+    load("[Misc]\nRouterKind=upnp\n");
+    EXPECT_TRUE(module.settings.Ipv6Address.isEmpty());
+}
+
 struct LoginCase {
     const char* name;
     QByteArray line; // the [Misc] line, or empty for none

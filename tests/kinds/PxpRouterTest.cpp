@@ -342,3 +342,42 @@ TEST(PxpKind, PcpPinholesOpenedRenewedAfterARestartAndCleared) {
     EXPECT_TRUE(rig.sim.mappings().isEmpty());
     EXPECT_FALSE(line());
 }
+
+// A router that will not delete a renewed pinhole (miniupnpd 2.3.1): Clear All Points lets it
+// lapse on the shortest lease, says so, and the record lets it go once the lease is over.
+TEST(PxpKind, APinholeTheRouterWillNotDeleteIsLetLapseOnTheShortestLease) {
+    PxpSimOptions so;
+    so.ipv6 = true;
+    so.renewedPinholeStays = true;
+    PxpRig rig(so);
+    rig.addApp(QStringLiteral("Media Server"), ProtocolTcp, 8096, 8096);
+    PxpOptions po = quickPxp();
+    po.pinholeAddress = po.router6 = QHostAddress(QHostAddress::LocalHostIPv6);
+    PxpRouter router(rig.deps(), PxpMode::Pcp, po);
+    router.Timer1_Timer();
+    router.PointToMe();
+    rig.clock.t = rig.clock.t.addSecs(PxpRouter::AskedLifetime / 2 + 1);
+    router.KeepAlive();
+    const auto pinhole = [&]() -> std::optional<PxpMapping> {
+        for (const PxpMapping& m : rig.sim.mappings())
+            if (m.client.protocol() == QAbstractSocket::IPv6Protocol)
+                return m;
+        return std::nullopt;
+    };
+    ASSERT_TRUE(pinhole() && pinhole()->renewed);
+
+    EXPECT_TRUE(router.ClearAll());
+    ASSERT_TRUE(pinhole());
+    EXPECT_EQ(pinhole()->lifetime, PxpRouter::ShortestLifetime);
+    ASSERT_FALSE(rig.prompts.boxes.isEmpty());
+    EXPECT_TRUE(rig.prompts.boxes.back().text.contains(QStringLiteral("closes by itself in 120 s")))
+        << rig.prompts.boxes.back().text.toStdString();
+    const LeaseRecord record(LeasePathFor(rig.module.paths.IniPath));
+    ASSERT_EQ(record.load().size(), 1);
+    EXPECT_EQ(record.load()[0].state, LeaseEntry::State::Clearing);
+
+    rig.clock.t = rig.clock.t.addSecs(PxpRouter::ShortestLifetime + ProtocolRouter::CheckSeconds);
+    router.KeepAlive();
+    EXPECT_FALSE(pinhole());
+    EXPECT_TRUE(record.load().isEmpty());
+}

@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "router/MainView.h"
 #include "router/net/Ipv6Address.h"
+#include "router/pxp/PxpPackets.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -185,10 +186,14 @@ bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& re
     for (const LeaseEntry& e : work) {
         if (e.state == LeaseEntry::State::Clearing) {
             const ForwardChangeLock change(record_.path());
-            const PxpMapResult r = six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
-            if (!r.answered)
+            const bool lapsed = e.leaseEnd.isValid() && e.leaseEnd <= now;
+            const PxpMapResult r =
+                lapsed ? PxpMapResult{} : six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+            if (!lapsed && !r.answered)
                 return false;
-            if (r.ok) {
+            if (lapsed) {
+                record_.dropCleared(e);
+            } else if (r.ok) {
                 record_.dropCleared(e);
                 tell(QStringLiteral("closed %1: cleared while the router was silent")
                          .arg(pinholeText(e)));
@@ -203,8 +208,37 @@ bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& re
             problems_ << o.text;
             tell(o.text);
             refused = true;
+        } else if (!check) {
+            tell(QStringLiteral("renewed %1: half its lease was gone").arg(pinholeText(e)));
         }
     }
+    return true;
+}
+
+// Some routers (miniupnpd 2.3.1) refuse to delete a pinhole once it was renewed, even for its own
+// nonce. The shortest lease they grant closes it soon instead; it stays marked until then.
+bool PxpRouter::letLapse(PxpClient& six, const LeaseEntry& e) {
+    PxpMapRequest request;
+    request.protocol = e.protocol;
+    request.internalPort = quint16(e.internalPort);
+    request.suggestedExternalPort = quint16(e.internalPort);
+    request.lifetimeSeconds = ShortestLifetime;
+    request.nonce = e.nonce;
+    const PxpMapResult r = six.map(request);
+    if (!r.ok)
+        return false;
+    const QDateTime end = clock_.now().addSecs(r.grantedLifetime).toUTC();
+    record_.update([&](QList<LeaseEntry>& entries) {
+        for (LeaseEntry& o : entries)
+            if (o.sameForward(e) && o.state == LeaseEntry::State::Clearing) {
+                o.leaseEnd = end;
+                o.lifetime = r.grantedLifetime;
+            }
+    });
+    notes_ << QStringLiteral("%1: the router would not close it early; it closes by itself in "
+                             "%2 s.")
+                  .arg(pinholeText(e))
+                  .arg(r.grantedLifetime);
     return true;
 }
 
@@ -228,6 +262,8 @@ QString PxpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
             record_.dropCleared(e);
             continue;
         }
+        if (six && r.answered && r.resultCode == PcpResult::NotAuthorized && letLapse(*six, e))
+            continue;
         problems_ << pinholeText(e) + QStringLiteral(": ") +
                          (six ? r.text
                               : QStringLiteral("this computer cannot reach the router over IPv6 "

@@ -2,6 +2,7 @@
 
 #include "Module.h"
 #include "platform/Clock.h"
+#include "platform/Prompts.h"
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
 #include "router/net/ExternalAddress.h"
@@ -468,6 +469,9 @@ bool PxpRouter::ClearAll() {
         return refused || six == kError ? kError : kCompleted;
     });
     reportProblems(QStringLiteral("Some forwards were not removed"));
+    if (problems_.isEmpty() && !notes_.isEmpty())
+        prompts_.MsgBox(notes_.join(QLatin1Char('\r')), MsgIcon::Information,
+                        QStringLiteral("Harborly"));
     return ok;
 }
 

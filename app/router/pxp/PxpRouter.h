@@ -21,6 +21,8 @@ struct RouterDeps;
 class PxpRouter final : public ProtocolRouter {
 public:
     static constexpr quint32 AskedLifetime = 7200;
+    // What a pinhole is renewed with when the router will not delete it: RFC 6887's floor.
+    static constexpr quint32 ShortestLifetime = 120;
 
     // `routeFile` is where the default gateway is read when no address is configured.
     PxpRouter(const RouterDeps& deps, PxpMode mode, PxpOptions options = {},
@@ -88,6 +90,7 @@ private:
     // lost it), unsure ones settled, cleared ones closed. False when the router was silent.
     bool keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& refused);
     QString clearPinholes(const QList<LeaseEntry>& marked);
+    bool letLapse(PxpClient& six, const LeaseEntry& e);
     QList<ForwardEntry> pinholeRows() const;
 
     PxpMode mode_;

@@ -201,7 +201,10 @@ QMap<QString, QString> IgdClient::remembered() const {
             {QStringLiteral("servicetype"), r.service.serviceType},
             {QStringLiteral("serviceid"), r.service.serviceId},
             {QStringLiteral("control"), r.service.controlUrl.toString()},
-            {QStringLiteral("serviceversion"), QString::number(r.service.version)}};
+            {QStringLiteral("serviceversion"), QString::number(r.service.version)},
+            {QStringLiteral("firewalltype"), r.firewall.serviceType},
+            {QStringLiteral("firewallid"), r.firewall.serviceId},
+            {QStringLiteral("firewallcontrol"), r.firewall.controlUrl.toString()}};
 }
 
 bool IgdClient::recall(const QMap<QString, QString>& v) {
@@ -234,6 +237,12 @@ bool IgdClient::recall(const QMap<QString, QString>& v) {
     r.device.modelName = v.value(QStringLiteral("modelname"));
     r.device.modelNumber = v.value(QStringLiteral("modelnumber"));
     r.device.udn = v.value(QStringLiteral("udn"));
+    // Without it a later run could neither renew nor close the pinholes an earlier one opened.
+    r.firewall.controlUrl = QUrl(v.value(QStringLiteral("firewallcontrol")), QUrl::StrictMode);
+    r.firewall.serviceType = v.value(QStringLiteral("firewalltype"));
+    r.firewall.serviceId = v.value(QStringLiteral("firewallid"));
+    if (r.firewall.serviceType.isEmpty() || !onRouter(r.firewall.controlUrl))
+        r.firewall = {};
     r.candidates = {r.service};
     r.found = true;
     router_ = r;
