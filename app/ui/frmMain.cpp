@@ -618,15 +618,22 @@ void frmMain::btnPoint_Click() {
         router_->PointToMe();
         return;
     }
-    const qsizetype planned = PlanMappings(module_.catalog, *list_).mappings.size();
+    const QList<PlannedMapping> planned = PlanMappings(module_.catalog, *list_).mappings;
     progressTotal_ = -1;
     router_->PointToMe();
     if (router_->lastPointOutcome() != Router::PointOutcome::Sent ||
         lblStatus->text() != QLatin1String("Completed"))
         return;
-    const qsizetype made = progressTotal_ >= 0 ? progressTotal_ : planned;
+    const qsizetype made = progressTotal_ >= 0 ? progressTotal_ : planned.size();
     tellOutcome(made == 1 ? QStringLiteral("1 forward made")
                           : QStringLiteral("%1 forwards made").arg(made));
+    // A forward to a port nothing takes is the commonest "it does not work": the kernel's
+    // tables tell at once, without asking anyone, so the log and the status's tool tip say so.
+    const QStringList unheard = CheckLines(UnheardPorts(planned));
+    for (const QString& line : unheard)
+        log_->WriteLog(line);
+    lblStatus->setToolTip(unheard.isEmpty() ? QStringLiteral("Activity information")
+                                            : unheard.join(QLatin1Char('\n')));
     if (const QString warning = router_->wanWarning(); !warning.isEmpty())
         prompts_.MsgBox(QStringLiteral("The forwards were made, but they cannot reach this "
                                        "computer from the Internet:\r") +

@@ -90,6 +90,18 @@ TEST(SocketTable, ListenersOnAPortWithTheProgramWhereItsFolderIsReadable) {
 
     EXPECT_TRUE(ConnectionArrived(8096, 40000, root));
     EXPECT_FALSE(ConnectionArrived(8096, 40001, root));
+
+    // Right after Point To Me: the ports no program takes from outside.
+    const QList<PlannedMapping> pointed = {
+        {8096, QStringLiteral("TCP"), QStringLiteral("Jellyfin"), {}},
+        {8080, QStringLiteral("TCP"), QStringLiteral("Web"), {}},
+        {27015, QStringLiteral("UDP"), QStringLiteral("Game"), {}}};
+    EXPECT_EQ(CheckLines(UnheardPorts(pointed, root)),
+              QStringList({QStringLiteral("Web 8080/TCP: forwarded, a program listens on 8080 only "
+                                          "for this computer (127.0.0.1) — let it listen on all "
+                                          "addresses"),
+                           QStringLiteral("Game 27015/UDP: forwarded, nothing on this computer "
+                                          "listens on 27015 — start Game")}));
 }
 
 TEST(SocketTable, ListenersOnThisComputerAreFound) {

@@ -175,6 +175,19 @@ QList<PortCheck> CheckPoints(Router& router, const QList<PlannedMapping>& mappin
     return out;
 }
 
+QList<PortCheck> UnheardPorts(const QList<PlannedMapping>& mappings, const QString& procRoot) {
+    QList<PortCheck> unheard;
+    for (const PlannedMapping& m : mappings) {
+        PortCheck c;
+        c.mapping = m;
+        c.forwarded = true;
+        c.listeners = ListenersOn(quint16(m.port), m.protocol, procRoot);
+        if (!takesOutsideTraffic(c.listeners))
+            unheard << c;
+    }
+    return unheard;
+}
+
 QStringList CheckLines(const QList<PortCheck>& checks) {
     QStringList lines;
     for (const PortCheck& c : checks)

@@ -56,6 +56,11 @@ CheckOptions CheckOptionsFor(const QString& iniPath);
 QList<PortCheck> CheckPoints(Router& router, const QList<PlannedMapping>& mappings,
                              const CheckOptions& options = {});
 
+// Right after Point To Me, from the kernel's tables alone (nothing is sent): the ports just
+// forwarded that no program here takes from outside, each as a check of a forward that holds.
+QList<PortCheck> UnheardPorts(const QList<PlannedMapping>& mappings,
+                              const QString& procRoot = QStringLiteral("/proc"));
+
 // One line per port, "Jellyfin 8096/TCP: …".
 QStringList CheckLines(const QList<PortCheck>& checks);
 
