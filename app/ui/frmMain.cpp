@@ -632,8 +632,14 @@ void frmMain::btnPoint_Click() {
     const QStringList unheard = CheckLines(UnheardPorts(planned));
     for (const QString& line : unheard)
         log_->WriteLog(line);
-    lblStatus->setToolTip(unheard.isEmpty() ? QStringLiteral("Activity information")
-                                            : unheard.join(QLatin1Char('\n')));
+    // A tool tip taller than the screen is not shown at all: the first few, and the log for more.
+    constexpr qsizetype ShownLines = 5;
+    QStringList shown = unheard.mid(0, ShownLines);
+    if (unheard.size() > ShownLines)
+        shown
+            << QStringLiteral("… and %1 more in the activity log").arg(unheard.size() - ShownLines);
+    lblStatus->setToolTip(shown.isEmpty() ? QStringLiteral("Activity information")
+                                          : shown.join(QLatin1Char('\n')));
     if (const QString warning = router_->wanWarning(); !warning.isEmpty())
         prompts_.MsgBox(QStringLiteral("The forwards were made, but they cannot reach this "
                                        "computer from the Internet:\r") +
