@@ -20,7 +20,8 @@ const QByteArray kTable = "00000000000000000000000000000001 01 80 10 80       lo
                           "20010db8000000000000000000000002 04 40 00 80     lan0\n"
                           "2a0100000000000000000000000000ee 02 40 00 80     eth0\n"
                           "2a01 02 40 00 80 broken\n"
-                          "zz0100000000000000000000000000ee 02 40 00 80     eth0\n";
+                          "zz0100000000000000000000000000ee 02 40 00 80     eth0\n"
+                          "2a0100000000000000000000000000ff 02 -1 00 80     eth0\n";
 
 QHostAddress a(const char* text) {
     return QHostAddress(QString::fromLatin1(text));

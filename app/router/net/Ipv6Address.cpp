@@ -15,7 +15,7 @@ QList<Ipv6Entry> ParseIfInet6(const QByteArray& text) {
         e.prefixLength = f[2].toInt(&okLen, 16);
         e.flags = f[4].toInt(&okFlags, 16);
         if (raw.size() != 16 || QByteArray::fromHex(f[0]).toHex() != f[0].toLower() || !okLen ||
-            !okFlags || e.prefixLength > 128)
+            !okFlags || e.prefixLength < 0 || e.prefixLength > 128)
             continue;
         e.address = QHostAddress(reinterpret_cast<const quint8*>(raw.constData()));
         e.interface = QString::fromUtf8(f[5]);
