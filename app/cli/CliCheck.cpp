@@ -38,3 +38,10 @@ int RunCheck(Router& router, Module& module, AppList& list, const QStringList& n
         std::all_of(checks.begin(), checks.end(), [](const PortCheck& c) { return c.good(); });
     return good ? CliExit::Completed : CliExit::Error;
 }
+
+void PrintPointCheck(Router& router, Module& module, AppList& list, CliEnvironment& env) {
+    const MappingPlan plan = PlanMappings(module.catalog, list, 4096);
+    for (const QString& line :
+         CheckLines(CheckAfterPoint(router, plan.mappings, CheckOptionsFor(module.paths.IniPath))))
+        env.out << line << Qt::endl;
+}

@@ -11,3 +11,7 @@ class Router;
 // Completed when every port is forwarded and taken by a program here, Error otherwise.
 int RunCheck(Router& router, Module& module, AppList& list, const QStringList& names,
              CliEnvironment& env);
+
+// After "point": the selected applications' ports in the same words, without asking the router
+// again about the forwards it has just granted.
+void PrintPointCheck(Router& router, Module& module, AppList& list, CliEnvironment& env);

@@ -123,6 +123,8 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
         break;
     }
     const bool slotted = s.router->capabilities().pageScreens;
+    if (!slotted && s.view.status() == QLatin1String("Completed"))
+        PrintPointCheck(*s.router, s.module, list, env);
     if (slotted && s.view.status() == QLatin1String("Completed")) {
         for (int row = 0; row < list.ListCount(); ++row) {
             const int index = list.ItemData(row);

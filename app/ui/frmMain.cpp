@@ -627,24 +627,36 @@ void frmMain::btnPoint_Click() {
     const qsizetype made = progressTotal_ >= 0 ? progressTotal_ : planned.size();
     tellOutcome(made == 1 ? QStringLiteral("1 forward made")
                           : QStringLiteral("%1 forwards made").arg(made));
-    // A forward to a port nothing takes is the commonest "it does not work": the kernel's
-    // tables tell at once, without asking anyone, so the log and the status's tool tip say so.
-    const QStringList unheard = CheckLines(UnheardPorts(planned));
-    for (const QString& line : unheard)
-        log_->WriteLog(line);
-    // A tool tip taller than the screen is not shown at all: the first few, and the log for more.
-    constexpr qsizetype ShownLines = 5;
-    QStringList shown = unheard.mid(0, ShownLines);
-    if (unheard.size() > ShownLines)
-        shown
-            << QStringLiteral("… and %1 more in the activity log").arg(unheard.size() - ShownLines);
-    lblStatus->setToolTip(shown.isEmpty() ? QStringLiteral("Activity information")
-                                          : shown.join(QLatin1Char('\n')));
+    checkAfterPoint(planned);
     if (const QString warning = router_->wanWarning(); !warning.isEmpty())
         prompts_.MsgBox(QStringLiteral("The forwards were made, but they cannot reach this "
                                        "computer from the Internet:\r") +
                             warning,
                         MsgIcon::Exclamation, QStringLiteral("Harborly"));
+}
+
+// Whether each forward just made can work: every port's result to the activity log, those
+// that need something done to the status field's tool tip.
+void frmMain::checkAfterPoint(const QList<PlannedMapping>& planned) {
+    setTimer1Enabled(false);
+    EnableInterface(false, false);
+    const QList<PortCheck> checks =
+        CheckAfterPoint(*router_, planned, CheckOptionsFor(module_.paths.IniPath));
+    EnableInterface(true, false);
+    setTimer1Enabled(true);
+    for (const QString& line : CheckLines(checks))
+        log_->WriteLog(line);
+    const QStringList problems = ProblemLines(checks);
+    // A tool tip taller than the screen is not shown at all: the first few, and the log for more.
+    constexpr qsizetype ShownLines = 5;
+    QStringList shown = problems.mid(0, ShownLines);
+    if (problems.size() > ShownLines)
+        shown << QStringLiteral("… and %1 more in the activity log")
+                     .arg(problems.size() - ShownLines);
+    lblStatus->setToolTip(shown.isEmpty()
+                              ? QStringLiteral("Every port just forwarded is taken by a program on "
+                                               "this computer")
+                              : shown.join(QLatin1Char('\n')));
 }
 
 void frmMain::btnClearAllPoints_Click() {

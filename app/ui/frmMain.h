@@ -10,6 +10,7 @@
 #include <memory>
 
 struct Module;
+struct PlannedMapping;
 class ActivityLog;
 class Clock;
 class EventPump;
@@ -133,6 +134,7 @@ private:
     bool speaksDatagrams() const;
     // A sentence in lblStatus for a few seconds and in the activity log.
     void tellOutcome(const QString& sentence);
+    void checkAfterPoint(const QList<PlannedMapping>& planned);
     // Where no router answered the first look: the reason, and the settings before the end.
     bool offerSettings();
     void retryWithNewSettings();

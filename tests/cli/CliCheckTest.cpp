@@ -66,14 +66,17 @@ TEST(CliCheck, ListeningForwardedAndComingBackIsCompleted) {
     QTcpServer app;
     ASSERT_TRUE(app.listen(QHostAddress::AnyIPv4));
     CheckCli cli("upnp", sim.ssdpPort(), app.serverPort());
+    const QString line = QStringLiteral("Web %1/TCP: forwarded, cli_tests listens on %1, a "
+                                        "connection to the router's outside address came back "
+                                        "to this computer")
+                             .arg(app.serverPort());
+    // "point" says the same right away, before its status line.
     ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Web")}), CliExit::Completed);
+    EXPECT_TRUE(cli.out.startsWith(line + QLatin1Char('\n'))) << cli.out.toStdString();
+    EXPECT_TRUE(cli.out.endsWith(QStringLiteral("Completed\n"))) << cli.out.toStdString();
     EXPECT_EQ(cli.run({QStringLiteral("check")}), CliExit::Completed)
         << cli.out.toStdString() << cli.err.toStdString();
-    EXPECT_TRUE(cli.out.contains(QStringLiteral("Web %1/TCP: forwarded, cli_tests listens on %1, "
-                                                "a connection to the router's outside address "
-                                                "came back to this computer")
-                                     .arg(app.serverPort())))
-        << cli.out.toStdString();
+    EXPECT_TRUE(cli.out.contains(line)) << cli.out.toStdString();
 }
 
 TEST(CliCheck, NothingListeningOrNotForwardedIsAnErrorInWords) {

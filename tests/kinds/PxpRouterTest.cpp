@@ -331,6 +331,8 @@ TEST(PxpKind, PcpPinholesOpenedRenewedAfterARestartAndCleared) {
     const auto rows = router.ReadForwards();
     ASSERT_TRUE(rows && rows->size() == 2);
     EXPECT_TRUE(rows->back().pinhole);
+    const PlannedMapping media{8096, QStringLiteral("TCP"), QStringLiteral("Media Server"), {}};
+    EXPECT_EQ(router.HoldsPinhole(media), true); // the check's "IPv6 pinhole open"
 
     rig.sim.restart();
     rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
@@ -341,6 +343,7 @@ TEST(PxpKind, PcpPinholesOpenedRenewedAfterARestartAndCleared) {
     EXPECT_TRUE(router.ClearAll());
     EXPECT_TRUE(rig.sim.mappings().isEmpty());
     EXPECT_FALSE(line());
+    EXPECT_EQ(router.HoldsPinhole(media), std::nullopt);
 }
 
 // A router that will not delete a renewed pinhole (miniupnpd 2.3.1): Clear All Points lets it

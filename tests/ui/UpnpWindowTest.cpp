@@ -109,6 +109,13 @@ TEST(UpnpWindow, ViewPointsListsTheRouterForwardsWithThisComputerMarked) {
     w.window.lbApps().setSelected(0, true);
     w.window.btnPoint_Click();
     EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("2 forwards made"));
+    // The check right after: each port in the activity log, those nothing takes in the tool tip.
+    const QString noListener = QStringLiteral("Game Server 27016/UDP: forwarded, nothing on this "
+                                              "computer listens on 27016 — start Game Server");
+    EXPECT_TRUE(
+        QString::fromUtf8(w.home.read(QStringLiteral("Harborly.log"))).contains(noListener));
+    EXPECT_TRUE(w.window.lblStatus->toolTip().split(QLatin1Char('\n')).at(1).startsWith(noListener))
+        << w.window.lblStatus->toolTip().toStdString();
     int rows = -1;
     QString client;
     whenShown<frmForwards>([&](frmForwards* f) {

@@ -12,7 +12,10 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -43,45 +46,89 @@ bool takesOutsideTraffic(const QList<Listener>& listeners) {
     return false;
 }
 
-// Whether a connection to the router's outside address comes back in, and to this computer.
-Hairpin tryHairpin(const QHostAddress& outside, quint16 port, const CheckOptions& o) {
-    QTcpSocket socket;
-    socket.setProxy(QNetworkProxy::NoProxy);
-    bool ended = false;
-    QObject::connect(&socket, &QTcpSocket::errorOccurred, [&] { ended = true; });
-    socket.connectToHost(outside, port);
-    runUntil([&] { return ended || socket.state() == QAbstractSocket::ConnectedState; },
-             o.hairpinWait);
-    if (socket.state() != QAbstractSocket::ConnectedState)
-        return Hairpin::CannotTell;
-    const bool here = ConnectionArrived(port, socket.localPort(), o.procRoot);
-    socket.abort();
-    return here ? Hairpin::Reached : Hairpin::ReachedOther;
-}
-
-void checkHairpin(PortCheck& c, const QString& wan, const CheckOptions& o) {
+// Whether `c` can be tried at all: why not goes to its note.
+bool hairpinCandidate(PortCheck& c, const QString& wan) {
     if (c.mapping.protocol != QLatin1String("TCP")) {
         c.hairpinNote = QStringLiteral("whether it arrives from outside cannot be told from inside "
                                        "for UDP");
-        return;
+        return false;
     }
     if (c.forwarded == false || !takesOutsideTraffic(c.listeners))
-        return;
-    const QHostAddress outside(wan);
-    if (outside.isNull()) {
+        return false;
+    if (QHostAddress(wan).isNull()) {
         c.hairpinNote = QStringLiteral("the router told no outside address to try");
-        return;
+        return false;
     }
     // A loopback outside address is a router simulated on this computer.
-    if (ClassifyExternalAddress(wan) != ExternalAddressKind::Public && !outside.isLoopback()) {
+    if (ClassifyExternalAddress(wan) != ExternalAddressKind::Public &&
+        !QHostAddress(wan).isLoopback()) {
         c.hairpinNote = QStringLiteral("cannot tell from inside: the router's outside address %1 "
                                        "is not on the Internet")
                             .arg(wan);
-        return;
+        return false;
     }
-    c.hairpin = tryHairpin(outside, quint16(c.mapping.port), o);
-    if (c.hairpin == Hairpin::CannotTell)
-        c.hairpinNote = wan;
+    return true;
+}
+
+// Whether a connection to the router's outside address comes back in, and to this computer:
+// all ports at once, so a router that drops them costs one wait, not one per port.
+void checkHairpins(QList<PortCheck>& checks, const QString& wan, const CheckOptions& o) {
+    struct Attempt {
+        PortCheck* check;
+        std::unique_ptr<QTcpSocket> socket;
+        bool ended = false;
+    };
+    std::vector<Attempt> attempts;
+    for (PortCheck& c : checks)
+        if (hairpinCandidate(c, wan))
+            attempts.push_back({&c, std::make_unique<QTcpSocket>()});
+    if (attempts.empty())
+        return;
+    for (Attempt& a : attempts) {
+        a.socket->setProxy(QNetworkProxy::NoProxy);
+        QObject::connect(a.socket.get(), &QTcpSocket::errorOccurred, [&a] { a.ended = true; });
+        a.socket->connectToHost(QHostAddress(wan), quint16(a.check->mapping.port));
+    }
+    runUntil(
+        [&] {
+            return std::all_of(attempts.begin(), attempts.end(), [](const Attempt& a) {
+                return a.ended || a.socket->state() == QAbstractSocket::ConnectedState;
+            });
+        },
+        o.hairpinWait);
+    for (Attempt& a : attempts) {
+        PortCheck& c = *a.check;
+        if (a.socket->state() != QAbstractSocket::ConnectedState) {
+            c.hairpin = Hairpin::CannotTell;
+            c.hairpinNote = wan;
+        } else {
+            c.hairpin =
+                ConnectionArrived(quint16(c.mapping.port), a.socket->localPort(), o.procRoot)
+                    ? Hairpin::Reached
+                    : Hairpin::ReachedOther;
+        }
+        a.socket->abort();
+    }
+}
+
+QList<PortCheck> checkPorts(Router& router, const QList<PlannedMapping>& mappings,
+                            const CheckOptions& options, bool askRouter) {
+    QList<PortCheck> out;
+    for (const PlannedMapping& m : mappings) {
+        PortCheck c;
+        c.mapping = m;
+        c.listeners = ListenersOn(quint16(m.port), m.protocol, options.procRoot);
+        // Right after Point To Me the router has just granted each forward.
+        c.forwarded = askRouter ? router.HoldsForward(m) : std::optional<bool>(true);
+        c.pinhole = router.HoldsPinhole(m);
+        out << c;
+    }
+    checkHairpins(out, router.wanAddress(), options);
+    if (!options.checkUrl.isEmpty())
+        for (PortCheck& c : out)
+            c.outside = AskOutsideChecker(options.checkUrl, c.mapping.port, c.mapping.protocol,
+                                          options.checkUrlWait, &c.outsideNote);
+    return out;
 }
 
 } // namespace
@@ -158,34 +205,19 @@ CheckOptions CheckOptionsFor(const QString& iniPath) {
 
 QList<PortCheck> CheckPoints(Router& router, const QList<PlannedMapping>& mappings,
                              const CheckOptions& options) {
-    QList<PortCheck> out;
-    const QString wan = router.wanAddress();
-    for (const PlannedMapping& m : mappings) {
-        PortCheck c;
-        c.mapping = m;
-        c.listeners = ListenersOn(quint16(m.port), m.protocol, options.procRoot);
-        c.forwarded = router.HoldsForward(m);
-        c.pinhole = router.HoldsPinhole(m);
-        checkHairpin(c, wan, options);
-        if (!options.checkUrl.isEmpty())
-            c.outside = AskOutsideChecker(options.checkUrl, m.port, m.protocol,
-                                          options.checkUrlWait, &c.outsideNote);
-        out << c;
-    }
-    return out;
+    return checkPorts(router, mappings, options, true);
 }
 
-QList<PortCheck> UnheardPorts(const QList<PlannedMapping>& mappings, const QString& procRoot) {
-    QList<PortCheck> unheard;
-    for (const PlannedMapping& m : mappings) {
-        PortCheck c;
-        c.mapping = m;
-        c.forwarded = true;
-        c.listeners = ListenersOn(quint16(m.port), m.protocol, procRoot);
-        if (!takesOutsideTraffic(c.listeners))
-            unheard << c;
-    }
-    return unheard;
+QList<PortCheck> CheckAfterPoint(Router& router, const QList<PlannedMapping>& mappings,
+                                 const CheckOptions& options) {
+    return checkPorts(router, mappings, options, false);
+}
+
+QStringList ProblemLines(const QList<PortCheck>& checks) {
+    QList<PortCheck> bad;
+    std::copy_if(checks.begin(), checks.end(), std::back_inserter(bad),
+                 [](const PortCheck& c) { return !c.good(); });
+    return CheckLines(bad);
 }
 
 QStringList CheckLines(const QList<PortCheck>& checks) {

@@ -56,13 +56,15 @@ CheckOptions CheckOptionsFor(const QString& iniPath);
 QList<PortCheck> CheckPoints(Router& router, const QList<PlannedMapping>& mappings,
                              const CheckOptions& options = {});
 
-// Right after Point To Me, from the kernel's tables alone (nothing is sent): the ports just
-// forwarded that no program here takes from outside, each as a check of a forward that holds.
-QList<PortCheck> UnheardPorts(const QList<PlannedMapping>& mappings,
-                              const QString& procRoot = QStringLiteral("/proc"));
+// Right after Point To Me: the same, but the router is not asked again about forwards it has
+// just granted.
+QList<PortCheck> CheckAfterPoint(Router& router, const QList<PlannedMapping>& mappings,
+                                 const CheckOptions& options = {});
 
 // One line per port, "Jellyfin 8096/TCP: …".
 QStringList CheckLines(const QList<PortCheck>& checks);
+// The lines of the ports that need something done.
+QStringList ProblemLines(const QList<PortCheck>& checks);
 
 // The outside checker's tiny protocol: GET <url>?port=N&protocol=tcp|udp, plain http; the
 // body's first line is "open", "closed", or any other text, shown as it is.

@@ -362,3 +362,14 @@ QString LeasePathFor(const QString& iniPath) {
     const QFileInfo ini(iniPath);
     return ini.dir().filePath(ini.completeBaseName() + QStringLiteral(".leases"));
 }
+
+std::optional<bool> RecordedPinholeOpen(const QList<LeaseEntry>& pinholes, int port,
+                                        const QString& protocol, const QDateTime& now) {
+    for (const LeaseEntry& e : pinholes)
+        if (e.protocol == protocol && e.internalPort == port) {
+            if (e.state == LeaseEntry::State::Unsure)
+                return std::nullopt;
+            return e.state == LeaseEntry::State::Held && e.leaseEnd > now;
+        }
+    return std::nullopt;
+}

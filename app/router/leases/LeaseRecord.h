@@ -47,6 +47,12 @@ struct LeaseEntry {
     bool operator==(const LeaseEntry&) const = default;
 };
 
+// Whether the pinhole of `port`/`protocol` among `pinholes` is open now, by its record (a
+// router cannot be asked about a pinhole beyond its lease); nullopt when none was opened or
+// the router did not say (the next check settles it).
+std::optional<bool> RecordedPinholeOpen(const QList<LeaseEntry>& pinholes, int port,
+                                        const QString& protocol, const QDateTime& now);
+
 // `Harborly.leases`: one forward per line, tab-separated, after a version line. Text so a
 // person can read what Harborly holds; written whole and crash-safe, owner-only.
 QByteArray FormatLeases(const QList<LeaseEntry>& entries);

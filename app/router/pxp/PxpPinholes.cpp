@@ -277,6 +277,10 @@ QString PxpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
     return refused ? kError : kCompleted;
 }
 
+std::optional<bool> PxpRouter::HoldsPinhole(const PlannedMapping& mapping) {
+    return RecordedPinholeOpen(recordedPinholes(), mapping.port, mapping.protocol, clock_.now());
+}
+
 QList<ForwardEntry> PxpRouter::pinholeRows() const {
     QList<ForwardEntry> rows;
     const QDateTime now = clock_.now();

@@ -37,6 +37,7 @@ public:
     // Renews what is due, and makes everything again after a restart or an address change.
     bool KeepAlive() override;
     std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
+    std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
 
     // The forwards held for this router, as recorded.
     QList<LeaseEntry> held() const;

@@ -140,15 +140,8 @@ QList<LeaseEntry> UpnpRouter::recordedPinholes() const {
     return mine;
 }
 
-// The gateway cannot be asked about a pinhole beyond its lease: the record answers.
 std::optional<bool> UpnpRouter::HoldsPinhole(const PlannedMapping& mapping) {
-    for (const LeaseEntry& e : recordedPinholes())
-        if (e.protocol == mapping.protocol && e.internalPort == mapping.port) {
-            if (e.state == LeaseEntry::State::Unsure)
-                return std::nullopt; // the router did not say: the next check settles it
-            return e.state == LeaseEntry::State::Held && e.leaseEnd > clock_.now();
-        }
-    return std::nullopt;
+    return RecordedPinholeOpen(recordedPinholes(), mapping.port, mapping.protocol, clock_.now());
 }
 
 QList<ForwardEntry> UpnpRouter::pinholeRows() const {
