@@ -114,6 +114,20 @@ TEST(CliCheck, NoWayBackInIsToldApartFromClosed) {
         << cli.out.toStdString();
 }
 
+TEST(CliCheck, ASimulatedRoutersMadeUpOutsideAddressIsNotTried) {
+    UpnpSimulator sim(outsideAt("11.22.33.44"));
+    ASSERT_TRUE(sim.listen());
+    QTcpServer app;
+    ASSERT_TRUE(app.listen(QHostAddress::AnyIPv4));
+    CheckCli cli("upnp", sim.ssdpPort(), app.serverPort());
+    ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Web")}), CliExit::Completed);
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("listens on %1, cannot tell from inside: the "
+                                                "router on this computer's loopback has no real "
+                                                "outside address to try")
+                                     .arg(app.serverPort())))
+        << cli.out.toStdString();
+}
+
 TEST(CliCheck, PcpForwardsAreAnsweredFromTheRecordAndTheOutsideCheckerIsAsked) {
     PxpSimOptions po;
     po.externalIp = QStringLiteral("127.0.0.1");

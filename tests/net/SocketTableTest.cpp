@@ -134,3 +134,20 @@ TEST(OutsideChecker, ReadsTheVerdictFromTheFirstLine) {
               Outside::Unknown);
     EXPECT_TRUE(note.contains(QStringLiteral("http://")));
 }
+
+TEST(CheckOptions, ARouterOnLoopbackIsSimulatedAndItsOutsideAddressMadeUp) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("Harborly.ini"));
+    for (const auto& [lan, loopback] : {std::pair{"127.0.0.1:5351", true},
+                                        {"[::1]:1900", true},
+                                        {"http://127.0.0.1:5000/rootDesc.xml", true},
+                                        {"localhost", true},
+                                        {"192.168.1.1", false},
+                                        {"", false}}) {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray("[Misc]\r\nLanPrivateIP=") + lan + "\r\n");
+        f.close();
+        EXPECT_EQ(CheckOptionsFor(ini).routerOnLoopback, loopback) << lan;
+    }
+}

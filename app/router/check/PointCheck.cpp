@@ -3,6 +3,7 @@
 #include "config/IniFile.h"
 #include "router/Router.h"
 #include "router/net/ExternalAddress.h"
+#include "router/net/RouterAddress.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -47,7 +48,7 @@ bool takesOutsideTraffic(const QList<Listener>& listeners) {
 }
 
 // Whether `c` can be tried at all: why not goes to its note.
-bool hairpinCandidate(PortCheck& c, const QString& wan) {
+bool hairpinCandidate(PortCheck& c, const QString& wan, const CheckOptions& o) {
     if (c.mapping.protocol != QLatin1String("TCP")) {
         c.hairpinNote = QStringLiteral("whether it arrives from outside cannot be told from inside "
                                        "for UDP");
@@ -57,6 +58,12 @@ bool hairpinCandidate(PortCheck& c, const QString& wan) {
         return false;
     if (QHostAddress(wan).isNull()) {
         c.hairpinNote = QStringLiteral("the router told no outside address to try");
+        return false;
+    }
+    // A router on loopback is simulated: its outside address is made up and may be anyone's.
+    if (o.routerOnLoopback && !QHostAddress(wan).isLoopback()) {
+        c.hairpinNote = QStringLiteral("cannot tell from inside: the router on this computer's "
+                                       "loopback has no real outside address to try");
         return false;
     }
     // A loopback outside address is a router simulated on this computer.
@@ -80,7 +87,7 @@ void checkHairpins(QList<PortCheck>& checks, const QString& wan, const CheckOpti
     };
     std::vector<Attempt> attempts;
     for (PortCheck& c : checks)
-        if (hairpinCandidate(c, wan))
+        if (hairpinCandidate(c, wan, o))
             attempts.push_back({&c, std::make_unique<QTcpSocket>()});
     if (attempts.empty())
         return;
@@ -199,7 +206,13 @@ QString PortCheck::sentence() const {
 
 CheckOptions CheckOptionsFor(const QString& iniPath) {
     CheckOptions o;
-    o.checkUrl = IniFile(iniPath).read(QStringLiteral("Misc"), QStringLiteral("CheckUrl"));
+    const IniFile ini(iniPath);
+    o.checkUrl = ini.read(QStringLiteral("Misc"), QStringLiteral("CheckUrl"));
+    const QString lan = ini.read(QStringLiteral("Misc"), QStringLiteral("LanPrivateIP"));
+    const QString host = lan.contains(QLatin1String("://")) ? QUrl(lan.trimmed()).host()
+                                                            : ParseRouterAddress(lan).host;
+    o.routerOnLoopback = QHostAddress(host).isLoopback() ||
+                         host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
     return o;
 }
 
