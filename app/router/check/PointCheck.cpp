@@ -49,13 +49,13 @@ bool takesOutsideTraffic(const QList<Listener>& listeners) {
 
 // Whether `c` can be tried at all: why not goes to its note.
 bool hairpinCandidate(PortCheck& c, const QString& wan, const CheckOptions& o) {
+    if (c.forwarded == false || !takesOutsideTraffic(c.listeners))
+        return false;
     if (c.mapping.protocol != QLatin1String("TCP")) {
         c.hairpinNote = QStringLiteral("whether it arrives from outside cannot be told from inside "
                                        "for UDP");
         return false;
     }
-    if (c.forwarded == false || !takesOutsideTraffic(c.listeners))
-        return false;
     if (QHostAddress(wan).isNull()) {
         c.hairpinNote = QStringLiteral("the router told no outside address to try");
         return false;
