@@ -363,7 +363,8 @@ int main(int argc, char** argv) {
         ready << QStringLiteral("listening on %1:%2").arg(host).arg(igd->httpPort())
               << QStringLiteral("ssdp on %1:%2").arg(host).arg(igd->ssdpPort());
         if (u.ipv6)
-            ready << QStringLiteral("ipv6 firewall control on [::1]:%1").arg(igd->httpPort());
+            ready << QStringLiteral("ipv6 firewall control on [::1]:%1").arg(igd->httpPort())
+                  << QStringLiteral("ssdp on [::1]:%1").arg(igd->ssdp6Port());
     } else {
         router = std::make_unique<RouterSimulator>(options);
         if (!router->listen(address, port)) {
