@@ -211,7 +211,8 @@ int main(int argc, char** argv) {
     } else if (isPxp) {
         foreign = {passwordOpt, keepOpenOpt, delayOpt, quotedOpt};
         for (const QCommandLineOption& o : upnp.all()) {
-            if (o.names() != upnp.externalIp.names())
+            if (o.names() != upnp.externalIp.names() &&
+                (kind != QLatin1String("pcp") || o.names() != upnp.ipv6.names()))
                 foreign << o;
         }
         if (kind == QLatin1String("natpmp"))

@@ -96,8 +96,15 @@ void PxpRouter::queryStatus() {
     }
     module_.LocalIpAddress = client_->localAddress().toString();
     protocol_ = wan.protocolUsed;
-    showFound(wan.address, ExternalAddressWarning(wan.address),
-              QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_));
+    const QString found =
+        QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_);
+    if (router.protocol() == QAbstractSocket::IPv6Protocol)
+        // Over IPv6 a mapping names this computer's own address: no IPv4 address to show.
+        showFound({},
+                  QStringLiteral("Over IPv6 the router does not tell its IPv4 Internet address."),
+                  found, wan.address);
+    else
+        showFound(wan.address, ExternalAddressWarning(wan.address), found);
     const QDateTime now = clock_.now();
     nextCheck_ = now.addSecs(CheckSeconds);
     // The epoch an earlier run recorded, carried forward by the time since, against what the
