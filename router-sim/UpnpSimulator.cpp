@@ -61,7 +61,7 @@ UpnpSimulator::UpnpSimulator(UpnpSimOptions options, QObject* parent)
     setOptions(std::move(options));
     http_ = new SimHttpServer(site(), this);
     connect(http_, &SimHttpServer::requestReceived, this, &UpnpSimulator::requestReceived);
-    connect(ssdp_, &QUdpSocket::readyRead, this, &UpnpSimulator::onDatagrams);
+    connect(ssdp_, &QUdpSocket::readyRead, this, [this] { onDatagrams(ssdp_); });
 }
 
 UpnpSimulator::~UpnpSimulator() = default;
@@ -95,7 +95,12 @@ bool UpnpSimulator::listen(const QHostAddress& address, quint16 httpPort, quint1
 bool UpnpSimulator::listenIpv6() {
     http6_ = new SimHttpServer(site(), this);
     connect(http6_, &SimHttpServer::requestReceived, this, &UpnpSimulator::requestReceived);
-    return http6_->listen(QHostAddress::LocalHostIPv6, httpPort());
+    if (!http6_->listen(QHostAddress::LocalHostIPv6, httpPort()))
+        return false;
+    ssdp6_ = new QUdpSocket(this);
+    connect(ssdp6_, &QUdpSocket::readyRead, this, [this] { onDatagrams(ssdp6_); });
+    return ssdp6_->bind(QHostAddress::LocalHostIPv6, ssdpPort()) ||
+           ssdp6_->bind(QHostAddress::LocalHostIPv6, 0);
 }
 
 bool UpnpSimulator::setIpv6Listening(bool on) {
@@ -124,9 +129,14 @@ quint16 UpnpSimulator::ssdpPort() const {
     return ssdp_->localPort();
 }
 
-QString UpnpSimulator::locationUrl() const {
-    const QString host =
-        options_.locationHost.isEmpty() ? address().toString() : options_.locationHost;
+quint16 UpnpSimulator::ssdp6Port() const {
+    return ssdp6_ ? ssdp6_->localPort() : 0;
+}
+
+QString UpnpSimulator::locationUrl(bool ipv6) const {
+    const QString host = !options_.locationHost.isEmpty() ? options_.locationHost
+                         : ipv6                           ? QStringLiteral("[::1]")
+                                                          : address().toString();
     return QStringLiteral("http://%1:%2%3").arg(host).arg(httpPort()).arg(descriptionPath());
 }
 
@@ -191,24 +201,24 @@ const QList<QByteArray>& UpnpSimulator::requests() const {
 
 // --- discovery -------------------------------------------------------------------------------
 
-void UpnpSimulator::onDatagrams() {
-    while (ssdp_->hasPendingDatagrams()) {
-        const qint64 size = ssdp_->pendingDatagramSize();
+void UpnpSimulator::onDatagrams(QUdpSocket* socket) {
+    while (socket->hasPendingDatagrams()) {
+        const qint64 size = socket->pendingDatagramSize();
         if (size < 0 || size > MaxDatagramBytes) {
-            ssdp_->receiveDatagram(0);
+            socket->receiveDatagram(0);
             continue;
         }
-        const QNetworkDatagram datagram = ssdp_->receiveDatagram(size);
+        const QNetworkDatagram datagram = socket->receiveDatagram(size);
         // The socket sits on loopback; answer nobody else all the same.
         if (!datagram.senderAddress().isLoopback() || options_.ssdpSilent)
             continue;
-        for (const QByteArray& reply : respondSsdp(datagram.data()))
-            ssdp_->writeDatagram(reply, datagram.senderAddress(),
-                                 static_cast<quint16>(datagram.senderPort()));
+        for (const QByteArray& reply : respondSsdp(datagram.data(), socket == ssdp6_))
+            socket->writeDatagram(reply, datagram.senderAddress(),
+                                  static_cast<quint16>(datagram.senderPort()));
     }
 }
 
-QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram) const {
+QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram, bool ipv6) const {
     if (datagram.size() > MaxDatagramBytes || SimHttp::headEnd(datagram) != datagram.size())
         return {};
     const QList<QByteArray> lines = SimHttp::splitLines(datagram);
@@ -257,7 +267,7 @@ QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram) const {
         const QByteArray usn = target == uuid ? uuid : uuid + "::" + target;
         replies << "HTTP/1.1 200 OK" + eol + "CACHE-CONTROL: max-age=120" + eol + "ST: " + target +
                        eol + "USN: " + usn + eol + "EXT:" + eol + "SERVER: " + ServerString + eol +
-                       "LOCATION: " + locationUrl().toLatin1() + eol +
+                       "LOCATION: " + locationUrl(ipv6).toLatin1() + eol +
                        "OPT: \"http://schemas.upnp.org/upnp/1/0/\"; ns=01" + eol +
                        "01-NLS: " + boot + eol + "BOOTID.UPNP.ORG: " + boot + eol +
                        "CONFIGID.UPNP.ORG: 1337" + eol + eol;
@@ -277,7 +287,8 @@ QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddr
     bool portOk = false;
     if (colon > 0)
         host.mid(colon + 1).toUShort(&portOk);
-    if (!portOk)
+    // A zone names the sender's interface and has no place in Host.
+    if (!portOk || host.contains('%'))
         return httpError("400 Bad Request");
 
     const QByteArray path = head.target;

@@ -68,7 +68,10 @@ public:
     QHostAddress address() const;
     quint16 httpPort() const;
     quint16 ssdpPort() const;
-    QString locationUrl() const;
+    // With ipv6: discovery on [::1] too (the same port where it is free), answered with an
+    // IPv6 LOCATION. 0 without.
+    quint16 ssdp6Port() const;
+    QString locationUrl(bool ipv6 = false) const;
 
     const UpnpSimOptions& options() const { return options_; }
     void setOptions(const UpnpSimOptions& options);
@@ -95,7 +98,7 @@ public:
     // The answer to one complete HTTP request from `peer`; public for the fuzzer.
     QByteArray respondHttp(const QByteArray& request, const QHostAddress& peer);
     // The answers to one discovery datagram (none, one, or several for ssdp:all).
-    QList<QByteArray> respondSsdp(const QByteArray& datagram) const;
+    QList<QByteArray> respondSsdp(const QByteArray& datagram, bool ipv6 = false) const;
 
 signals:
     void requestReceived(const QByteArray& request);
@@ -103,7 +106,7 @@ signals:
 private:
     SimHttpSite site();
     bool listenIpv6();
-    void onDatagrams();
+    void onDatagrams(QUdpSocket* socket);
     qint64 now() const;
 
     QByteArray description() const;
@@ -123,5 +126,6 @@ private:
     SimHttpServer* http6_ = nullptr; // [::1], with ipv6
     SimPinholes pinholes_;
     QUdpSocket* ssdp_;
+    QUdpSocket* ssdp6_ = nullptr; // [::1], with ipv6
     SimIgdTable table_;
 };

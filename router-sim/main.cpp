@@ -211,7 +211,8 @@ int main(int argc, char** argv) {
     } else if (isPxp) {
         foreign = {passwordOpt, keepOpenOpt, delayOpt, quotedOpt};
         for (const QCommandLineOption& o : upnp.all()) {
-            if (o.names() != upnp.externalIp.names())
+            if (o.names() != upnp.externalIp.names() &&
+                (kind != QLatin1String("pcp") || o.names() != upnp.ipv6.names()))
                 foreign << o;
         }
         if (kind == QLatin1String("natpmp"))
@@ -363,7 +364,8 @@ int main(int argc, char** argv) {
         ready << QStringLiteral("listening on %1:%2").arg(host).arg(igd->httpPort())
               << QStringLiteral("ssdp on %1:%2").arg(host).arg(igd->ssdpPort());
         if (u.ipv6)
-            ready << QStringLiteral("ipv6 firewall control on [::1]:%1").arg(igd->httpPort());
+            ready << QStringLiteral("ipv6 firewall control on [::1]:%1").arg(igd->httpPort())
+                  << QStringLiteral("ssdp on [::1]:%1").arg(igd->ssdp6Port());
     } else {
         router = std::make_unique<RouterSimulator>(options);
         if (!router->listen(address, port)) {

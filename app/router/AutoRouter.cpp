@@ -102,7 +102,8 @@ std::unique_ptr<AutoProbes> StartProbes(const QString& address, const QString& r
     probes->address = address;
     probes->memoryPath = memoryPath;
     probes->start = SteadyWaitClock()();
-    const auto [pxpRouter, pxpPort] = PxpRouterAddress(address, routeFile);
+    const auto [pxpRouter, pxpPort] = PxpRouterAddress(address, routeFile, pxp.ipv6RoutePath);
+    const QString upnpTarget = RouterAddressText(address, routeFile, upnp.ipv6RoutePath);
     // An empty address means the default gateway, for UPnP as for the others; "host:port"
     // sends every protocol to that port.
     upnp.router = address.trimmed().isEmpty() ? pxpRouter.toString() : address;
@@ -111,8 +112,7 @@ std::unique_ptr<AutoProbes> StartProbes(const QString& address, const QString& r
     pxp.mode = PxpMode::Pcp;
     probes->pxp = pxp;
     if (!upnp.router.isEmpty())
-        probes->u.start([upnp, memoryPath, target = RouterAddressText(address, routeFile)](
-                            Waiter& waiter, Probe& self) {
+        probes->u.start([upnp, memoryPath, target = upnpTarget](Waiter& waiter, Probe& self) {
             UpnpOptions options = upnp;
             options.gatewayHeard = [&self] { self.heard = true; };
             IgdClient client(waiter, options);

@@ -4,11 +4,13 @@
 #include "config/Configuration.h"
 #include "router/check/PointCheck.h"
 #include "router/leases/LeaseRecord.h"
+#include "router/pxp/PxpRouter.h"
 #include "router/upnp/IgdClient.h"
 #include "router/upnp/PinholeClient.h"
 #include "router/upnp/UpnpRouter.h"
 
 #include "KindRig.h"
+#include "PxpSimulator.h"
 #include "QtPrint.h"
 #include "UpnpSimulator.h"
 
@@ -226,4 +228,70 @@ TEST(Pinholes, LostInARestartOpenedAgainClearedWhileSilentClosedWhenTheRouterAns
     router.KeepAlive();
     EXPECT_TRUE(sim.pinholes().isEmpty());
     EXPECT_FALSE(pinholeLine());
+}
+
+// A computer that reaches the router over IPv6 alone (LanPrivateIP an IPv6 literal): UPnP found
+// by a unicast search on [::1] whose answer names an IPv6 description, PCP over IPv6. No IPv4
+// forward is asked for with an address the router cannot reach; the pinhole is opened and the
+// user told why no more was done. NAT-PMP has no IPv6 and says so.
+TEST(Pinholes, OverIpv6AloneOnlyThePinholesAreOpenedAndTheUserIsTold) {
+    const QString onlyIpv6 = QStringLiteral(
+        "This computer has no IPv4 address toward the router; only IPv6 ports were opened.");
+    const struct {
+        const char* kind;
+        const char* status;
+        int pinholes;
+        QString said;
+    } rows[] = {
+        {"upnp", "Completed", 1, onlyIpv6},
+        {"pcp", "Completed", 1, onlyIpv6},
+        {"natpmp", "Failed", 0,
+         QStringLiteral("NAT-PMP works over IPv4 only, and this computer reaches the router at ::1 "
+                        "over IPv6: choose PCP or UPnP.")},
+    };
+    for (const auto& r : rows) {
+        const QString kind = QString::fromLatin1(r.kind);
+        KindRig rig;
+        rig.module.settings.RouterKind = kind;
+        rig.addApp(QStringLiteral("Media Server"), ProtocolTcp, 8096, 8096);
+        UpnpSimOptions uso;
+        uso.ipv6 = true;
+        UpnpSimulator upnp(uso);
+        PxpSimOptions pso;
+        pso.ipv6 = pso.pcp = true;
+        PxpSimulator pxp(pso);
+        std::unique_ptr<Router> router;
+        if (kind == QLatin1String("upnp")) {
+            ASSERT_TRUE(upnp.listen());
+            ASSERT_NE(upnp.ssdp6Port(), 0);
+            rig.module.settings.LanPrivateIP = QStringLiteral("[::1]:%1").arg(upnp.ssdp6Port());
+            UpnpOptions uo = quickUpnp();
+            uo.pinholeAddress = kSelf;
+            router = std::make_unique<UpnpRouter>(rig.deps(), uo);
+        } else {
+            ASSERT_TRUE(pxp.listen());
+            rig.module.settings.LanPrivateIP = QStringLiteral("[::1]:%1").arg(pxp.port());
+            PxpOptions po = quickPxp();
+            po.pinholeAddress = kSelf;
+            router = std::make_unique<PxpRouter>(
+                rig.deps(), kind == QLatin1String("pcp") ? PxpMode::Pcp : PxpMode::NatPmpOnly, po);
+        }
+        router->Timer1_Timer();
+        QStringList said = router->lastProblems();
+        router->PointToMe();
+        EXPECT_EQ(rig.view.status, QString::fromLatin1(r.status)) << r.kind;
+        said += router->lastNotes() + router->lastProblems();
+        EXPECT_TRUE(said.contains(r.said)) << r.kind << ": " << said.join(u'|').toStdString();
+        EXPECT_TRUE(upnp.mappings().isEmpty()) << r.kind;
+        const auto onRouter = [&] {
+            return kind == QLatin1String("upnp") ? upnp.pinholes().size() : pxp.mappings().size();
+        };
+        EXPECT_EQ(onRouter(), r.pinholes) << r.kind << ": no IPv4 mapping, the pinhole alone";
+        if (r.pinholes == 0)
+            continue;
+        for (const QByteArray& request : upnp.requests())
+            EXPECT_FALSE(request.contains("AddPortMapping")) << r.kind;
+        EXPECT_TRUE(router->ClearAll()) << r.kind;
+        EXPECT_EQ(onRouter(), 0) << r.kind;
+    }
 }

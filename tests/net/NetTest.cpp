@@ -40,6 +40,10 @@ INSTANTIATE_TEST_SUITE_P(
                     RouterAddressCase{"[::1]", true, "::1", 80},
                     RouterAddressCase{"::1", true, "::1", 80},
                     RouterAddressCase{"router.lan:81", true, "router.lan", 81},
+                    RouterAddressCase{"2001:db8:1::1", true, "2001:db8:1::1", 80},
+                    RouterAddressCase{"[2001:db8:1::1]:1900", true, "2001:db8:1::1", 1900},
+                    RouterAddressCase{"fe80::1%eth0", true, "fe80::1%eth0", 80},
+                    RouterAddressCase{"[fe80::1%eth0]:1900", true, "fe80::1%eth0", 1900},
                     RouterAddressCase{"127.0.0.1:0", false, "", 0},
                     RouterAddressCase{"127.0.0.1:70000", false, "", 0},
                     RouterAddressCase{"127.0.0.1:http", false, "", 0},
@@ -143,6 +147,44 @@ TEST(DefaultGateway, ReadsTheLowestMetricDefaultRoute) {
     for (const Case& c : cases)
         EXPECT_EQ(GatewayOf(c.rows), QHostAddress(QString::fromLatin1(c.gateway))) << c.why;
     EXPECT_TRUE(ReadDefaultGateway(QStringLiteral("/nonexistent/route")).isNull());
+}
+
+// With no IPv4 default route the IPv6 default router is the router, its zone kept for a
+// link-local one; the address the user wrote always wins.
+TEST(DefaultGateway, RouterAddressFallsBackToTheIpv6DefaultRouter) {
+    const QByteArray v4 = "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n";
+    const QByteArray zero(32, '0');
+    const QByteArray viaLinkLocal = zero + " 00 " + zero +
+                                    " 00 fe800000000000000000000000000001 00000400 00000001 "
+                                    "00000000 00000003 eth0\n";
+    const QByteArray viaGlobal = zero + " 00 " + zero +
+                                 " 00 20010db8000100000000000000000001 00000400 00000001 "
+                                 "00000000 00000003 eth0\n";
+    const struct {
+        const char* lanPrivateIp;
+        QByteArray route, route6;
+        const char* router;
+    } rows[] = {
+        {"", v4, viaLinkLocal, "192.168.1.1"},
+        {"", "", viaLinkLocal, "fe80::1%eth0"},
+        {"", "", viaGlobal, "2001:db8:1::1"},
+        {"", "", "", ""},
+        {"[2001:db8:1::1]:1900", "", viaLinkLocal, "[2001:db8:1::1]:1900"},
+    };
+    QTemporaryDir dir;
+    const QString route = dir.filePath(QStringLiteral("route"));
+    const QString route6 = dir.filePath(QStringLiteral("ipv6_route"));
+    for (const auto& r : rows) {
+        QFile f(route), f6(route6);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f6.open(QIODevice::WriteOnly));
+        f.write(kHeading + r.route);
+        f6.write(r.route6);
+        f.close();
+        f6.close();
+        EXPECT_EQ(RouterAddressText(QString::fromLatin1(r.lanPrivateIp), route, route6),
+                  QString::fromLatin1(r.router))
+            << r.router;
+    }
 }
 
 } // namespace

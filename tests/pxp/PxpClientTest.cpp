@@ -240,22 +240,32 @@ TEST(PxpClientFallback, SilenceEverywhereGivesUp) {
 }
 
 TEST(PxpClientFallback, ClosedPortStopsAtOnce) {
-    quint16 closedPort = 0;
-    {
-        QUdpSocket s;
-        s.bind(QHostAddress::LocalHost, 0);
-        closedPort = s.localPort();
+    // Over IPv6 too, where PCP is the only protocol.
+    const struct {
+        QHostAddress router;
+        PxpMode mode;
+    } rows[] = {{QHostAddress(QHostAddress::LocalHost), PxpMode::NatPmpOnly},
+                {QHostAddress(QHostAddress::LocalHostIPv6), PxpMode::Pcp}};
+    for (const auto& r : rows) {
+        quint16 closedPort = 0;
+        {
+            QUdpSocket s;
+            s.bind(r.router, 0);
+            closedPort = s.localPort();
+        }
+        LoopWaiter waiter;
+        FakePxpRouter unused;
+        PxpOptions o = Options(unused, r.mode);
+        o.router = r.router;
+        o.port = closedPort;
+        PxpClient client(waiter, o);
+        const PxpAddressResult a = client.externalAddress();
+        EXPECT_FALSE(a.ok);
+        EXPECT_EQ(a.text, QStringLiteral("The router at %1 does not take PCP or NAT-PMP "
+                                         "requests (port %2 is closed).")
+                              .arg(r.router.toString())
+                              .arg(closedPort));
     }
-    LoopWaiter waiter;
-    FakePxpRouter unused;
-    PxpOptions o = Options(unused, PxpMode::NatPmpOnly);
-    o.port = closedPort;
-    PxpClient client(waiter, o);
-    const PxpAddressResult r = client.externalAddress();
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.text, QStringLiteral("The router at 127.0.0.1 does not take PCP or NAT-PMP "
-                                     "requests (port %1 is closed).")
-                          .arg(closedPort));
 }
 
 // ---- NAT-PMP ------------------------------------------------------------------------------

@@ -198,6 +198,14 @@ TEST(IgdDiscoveryGuards, MulticastNeverTowardLoopback) {
     EXPECT_FALSE(MulticastAllowed(true, QHostAddress(QStringLiteral("127.0.0.53")), me));
     EXPECT_FALSE(MulticastAllowed(true, QHostAddress(QStringLiteral("::ffff:127.0.0.1")), me));
     EXPECT_FALSE(MulticastAllowed(true, QHostAddress(QHostAddress::LocalHostIPv6), me));
+    // Over IPv6 too, but only toward a router of the same family.
+    const QHostAddress router6(QStringLiteral("fe80::1%eth0"));
+    const QHostAddress me6(QStringLiteral("2001:db8:1::100"));
+    EXPECT_TRUE(MulticastAllowed(true, router6, me6));
+    EXPECT_FALSE(MulticastAllowed(false, router6, me6));
+    EXPECT_FALSE(MulticastAllowed(true, router6, me));
+    EXPECT_FALSE(MulticastAllowed(true, QHostAddress(QHostAddress::LocalHostIPv6),
+                                  QHostAddress(QHostAddress::LocalHostIPv6)));
     EXPECT_EQ(LocalAddressToward(lo, 1900), lo);
 }
 

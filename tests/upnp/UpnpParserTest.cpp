@@ -1,6 +1,7 @@
 #include "router/net/ExternalAddress.h"
 #include "router/upnp/DeviceDescription.h"
 #include "router/upnp/HttpExchange.h"
+#include "router/upnp/PinholeClient.h"
 #include "router/upnp/Soap.h"
 #include "router/upnp/Ssdp.h"
 #include "router/upnp/UpnpErrors.h"
@@ -23,6 +24,37 @@ TEST(SsdpSearch, MSearchIsTheExactDatagramRoutersAnswer) {
               "ST: urn:schemas-upnp-org:device:InternetGatewayDevice:1\r\n"
               "USER-AGENT: Linux/6.1 UPnP/1.1 Harborly/1.0\r\n"
               "\r\n");
+}
+
+// Over IPv6 the HOST names the IPv6 group; Host headers carry a literal in brackets and never
+// the zone, which only names this computer's interface.
+TEST(SsdpSearch, Ipv6HostHeaders) {
+    EXPECT_TRUE(BuildMSearch(SearchTarget::Igd2, "[FF02::C]:1900")
+                    .startsWith("M-SEARCH * HTTP/1.1\r\nHOST: [FF02::C]:1900\r\nMAN:"));
+    const struct {
+        const char* url;
+        const char* host;
+    } rows[] = {
+        {"http://[2001:db8:1::1]:5000/rootDesc.xml", "[2001:db8:1::1]:5000"},
+        {"http://[fe80::1%25eth0]:5000/rootDesc.xml", "[fe80::1]:5000"},
+        {"http://[fd00:db8:1::1]/x", "[fd00:db8:1::1]:80"},
+        {"http://10.251.0.1:5000/x", "10.251.0.1:5000"},
+    };
+    // A control URL moved onto a link-local router keeps the zone to connect through.
+    const QUrl control(QStringLiteral("http://10.251.0.1:5000/ctl/IP6FCtl"));
+    EXPECT_EQ(OnIpv6Host(control, QHostAddress(QStringLiteral("fe80::1%eth0"))).host(),
+              QStringLiteral("fe80::1%eth0"));
+    EXPECT_EQ(OnIpv6Host(control, QHostAddress(QStringLiteral("2001:db8:1::1"))).host(),
+              QStringLiteral("2001:db8:1::1"));
+    for (const auto& r : rows) {
+        const QUrl url(QString::fromLatin1(r.url));
+        EXPECT_EQ(HostHeader(url), QByteArray(r.host)) << r.url;
+        EXPECT_TRUE(BuildGetRequest(url).contains("\r\nHost: " + QByteArray(r.host) + "\r\n"))
+            << r.url;
+        EXPECT_TRUE(BuildSoapRequest(url, QStringLiteral("urn:x:1"), QStringLiteral("A"), {})
+                        .contains("\r\nHost: " + QByteArray(r.host) + "\r\n"))
+            << r.url;
+    }
 }
 
 const QByteArray kMeasuredReply =

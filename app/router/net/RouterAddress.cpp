@@ -1,6 +1,9 @@
 #include "router/net/RouterAddress.h"
 
 #include "router/net/DefaultGateway.h"
+#include "router/net/Ipv6Address.h"
+
+#include <QFile>
 
 #include <QHostAddress>
 
@@ -39,8 +42,16 @@ RouterAddress ParseRouterAddress(const QString& lanPrivateIp, quint16 defaultPor
     return address;
 }
 
-QString RouterAddressText(const QString& lanPrivateIp, const QString& routeFile) {
+QString RouterAddressText(const QString& lanPrivateIp, const QString& routeFile,
+                          const QString& ipv6RouteFile) {
     if (!lanPrivateIp.trimmed().isEmpty())
         return lanPrivateIp;
-    return ReadDefaultGateway(routeFile).toString();
+    const QHostAddress gateway = ReadDefaultGateway(routeFile);
+    if (!gateway.isNull())
+        return gateway.toString();
+    QFile f(ipv6RouteFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QHostAddress router6 = Ipv6DefaultRouter(f.read(1 << 20));
+    return router6.isNull() ? QString() : router6.toString();
 }

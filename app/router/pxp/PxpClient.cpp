@@ -110,6 +110,8 @@ PxpAddressResult PxpClient::externalAddress() {
                    .maxSends = options_.timings.natPmpSends};
     Track probe{.packet = BuildNatPmpAddressRequest(), .maxSends = options_.timings.natPmpSends};
     announce.finished = !tryPcp;
+    // NAT-PMP has no IPv6: to an IPv6 router its probe would only wait out its sends.
+    probe.finished = tryPcp && options_.router.protocol() == QAbstractSocket::IPv6Protocol;
     std::optional<PcpAnswer> pcp;
     std::optional<NatPmpAnswer> natPmp;
     bool restart = false;

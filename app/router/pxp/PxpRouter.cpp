@@ -27,9 +27,10 @@ bool mine(const LeaseEntry& e, const QString& router, const QString& kind) {
 } // namespace
 
 std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
-                                                  const QString& routeFile) {
-    const RouterAddress a =
-        ParseRouterAddress(RouterAddressText(lanPrivateIp, routeFile), PxpDefaultPort);
+                                                  const QString& routeFile,
+                                                  const QString& ipv6RouteFile) {
+    const RouterAddress a = ParseRouterAddress(
+        RouterAddressText(lanPrivateIp, routeFile, ipv6RouteFile), PxpDefaultPort);
     const QHostAddress host(a.host);
     if (!a.valid || host.isNull())
         return {QHostAddress(), 0};
@@ -41,6 +42,7 @@ PxpRouter::PxpRouter(const RouterDeps& deps, PxpMode mode, PxpOptions options, Q
       routeFile_(std::move(routeFile)), waiter_(makeWaiter(deps.pump)),
       record_(LeasePathFor(deps.module.paths.IniPath)) {
     options_.mode = mode;
+    givenRouter6_ = options_.router6;
 }
 
 PxpRouter::~PxpRouter() = default;
@@ -59,14 +61,23 @@ RouterCapabilities PxpRouter::capabilities() const {
 
 void PxpRouter::queryStatus() {
     beginStatusQuery();
-    const auto [router, port] = PxpRouterAddress(module_.settings.LanPrivateIP, routeFile_);
+    const auto [router, port] =
+        PxpRouterAddress(module_.settings.LanPrivateIP, routeFile_, options_.ipv6RoutePath);
     if (router.isNull()) {
         problems_ << QStringLiteral("No router address is set and this computer has no default "
                                     "gateway.");
         return endStatusQuery();
     }
+    if (mode_ == PxpMode::NatPmpOnly && router.protocol() == QAbstractSocket::IPv6Protocol) {
+        problems_ << QStringLiteral("NAT-PMP works over IPv4 only, and this computer reaches the "
+                                    "router at %1 over IPv6: choose PCP or UPnP.")
+                         .arg(router.toString());
+        return endStatusQuery();
+    }
     options_.router = router;
     options_.port = port;
+    // Reached over IPv6, the PCP server is also the one for pinholes.
+    options_.router6 = router.protocol() == QAbstractSocket::IPv6Protocol ? router : givenRouter6_;
     routerKey_ = router.toString();
     client_ = std::make_unique<PxpClient>(*waiter_, options_);
     PxpAddressResult wan;
@@ -85,8 +96,15 @@ void PxpRouter::queryStatus() {
     }
     module_.LocalIpAddress = client_->localAddress().toString();
     protocol_ = wan.protocolUsed;
-    showFound(wan.address, ExternalAddressWarning(wan.address),
-              QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_));
+    const QString found =
+        QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_);
+    if (router.protocol() == QAbstractSocket::IPv6Protocol)
+        // Over IPv6 a mapping names this computer's own address: no IPv4 address to show.
+        showFound({},
+                  QStringLiteral("Over IPv6 the router does not tell its IPv4 Internet address."),
+                  found, wan.address);
+    else
+        showFound(wan.address, ExternalAddressWarning(wan.address), found);
     const QDateTime now = clock_.now();
     nextCheck_ = now.addSecs(CheckSeconds);
     // The epoch an earlier run recorded, carried forward by the time since, against what the
@@ -261,6 +279,19 @@ bool PxpRouter::remapAll(const QList<LeaseEntry>& mine, const QString& why, qsiz
 
 QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
     const LeaseRecord::Batch batch(record_);
+    if (options_.router.protocol() == QAbstractSocket::IPv6Protocol) {
+        // An IPv4 mapping needs an IPv4 client address: over IPv6 a MAP opens pinholes only.
+        if (!pinholeClient()) {
+            problems_ << QStringLiteral("This computer has no IPv4 address toward the router, and "
+                                        "no IPv6 address to open ports for: no port was opened.");
+            return kError;
+        }
+        const QString six = openPinholes(mappings);
+        if (six == kCompleted)
+            notes_ << QStringLiteral("This computer has no IPv4 address toward the router; only "
+                                     "IPv6 ports were opened.");
+        return six;
+    }
     bool refused = false;
     int done = 0;
     for (const PlannedMapping& m : mappings) {

@@ -96,6 +96,7 @@ private:
 
     PxpMode mode_;
     PxpOptions options_;
+    QHostAddress givenRouter6_;  // options_.router6 as given, before a router found over IPv6
     bool pinholesHeard_ = false; // the router answered a pinhole's MAP over IPv6
     QString routeFile_;
     std::unique_ptr<Waiter> waiter_;
@@ -110,6 +111,9 @@ private:
 };
 
 // Where a PCP / NAT-PMP router is: `LanPrivateIP` as "host" or "host:port" (port 5351), or
-// the default gateway of `routeFile` when no address is configured. Null when neither gives one.
-std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
-                                                  const QString& routeFile);
+// the default gateway of `routeFile` when no address is configured, else the IPv6 default router
+// of `ipv6RouteFile` (without configuration each family's default router is the PCP server).
+// Null when none gives one.
+std::pair<QHostAddress, quint16>
+PxpRouterAddress(const QString& lanPrivateIp, const QString& routeFile,
+                 const QString& ipv6RouteFile = QStringLiteral("/proc/net/ipv6_route"));

@@ -1,5 +1,6 @@
 #include "router/upnp/HttpExchange.h"
 
+#include "router/upnp/Soap.h"
 #include "router/upnp/Ssdp.h"
 
 #include <QNetworkProxy>
@@ -212,10 +213,7 @@ QByteArray BuildGetRequest(const QUrl& url) {
         target = "/";
     if (url.hasQuery())
         target += '?' + url.query(QUrl::FullyEncoded).toLatin1();
-    QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
-    if (host.contains(':'))
-        host = '[' + host + ']';
-    return "GET " + target + " HTTP/1.1\r\nHost: " + host + ':' + QByteArray::number(url.port(80)) +
+    return "GET " + target + " HTTP/1.1\r\nHost: " + HostHeader(url) +
            "\r\nConnection: close\r\nUser-Agent: " + QByteArray(UpnpUserAgent) + "\r\n\r\n";
 }
 

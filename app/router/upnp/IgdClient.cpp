@@ -111,6 +111,13 @@ bool IgdClient::resolveRouter(const UpnpTarget& target) {
             return true;
         }
     }
+    // A name with IPv6 addresses alone: a router reached over IPv6.
+    for (const QHostAddress& a : (*answer)->addresses()) {
+        if (a.protocol() == QAbstractSocket::IPv6Protocol) {
+            router_.gateway = a;
+            return true;
+        }
+    }
     return false;
 }
 

@@ -14,7 +14,10 @@ QString Ipv6Text(const QHostAddress& address) {
 
 QUrl OnIpv6Host(const QUrl& control, const QHostAddress& router6) {
     QUrl u = control;
-    u.setHost(Ipv6Text(router6));
+    // A link-local router is reached through its interface: the zone stays in the URL (the
+    // Host header leaves it out).
+    u.setHost(router6.isLinkLocal() && !router6.scopeId().isEmpty() ? router6.toString()
+                                                                    : Ipv6Text(router6));
     return u;
 }
 

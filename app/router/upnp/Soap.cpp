@@ -92,6 +92,15 @@ QByteArray XmlEscape(const QString& text) {
     return out;
 }
 
+QByteArray HostHeader(const QUrl& url) {
+    QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+    if (host.contains(':')) {
+        const qsizetype zone = host.indexOf('%');
+        host = '[' + (zone < 0 ? host : host.left(zone)) + ']';
+    }
+    return host + ':' + QByteArray::number(url.port(80));
+}
+
 QByteArray BuildSoapRequest(const QUrl& controlUrl, const QString& serviceType,
                             const QString& action, const SoapArguments& arguments) {
     if (!isHeaderSafe(serviceType, false) || !isHeaderSafe(action, true) || !controlUrl.isValid() ||
@@ -114,13 +123,9 @@ QByteArray BuildSoapRequest(const QUrl& controlUrl, const QString& serviceType,
         target = "/";
     if (controlUrl.hasQuery())
         target += '?' + controlUrl.query(QUrl::FullyEncoded).toLatin1();
-    QByteArray host = controlUrl.host(QUrl::FullyEncoded).toLatin1();
-    if (host.contains(':'))
-        host = '[' + host + ']';
-
     // Host carries the port even when it is 80: a router refused requests without it.
     QByteArray request = "POST " + target + " HTTP/1.1\r\n";
-    request += "Host: " + host + ':' + QByteArray::number(controlUrl.port(80)) + "\r\n";
+    request += "Host: " + HostHeader(controlUrl) + "\r\n";
     request += "Content-Type: text/xml; charset=\"utf-8\"\r\n";
     request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     request += "SOAPAction: \"" + type + '#' + name + "\"\r\n";

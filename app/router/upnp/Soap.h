@@ -39,6 +39,10 @@ using SoapArguments = QList<std::pair<QByteArray, QString>>;
 // `&`, `<`, `>` (and quotes, for attributes) as entities; characters XML cannot carry dropped.
 QByteArray XmlEscape(const QString& text);
 
+// "host:port" for the Host header: an IPv6 literal in brackets and without its zone (the zone
+// only names this computer's interface toward a link-local router).
+QByteArray HostHeader(const QUrl& url);
+
 // The whole POST for one action: request line, headers (Host always with its port), CR LF,
 // the compact envelope. Empty when the service type or action could break out of its header.
 QByteArray BuildSoapRequest(const QUrl& controlUrl, const QString& serviceType,

@@ -1,9 +1,9 @@
 #include "router/upnp/Ssdp.h"
 
-QByteArray BuildMSearch(const QByteArray& searchTarget) {
+QByteArray BuildMSearch(const QByteArray& searchTarget, const QByteArray& host) {
     // Some devices stay silent without the final empty line or without the quotes on MAN.
-    QByteArray datagram = "M-SEARCH * HTTP/1.1\r\n"
-                          "HOST: 239.255.255.250:1900\r\n"
+    QByteArray datagram = "M-SEARCH * HTTP/1.1\r\nHOST: " + host +
+                          "\r\n"
                           "MAN: \"ssdp:discover\"\r\n"
                           "MX: 2\r\n"
                           "ST: ";

@@ -22,7 +22,9 @@ inline constexpr char UpnpUserAgent[] = "Linux/6.1 UPnP/1.1 Harborly/1.0";
 inline constexpr qsizetype MaxSsdpDatagram = 8 * 1024;
 
 // The M-SEARCH datagram for one search target, CR LF throughout and ended by an empty line.
-QByteArray BuildMSearch(const QByteArray& searchTarget);
+// `host` is the group of the family it goes out on ("[FF02::C]:1900" over IPv6).
+QByteArray BuildMSearch(const QByteArray& searchTarget,
+                        const QByteArray& host = "239.255.255.250:1900");
 
 struct SsdpReply {
     QString location;

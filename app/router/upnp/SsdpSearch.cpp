@@ -7,6 +7,7 @@
 #include <QNetworkInterface>
 #include <QNetworkProxy>
 #include <QUdpSocket>
+#include <QUrl>
 
 #include <climits>
 
@@ -15,9 +16,37 @@ using std::chrono::milliseconds;
 bool MulticastAllowed(bool allowed, const QHostAddress& router, const QHostAddress& local) {
     const QHostAddress r = PlainAddress(router);
     const QHostAddress l = PlainAddress(local);
-    return allowed && r.protocol() == QAbstractSocket::IPv4Protocol && !r.isLoopback() &&
-           !l.isNull() && !l.isLoopback();
+    return allowed && !r.isNull() && !r.isLoopback() && !l.isNull() && !l.isLoopback() &&
+           r.protocol() == l.protocol();
 }
+
+namespace {
+
+// The interface that carries `local`, else the one a link-local router's zone names.
+QNetworkInterface interfaceOf(const QHostAddress& local, const QHostAddress& router) {
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
+        for (const QNetworkAddressEntry& e : i.addressEntries())
+            if (e.ip() == local)
+                return i;
+    if (!router.scopeId().isEmpty())
+        return QNetworkInterface::interfaceFromName(router.scopeId());
+    return {};
+}
+
+// Over IPv6 a router answers the site-wide group from another of its addresses than the one
+// the default route names: its answer is known by the description address it gives.
+bool fromGateway(const QHostAddress& sender, const SsdpReply& reply, const QHostAddress& gateway) {
+    if (sender.isEqual(gateway, QHostAddress::TolerantConversion))
+        return true;
+    if (gateway.protocol() != QAbstractSocket::IPv6Protocol)
+        return false;
+    const QHostAddress described(QUrl(reply.location).host());
+    // Without the zones: the answer's host never carries one.
+    return described.protocol() == QAbstractSocket::IPv6Protocol &&
+           QHostAddress(described.toIPv6Address()) == QHostAddress(gateway.toIPv6Address());
+}
+
+} // namespace
 
 SsdpSearch::SsdpSearch(Waiter& waiter, const UpnpOptions& options, QObject* parent)
     : QObject(parent), waiter_(waiter), options_(options) {}
@@ -39,13 +68,27 @@ std::optional<SsdpReply> SsdpSearch::run(const QHostAddress& gateway, const QHos
     connect(udp_.get(), &QUdpSocket::readyRead, this, &SsdpSearch::readDatagrams);
 
     const bool multicast = MulticastAllowed(options_.allowMulticast, gateway_, local);
+    const bool six = gateway_.protocol() == QAbstractSocket::IPv6Protocol;
+    // Where each multicast search goes, with its HOST header.
+    QList<std::pair<QHostAddress, QByteArray>> groups{
+        {options_.multicastGroup, QByteArrayLiteral("239.255.255.250:1900")}};
     if (multicast) {
+        // Two hops: the router, and no further.
         udp_->setSocketOption(QAbstractSocket::MulticastTtlOption, 2);
-        for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
-            for (const QNetworkAddressEntry& e : i.addressEntries())
-                if (e.ip() == local)
-                    udp_->setMulticastInterface(i);
+        const QNetworkInterface i = interfaceOf(local, gateway_);
+        if (i.isValid())
+            udp_->setMulticastInterface(i);
+        if (six) {
+            QHostAddress linkGroup(QStringLiteral("ff02::c"));
+            if (i.isValid())
+                linkGroup.setScopeId(i.name());
+            groups = {
+                {linkGroup, QByteArrayLiteral("[FF02::C]:1900")},
+                {QHostAddress(QStringLiteral("ff05::c")), QByteArrayLiteral("[FF05::C]:1900")}};
+        }
     }
+    const QByteArray unicastHost =
+        six ? QByteArrayLiteral("[FF02::C]:1900") : QByteArrayLiteral("239.255.255.250:1900");
 
     struct Round {
         milliseconds at;
@@ -78,13 +121,13 @@ std::optional<SsdpReply> SsdpSearch::run(const QHostAddress& gateway, const QHos
         if (!gatewayAnsweredAt_ && next < rounds.size() && now >= rounds.at(next).at) {
             // Unicast first: it also opens the local firewall for the multicast answers.
             for (const char* st : rounds.at(next).unicast)
-                udp_->writeDatagram(BuildMSearch(st), gateway_, ssdpPort);
+                udp_->writeDatagram(BuildMSearch(st, unicastHost), gateway_, ssdpPort);
             if (multicast)
-                for (const char* st : rounds.at(next).multicast) {
-                    udp_->writeDatagram(BuildMSearch(st), options_.multicastGroup,
-                                        options_.multicastPort);
-                    multicastSent = true;
-                }
+                for (const char* st : rounds.at(next).multicast)
+                    for (const auto& [group, host] : groups) {
+                        udp_->writeDatagram(BuildMSearch(st, host), group, options_.multicastPort);
+                        multicastSent = true;
+                    }
             ++next;
             continue;
         }
@@ -101,7 +144,7 @@ std::optional<SsdpReply> SsdpSearch::run(const QHostAddress& gateway, const QHos
 
     std::optional<SsdpReply> best;
     for (const auto& [address, reply] : replies_) {
-        if (!address.isEqual(gateway_, QHostAddress::TolerantConversion)) {
+        if (!fromGateway(address, reply, gateway_)) {
             otherDevices_.append({address, reply});
             continue;
         }
@@ -129,8 +172,7 @@ void SsdpSearch::readDatagrams() {
         }
         if (!known && replies_.size() < 32)
             replies_.append({sender, *reply});
-        if (!known && !gatewayAnsweredAt_ &&
-            sender.isEqual(gateway_, QHostAddress::TolerantConversion)) {
+        if (!known && !gatewayAnsweredAt_ && fromGateway(sender, *reply, gateway_)) {
             gatewayAnsweredAt_ = waiter_.now();
             if (options_.gatewayHeard)
                 options_.gatewayHeard();

@@ -85,7 +85,8 @@ RouterCapabilities UpnpRouter::capabilities() const {
 void UpnpRouter::queryStatus() {
     beginStatusQuery();
     // The address as it is now: the settings dialog may have changed it since.
-    options_.router = RouterAddressText(module_.settings.LanPrivateIP, routeFile_);
+    options_.router =
+        RouterAddressText(module_.settings.LanPrivateIP, routeFile_, options_.ipv6RoutePath);
     client_ = std::make_unique<IgdClient>(*waiter_, options_);
     ExternalAddressResult wan;
     const RouterMemory memory(RouterMemory::pathFor(module_.paths.IniPath));
@@ -151,6 +152,8 @@ LeaseEntry UpnpRouter::entryFor(const PlannedMapping& m, const AddMappingResult&
 
 QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
     const LeaseRecord::Batch batch(record_);
+    if (client_->router().localAddress.protocol() == QAbstractSocket::IPv6Protocol)
+        return forwardIpv6Only(mappings);
     const quint32 lease = RequestedLease(client_->router().version());
     bool refused = false;
     int done = 0;
@@ -191,6 +194,24 @@ QString UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
     if (six != kCompleted && six != kError)
         return six;
     return refused || six == kError ? kError : kCompleted;
+}
+
+QString UpnpRouter::forwardIpv6Only(const QList<PlannedMapping>& mappings) {
+    // Reached over IPv6 only: an IPv4 forward would name no address of this computer, and the
+    // router would send its traffic nowhere.
+    QString why;
+    if (!pinholeClient(why)) {
+        problems_ << (why.isEmpty() ? QStringLiteral("This computer has no IPv4 address toward "
+                                                     "the router, and the router offers no IPv6 "
+                                                     "port opening: no port was opened.")
+                                    : why);
+        return kError;
+    }
+    const QString six = openPinholes(mappings);
+    if (six == kCompleted)
+        notes_ << QStringLiteral("This computer has no IPv4 address toward the router; only "
+                                 "IPv6 ports were opened.");
+    return six;
 }
 
 bool UpnpRouter::commit(const LeaseEntry& e) {

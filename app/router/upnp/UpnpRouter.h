@@ -50,6 +50,8 @@ private:
     void queryStatus() override;
     bool connected() const override { return client_ != nullptr; }
     QString forward(const QList<PlannedMapping>& mappings) override;
+    // The router is reached over IPv6 alone: its pinholes, and no IPv4 forward.
+    QString forwardIpv6Only(const QList<PlannedMapping>& mappings);
     // This router's forwards in the record, every state; nothing when it cannot be read.
     std::optional<QList<LeaseEntry>> recorded();
     LeaseEntry entryFor(const PlannedMapping& m, const AddMappingResult& added) const;
