@@ -283,7 +283,7 @@ QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
     view_.showProgress(done, int(mappings.size()));
     // Where a pinhole would be opened beside the forwards, NAT-PMP has nothing to ask with.
     if (protocol_ == PxpProtocol::NatPmp) {
-        const QHostAddress six = PinholeAddress(options_.ifInet6Path);
+        const QHostAddress six = pinholeSelf();
         if (!six.isNull())
             notes_ << QStringLiteral("NAT-PMP cannot open IPv6 pinholes: connections from outside "
                                      "to this computer's IPv6 address %1 stay blocked by the "
@@ -364,8 +364,10 @@ bool PxpRouter::KeepAlive() {
             (!e.leaseEnd.isValid() || renewAt(e) <= now))
             due << e;
     }
-    const bool pinholeDue = std::any_of(pinholes.begin(), pinholes.end(),
-                                        [&](const LeaseEntry& e) { return e.halfLeaseGone(now); });
+    const bool pinholeDue =
+        std::any_of(pinholes.begin(), pinholes.end(),
+                    [&](const LeaseEntry& e) { return e.halfLeaseGone(now); }) ||
+        pinholesMoving(pinholes);
     if (!check && due.isEmpty() && !pinholeDue)
         return true;
     return runOperation(QStringLiteral("Renew Points"), [&] {
