@@ -4,11 +4,13 @@
 #include "config/Configuration.h"
 #include "router/check/PointCheck.h"
 #include "router/leases/LeaseRecord.h"
+#include "router/pxp/PxpRouter.h"
 #include "router/upnp/IgdClient.h"
 #include "router/upnp/PinholeClient.h"
 #include "router/upnp/UpnpRouter.h"
 
 #include "KindRig.h"
+#include "PxpSimulator.h"
 #include "QtPrint.h"
 #include "UpnpSimulator.h"
 
@@ -226,4 +228,137 @@ TEST(Pinholes, LostInARestartOpenedAgainClearedWhileSilentClosedWhenTheRouterAns
     router.KeepAlive();
     EXPECT_TRUE(sim.pinholes().isEmpty());
     EXPECT_FALSE(pinholeLine());
+}
+
+// This computer's IPv6 address changed (the provider's new prefix): an earlier run's pinhole for
+// the old address is opened for the new one, by keep's tick and by Point To Me alike, on both
+// kinds; the record's line moves with it (never two, never none) and the change is said in one
+// line. Here the old address is a documentation one, deprecated or gone, and the new one ::1 on
+// `lo`, the interface named in place of an address.
+TEST(Pinholes, FollowThisComputersNewIpv6Address) {
+    const QByteArray loopback = "00000000000000000000000000000001 01 80 10 80 lo\n";
+    const QByteArray oldDeprecated = "20010db8000100000000000000000100 01 40 00 a0 lo\n";
+    struct Case {
+        const char* kind;
+        bool point; // Point To Me instead of keep's tick
+        QByteArray inet6;
+        bool moves;
+    };
+    const Case cases[] = {
+        {"upnp", false, oldDeprecated + loopback, true},
+        {"upnp", true, loopback, true},
+        {"pcp", false, loopback, true},
+        {"pcp", true, oldDeprecated + loopback, true},
+        {"upnp", false, oldDeprecated, false}, // no address to follow yet: the line stays
+        {"pcp", false, QByteArray(), false},
+    };
+    const QString moved =
+        QStringLiteral("This computer's IPv6 address changed to ::1; IPv6 ports opened again "
+                       "for it.");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + (c.point ? " point " : " keep ") +
+                     c.inet6.toStdString());
+        const bool pcp = QLatin1String(c.kind) == QLatin1String("pcp");
+        KindRig rig;
+        UpnpSimOptions uso;
+        uso.ipv6 = true;
+        UpnpSimulator upnpSim(uso);
+        PxpSimOptions pso;
+        pso.ipv6 = true;
+        PxpSimulator pcpSim(pso);
+        upnpSim.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
+        pcpSim.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
+        ASSERT_TRUE(pcp ? pcpSim.listen() : upnpSim.listen());
+        rig.module.settings.RouterKind = QString::fromLatin1(c.kind);
+        rig.module.settings.LanPrivateIP =
+            QStringLiteral("127.0.0.1:%1").arg(pcp ? pcpSim.port() : upnpSim.ssdpPort());
+        QFile inet6(rig.home.filePath(QStringLiteral("if_inet6")));
+        ASSERT_TRUE(inet6.open(QIODevice::WriteOnly));
+        inet6.write(c.inet6);
+        inet6.close();
+        rig.addApp(QStringLiteral("Media Server"), ProtocolTcp, 8096, 8096);
+
+        // What an earlier run opened for the address this computer had then.
+        LeaseEntry old;
+        old.router = QStringLiteral("127.0.0.1");
+        old.kind = QStringLiteral("pinhole6");
+        old.protocol = QStringLiteral("TCP");
+        old.externalPort = old.internalPort = 8096;
+        old.lifetime = 3600;
+        old.leaseEnd = rig.clock.t.addSecs(3000).toUTC();
+        old.application = QStringLiteral("MediaServer");
+        old.address = QStringLiteral("2001:db8:1::100");
+        if (pcp)
+            old.nonce = QByteArray(12, '\x5a');
+        else
+            old.uniqueId = 7;
+        const LeaseRecord record(LeasePathFor(rig.module.paths.IniPath));
+        ASSERT_TRUE(record.put(old));
+
+        UpnpOptions uo = quickUpnp();
+        PxpOptions po = quickPxp();
+        uo.router6 = po.router6 = kSelf;
+        uo.pinholeInterface = po.pinholeInterface = QStringLiteral("lo");
+        uo.ifInet6Path = po.ifInet6Path = inet6.fileName();
+        std::unique_ptr<Router> owner;
+        if (pcp)
+            owner = std::make_unique<PxpRouter>(rig.deps(), PxpMode::Pcp, po);
+        else
+            owner = std::make_unique<UpnpRouter>(rig.deps(), uo);
+        auto* router = static_cast<ProtocolRouter*>(owner.get());
+        QStringList told;
+        router->reportRenewal = [&](const QString& line) { told << line; };
+        router->Timer1_Timer();
+        ASSERT_TRUE(rig.module.RouterFound);
+        if (c.point)
+            router->PointToMe();
+        else
+            router->KeepAlive();
+
+        QList<LeaseEntry> lines;
+        for (const LeaseEntry& e : record.load())
+            if (e.kind == QLatin1String("pinhole6"))
+                lines << e;
+        ASSERT_EQ(lines.size(), 1);
+        const QList<PxpMapping> maps = pcpSim.mappings();
+        const QList<SimPinhole> holes = upnpSim.pinholes();
+        if (!c.moves) {
+            EXPECT_EQ(lines[0], old);
+            EXPECT_TRUE(holes.isEmpty() && maps.isEmpty());
+            EXPECT_FALSE(told.contains(moved));
+            continue;
+        }
+        EXPECT_EQ(lines[0].address, QStringLiteral("::1"));
+        EXPECT_EQ(lines[0].state, LeaseEntry::State::Held);
+        EXPECT_EQ(lines[0].leaseEnd, rig.clock.t.addSecs(pcp ? 7200 : 3600).toUTC());
+        if (pcp) {
+            const auto six = std::find_if(maps.begin(), maps.end(), [](const PxpMapping& m) {
+                return m.client == QHostAddress(QHostAddress::LocalHostIPv6);
+            });
+            ASSERT_NE(six, maps.end());
+            EXPECT_EQ(six->internalPort, 8096);
+            EXPECT_EQ(lines[0].nonce, six->nonce);
+            EXPECT_NE(lines[0].nonce, old.nonce); // the old address's is not this one's
+        } else {
+            ASSERT_EQ(holes.size(), 1);
+            EXPECT_EQ(holes[0].internalClient, QStringLiteral("::1"));
+            EXPECT_EQ(lines[0].uniqueId, holes[0].id);
+        }
+        const auto said = [&] {
+            qsizetype n = 0;
+            for (const auto& [answering, sentence] : rig.view.answeringHistory)
+                n += answering && sentence.contains(moved);
+            return n;
+        };
+        EXPECT_EQ(said(), 1);
+        if (!c.point) {
+            EXPECT_TRUE(told.contains(moved)) << told.join(QLatin1Char('\n')).toStdString();
+        }
+
+        // Followed once: the next ticks renew it for the new address, and say nothing more.
+        rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+        router->KeepAlive();
+        EXPECT_EQ(said(), 1);
+        EXPECT_EQ(record.load().size(), c.point ? 2 : 1);
+    }
 }

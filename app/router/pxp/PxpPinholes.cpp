@@ -202,7 +202,7 @@ bool PxpRouter::pinholesMoving(const QList<LeaseEntry>& mine) const {
 }
 
 bool PxpRouter::movePinholes(PxpClient& six, const QList<LeaseEntry>& moving, bool& refused) {
-    const QString now6 = six.localAddress().toString();
+    const QString now6 = pinholeSelf().toString();
     qsizetype moved = 0;
     for (const LeaseEntry& e : moving) {
         // Until the router grants it the line keeps the old address, and a later tick tries
