@@ -85,8 +85,16 @@ void PxpRouter::queryStatus() {
     }
     module_.LocalIpAddress = client_->localAddress().toString();
     protocol_ = wan.protocolUsed;
-    showFound(wan.address, ExternalAddressWarning(wan.address),
-              QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_));
+    // Only where the IPv6 router answers PCP can a pinhole be opened: this computer's address
+    // is then the way in, shown beside the WAN address.
+    QString ipv6;
+    if (const auto six = pinholeClient(); six && six->announce()) {
+        pinholesHeard_ = true;
+        ipv6 = pinholeSelf().toString();
+    }
+    showFound(wan.address, ExternalAddressWarning(wan.address, ipv6),
+              QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_),
+              ipv6);
     const QDateTime now = clock_.now();
     nextCheck_ = now.addSecs(CheckSeconds);
     // The epoch an earlier run recorded, carried forward by the time since, against what the
