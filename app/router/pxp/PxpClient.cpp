@@ -218,8 +218,9 @@ bool PxpClient::announce() {
         busy_ = false;
         return false;
     }
+    // Two sends: a router that ignores PCP here must not hold up the window's first look long.
     Track track{.packet = BuildPcpAnnounce(exchange_.local()),
-                .maxSends = options_.timings.natPmpSends};
+                .maxSends = std::min(2, options_.timings.natPmpSends)};
     bool ok = false;
     exchange_.onAnswer = [&](const QByteArray& bytes) {
         const PcpParsed p = ParsePcpAnswer(bytes, {.opcode = PcpOp::Announce});

@@ -229,6 +229,25 @@ bool PxpRouter::movePinholes(PxpClient& six, const QList<LeaseEntry>& moving, bo
     return true;
 }
 
+PxpMapResult PxpRouter::unmapPinhole(PxpClient& six, const LeaseEntry& e) const {
+    // Opened for an address this computer had before: only that address may close it, and
+    // where it is gone nobody can; the pinhole then lapses at the end of its lease.
+    const QHostAddress own(e.address);
+    if (!own.isNull() && !own.isEqual(six.options().localAddress)) {
+        PxpMapResult lapses;
+        lapses.ok = lapses.answered = true;
+        if (!AddressStillHere(own, options_.ifInet6Path))
+            return lapses;
+        const auto fromOwn = pinholeClient(own);
+        if (!fromOwn)
+            return lapses;
+        // Refused: it lapses too; only silence leaves it to try again.
+        const PxpMapResult r = fromOwn->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+        return r.ok || !r.answered ? r : lapses;
+    }
+    return six.unmap(e.protocol, quint16(e.internalPort), e.nonce);
+}
+
 void PxpRouter::closeLeftBehind(const LeaseEntry& old) {
     // Only its own address may delete it: a deprecated address is still here; a removed one
     // cannot ask, and the pinhole lapses at the end of its lease.
@@ -265,8 +284,7 @@ bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& re
         if (e.state == LeaseEntry::State::Clearing) {
             const ForwardChangeLock change(record_.path());
             const bool lapsed = e.leaseEnd.isValid() && e.leaseEnd <= now;
-            const PxpMapResult r =
-                lapsed ? PxpMapResult{} : six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+            const PxpMapResult r = lapsed ? PxpMapResult{} : unmapPinhole(*six, e);
             if (!lapsed && !r.answered)
                 return false;
             if (lapsed) {
@@ -335,7 +353,7 @@ QString PxpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
         const ForwardChangeLock change(record_.path());
         PxpMapResult r;
         if (six && !lapsed)
-            r = six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+            r = unmapPinhole(*six, e);
         if (lapsed || r.ok) {
             record_.dropCleared(e);
             continue;

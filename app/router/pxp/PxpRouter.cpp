@@ -514,7 +514,7 @@ bool PxpRouter::RemoveForward(const ForwardEntry& f) {
                 if (e.internalPort != f.internalPort || e.protocol != f.protocol || !six)
                     continue;
                 const ForwardChangeLock change(record_.path());
-                const PxpMapResult r = six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+                const PxpMapResult r = unmapPinhole(*six, e);
                 if (r.ok)
                     record_.remove(e);
                 else

@@ -87,6 +87,8 @@ private:
     // (else it lapses). False when the router was silent.
     bool movePinholes(PxpClient& six, const QList<LeaseEntry>& moving, bool& refused);
     void closeLeftBehind(const LeaseEntry& old);
+    // Closes a recorded pinhole with its nonce, from the address it was opened for.
+    PxpMapResult unmapPinhole(PxpClient& six, const LeaseEntry& e) const;
     // Whether some of `mine` wait to follow a new address now (not waiting for a retry).
     bool pinholesMoving(const QList<LeaseEntry>& mine) const;
     QList<LeaseEntry> recordedPinholes() const;

@@ -189,6 +189,22 @@ QList<ForwardEntry> UpnpRouter::pinholeRows() const {
 }
 
 PinholeResult UpnpRouter::closePinhole(PinholeClient& pinholes, const LeaseEntry& e) {
+    // Opened for an address this computer had before: only that address may close it, and
+    // where it is gone nobody can; the pinhole then lapses at the end of its lease.
+    const QHostAddress own(e.address);
+    if (!own.isNull() && !own.isEqual(pinholes.source())) {
+        PinholeResult lapses;
+        lapses.ok = lapses.gone = true;
+        if (!AddressStillHere(own, options_.ifInet6Path))
+            return lapses;
+        QString why;
+        const auto fromOwn = pinholeClient(why, own);
+        if (!fromOwn)
+            return lapses;
+        // Refused: it lapses too; only silence leaves it to try again.
+        const PinholeResult r = closePinhole(*fromOwn, e);
+        return r.ok || noAnswer(r.answer) ? r : lapses;
+    }
     quint16 id = e.uniqueId;
     if (id == 0) {
         // Asked for while the router was silent: the same arguments name the pinhole it has.
