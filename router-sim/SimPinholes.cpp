@@ -39,6 +39,12 @@ QList<SimPinhole> SimPinholes::pinholes(qint64 now) {
     return table_;
 }
 
+quint16 SimPinholes::add(SimPinhole pinhole) {
+    pinhole.id = nextId_++;
+    table_.append(pinhole);
+    return pinhole.id;
+}
+
 qsizetype SimPinholes::find(quint16 id) const {
     for (qsizetype i = 0; i < table_.size(); ++i)
         if (table_[i].id == id)

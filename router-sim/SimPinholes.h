@@ -44,6 +44,8 @@ public:
                    qint64 now);
     // The live table, expired ones dropped.
     QList<SimPinhole> pinholes(qint64 now);
+    // As if another address had opened it (no checks); its id is the one given back.
+    quint16 add(SimPinhole pinhole);
 
 private:
     qsizetype find(quint16 id) const;

@@ -117,6 +117,10 @@ QList<SimPinhole> UpnpSimulator::pinholes() {
     return pinholes_.pinholes(now());
 }
 
+quint16 UpnpSimulator::addPinhole(const SimPinhole& pinhole) {
+    return pinholes_.add(pinhole);
+}
+
 QHostAddress UpnpSimulator::address() const {
     return http_->address();
 }

@@ -87,7 +87,8 @@ public:
     QList<UpnpMapping> mappings();
     // The live pinholes (with ipv6).
     QList<SimPinhole> pinholes();
-    void addMapping(const UpnpMapping& mapping); // as if made another way (no checks)
+    quint16 addPinhole(const SimPinhole& pinhole); // as if another address opened it
+    void addMapping(const UpnpMapping& mapping);   // as if made another way (no checks)
     // A reboot as clients see it: the table and the pinholes gone, the next boot id.
     void restart();
     // With ipv6: the control on [::1] stops or starts listening (a router silent on IPv6).

@@ -42,8 +42,9 @@ struct RouterSettings {
     bool RequireLogin = true;
     // `[Misc] RouterKind` in lower case: "web" (also when the key is missing), "upnp", ...
     QString RouterKind = QStringLiteral("web");
-    // `[Misc] Ipv6Address`: the address pinholes open for, where this computer has several;
-    // empty: its stable global address, chosen by itself.
+    // `[Misc] Ipv6Address`: the address pinholes open for, where this computer has several, or
+    // an interface's name (its address, followed when it changes); empty: its stable global
+    // address, chosen by itself.
     QString Ipv6Address;
 };
 

@@ -66,7 +66,7 @@ void ProtocolRouter::routerBack(qsizetype remade) {
     silent_ = false;
     const QString sentence = QStringLiteral("Router back; %1 forwards made again").arg(remade);
     // Told once the operation that found it back has put its own word in the status.
-    backNews_ = sentence;
+    backNews_ = backNews_.isEmpty() ? sentence : sentence + QStringLiteral("; ") + backNews_;
     tell(sentence);
 }
 
@@ -168,6 +168,22 @@ void ProtocolRouter::ForwardPorts(const MappingPlan& plan) {
 void ProtocolRouter::tell(const QString& line) {
     if (reportRenewal)
         reportRenewal(line);
+}
+
+void ProtocolRouter::announce(const QString& line) {
+    tell(line);
+    backNews_ = backNews_.isEmpty() ? line : backNews_ + QStringLiteral("; ") + line;
+}
+
+bool ProtocolRouter::PinholeMoved(const LeaseEntry& e, const QHostAddress& self) {
+    return !self.isNull() && e.state != LeaseEntry::State::Clearing &&
+           !QHostAddress(e.address).isEqual(self);
+}
+
+QString ProtocolRouter::Ipv6MovedText(const QString& address) {
+    return QStringLiteral("This computer's IPv6 address changed to %1; IPv6 ports opened again "
+                          "for it.")
+        .arg(address);
 }
 
 QString ProtocolRouter::forwardText(const QString& protocol, int port, const QString& application) {

@@ -5,6 +5,7 @@
 #include "router/leases/LeaseRecord.h"
 
 #include <QDateTime>
+#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 
@@ -82,6 +83,14 @@ protected:
     // One line for reportRenewal (the command line's `keep` prints it): what was renewed,
     // made again or removed, and why.
     void tell(const QString& line);
+    // News the user should see without asking, in one line: told as tell() does, and to the
+    // window (status and activity log) once the operation has ended.
+    void announce(const QString& line);
+    // Whether the pinhole `e` was opened for another address than `self`, this computer's now
+    // (null: none now, nothing to follow), and is not being cleared.
+    static bool PinholeMoved(const LeaseEntry& e, const QHostAddress& self);
+    // The line for pinholes that followed this computer's new IPv6 address.
+    static QString Ipv6MovedText(const QString& address);
     // "TCP port 27015 (Game)", for tell and problems.
     static QString forwardText(const QString& protocol, int port, const QString& application);
     // Whether this process renews `router`'s forwards of the record at `recordPath`; the

@@ -8,6 +8,8 @@
 #include "router/upnp/UpnpRouter.h"
 #include "router/web/WebRouter.h"
 
+#include <QRegularExpression>
+
 const QList<RouterKindInfo>& KnownRouterKinds() {
     static const QList<RouterKindInfo> kinds = {
         {QStringLiteral("auto"), QStringLiteral("Find it by itself (UPnP, PCP, NAT-PMP)")},
@@ -29,6 +31,15 @@ QString RouterKindOf(const QString& iniValue) {
     return {};
 }
 
+namespace {
+
+bool IsInterfaceName(const QString& name) {
+    static const QRegularExpression kName(QStringLiteral("^[A-Za-z0-9_.-]{1,15}$"));
+    return kName.match(name).hasMatch();
+}
+
+} // namespace
+
 std::unique_ptr<Router> MakeRouter(const RouterDeps& deps) {
     const QString kind = RouterKindOf(deps.module.settings.RouterKind);
     // A chosen address is taken as given (a documentation prefix included): the user knows
@@ -38,6 +49,9 @@ std::unique_ptr<Router> MakeRouter(const RouterDeps& deps) {
     PxpOptions pxp;
     if (chosen.protocol() == QAbstractSocket::IPv6Protocol && chosen.scopeId().isEmpty())
         upnp.pinholeAddress = pxp.pinholeAddress = chosen;
+    // An interface's name instead: its address, which follows the provider's prefix changes.
+    else if (chosen.isNull() && IsInterfaceName(deps.module.settings.Ipv6Address))
+        upnp.pinholeInterface = pxp.pinholeInterface = deps.module.settings.Ipv6Address;
     if (kind == QLatin1String("auto"))
         return std::make_unique<AutoRouter>(deps, QStringLiteral("/proc/net/route"), upnp, pxp);
     if (kind == QLatin1String("upnp"))

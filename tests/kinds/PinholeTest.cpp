@@ -295,3 +295,180 @@ TEST(Pinholes, OverIpv6AloneOnlyThePinholesAreOpenedAndTheUserIsTold) {
         EXPECT_EQ(onRouter(), 0) << r.kind;
     }
 }
+
+namespace {
+
+// A kind on its simulated router with an if_inet6 file the test writes, the interface `lo`
+// named instead of an address, and the record holding what an earlier run opened for
+// 2001:db8:1::100, the address this computer had then.
+struct FollowRig : KindRig {
+    FollowRig(const char* kind, const QByteArray& inet6Text) : pcp(QLatin1String(kind) == "pcp") {
+        UpnpSimOptions uso;
+        uso.ipv6 = true;
+        PxpSimOptions pso;
+        pso.ipv6 = true;
+        upnpSim = std::make_unique<UpnpSimulator>(uso);
+        pcpSim = std::make_unique<PxpSimulator>(pso);
+        upnpSim->setClock([this] { return clock.t.toSecsSinceEpoch(); });
+        pcpSim->setClock([this] { return clock.t.toSecsSinceEpoch(); });
+        EXPECT_TRUE(pcp ? pcpSim->listen() : upnpSim->listen());
+        module.settings.RouterKind = QString::fromLatin1(kind);
+        module.settings.LanPrivateIP =
+            QStringLiteral("127.0.0.1:%1").arg(pcp ? pcpSim->port() : upnpSim->ssdpPort());
+        QFile inet6(home.filePath(QStringLiteral("if_inet6")));
+        EXPECT_TRUE(inet6.open(QIODevice::WriteOnly));
+        inet6.write(inet6Text);
+        inet6.close();
+        addApp(QStringLiteral("Media Server"), ProtocolTcp, 8096, 8096);
+
+        old.router = QStringLiteral("127.0.0.1");
+        old.kind = QStringLiteral("pinhole6");
+        old.protocol = QStringLiteral("TCP");
+        old.externalPort = old.internalPort = 8096;
+        old.lifetime = 3600;
+        old.leaseEnd = clock.t.addSecs(3000).toUTC();
+        old.application = QStringLiteral("MediaServer");
+        old.address = QStringLiteral("2001:db8:1::100");
+        if (pcp)
+            old.nonce = QByteArray(12, '\x5a');
+        else
+            old.uniqueId = 7;
+        EXPECT_TRUE(record.put(old));
+
+        UpnpOptions uo = quickUpnp();
+        PxpOptions po = quickPxp();
+        uo.router6 = po.router6 = kSelf;
+        uo.pinholeInterface = po.pinholeInterface = QStringLiteral("lo");
+        uo.ifInet6Path = po.ifInet6Path = inet6.fileName();
+        if (pcp)
+            owner = std::make_unique<PxpRouter>(deps(), PxpMode::Pcp, po);
+        else
+            owner = std::make_unique<UpnpRouter>(deps(), uo);
+        router = static_cast<ProtocolRouter*>(owner.get());
+        router->reportRenewal = [this](const QString& line) { told << line; };
+        router->Timer1_Timer();
+        EXPECT_TRUE(module.RouterFound);
+    }
+    QList<LeaseEntry> pinholeLines() const {
+        QList<LeaseEntry> lines;
+        for (const LeaseEntry& e : record.load())
+            if (e.kind == QLatin1String("pinhole6"))
+                lines << e;
+        return lines;
+    }
+
+    bool pcp;
+    std::unique_ptr<UpnpSimulator> upnpSim;
+    std::unique_ptr<PxpSimulator> pcpSim;
+    LeaseEntry old;
+    const LeaseRecord record{LeasePathFor(module.paths.IniPath)};
+    std::unique_ptr<Router> owner;
+    ProtocolRouter* router = nullptr;
+    QStringList told;
+};
+
+const QByteArray kLoopback = "00000000000000000000000000000001 01 80 10 80 lo\n";
+const QByteArray kOldDeprecated = "20010db8000100000000000000000100 01 40 00 a0 lo\n";
+
+} // namespace
+
+// This computer's IPv6 address changed (the provider's new prefix): an earlier run's pinhole for
+// the old address is opened for the new one, by keep's tick and by Point To Me alike, on both
+// kinds; the record's line moves with it (never two, never none) and the change is said in one
+// line. The old address is deprecated or gone, the new one ::1 on `lo`.
+TEST(Pinholes, FollowThisComputersNewIpv6Address) {
+    struct Case {
+        const char* kind;
+        bool point; // Point To Me instead of keep's tick
+        QByteArray inet6;
+        bool moves;
+    };
+    const Case cases[] = {
+        {"upnp", false, kOldDeprecated + kLoopback, true},
+        {"upnp", true, kLoopback, true},
+        {"pcp", false, kLoopback, true},
+        {"pcp", true, kOldDeprecated + kLoopback, true},
+        {"upnp", false, kOldDeprecated, false}, // no address to follow yet: the line stays
+        {"pcp", false, QByteArray(), false},
+    };
+    const QString moved =
+        QStringLiteral("This computer's IPv6 address changed to ::1; IPv6 ports opened again "
+                       "for it.");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + (c.point ? " point " : " keep ") +
+                     c.inet6.toStdString());
+        FollowRig rig(c.kind, c.inet6);
+        if (c.point)
+            rig.router->PointToMe();
+        else
+            rig.router->KeepAlive();
+
+        const QList<LeaseEntry> lines = rig.pinholeLines();
+        ASSERT_EQ(lines.size(), 1);
+        const QList<PxpMapping> maps = rig.pcpSim->mappings();
+        const QList<SimPinhole> holes = rig.upnpSim->pinholes();
+        if (!c.moves) {
+            EXPECT_EQ(lines[0], rig.old);
+            EXPECT_TRUE(holes.isEmpty() && maps.isEmpty());
+            EXPECT_FALSE(rig.told.contains(moved));
+            continue;
+        }
+        EXPECT_EQ(lines[0].address, QStringLiteral("::1"));
+        EXPECT_EQ(lines[0].state, LeaseEntry::State::Held);
+        EXPECT_EQ(lines[0].leaseEnd, rig.clock.t.addSecs(rig.pcp ? 7200 : 3600).toUTC());
+        if (rig.pcp) {
+            const auto six = std::find_if(maps.begin(), maps.end(), [](const PxpMapping& m) {
+                return m.client == QHostAddress(QHostAddress::LocalHostIPv6);
+            });
+            ASSERT_NE(six, maps.end());
+            EXPECT_EQ(six->internalPort, 8096);
+            EXPECT_EQ(lines[0].nonce, six->nonce);
+            EXPECT_NE(lines[0].nonce, rig.old.nonce); // the old address's is not this one's
+        } else {
+            ASSERT_EQ(holes.size(), 1);
+            EXPECT_EQ(holes[0].internalClient, QStringLiteral("::1"));
+            EXPECT_EQ(lines[0].uniqueId, holes[0].id);
+        }
+        const auto said = [&] {
+            qsizetype n = 0;
+            for (const auto& [answering, sentence] : rig.view.answeringHistory)
+                n += answering && sentence.contains(moved);
+            return n;
+        };
+        EXPECT_EQ(said(), 1);
+        if (!c.point) {
+            EXPECT_TRUE(rig.told.contains(moved)) << rig.told.join(QLatin1Char('\n')).toStdString();
+        }
+
+        // Followed once: the next ticks renew it for the new address, and say nothing more.
+        rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+        rig.router->KeepAlive();
+        EXPECT_EQ(said(), 1);
+        EXPECT_EQ(rig.record.load().size(), c.point ? 2 : 1);
+    }
+}
+
+// Cleared before it followed: only the address it was opened for may close it (the gateway
+// refuses anyone else); that address is gone, so the pinhole lapses on the router and its line
+// goes, not held again to be opened anew.
+TEST(Pinholes, ClearedForAnAddressThatIsGoneItLapses) {
+    for (const char* kind : {"upnp", "pcp"}) {
+        SCOPED_TRACE(kind);
+        FollowRig rig(kind, kLoopback);
+        SimPinhole held;
+        held.internalClient = rig.old.address;
+        held.internalPort = 8096;
+        held.expiresAt = rig.old.leaseEnd.toSecsSinceEpoch();
+        const quint16 id = rig.upnpSim->addPinhole(held);
+        ASSERT_TRUE(rig.record.update([&](QList<LeaseEntry>& entries) {
+            for (LeaseEntry& e : entries)
+                e.uniqueId = rig.pcp ? 0 : id;
+        }));
+        EXPECT_TRUE(rig.owner->ClearAll());
+        EXPECT_TRUE(rig.pinholeLines().isEmpty());
+        rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+        rig.router->KeepAlive();
+        EXPECT_TRUE(rig.pinholeLines().isEmpty());
+        EXPECT_TRUE(rig.pcpSim->mappings().isEmpty());
+    }
+}

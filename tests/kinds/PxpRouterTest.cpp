@@ -384,3 +384,30 @@ TEST(PxpKind, APinholeTheRouterWillNotDeleteIsLetLapseOnTheShortestLease) {
     EXPECT_FALSE(pinhole());
     EXPECT_TRUE(record.load().isEmpty());
 }
+
+// Where the IPv6 router answers PCP, this computer's IPv6 address is the way in: the WAN area
+// shows it, and the warning for a WAN address the internet cannot reach says so. Where it
+// does not answer over IPv6, nothing is claimed.
+TEST(PxpKind, TheWanAreaShowsTheIpv6WayInWhereThePcpServerAnswersOverIpv6) {
+    for (const bool ipv6 : {true, false}) {
+        SCOPED_TRACE(ipv6 ? "answers over IPv6" : "IPv4 only");
+        PxpSimOptions so;
+        so.ipv6 = ipv6;
+        so.externalIp = QStringLiteral("100.64.0.7"); // behind the provider's NAT
+        PxpRig rig(so);
+        PxpOptions po = quickPxp();
+        po.pinholeAddress = po.router6 = QHostAddress(QHostAddress::LocalHostIPv6);
+        PxpRouter router(rig.deps(), PxpMode::Pcp, po);
+        router.Timer1_Timer();
+        ASSERT_TRUE(rig.module.RouterFound);
+        if (ipv6) {
+            EXPECT_EQ(rig.view.wanAddress, QStringLiteral("100.64.0.7, IPv6 ::1"));
+            EXPECT_TRUE(router.wanWarning().startsWith(
+                QStringLiteral("Reachable over IPv6 at ::1; IPv4 forwards cannot reach")))
+                << router.wanWarning().toStdString();
+        } else {
+            EXPECT_EQ(rig.view.wanAddress, QStringLiteral("100.64.0.7"));
+            EXPECT_FALSE(router.wanWarning().contains(QStringLiteral("IPv6")));
+        }
+    }
+}

@@ -58,3 +58,28 @@ TEST(Ipv6Address, AStableGlobalAddressBeforeATemporaryOneNeverAnotherKind) {
     EXPECT_EQ(PinholeAddress(f.fileName()), a("2a01::ee"));
     EXPECT_TRUE(PinholeAddress(dir.filePath(QStringLiteral("missing"))).isNull());
 }
+
+// An interface the user named: its addresses taken as given, a global one first, and what
+// "still here" means when a pinhole for an old address is to be closed.
+TEST(Ipv6Address, OnANamedInterfaceAndStillHere) {
+    const QList<Ipv6Entry> rows = ParseIfInet6(kTable);
+    EXPECT_EQ(ChooseAddressOn(rows, QStringLiteral("lan0")), a("2001:db8::2"));
+    EXPECT_EQ(ChooseAddressOn(rows, QStringLiteral("lo")), a("::1"));
+    EXPECT_EQ(ChooseAddressOn(rows, QStringLiteral("eth0")), a("2a01::ee"));
+    EXPECT_EQ(ChooseAddressOn(rows.mid(0, 4), QStringLiteral("eth0")), a("2a01::aa"));
+    EXPECT_EQ(ChooseAddressOn(rows.mid(0, 3), QStringLiteral("eth0")), a("fd00::beef"));
+    EXPECT_TRUE(ChooseAddressOn(rows, QStringLiteral("wlan0")).isNull());
+
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("if_inet6")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(kTable);
+    f.close();
+    EXPECT_EQ(CurrentPinholeAddress(a("2001:db8::9"), QStringLiteral("lo"), f.fileName()),
+              a("2001:db8::9"));
+    EXPECT_EQ(CurrentPinholeAddress({}, QStringLiteral("lo"), f.fileName()), a("::1"));
+    EXPECT_EQ(CurrentPinholeAddress({}, {}, f.fileName()), a("2a01::ee"));
+    EXPECT_TRUE(AddressStillHere(a("2a01::bb"), f.fileName()));  // deprecated: still here
+    EXPECT_FALSE(AddressStillHere(a("2a01::cc"), f.fileName())); // tentative: not usable yet
+    EXPECT_FALSE(AddressStillHere(a("2a01::1234"), f.fileName()));
+}

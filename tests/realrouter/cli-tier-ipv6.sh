@@ -2,7 +2,8 @@
 # harborly-cli and IPv6 pinholes on a real router: point opens the IPv4 forward and the pinhole,
 # both checked in miniupnpd's own nftables rules and over SOAP; keep renews the pinhole; slots
 # lists it; clear closes it. A far host connects to a listener on this computer through the
-# forward and through the pinhole, and is dropped without the pinhole. Then the same with PCP.
+# forward and through the pinhole, and is dropped without the pinhole. Then the same with PCP,
+# and on both kinds keep follows a change of this computer's IPv6 address.
 #
 # Runs inside run-miniupnpd-tier's LAN namespace, made with --ipv6; started outside one (ROUTER
 # unset) it starts the tier itself. Needs HARBORLY_CLI (path of harborly-cli).
@@ -257,6 +258,66 @@ expect_dropped "$CLIENT6" "then [$CLIENT6]:$PORT from outside"
 run clear
 expect_code 0 "clear once it lapsed"
 if [ -z "$(pinhole_line)" ]; then pass "the record holds no pinhole"; else miss "the record still holds: $(pinhole_line)"; fi
+
+# This computer's address changes, as when the provider hands out a new prefix: a second global
+# address comes and the first is deprecated. keep opens the pinhole for the new one, closes the
+# old one's, and the far host reaches the new address. Harborly is told the interface, not an
+# address, so it follows what the kernel lists.
+readonly CLIENT6_NEW=2001:db8:1::200
+readonly NEW_DEST_MATCH="@nh,192,128 0x20010db8000100000000000000000200"
+rule_to() { rules | grep -F "$1" | grep "th dport $PORT "; }
+follow_keep() {
+  timeout 60 "$cli" --home "$home" keep >"$scratch/keep.out" 2>&1 </dev/null &
+  local keeper=$!
+  for _ in $(seq 30); do
+    grep -q 'IPv6 address changed' "$scratch/keep.out" && break
+    sleep 1
+  done
+  kill "$keeper" 2>/dev/null
+  wait "$keeper" 2>/dev/null
+  sed 's/^/    keep| /' "$scratch/keep.out"
+}
+lan_if=$(ip -6 -o addr show | awk -v a="$CLIENT6/64" '$4 == a {print $2; exit}')
+for kind in upnp pcp; do
+  tag="[$kind, new address] "
+  home=$scratch/follow-$kind
+  write_ini "$kind" "$ROUTER"
+  echo "Ipv6Address=$lan_if" >>"$home/Harborly.ini"
+  run point Jellyfin
+  expect_code 0 "point Jellyfin for the interface $lan_if"
+  if [ "$(cut -f14 <<<"$(pinhole_line)")" = "$CLIENT6" ]; then pass "the record's pinhole is for $CLIENT6"; else
+    miss "the record's pinhole is not for $CLIENT6: '$(pinhole_line)'"
+  fi
+  expect_rule "miniupnpd's nftables hold the pinhole for $CLIENT6"
+
+  ip -6 addr add "$CLIENT6_NEW/64" dev "$lan_if" nodad
+  ip -6 addr change "$CLIENT6/64" dev "$lan_if" valid_lft forever preferred_lft 0
+  follow_keep
+  if grep -q "This computer's IPv6 address changed to $CLIENT6_NEW; IPv6 ports opened again for it." \
+    "$scratch/keep.out"; then pass "keep says the address changed, in one line"; else
+    miss "keep did not say the address changed"
+  fi
+  rule=$(rule_to "$NEW_DEST_MATCH")
+  if [ -n "$rule" ]; then pass "miniupnpd's nftables let $PORT in to $CLIENT6_NEW: $(sed 's/^[[:space:]]*//' <<<"$rule")"; else
+    miss "no rule for [$CLIENT6_NEW]:$PORT"
+    rules | sed 's/^/    nft| /'
+  fi
+  expect_no_rule "the rule for the old address $CLIENT6 is gone"
+  if [ "$(cut -f14 <<<"$(pinhole_line)")" = "$CLIENT6_NEW" ] && [ "$(pinhole_line | wc -l)" = 1 ]; then
+    pass "the record's one pinhole line is for $CLIENT6_NEW"
+  else
+    miss "the record's pinhole lines: '$(pinhole_line)'"
+  fi
+  expect_reach "$CLIENT6_NEW" "through the pinhole, [$CLIENT6_NEW]:$PORT from outside"
+  expect_dropped "$CLIENT6" "[$CLIENT6]:$PORT from outside"
+
+  run clear
+  expect_code 0 "clear"
+  [ -z "$(rule_to "$NEW_DEST_MATCH")" ] && pass "after clear, no rule for $CLIENT6_NEW" ||
+    miss "after clear, still: $(rule_to "$NEW_DEST_MATCH")"
+  ip -6 addr del "$CLIENT6_NEW/64" dev "$lan_if"
+  ip -6 addr change "$CLIENT6/64" dev "$lan_if" valid_lft forever preferred_lft forever
+done
 
 if [ "$failures" = 0 ]; then
   echo "cli-tier-ipv6: all checks passed"

@@ -79,3 +79,45 @@ QHostAddress PinholeAddress(const QString& path, const QString& interface,
         return {};
     return ChoosePinholeAddress(ParseIfInet6(f.read(1 << 20)), interface, allowDocumentation);
 }
+
+QHostAddress ChooseAddressOn(const QList<Ipv6Entry>& entries, const QString& interface) {
+    constexpr int unusable = Ipv6Entry::DadFailed | Ipv6Entry::Deprecated | Ipv6Entry::Tentative;
+    QHostAddress best;
+    int bestRank = 4;
+    for (const Ipv6Entry& e : entries) {
+        if (e.interface != interface || (e.flags & unusable) || e.address.isLinkLocal() ||
+            e.address.isMulticast() || e.address.protocol() != QAbstractSocket::IPv6Protocol)
+            continue;
+        const int rank = (IsPinholeAddress(e.address, true) ? 0 : 2) +
+                         ((e.flags & Ipv6Entry::Temporary) ? 1 : 0);
+        // The first stable one; of temporary ones the newest, which the kernel lists last.
+        if (rank < bestRank || (rank == bestRank && (rank & 1))) {
+            best = e.address;
+            bestRank = rank;
+        }
+    }
+    return best;
+}
+
+QHostAddress CurrentPinholeAddress(const QHostAddress& chosen, const QString& interface,
+                                   const QString& path) {
+    if (!chosen.isNull())
+        return chosen;
+    if (interface.isEmpty())
+        return PinholeAddress(path);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return ChooseAddressOn(ParseIfInet6(f.read(1 << 20)), interface);
+}
+
+bool AddressStillHere(const QHostAddress& address, const QString& path) {
+    QFile f(path);
+    if (address.isNull() || !f.open(QIODevice::ReadOnly))
+        return false;
+    constexpr int gone = Ipv6Entry::DadFailed | Ipv6Entry::Tentative;
+    for (const Ipv6Entry& e : ParseIfInet6(f.read(1 << 20)))
+        if (e.address.isEqual(address) && !(e.flags & gone))
+            return true;
+    return false;
+}

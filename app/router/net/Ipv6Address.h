@@ -41,3 +41,18 @@ QHostAddress Ipv6DefaultRouter(const QByteArray& ipv6Route);
 // The same from `path` (default /proc/net/if_inet6).
 QHostAddress PinholeAddress(const QString& path = QStringLiteral("/proc/net/if_inet6"),
                             const QString& interface = {}, bool allowDocumentation = false);
+
+// On an interface the user named, its addresses are taken as given, as a chosen address is (the
+// documentation prefix of a test network, ::1 on `lo` for a router on this computer): a usable
+// one, global first, stable before temporary; never link-local or multicast. Null when none.
+QHostAddress ChooseAddressOn(const QList<Ipv6Entry>& entries, const QString& interface);
+
+// Where pinholes open now: `chosen` when the user chose an address; else on `interface` when
+// one is named; else the computer's own choice. The computer's address changes (a new prefix
+// from the provider, a temporary one replaced), so this is asked again, not remembered.
+QHostAddress CurrentPinholeAddress(const QHostAddress& chosen, const QString& interface,
+                                   const QString& path);
+
+// Whether `address` is still one of this computer's in `path`, deprecated included: a pinhole
+// for it can still be closed from it.
+bool AddressStillHere(const QHostAddress& address, const QString& path);

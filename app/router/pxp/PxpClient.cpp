@@ -212,6 +212,36 @@ PxpAddressResult PxpClient::externalAddress() {
     return finish();
 }
 
+bool PxpClient::announce() {
+    if (busy_)
+        return false;
+    busy_ = true;
+    if (QString why; !exchange_.open(why)) {
+        busy_ = false;
+        return false;
+    }
+    // Two sends: a router that ignores PCP here must not hold up the window's first look long.
+    Track track{.packet = BuildPcpAnnounce(exchange_.local()),
+                .maxSends = std::min(2, options_.timings.natPmpSends)};
+    bool ok = false;
+    exchange_.onAnswer = [&](const QByteArray& bytes) {
+        const PcpParsed p = ParsePcpAnswer(bytes, {.opcode = PcpOp::Announce});
+        if (p.verdict == PcpVerdict::Drop)
+            return;
+        track.finished = true;
+        if (p.verdict != PcpVerdict::Answer)
+            return;
+        ok = p.answer.ok();
+        pcpHeard_ = true;
+        pcpEpoch_.observe(p.answer.epoch, waiter_.now());
+    };
+    exchange_.run({&track});
+    exchange_.onAnswer = nullptr;
+    exchange_.close();
+    busy_ = false;
+    return ok;
+}
+
 // ---- Mappings -----------------------------------------------------------------------------
 
 PxpClient::PcpOutcome PxpClient::pcpMap(const PcpMapRequest& request, int maxSends,

@@ -84,6 +84,10 @@ public:
     // a short one of this client's own UDP port is made and deleted again.
     PxpAddressResult externalAddress();
 
+    // PCP ANNOUNCE alone: whether a PCP server answers (success) at the router's address,
+    // nothing made on it. Over IPv6 it tells whether pinholes can be asked for there.
+    bool announce();
+
     PxpMapResult map(const PxpMapRequest& request);
     PxpMapResult map(const QString& protocol, quint16 internalPort, quint16 suggestedExternalPort,
                      quint32 lifetimeSeconds, const QByteArray& nonce = {});

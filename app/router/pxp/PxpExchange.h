@@ -51,6 +51,7 @@ struct PxpOptions {
     // ifInet6Path and this file (the IPv6 default route).
     QHostAddress pinholeAddress{};
     QHostAddress router6{};
+    QString pinholeInterface{}; // where pinholeAddress is not set: the address on it
     QString ipv6RoutePath = QStringLiteral("/proc/net/ipv6_route");
 };
 

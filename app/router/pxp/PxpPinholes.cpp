@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
+#include <optional>
+
 // PCP pinholes: a MAP for this computer's IPv6 address, sent from that address to the IPv6
 // router, beside each forward. They live in the record like the forwards (kind "pinhole6" with
 // the nonce that made them), under the same change lock and in the same states.
@@ -16,6 +19,10 @@ namespace {
 
 const QString kPinholeKind = QStringLiteral("pinhole6");
 constexpr qint64 kRetrySeconds = 60;
+
+QString retryKey(const LeaseEntry& e) {
+    return kPinholeKind + e.protocol + QString::number(e.internalPort);
+}
 
 QString pinholeText(const LeaseEntry& e) {
     return QStringLiteral("IPv6 pinhole %1/%2 for %3")
@@ -32,12 +39,15 @@ QByteArray freshNonce() {
 
 } // namespace
 
-std::unique_ptr<PxpClient> PxpRouter::pinholeClient() const {
+QHostAddress PxpRouter::pinholeSelf() const {
+    return CurrentPinholeAddress(options_.pinholeAddress, options_.pinholeInterface,
+                                 options_.ifInet6Path);
+}
+
+std::unique_ptr<PxpClient> PxpRouter::pinholeClient(const QHostAddress& from) const {
     if (!client_ || mode_ != PxpMode::Pcp || protocol_ != PxpProtocol::Pcp)
         return nullptr;
-    const QHostAddress self = !options_.pinholeAddress.isNull()
-                                  ? options_.pinholeAddress
-                                  : PinholeAddress(options_.ifInet6Path);
+    const QHostAddress self = from.isNull() ? pinholeSelf() : from;
     if (self.isNull())
         return nullptr;
     QHostAddress router6 = options_.router6;
@@ -104,7 +114,7 @@ PxpRouter::MapOutcome PxpRouter::mapPinhole(PxpClient& six, const LeaseEntry& wa
                 entries << unsure;
             });
         } else {
-            retryAt_[kPinholeKind + wanted.protocol + QString::number(wanted.internalPort)] =
+            retryAt_[retryKey(wanted)] =
                 clock_.now().addSecs(std::max<qint64>(kRetrySeconds, r.retryAfter));
         }
         return {false, !r.answered, pinholeText(wanted) + QStringLiteral(": ") + r.text};
@@ -133,24 +143,34 @@ PxpRouter::MapOutcome PxpRouter::mapPinhole(PxpClient& six, const LeaseEntry& wa
 }
 
 QString PxpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
+    const QHostAddress self = pinholeSelf();
     const auto six = pinholeClient();
     if (!six)
         return kCompleted;
-    const QString address = options_.pinholeAddress.isNull()
-                                ? PinholeAddress(options_.ifInet6Path).toString()
-                                : options_.pinholeAddress.toString();
+    const QString address = self.toString();
     bool refused = false;
+    qsizetype moved = 0;
     for (const PlannedMapping& m : mappings) {
         if (view_.cancelRequested())
             return kCancelled;
-        // The nonce of a pinhole already held is kept: only it may renew the pinhole.
+        // The nonce of a pinhole already held is kept: only it may renew the pinhole. One for
+        // an address this computer had before is not this one's.
         QByteArray nonce = freshNonce();
+        std::optional<LeaseEntry> old;
         for (const LeaseEntry& e : recordedPinholes())
             if (e.protocol == m.protocol && e.internalPort == m.port &&
-                e.state != LeaseEntry::State::Clearing)
-                nonce = e.nonce;
+                e.state != LeaseEntry::State::Clearing) {
+                if (PinholeMoved(e, self))
+                    old = e;
+                else
+                    nonce = e.nonce;
+            }
         const MapOutcome o =
             mapPinhole(*six, pinholeEntry(m.port, m.protocol, m.application, address, nonce, 0));
+        if (o.ok && old) {
+            closeLeftBehind(*old);
+            ++moved;
+        }
         if (o.ok)
             continue;
         if (o.silent && !pinholesHeard_) {
@@ -165,30 +185,106 @@ QString PxpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
             return kFailed;
         refused = true;
     }
+    if (moved != 0) {
+        notes_ << Ipv6MovedText(address);
+        announce(notes_.constLast());
+    }
     return refused ? kError : kCompleted;
+}
+
+bool PxpRouter::pinholesMoving(const QList<LeaseEntry>& mine) const {
+    const QDateTime now = clock_.now();
+    const QHostAddress self = mine.isEmpty() ? QHostAddress() : pinholeSelf();
+    return std::any_of(mine.begin(), mine.end(), [&](const LeaseEntry& e) {
+        const QDateTime retry = retryAt_.value(retryKey(e));
+        return PinholeMoved(e, self) && (!retry.isValid() || retry <= now);
+    });
+}
+
+bool PxpRouter::movePinholes(PxpClient& six, const QList<LeaseEntry>& moving, bool& refused) {
+    const QString now6 = pinholeSelf().toString();
+    qsizetype moved = 0;
+    for (const LeaseEntry& e : moving) {
+        // Until the router grants it the line keeps the old address, and a later tick tries
+        // again.
+        LeaseEntry wanted = e;
+        wanted.address = now6;
+        wanted.nonce = freshNonce();
+        const MapOutcome o = mapPinhole(six, wanted);
+        if (o.silent)
+            return false;
+        if (!o.ok) {
+            problems_ << o.text;
+            tell(o.text);
+            refused = true;
+            continue;
+        }
+        tell(QStringLiteral("opened again %1: this computer's IPv6 address changed")
+                 .arg(pinholeText(wanted)));
+        closeLeftBehind(e);
+        ++moved;
+    }
+    if (moved != 0)
+        announce(Ipv6MovedText(now6));
+    return true;
+}
+
+PxpMapResult PxpRouter::unmapPinhole(PxpClient& six, const LeaseEntry& e) const {
+    // Opened for an address this computer had before: only that address may close it, and
+    // where it is gone nobody can; the pinhole then lapses at the end of its lease.
+    const QHostAddress own(e.address);
+    if (!own.isNull() && !own.isEqual(six.options().localAddress)) {
+        PxpMapResult lapses;
+        lapses.ok = lapses.answered = true;
+        if (!AddressStillHere(own, options_.ifInet6Path))
+            return lapses;
+        const auto fromOwn = pinholeClient(own);
+        if (!fromOwn)
+            return lapses;
+        // Refused: it lapses too; only silence leaves it to try again.
+        const PxpMapResult r = fromOwn->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+        return r.ok || !r.answered ? r : lapses;
+    }
+    return six.unmap(e.protocol, quint16(e.internalPort), e.nonce);
+}
+
+void PxpRouter::closeLeftBehind(const LeaseEntry& old) {
+    // Only its own address may delete it: a deprecated address is still here; a removed one
+    // cannot ask, and the pinhole lapses at the end of its lease.
+    const QHostAddress from(old.address);
+    if (old.nonce.isEmpty() || !AddressStillHere(from, options_.ifInet6Path))
+        return;
+    if (const auto six = pinholeClient(from))
+        six->unmap(old.protocol, quint16(old.internalPort), old.nonce);
 }
 
 bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& refused) {
     const QDateTime now = clock_.now();
+    const QHostAddress self = pinholeSelf();
     QList<LeaseEntry> work;
+    QList<LeaseEntry> moving;
     for (const LeaseEntry& e : mine) {
-        const QDateTime retry =
-            retryAt_.value(kPinholeKind + e.protocol + QString::number(e.internalPort));
-        const bool due = e.halfLeaseGone(now) && (!retry.isValid() || retry <= now);
-        if (due || check)
+        const QDateTime retry = retryAt_.value(retryKey(e));
+        const bool waiting = retry.isValid() && retry > now;
+        if (PinholeMoved(e, self)) {
+            if (!waiting)
+                moving << e;
+        } else if ((e.halfLeaseGone(now) && !waiting) || check) {
             work << e;
+        }
     }
-    if (work.isEmpty())
+    if (work.isEmpty() && moving.isEmpty())
         return true;
     const auto six = pinholeClient();
     if (!six)
         return true;
+    if (!moving.isEmpty() && !movePinholes(*six, moving, refused))
+        return false;
     for (const LeaseEntry& e : work) {
         if (e.state == LeaseEntry::State::Clearing) {
             const ForwardChangeLock change(record_.path());
             const bool lapsed = e.leaseEnd.isValid() && e.leaseEnd <= now;
-            const PxpMapResult r =
-                lapsed ? PxpMapResult{} : six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+            const PxpMapResult r = lapsed ? PxpMapResult{} : unmapPinhole(*six, e);
             if (!lapsed && !r.answered)
                 return false;
             if (lapsed) {
@@ -257,7 +353,7 @@ QString PxpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
         const ForwardChangeLock change(record_.path());
         PxpMapResult r;
         if (six && !lapsed)
-            r = six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+            r = unmapPinhole(*six, e);
         if (lapsed || r.ok) {
             record_.dropCleared(e);
             continue;

@@ -98,13 +98,22 @@ void PxpRouter::queryStatus() {
     protocol_ = wan.protocolUsed;
     const QString found =
         QStringLiteral("%1 router at %2").arg(PxpProtocolName(wan.protocolUsed), routerKey_);
-    if (router.protocol() == QAbstractSocket::IPv6Protocol)
+    if (router.protocol() == QAbstractSocket::IPv6Protocol) {
         // Over IPv6 a mapping names this computer's own address: no IPv4 address to show.
+        pinholesHeard_ = true;
         showFound({},
                   QStringLiteral("Over IPv6 the router does not tell its IPv4 Internet address."),
                   found, wan.address);
-    else
-        showFound(wan.address, ExternalAddressWarning(wan.address), found);
+    } else {
+        // Only where the IPv6 router answers PCP can a pinhole be opened: this computer's
+        // address is then the way in, shown beside the WAN address.
+        QString ipv6;
+        if (const auto six = pinholeClient(); six && six->announce()) {
+            pinholesHeard_ = true;
+            ipv6 = pinholeSelf().toString();
+        }
+        showFound(wan.address, ExternalAddressWarning(wan.address, ipv6), found, ipv6);
+    }
     const QDateTime now = clock_.now();
     nextCheck_ = now.addSecs(CheckSeconds);
     // The epoch an earlier run recorded, carried forward by the time since, against what the
@@ -314,7 +323,7 @@ QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
     view_.showProgress(done, int(mappings.size()));
     // Where a pinhole would be opened beside the forwards, NAT-PMP has nothing to ask with.
     if (protocol_ == PxpProtocol::NatPmp) {
-        const QHostAddress six = PinholeAddress(options_.ifInet6Path);
+        const QHostAddress six = pinholeSelf();
         if (!six.isNull())
             notes_ << QStringLiteral("NAT-PMP cannot open IPv6 pinholes: connections from outside "
                                      "to this computer's IPv6 address %1 stay blocked by the "
@@ -395,8 +404,10 @@ bool PxpRouter::KeepAlive() {
             (!e.leaseEnd.isValid() || renewAt(e) <= now))
             due << e;
     }
-    const bool pinholeDue = std::any_of(pinholes.begin(), pinholes.end(),
-                                        [&](const LeaseEntry& e) { return e.halfLeaseGone(now); });
+    const bool pinholeDue =
+        std::any_of(pinholes.begin(), pinholes.end(),
+                    [&](const LeaseEntry& e) { return e.halfLeaseGone(now); }) ||
+        pinholesMoving(pinholes);
     if (!check && due.isEmpty() && !pinholeDue)
         return true;
     return runOperation(QStringLiteral("Renew Points"), [&] {
@@ -535,7 +546,7 @@ bool PxpRouter::RemoveForward(const ForwardEntry& f) {
                 if (e.internalPort != f.internalPort || e.protocol != f.protocol || !six)
                     continue;
                 const ForwardChangeLock change(record_.path());
-                const PxpMapResult r = six->unmap(e.protocol, quint16(e.internalPort), e.nonce);
+                const PxpMapResult r = unmapPinhole(*six, e);
                 if (r.ok)
                     record_.remove(e);
                 else

@@ -78,7 +78,20 @@ private:
     // IPv6 pinholes (PxpPinholes.cpp), in the record beside the forwards with the same states
     // and change lock. A client toward the IPv6 router from this computer's IPv6 address,
     // where the router speaks PCP and both are there.
-    std::unique_ptr<PxpClient> pinholeClient() const;
+    // `from`: another address of this computer's than the current one (to close what was
+    // opened for it).
+    std::unique_ptr<PxpClient> pinholeClient(const QHostAddress& from = {}) const;
+    // This computer's address for pinholes now; null when it has none.
+    QHostAddress pinholeSelf() const;
+    // This computer's IPv6 address changed: each pinhole mapped for the new one with a nonce
+    // of its own, its line moved to it, the old one closed where that address is still here
+    // (else it lapses). False when the router was silent.
+    bool movePinholes(PxpClient& six, const QList<LeaseEntry>& moving, bool& refused);
+    void closeLeftBehind(const LeaseEntry& old);
+    // Closes a recorded pinhole with its nonce, from the address it was opened for.
+    PxpMapResult unmapPinhole(PxpClient& six, const LeaseEntry& e) const;
+    // Whether some of `mine` wait to follow a new address now (not waiting for a retry).
+    bool pinholesMoving(const QList<LeaseEntry>& mine) const;
     QList<LeaseEntry> recordedPinholes() const;
     LeaseEntry pinholeEntry(int port, const QString& protocol, const QString& application,
                             const QString& address, const QByteArray& nonce,

@@ -49,6 +49,7 @@ struct UpnpOptions {
     // read from these files (the stable global address, the IPv6 default route).
     QHostAddress pinholeAddress;
     QHostAddress router6;
+    QString pinholeInterface; // where pinholeAddress is not set: the address on it
     QString ifInet6Path = QStringLiteral("/proc/net/if_inet6");
     QString ipv6RoutePath = QStringLiteral("/proc/net/ipv6_route");
 };

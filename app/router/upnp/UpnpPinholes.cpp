@@ -7,6 +7,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 // IPv6 pinholes beside the IPv4 forwards, on routers whose description offers the IPv6
 // firewall. The gateway cannot list them, so the record is their only list: they share its
 // lines, states and change lock with the forwards.
@@ -37,12 +39,15 @@ QString retryKey(const LeaseEntry& e) {
 
 } // namespace
 
-std::unique_ptr<PinholeClient> UpnpRouter::pinholeClient(QString& why) {
+QHostAddress UpnpRouter::pinholeSelf() const {
+    return CurrentPinholeAddress(options_.pinholeAddress, options_.pinholeInterface,
+                                 options_.ifInet6Path);
+}
+
+std::unique_ptr<PinholeClient> UpnpRouter::pinholeClient(QString& why, const QHostAddress& from) {
     if (!client_ || client_->router().firewall.serviceType.isEmpty())
         return nullptr;
-    const QHostAddress self = !options_.pinholeAddress.isNull()
-                                  ? options_.pinholeAddress
-                                  : PinholeAddress(options_.ifInet6Path);
+    const QHostAddress self = from.isNull() ? pinholeSelf() : from;
     if (self.isNull())
         return nullptr; // no global IPv6 address here: nothing to open, nothing to say
     QHostAddress router6 = options_.router6;
@@ -104,6 +109,8 @@ QString UpnpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
         return kError;
     }
     bool refused = false;
+    const QList<LeaseEntry> before = recordedPinholes();
+    qsizetype moved = 0;
     for (const PlannedMapping& m : mappings) {
         if (view_.cancelRequested())
             return kCancelled;
@@ -115,6 +122,13 @@ QString UpnpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
             if (!record_.put(e))
                 problems_ << pinholeText(e) + QStringLiteral(": opened, but not recorded: ") +
                                  record_.problem();
+            // The line for an address this computer had before is replaced: its pinhole goes.
+            for (const LeaseEntry& old : before)
+                if (old.sameForward(e) && old.address != e.address &&
+                    old.state != LeaseEntry::State::Clearing) {
+                    closeLeftBehind(old);
+                    ++moved;
+                }
             continue;
         }
         problems_ << r.problem;
@@ -128,6 +142,10 @@ QString UpnpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
         refused = true;
         if (r.answer.errorCode == 701 || r.answer.errorCode == 703)
             break;
+    }
+    if (moved != 0) {
+        notes_ << Ipv6MovedText(Ipv6Text(pinholes->source()));
+        announce(notes_.constLast());
     }
     return refused ? kError : kCompleted;
 }
@@ -164,6 +182,22 @@ QList<ForwardEntry> UpnpRouter::pinholeRows() const {
 }
 
 PinholeResult UpnpRouter::closePinhole(PinholeClient& pinholes, const LeaseEntry& e) {
+    // Opened for an address this computer had before: only that address may close it, and
+    // where it is gone nobody can; the pinhole then lapses at the end of its lease.
+    const QHostAddress own(e.address);
+    if (!own.isNull() && !own.isEqual(pinholes.source())) {
+        PinholeResult lapses;
+        lapses.ok = lapses.gone = true;
+        if (!AddressStillHere(own, options_.ifInet6Path))
+            return lapses;
+        QString why;
+        const auto fromOwn = pinholeClient(why, own);
+        if (!fromOwn)
+            return lapses;
+        // Refused: it lapses too; only silence leaves it to try again.
+        const PinholeResult r = closePinhole(*fromOwn, e);
+        return r.ok || noAnswer(r.answer) ? r : lapses;
+    }
     quint16 id = e.uniqueId;
     if (id == 0) {
         // Asked for while the router was silent: the same arguments name the pinhole it has.
@@ -222,16 +256,68 @@ bool UpnpRouter::renewPinhole(PinholeClient& pinholes, const LeaseEntry& e, cons
     return true;
 }
 
+bool UpnpRouter::movePinholes(PinholeClient& pinholes, const QList<LeaseEntry>& moving,
+                              bool& refused) {
+    const QString now6 = Ipv6Text(pinholes.source());
+    qsizetype moved = 0;
+    for (const LeaseEntry& e : moving) {
+        // Opened afresh for the new address; until the router grants it the line keeps the
+        // old one and the next tick tries again.
+        LeaseEntry wanted = e;
+        wanted.address = now6;
+        wanted.uniqueId = 0;
+        bool silent = false;
+        if (!renewPinhole(pinholes, wanted, QStringLiteral("this computer's IPv6 address changed"),
+                          silent)) {
+            if (silent)
+                return false;
+            refused = true;
+            continue;
+        }
+        closeLeftBehind(e);
+        ++moved;
+    }
+    if (moved != 0)
+        announce(Ipv6MovedText(now6));
+    return true;
+}
+
+bool UpnpRouter::pinholesMoving(const QList<LeaseEntry>& mine) const {
+    const QDateTime now = clock_.now();
+    const QHostAddress self = mine.isEmpty() ? QHostAddress() : pinholeSelf();
+    return std::any_of(mine.begin(), mine.end(), [&](const LeaseEntry& e) {
+        const QDateTime retry = retryAt_.value(retryKey(e));
+        return PinholeMoved(e, self) && (!retry.isValid() || retry <= now);
+    });
+}
+
+void UpnpRouter::closeLeftBehind(const LeaseEntry& old) {
+    // From its own address only (the gateway checks the owner): a deprecated address is still
+    // here; a removed one cannot ask, and its pinhole lapses at the end of its lease.
+    const QHostAddress from(old.address);
+    if (old.uniqueId == 0 || !AddressStillHere(from, options_.ifInet6Path))
+        return;
+    QString why;
+    if (const auto pinholes = pinholeClient(why, from))
+        pinholes->deletePinhole(old.uniqueId);
+}
+
 bool UpnpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& refused) {
     const QDateTime now = clock_.now();
+    const QHostAddress self = pinholeSelf();
     QList<LeaseEntry> work;
+    QList<LeaseEntry> moving;
     for (const LeaseEntry& e : mine) {
         const QDateTime retry = retryAt_.value(retryKey(e));
-        const bool due = e.halfLeaseGone(now) && (!retry.isValid() || retry <= now);
-        if (due || check)
+        const bool waiting = retry.isValid() && retry > now;
+        if (PinholeMoved(e, self)) {
+            if (!waiting)
+                moving << e;
+        } else if ((e.halfLeaseGone(now) && !waiting) || check) {
             work << e;
+        }
     }
-    if (work.isEmpty())
+    if (work.isEmpty() && moving.isEmpty())
         return true;
     QString why;
     const auto pinholes = pinholeClient(why);
@@ -243,10 +329,12 @@ bool UpnpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& r
                        o.leaseEnd <= now;
             });
         });
-        for (const LeaseEntry& e : work)
+        for (const LeaseEntry& e : work + moving)
             retryAt_[retryKey(e)] = now.addSecs(kRetrySeconds);
         return true;
     }
+    if (!moving.isEmpty() && !movePinholes(*pinholes, moving, refused))
+        return false;
     for (const LeaseEntry& e : work) {
         if (e.state == LeaseEntry::State::Clearing) {
             const ForwardChangeLock change(record_.path());

@@ -319,8 +319,10 @@ bool UpnpRouter::KeepAlive() {
             (!retry.isValid() || retry <= now))
             due << e;
     }
-    const bool pinholeDue = std::any_of(pinholes.begin(), pinholes.end(),
-                                        [&](const LeaseEntry& e) { return e.halfLeaseGone(now); });
+    const bool pinholeDue =
+        std::any_of(pinholes.begin(), pinholes.end(),
+                    [&](const LeaseEntry& e) { return e.halfLeaseGone(now); }) ||
+        pinholesMoving(pinholes);
     if (due.isEmpty() && !pinholeDue && !check)
         return true;
     return runOperation(QStringLiteral("Renew Points"), [&] {

@@ -76,7 +76,11 @@ private:
     // IPv6 pinholes (UpnpPinholes.cpp), in the record beside the forwards with the same
     // states and change lock. A client for them when the router offers them and this computer
     // has a global IPv6 address; `why` says it when it should work and cannot.
-    std::unique_ptr<PinholeClient> pinholeClient(QString& why);
+    // `from`: another address of this computer's than the current one (to close what was
+    // opened for it).
+    std::unique_ptr<PinholeClient> pinholeClient(QString& why, const QHostAddress& from = {});
+    // This computer's address for pinholes now; null when it has none.
+    QHostAddress pinholeSelf() const;
     LeaseEntry pinholeEntry(int port, const QString& protocol, const QString& application,
                             const QString& address, quint16 uniqueId) const;
     // Point To Me: a pinhole beside each forward.
@@ -96,6 +100,13 @@ private:
     bool keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& refused);
     // Clear All Points' part: the pinholes marked for clearing closed.
     QString clearPinholes(const QList<LeaseEntry>& marked);
+    // This computer's IPv6 address changed: each pinhole opened for the new one, its line
+    // moved to it, the old one closed where that address is still here (else it lapses).
+    // False when the router did not answer.
+    bool movePinholes(PinholeClient& pinholes, const QList<LeaseEntry>& moving, bool& refused);
+    void closeLeftBehind(const LeaseEntry& old);
+    // Whether some of `mine` wait to follow a new address now (not waiting for a retry).
+    bool pinholesMoving(const QList<LeaseEntry>& mine) const;
     bool removePinhole(const ForwardEntry& f);
 
     std::unique_ptr<Waiter> waiter_;
