@@ -9,9 +9,32 @@
 #include "IgdFixtures.h"
 #include "QtPrint.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
+
 #include <gtest/gtest.h>
 
 namespace {
+
+// ---- HTTP ---------------------------------------------------------------------------------
+
+TEST(HttpExchange, ARequestGoesFromItsSourceAddressOrNotAtAll) {
+    QTcpServer router;
+    ASSERT_TRUE(router.listen(QHostAddress::LocalHost));
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/ctl").arg(router.serverPort()));
+    // 192.0.2.55 is on no interface here: binding to it fails before anything is sent.
+    for (const auto& [source, sent] : {std::pair{"192.0.2.55", false}, {"127.0.0.1", true}}) {
+        HttpExchange http;
+        http.setSource(QHostAddress(QString::fromLatin1(source)));
+        EXPECT_EQ(http.start(QHostAddress::LocalHost, url, "POST /ctl HTTP/1.1\r\n\r\n", {}), sent)
+            << source;
+        EXPECT_EQ(router.waitForNewConnection(sent ? 5000 : 100), sent) << source;
+        if (!sent) {
+            EXPECT_EQ(http.result().outcome, HttpResult::Outcome::Unreachable);
+        }
+        delete router.nextPendingConnection();
+    }
+}
 
 // ---- SSDP ---------------------------------------------------------------------------------
 

@@ -247,6 +247,13 @@ bool HttpExchange::start(const QHostAddress& router, const QUrl& url, const QByt
     socket_ = std::make_unique<QTcpSocket>();
     // Router traffic never goes through a proxy, whatever the desktop sets.
     socket_->setProxy(QNetworkProxy::NoProxy);
+    // The router checks a pinhole request against its sender: from another address it would
+    // be refused, or open the pinhole for the wrong computer, so it does not go at all.
+    if (!source_.isNull() && !socket_->bind(source_, 0)) {
+        socket_.reset();
+        result_.outcome = HttpResult::Outcome::Unreachable;
+        return false;
+    }
     reader_ = HttpResponseReader(limits.bodyLimit);
     request_ = request;
     connected_ = false;
@@ -264,8 +271,6 @@ bool HttpExchange::start(const QHostAddress& router, const QUrl& url, const QByt
             });
     connectTimer_.start(limits.connect);
     totalTimer_.start(limits.total);
-    if (!source_.isNull())
-        socket_->bind(source_, 0);
     socket_->connectToHost(router, quint16(url.port(80)));
     return true;
 }

@@ -80,8 +80,9 @@ public:
     bool start(const QHostAddress& router, const QUrl& url, const QByteArray& request,
                const HttpLimits& limits);
     void cancel();
-    // Later exchanges leave from `source` (null: the kernel's choice). IPv6 gateways take
-    // pinhole requests only from the address the pinhole is for.
+    // Later exchanges leave from `source` (null: the kernel's choice), or not at all when it
+    // cannot be bound (false, result Unreachable). IPv6 gateways take pinhole requests only
+    // from the address the pinhole is for.
     void setSource(const QHostAddress& source) { source_ = source; }
 
     bool busy() const { return busy_; }
