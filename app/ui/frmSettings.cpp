@@ -120,8 +120,8 @@ void frmSettings::cboRouterKind_Click() {
     txtLanIpAddress->setToolTip(
         chosenKind() == QLatin1String("web")
             ? QStringLiteral("Enter your router's LAN side IP address")
-            : QStringLiteral("The router's address (host or host:port); empty: the default "
-                             "gateway"));
+            : QStringLiteral("The router's address (host, host:port or [IPv6]:port); empty: "
+                             "the default gateway, IPv4 or else IPv6"));
     lblPW1->setText(chosenKind() == QLatin1String("web")
                         ? QStringLiteral("Enter your router's password")
                         : QStringLiteral("Login password (optional)"));
