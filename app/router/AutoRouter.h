@@ -50,6 +50,7 @@ public:
     std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override {
         return inner_ ? inner_->HoldsPinhole(mapping) : std::nullopt;
     }
+    bool ipv6Only() const override { return inner_ && inner_->ipv6Only(); }
     QStringList lastProblems() const override;
 
     // The kind found ("upnp", "pcp", "natpmp"); empty before the first look or when none.

@@ -97,6 +97,8 @@ public:
         (void)mapping;
         return std::nullopt;
     }
+    // Reached over IPv6 alone: Point To Me opens pinholes only, there is no IPv4 forward.
+    virtual bool ipv6Only() const { return false; }
     // Page kinds: fetches the forwarding or DMZ screen into the captured page file.
     virtual bool CaptureScreen(bool dmz) {
         (void)dmz;

@@ -291,6 +291,14 @@ TEST(Pinholes, OverIpv6AloneOnlyThePinholesAreOpenedAndTheUserIsTold) {
             continue;
         for (const QByteArray& request : upnp.requests())
             EXPECT_FALSE(request.contains("AddPortMapping")) << r.kind;
+        // The check speaks of the pinhole alone: there is no IPv4 forward to hold or try.
+        const QList<PlannedMapping> media{
+            {8096, QStringLiteral("TCP"), QStringLiteral("Media Server"), {}}};
+        for (const QList<PortCheck>& checks :
+             {CheckAfterPoint(*router, media), CheckPoints(*router, media)})
+            EXPECT_TRUE(CheckLines(checks).value(0).startsWith(
+                QStringLiteral("Media Server 8096/TCP: IPv6 pinhole open, ")))
+                << r.kind << ": " << CheckLines(checks).join(u'|').toStdString();
         EXPECT_TRUE(router->ClearAll()) << r.kind;
         EXPECT_EQ(onRouter(), 0) << r.kind;
     }

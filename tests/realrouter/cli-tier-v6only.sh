@@ -95,6 +95,8 @@ point_and_clear() {
   expect_code 0 "point Jellyfin"
   expect_text "no IPv4 address toward the router; only IPv6 ports were opened" \
     "point says only IPv6 ports were opened"
+  expect_text "^Jellyfin $PORT/TCP: IPv6 pinhole open, .*listens on $PORT" \
+    "point's check speaks of the pinhole and the listener, of no IPv4 forward"
   expect_rule "miniupnpd's nftables hold the pinhole"
   expect_no_forward "no IPv4 forward of $PORT/TCP on the router"
   expect_reach "through the pinhole, [$CLIENT6]:$PORT from outside"

@@ -49,7 +49,8 @@ bool takesOutsideTraffic(const QList<Listener>& listeners) {
 
 // Whether `c` can be tried at all: why not goes to its note.
 bool hairpinCandidate(PortCheck& c, const QString& wan, const CheckOptions& o) {
-    if (c.forwarded == false || !takesOutsideTraffic(c.listeners))
+    // Over IPv6 alone there is no IPv4 way back in to try.
+    if (c.ipv6Only || c.forwarded == false || !takesOutsideTraffic(c.listeners))
         return false;
     if (c.mapping.protocol != QLatin1String("TCP")) {
         c.hairpinNote = QStringLiteral("whether it arrives from outside cannot be told from inside "
@@ -125,8 +126,10 @@ QList<PortCheck> checkPorts(Router& router, const QList<PlannedMapping>& mapping
         PortCheck c;
         c.mapping = m;
         c.listeners = ListenersOn(quint16(m.port), m.protocol, options.procRoot);
+        c.ipv6Only = router.ipv6Only();
         // Right after Point To Me the router has just granted each forward.
-        c.forwarded = askRouter ? router.HoldsForward(m) : std::optional<bool>(true);
+        if (!c.ipv6Only)
+            c.forwarded = askRouter ? router.HoldsForward(m) : std::optional<bool>(true);
         c.pinhole = router.HoldsPinhole(m);
         out << c;
     }
@@ -141,13 +144,16 @@ QList<PortCheck> checkPorts(Router& router, const QList<PlannedMapping>& mapping
 } // namespace
 
 bool PortCheck::good() const {
-    return forwarded != false && takesOutsideTraffic(listeners) &&
+    return (ipv6Only ? pinhole == true : forwarded != false) && takesOutsideTraffic(listeners) &&
            hairpin != Hairpin::ReachedOther && outside != Outside::Closed;
 }
 
 QString PortCheck::sentence() const {
     QStringList parts;
-    if (!forwarded)
+    if (ipv6Only) {
+        if (!pinhole)
+            parts << QStringLiteral("no IPv6 pinhole open — press Point To Me");
+    } else if (!forwarded)
         parts << QStringLiteral("the router cannot be asked whether it holds the forward");
     else if (*forwarded)
         parts << QStringLiteral("forwarded");

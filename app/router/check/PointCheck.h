@@ -41,6 +41,7 @@ struct PortCheck {
     QList<Listener> listeners;
     std::optional<bool> forwarded; // nullopt: the router could not be asked
     std::optional<bool> pinhole;   // IPv6; nullopt: none opened
+    bool ipv6Only = false;         // reached over IPv6 alone: no IPv4 forward to hold
     Hairpin hairpin = Hairpin::NotTried;
     QString hairpinNote; // why it was not tried
     Outside outside = Outside::NotAsked;

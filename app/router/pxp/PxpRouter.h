@@ -38,6 +38,9 @@ public:
     bool KeepAlive() override;
     std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
     std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
+    bool ipv6Only() const override {
+        return options_.router.protocol() == QAbstractSocket::IPv6Protocol;
+    }
 
     // The forwards held for this router, as recorded.
     QList<LeaseEntry> held() const;

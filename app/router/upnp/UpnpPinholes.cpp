@@ -158,6 +158,10 @@ QList<LeaseEntry> UpnpRouter::recordedPinholes() const {
     return mine;
 }
 
+bool UpnpRouter::ipv6Only() const {
+    return client_ && client_->router().localAddress.protocol() == QAbstractSocket::IPv6Protocol;
+}
+
 std::optional<bool> UpnpRouter::HoldsPinhole(const PlannedMapping& mapping) {
     return RecordedPinholeOpen(recordedPinholes(), mapping.port, mapping.protocol, clock_.now());
 }

@@ -42,6 +42,7 @@ public:
     bool KeepAlive() override;
     std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
     std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
+    bool ipv6Only() const override;
 
     // The forwards held on this router, as recorded (those being cleared left out).
     QList<Held> held() const;
