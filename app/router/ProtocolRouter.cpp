@@ -15,6 +15,7 @@
 #include <QScopedValueRollback>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -178,6 +179,31 @@ void ProtocolRouter::announce(const QString& line) {
 bool ProtocolRouter::PinholeMoved(const LeaseEntry& e, const QHostAddress& self) {
     return !self.isNull() && e.state != LeaseEntry::State::Clearing &&
            !QHostAddress(e.address).isEqual(self);
+}
+
+QString ProtocolRouter::pinholesOnly(const QString& noWay, const std::function<QString()>& open) {
+    if (!noWay.isEmpty()) {
+        problems_ << noWay;
+        return kError;
+    }
+    const QString six = open();
+    if (six == kCompleted)
+        notes_ << QStringLiteral("This computer has no IPv4 address toward the router; only IPv6 "
+                                 "ports were opened.");
+    return six;
+}
+
+QString ProtocolRouter::PinholeRetryKey(const LeaseEntry& e) {
+    return QStringLiteral("pinhole6") + e.protocol + QString::number(e.internalPort);
+}
+
+bool ProtocolRouter::PinholesMoving(const QList<LeaseEntry>& mine, const QHostAddress& self,
+                                    const QHash<QString, QDateTime>& retryAt,
+                                    const QDateTime& now) {
+    return std::any_of(mine.begin(), mine.end(), [&](const LeaseEntry& e) {
+        const QDateTime retry = retryAt.value(PinholeRetryKey(e));
+        return PinholeMoved(e, self) && (!retry.isValid() || retry <= now);
+    });
 }
 
 QString ProtocolRouter::Ipv6MovedText(const QString& address) {

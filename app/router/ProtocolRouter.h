@@ -5,6 +5,7 @@
 #include "router/leases/LeaseRecord.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
@@ -89,6 +90,15 @@ protected:
     // Whether the pinhole `e` was opened for another address than `self`, this computer's now
     // (null: none now, nothing to follow), and is not being cleared.
     static bool PinholeMoved(const LeaseEntry& e, const QHostAddress& self);
+    // The key a pinhole waits under in a kind's table of refusals.
+    static QString PinholeRetryKey(const LeaseEntry& e);
+    // Whether a pinhole of `mine` is to follow `self` now: moved, and not waiting after a
+    // refusal in `retryAt`.
+    static bool PinholesMoving(const QList<LeaseEntry>& mine, const QHostAddress& self,
+                               const QHash<QString, QDateTime>& retryAt, const QDateTime& now);
+    // Reached over IPv6 alone an IPv4 forward would name no address of this computer: the
+    // pinholes only, by `open`, and the user told. `noWay`: why none can be opened.
+    QString pinholesOnly(const QString& noWay, const std::function<QString()>& open);
     // The line for pinholes that followed this computer's new IPv6 address.
     static QString Ipv6MovedText(const QString& address);
     // "TCP port 27015 (Game)", for tell and problems.

@@ -20,10 +20,6 @@ namespace {
 const QString kPinholeKind = QStringLiteral("pinhole6");
 constexpr qint64 kRetrySeconds = 60;
 
-QString retryKey(const LeaseEntry& e) {
-    return kPinholeKind + e.protocol + QString::number(e.internalPort);
-}
-
 QString pinholeText(const LeaseEntry& e) {
     return QStringLiteral("IPv6 pinhole %1/%2 for %3")
         .arg(e.internalPort)
@@ -114,7 +110,7 @@ PxpRouter::MapOutcome PxpRouter::mapPinhole(PxpClient& six, const LeaseEntry& wa
                 entries << unsure;
             });
         } else {
-            retryAt_[retryKey(wanted)] =
+            retryAt_[PinholeRetryKey(wanted)] =
                 clock_.now().addSecs(std::max<qint64>(kRetrySeconds, r.retryAfter));
         }
         return {false, !r.answered, pinholeText(wanted) + QStringLiteral(": ") + r.text};
@@ -193,12 +189,8 @@ QString PxpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
 }
 
 bool PxpRouter::pinholesMoving(const QList<LeaseEntry>& mine) const {
-    const QDateTime now = clock_.now();
-    const QHostAddress self = mine.isEmpty() ? QHostAddress() : pinholeSelf();
-    return std::any_of(mine.begin(), mine.end(), [&](const LeaseEntry& e) {
-        const QDateTime retry = retryAt_.value(retryKey(e));
-        return PinholeMoved(e, self) && (!retry.isValid() || retry <= now);
-    });
+    return PinholesMoving(mine, mine.isEmpty() ? QHostAddress() : pinholeSelf(), retryAt_,
+                          clock_.now());
 }
 
 bool PxpRouter::movePinholes(PxpClient& six, const QList<LeaseEntry>& moving, bool& refused) {
@@ -264,7 +256,7 @@ bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& re
     QList<LeaseEntry> work;
     QList<LeaseEntry> moving;
     for (const LeaseEntry& e : mine) {
-        const QDateTime retry = retryAt_.value(retryKey(e));
+        const QDateTime retry = retryAt_.value(PinholeRetryKey(e));
         const bool waiting = retry.isValid() && retry > now;
         if (PinholeMoved(e, self)) {
             if (!waiting)

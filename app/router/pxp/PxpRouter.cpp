@@ -290,16 +290,12 @@ QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
     const LeaseRecord::Batch batch(record_);
     if (options_.router.protocol() == QAbstractSocket::IPv6Protocol) {
         // An IPv4 mapping needs an IPv4 client address: over IPv6 a MAP opens pinholes only.
-        if (!pinholeClient()) {
-            problems_ << QStringLiteral("This computer has no IPv4 address toward the router, and "
-                                        "no IPv6 address to open ports for: no port was opened.");
-            return kError;
-        }
-        const QString six = openPinholes(mappings);
-        if (six == kCompleted)
-            notes_ << QStringLiteral("This computer has no IPv4 address toward the router; only "
-                                     "IPv6 ports were opened.");
-        return six;
+        return pinholesOnly(pinholeClient() ? QString()
+                                            : QStringLiteral("This computer has no IPv4 address "
+                                                             "toward the router, and no IPv6 "
+                                                             "address to open ports for: no port "
+                                                             "was opened."),
+                            [&] { return openPinholes(mappings); });
     }
     bool refused = false;
     int done = 0;

@@ -33,10 +33,6 @@ QString pinholeText(const LeaseEntry& e) {
         .arg(e.protocol, e.application);
 }
 
-QString retryKey(const LeaseEntry& e) {
-    return kPinholeKind + e.protocol + QString::number(e.internalPort);
-}
-
 } // namespace
 
 QHostAddress UpnpRouter::pinholeSelf() const {
@@ -245,12 +241,12 @@ bool UpnpRouter::renewPinhole(PinholeClient& pinholes, const LeaseEntry& e, cons
     if (!r.ok) {
         silent = noAnswer(r.answer);
         if (!silent)
-            retryAt_[retryKey(e)] = clock_.now().addSecs(kRetrySeconds);
+            retryAt_[PinholeRetryKey(e)] = clock_.now().addSecs(kRetrySeconds);
         problems_ << pinholeText(e) + QStringLiteral(": ") + r.problem;
         tell(problems_.constLast());
         return false;
     }
-    retryAt_.remove(retryKey(e));
+    retryAt_.remove(PinholeRetryKey(e));
     const LeaseEntry held =
         pinholeEntry(e.internalPort, e.protocol, e.application, e.address, r.uniqueId);
     if (commitPinhole(pinholes, held) && (again || !why.startsWith(QLatin1String("checked"))))
@@ -287,12 +283,8 @@ bool UpnpRouter::movePinholes(PinholeClient& pinholes, const QList<LeaseEntry>& 
 }
 
 bool UpnpRouter::pinholesMoving(const QList<LeaseEntry>& mine) const {
-    const QDateTime now = clock_.now();
-    const QHostAddress self = mine.isEmpty() ? QHostAddress() : pinholeSelf();
-    return std::any_of(mine.begin(), mine.end(), [&](const LeaseEntry& e) {
-        const QDateTime retry = retryAt_.value(retryKey(e));
-        return PinholeMoved(e, self) && (!retry.isValid() || retry <= now);
-    });
+    return PinholesMoving(mine, mine.isEmpty() ? QHostAddress() : pinholeSelf(), retryAt_,
+                          clock_.now());
 }
 
 void UpnpRouter::closeLeftBehind(const LeaseEntry& old) {
@@ -312,7 +304,7 @@ bool UpnpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& r
     QList<LeaseEntry> work;
     QList<LeaseEntry> moving;
     for (const LeaseEntry& e : mine) {
-        const QDateTime retry = retryAt_.value(retryKey(e));
+        const QDateTime retry = retryAt_.value(PinholeRetryKey(e));
         const bool waiting = retry.isValid() && retry > now;
         if (PinholeMoved(e, self)) {
             if (!waiting)
@@ -334,7 +326,7 @@ bool UpnpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& r
             });
         });
         for (const LeaseEntry& e : work + moving)
-            retryAt_[retryKey(e)] = now.addSecs(kRetrySeconds);
+            retryAt_[PinholeRetryKey(e)] = now.addSecs(kRetrySeconds);
         return true;
     }
     if (!moving.isEmpty() && !movePinholes(*pinholes, moving, refused))

@@ -200,18 +200,12 @@ QString UpnpRouter::forwardIpv6Only(const QList<PlannedMapping>& mappings) {
     // Reached over IPv6 only: an IPv4 forward would name no address of this computer, and the
     // router would send its traffic nowhere.
     QString why;
-    if (!pinholeClient(why)) {
-        problems_ << (why.isEmpty() ? QStringLiteral("This computer has no IPv4 address toward "
-                                                     "the router, and the router offers no IPv6 "
-                                                     "port opening: no port was opened.")
-                                    : why);
-        return kError;
-    }
-    const QString six = openPinholes(mappings);
-    if (six == kCompleted)
-        notes_ << QStringLiteral("This computer has no IPv4 address toward the router; only "
-                                 "IPv6 ports were opened.");
-    return six;
+    if (pinholeClient(why))
+        why.clear();
+    else if (why.isEmpty())
+        why = QStringLiteral("This computer has no IPv4 address toward the router, and the router "
+                             "offers no IPv6 port opening: no port was opened.");
+    return pinholesOnly(why, [&] { return openPinholes(mappings); });
 }
 
 bool UpnpRouter::commit(const LeaseEntry& e) {
