@@ -39,42 +39,7 @@ readonly FC_CONTROL="http://[$ROUTER6]:5000/ctl/IP6FCtl"
 # The pinhole's rule matches the destination address as 16 bytes of the IPv6 header.
 readonly DEST_MATCH="@nh,192,128 0x20010db8000100000000000000000100"
 
-# This computer's program: answers every connection with a line naming the family it came in on.
-"$python" -c '
-import socket, sys
-s = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
-s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
-s.bind(("::", int(sys.argv[1])))
-s.listen(8)
-while True:
-    c, peer = s.accept()
-    c.sendall(("hello %s\n" % peer[0]).encode())
-    c.close()
-' "$PORT" &
-listener=$!
-
-# From the far host: the listener's greeting, or nothing when the connection does not come through.
-reach() {
-  "$TIER_ISP" "$python" -c '
-import socket, sys
-try:
-    c = socket.create_connection((sys.argv[1], int(sys.argv[2])), timeout=3)
-    print(c.recv(100).decode().strip())
-except OSError as e:
-    print("no connection: %s" % e)
-' "$1" "$PORT"
-}
-expect_reach() {
-  local address=$1 what=$2 got
-  got=$(reach "$address")
-  if [[ "$got" == hello* ]]; then pass "$what: $got"; else miss "$what: $got"; fi
-}
-expect_dropped() {
-  local address=$1 what=$2 got
-  got=$(reach "$address")
-  if [[ "$got" == hello* ]]; then miss "$what: came through ($got)"; else pass "$what: $got"; fi
-}
+start_greeter "$PORT"
 
 # miniupnpd's rules; with --debug=netlink each carries its label (pinhole-ID ts-EXPIRY, PCP MAP).
 rules() { "$TIER_NFT" list chain inet filter miniupnpd 2>&1; }

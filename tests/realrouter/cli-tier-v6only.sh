@@ -27,39 +27,8 @@ trap '[ -n "$listener" ] && kill "$listener" 2>/dev/null; rm -rf "$scratch"' EXI
 readonly PORT=8096 # Jellyfin's, TCP
 readonly DEST_MATCH="@nh,192,128 0x20010db8000100000000000000000100"
 
-"$python" -c '
-import socket, sys
-s = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
-s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind(("::", int(sys.argv[1])))
-s.listen(8)
-while True:
-    c, peer = s.accept()
-    c.sendall(("hello %s\n" % peer[0]).encode())
-    c.close()
-' "$PORT" &
-listener=$!
+start_greeter "$PORT"
 
-reach() {
-  "$TIER_ISP" "$python" -c '
-import socket, sys
-try:
-    c = socket.create_connection((sys.argv[1], int(sys.argv[2])), timeout=3)
-    print(c.recv(100).decode().strip())
-except OSError as e:
-    print("no connection: %s" % e)
-' "$CLIENT6" "$PORT"
-}
-expect_reach() {
-  local got
-  got=$(reach)
-  if [[ "$got" == hello* ]]; then pass "$1: $got"; else miss "$1: $got"; fi
-}
-expect_dropped() {
-  local got
-  got=$(reach)
-  if [[ "$got" == hello* ]]; then miss "$1: came through ($got)"; else pass "$1: $got"; fi
-}
 rules() { "$TIER_NFT" list chain inet filter miniupnpd 2>&1; }
 pinhole_rule() { rules | grep -F "$DEST_MATCH" | grep "th dport $PORT "; }
 expect_rule() {
@@ -99,14 +68,14 @@ point_and_clear() {
     "point's check speaks of the pinhole and the listener, of no IPv4 forward"
   expect_rule "miniupnpd's nftables hold the pinhole"
   expect_no_forward "no IPv4 forward of $PORT/TCP on the router"
-  expect_reach "through the pinhole, [$CLIENT6]:$PORT from outside"
+  expect_reach "$CLIENT6" "through the pinhole, [$CLIENT6]:$PORT from outside"
   run slots
   expect_code 0 "slots"
   expect_text "IPv6 pinhole to this computer, \[$CLIENT6\]:$PORT TCP" "slots lists the pinhole"
   run clear
   expect_code 0 "clear"
   expect_no_rule "after clear, miniupnpd's nftables hold no pinhole"
-  expect_dropped "after clear, [$CLIENT6]:$PORT from outside"
+  expect_dropped "$CLIENT6" "after clear, [$CLIENT6]:$PORT from outside"
 }
 
 # Only addresses of this namespace, made by the tier: IPv4 goes, IPv6 stays.
@@ -119,7 +88,7 @@ if [ -z "$(ip -4 addr show dev eth0)" ] && [ -z "$(ip -4 route show default)" ];
 else
   miss "IPv4 is still here: $(ip -4 -o addr show dev eth0) $(ip -4 route show default)"
 fi
-expect_dropped "before point, [$CLIENT6]:$PORT from outside"
+expect_dropped "$CLIENT6" "before point, [$CLIENT6]:$PORT from outside"
 
 tag="[upnp, default via $ROUTER6] "
 home=$scratch/upnp

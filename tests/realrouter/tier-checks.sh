@@ -66,3 +66,41 @@ mapping() { # port protocol -> the entry's answer, or a fault
     "<NewRemoteHost></NewRemoteHost><NewExternalPort>$1</NewExternalPort><NewProtocol>$2</NewProtocol>"
 }
 field() { sed -n "s:.*<$1>\([^<]*\)</$1>.*:\1:p" <<<"$2"; }
+
+# IPv6 tiers: this computer's program on PORT answers every connection with a line naming the
+# address it came from; `reach ADDRESS` tries it from the far host. Needs $python and $PORT.
+start_greeter() {
+  "$python" -c '
+import socket, sys
+s = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
+s.bind(("::", int(sys.argv[1])))
+s.listen(8)
+while True:
+    c, peer = s.accept()
+    c.sendall(("hello %s\n" % peer[0]).encode())
+    c.close()
+' "$1" &
+  listener=$!
+}
+reach() {
+  "$TIER_ISP" "$python" -c '
+import socket, sys
+try:
+    c = socket.create_connection((sys.argv[1], int(sys.argv[2])), timeout=3)
+    print(c.recv(100).decode().strip())
+except OSError as e:
+    print("no connection: %s" % e)
+' "$1" "$PORT"
+}
+expect_reach() {
+  local address=$1 what=$2 got
+  got=$(reach "$address")
+  if [[ "$got" == hello* ]]; then pass "$what: $got"; else miss "$what: $got"; fi
+}
+expect_dropped() {
+  local address=$1 what=$2 got
+  got=$(reach "$address")
+  if [[ "$got" == hello* ]]; then miss "$what: came through ($got)"; else pass "$what: $got"; fi
+}
