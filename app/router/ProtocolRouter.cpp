@@ -197,13 +197,22 @@ QString ProtocolRouter::PinholeRetryKey(const LeaseEntry& e) {
     return QStringLiteral("pinhole6") + e.protocol + QString::number(e.internalPort);
 }
 
-bool ProtocolRouter::PinholesMoving(const QList<LeaseEntry>& mine, const QHostAddress& self,
-                                    const QHash<QString, QDateTime>& retryAt,
-                                    const QDateTime& now) {
-    return std::any_of(mine.begin(), mine.end(), [&](const LeaseEntry& e) {
+ProtocolRouter::DueNow ProtocolRouter::DuePinholes(const QList<LeaseEntry>& mine,
+                                                   const QHostAddress& self,
+                                                   const QHash<QString, QDateTime>& retryAt,
+                                                   const QDateTime& now, bool check) {
+    DueNow due;
+    for (const LeaseEntry& e : mine) {
         const QDateTime retry = retryAt.value(PinholeRetryKey(e));
-        return PinholeMoved(e, self) && (!retry.isValid() || retry <= now);
-    });
+        const bool waiting = retry.isValid() && retry > now;
+        if (PinholeMoved(e, self)) {
+            if (!waiting)
+                due.moving << e;
+        } else if ((e.halfLeaseGone(now) && !waiting) || check) {
+            due.renew << e;
+        }
+    }
+    return due;
 }
 
 QString ProtocolRouter::Ipv6MovedText(const QString& address) {

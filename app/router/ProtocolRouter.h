@@ -92,10 +92,15 @@ protected:
     static bool PinholeMoved(const LeaseEntry& e, const QHostAddress& self);
     // The key a pinhole waits under in a kind's table of refusals.
     static QString PinholeRetryKey(const LeaseEntry& e);
-    // Whether a pinhole of `mine` is to follow `self` now: moved, and not waiting after a
-    // refusal in `retryAt`.
-    static bool PinholesMoving(const QList<LeaseEntry>& mine, const QHostAddress& self,
-                               const QHash<QString, QDateTime>& retryAt, const QDateTime& now);
+    // The pinholes of `mine` due now, leaving out those waiting after a refusal in `retryAt`:
+    // to renew (half their lease gone, or all of them at a `check`), and to follow `self`.
+    struct DueNow {
+        QList<LeaseEntry> renew;
+        QList<LeaseEntry> moving;
+    };
+    static DueNow DuePinholes(const QList<LeaseEntry>& mine, const QHostAddress& self,
+                              const QHash<QString, QDateTime>& retryAt, const QDateTime& now,
+                              bool check);
     // Reached over IPv6 alone an IPv4 forward would name no address of this computer: the
     // pinholes only, by `open`, and the user told. `noWay`: why none can be opened.
     QString pinholesOnly(const QString& noWay, const std::function<QString()>& open);

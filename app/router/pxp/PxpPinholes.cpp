@@ -189,8 +189,8 @@ QString PxpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
 }
 
 bool PxpRouter::pinholesMoving(const QList<LeaseEntry>& mine) const {
-    return PinholesMoving(mine, mine.isEmpty() ? QHostAddress() : pinholeSelf(), retryAt_,
-                          clock_.now());
+    const QHostAddress self = mine.isEmpty() ? QHostAddress() : pinholeSelf();
+    return !DuePinholes(mine, self, retryAt_, clock_.now(), false).moving.isEmpty();
 }
 
 bool PxpRouter::movePinholes(PxpClient& six, const QList<LeaseEntry>& moving, bool& refused) {
@@ -253,18 +253,7 @@ void PxpRouter::closeLeftBehind(const LeaseEntry& old) {
 bool PxpRouter::keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& refused) {
     const QDateTime now = clock_.now();
     const QHostAddress self = pinholeSelf();
-    QList<LeaseEntry> work;
-    QList<LeaseEntry> moving;
-    for (const LeaseEntry& e : mine) {
-        const QDateTime retry = retryAt_.value(PinholeRetryKey(e));
-        const bool waiting = retry.isValid() && retry > now;
-        if (PinholeMoved(e, self)) {
-            if (!waiting)
-                moving << e;
-        } else if ((e.halfLeaseGone(now) && !waiting) || check) {
-            work << e;
-        }
-    }
+    const auto [work, moving] = DuePinholes(mine, self, retryAt_, now, check);
     if (work.isEmpty() && moving.isEmpty())
         return true;
     const auto six = pinholeClient();
