@@ -465,8 +465,12 @@ void frmMain::btnPoint_Click() {
         lblStatus->text() != QLatin1String("Completed"))
         return;
     const qsizetype made = progressTotal_ >= 0 ? progressTotal_ : planned.size();
-    tellOutcome(made == 1 ? QStringLiteral("1 forward made")
-                          : QStringLiteral("%1 forwards made").arg(made));
+    if (router_->ipv6Only())
+        tellOutcome(made == 1 ? QStringLiteral("1 IPv6 port opened")
+                              : QStringLiteral("%1 IPv6 ports opened").arg(made));
+    else
+        tellOutcome(made == 1 ? QStringLiteral("1 forward made")
+                              : QStringLiteral("%1 forwards made").arg(made));
     checkAfterPoint(planned);
     if (const QString warning = router_->wanWarning(); !warning.isEmpty())
         prompts_.MsgBox(QStringLiteral("The forwards were made, but they cannot reach this "

@@ -37,10 +37,14 @@ struct NowClock final : Clock {
 };
 
 struct UpnpWindow {
-    explicit UpnpWindow(const QByteArray& miscExtra = {}, QByteArray lan = {}) {
+    explicit UpnpWindow(const QByteArray& miscExtra = {}, QByteArray lan = {},
+                        const UpnpSimOptions& options = {})
+        : sim(options) {
         EXPECT_TRUE(sim.listen());
         if (lan.isEmpty())
             lan = "127.0.0.1:" + QByteArray::number(sim.ssdpPort());
+        else if (lan == "[::1]")
+            lan += ':' + QByteArray::number(sim.ssdp6Port());
         home.write(QStringLiteral("Harborly.ini"),
                    "[Application1]\r\nName=Game Server\r\nPortRangeLow1=27015\r\n"
                    "PortRangeHigh1=27016\r\nProtocol1=udp\r\n[Misc]\r\nRouterKind=upnp\r\n"
@@ -129,6 +133,19 @@ TEST(UpnpWindow, ViewPointsListsTheRouterForwardsWithThisComputerMarked) {
 
     w.window.btnClearAllPoints_Click();
     EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("All 2 forwards removed"));
+    EXPECT_TRUE(w.sim.mappings().isEmpty());
+}
+
+TEST(UpnpWindow, OverIpv6AloneTheOutcomeSpeaksOfIpv6Ports) {
+    UpnpSimOptions ipv6;
+    ipv6.ipv6 = true;
+    UpnpWindow w("Ipv6Address=::1\r\n", "[::1]", ipv6);
+    ASSERT_TRUE(w.window.Form_Load(w.home.path()));
+    w.window.Timer1_Timer();
+    w.window.lbApps().setSelected(0, true);
+    w.window.btnPoint_Click();
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("2 IPv6 ports opened"));
+    EXPECT_EQ(w.sim.pinholes().size(), 2);
     EXPECT_TRUE(w.sim.mappings().isEmpty());
 }
 
