@@ -2,6 +2,7 @@
 
 #include "Module.h"
 #include "config/Configuration.h"
+#include "platform/Clock.h"
 #include "platform/Prompts.h"
 #include "platform/Waiter.h"
 #include "router/AppList.h"
@@ -179,6 +180,38 @@ void ProtocolRouter::announce(const QString& line) {
 bool ProtocolRouter::PinholeMoved(const LeaseEntry& e, const QHostAddress& self) {
     return !self.isNull() && e.state != LeaseEntry::State::Clearing &&
            !QHostAddress(e.address).isEqual(self);
+}
+
+QString
+ProtocolRouter::clearMarkedPinholes(LeaseRecord& record, const QList<LeaseEntry>& marked,
+                                    const std::function<PinholeClosing(const LeaseEntry&)>& close) {
+    bool refused = false;
+    for (qsizetype i = 0; i < marked.size(); ++i) {
+        const LeaseEntry& e = marked[i];
+        if (view_.cancelRequested()) {
+            record.keepUncleared(marked.mid(i));
+            return kCancelled;
+        }
+        const bool lapsed = e.leaseEnd.isValid() && e.leaseEnd <= clock_.now();
+        const ForwardChangeLock change(record.path());
+        switch (lapsed ? PinholeClosing::Closed : close(e)) {
+        case PinholeClosing::Closed:
+            record.dropCleared(e);
+            break;
+        case PinholeClosing::LeftToLapse:
+            break;
+        case PinholeClosing::Refused:
+            record.keepUncleared({e});
+            refused = true;
+            break;
+        case PinholeClosing::NoWay:
+            refused = true;
+            break;
+        case PinholeClosing::Silent:
+            return kFailed;
+        }
+    }
+    return refused ? kError : kCompleted;
 }
 
 QString ProtocolRouter::pinholesOnly(const QString& noWay, const std::function<QString()>& open) {

@@ -101,6 +101,19 @@ protected:
     static DueNow DuePinholes(const QList<LeaseEntry>& mine, const QHostAddress& self,
                               const QHash<QString, QDateTime>& retryAt, const QDateTime& now,
                               bool check);
+    // How closing one pinhole marked for clearing went.
+    enum class PinholeClosing {
+        Closed,      // its line goes
+        LeftToLapse, // the kind settled it (a short lease the router will end)
+        Refused,     // its line is kept, no longer marked
+        NoWay,       // it stays marked and closes by itself when its lease ends
+        Silent,      // the rest stay marked too: the next check closes them
+    };
+    // Closes the pinholes `marked` for clearing in `record` one by one by `close`, each under
+    // its change lock; a lapsed one only leaves the record. Completed, Error, Failed or
+    // Cancelled (the rest stay marked).
+    QString clearMarkedPinholes(LeaseRecord& record, const QList<LeaseEntry>& marked,
+                                const std::function<PinholeClosing(const LeaseEntry&)>& close);
     // Reached over IPv6 alone an IPv4 forward would name no address of this computer: the
     // pinholes only, by `open`, and the user told. `noWay`: why none can be opened.
     QString pinholesOnly(const QString& noWay, const std::function<QString()>& open);

@@ -323,35 +323,21 @@ QString PxpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
     if (marked.isEmpty())
         return kCompleted;
     const auto six = pinholeClient();
-    bool refused = false;
-    for (qsizetype i = 0; i < marked.size(); ++i) {
-        const LeaseEntry& e = marked[i];
-        if (view_.cancelRequested()) {
-            record_.keepUncleared(marked.mid(i));
-            return kCancelled;
+    return clearMarkedPinholes(record_, marked, [&](const LeaseEntry& e) {
+        if (!six) {
+            problems_ << pinholeText(e) +
+                             QStringLiteral(": this computer cannot reach the router over IPv6 "
+                                            "now; it closes when its lease ends.");
+            return PinholeClosing::NoWay;
         }
-        const bool lapsed = e.leaseEnd.isValid() && e.leaseEnd <= clock_.now();
-        const ForwardChangeLock change(record_.path());
-        PxpMapResult r;
-        if (six && !lapsed)
-            r = unmapPinhole(*six, e);
-        if (lapsed || r.ok) {
-            record_.dropCleared(e);
-            continue;
-        }
-        if (six && r.answered && r.resultCode == PcpResult::NotAuthorized && letLapse(*six, e))
-            continue;
-        problems_ << pinholeText(e) + QStringLiteral(": ") +
-                         (six ? r.text
-                              : QStringLiteral("this computer cannot reach the router over IPv6 "
-                                               "now; it closes when its lease ends."));
-        if (six && !r.answered)
-            return kFailed; // the rest stays marked: the next check closes it
-        if (six)
-            record_.keepUncleared({e});
-        refused = true;
-    }
-    return refused ? kError : kCompleted;
+        const PxpMapResult r = unmapPinhole(*six, e);
+        if (r.ok)
+            return PinholeClosing::Closed;
+        if (r.answered && r.resultCode == PcpResult::NotAuthorized && letLapse(*six, e))
+            return PinholeClosing::LeftToLapse;
+        problems_ << pinholeText(e) + QStringLiteral(": ") + r.text;
+        return r.answered ? PinholeClosing::Refused : PinholeClosing::Silent;
+    });
 }
 
 std::optional<bool> PxpRouter::HoldsPinhole(const PlannedMapping& mapping) {

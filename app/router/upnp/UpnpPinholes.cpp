@@ -352,39 +352,21 @@ QString UpnpRouter::clearPinholes(const QList<LeaseEntry>& marked) {
         return kCompleted;
     QString why;
     const auto pinholes = pinholeClient(why);
-    bool refused = false;
-    for (qsizetype i = 0; i < marked.size(); ++i) {
-        const LeaseEntry& e = marked[i];
-        if (view_.cancelRequested()) {
-            record_.keepUncleared(marked.mid(i));
-            return kCancelled;
-        }
-        const bool lapsed = e.leaseEnd.isValid() && e.leaseEnd <= clock_.now();
-        const ForwardChangeLock change(record_.path());
-        PinholeResult r;
-        if (pinholes && !lapsed)
-            r = closePinhole(*pinholes, e);
-        if (lapsed || r.ok) {
-            record_.dropCleared(e);
-            continue;
-        }
+    return clearMarkedPinholes(record_, marked, [&](const LeaseEntry& e) {
         if (!pinholes) {
-            // It stays marked and closes by itself when its lease ends.
             problems_ << pinholeText(e) + QStringLiteral(": ") +
                              (why.isEmpty() ? QStringLiteral("this computer has no global IPv6 "
                                                              "address now; it closes when its "
                                                              "lease ends.")
                                             : why);
-            refused = true;
-            continue;
+            return PinholeClosing::NoWay;
         }
+        const PinholeResult r = closePinhole(*pinholes, e);
+        if (r.ok)
+            return PinholeClosing::Closed;
         problems_ << pinholeText(e) + QStringLiteral(": ") + r.problem;
-        if (noAnswer(r.answer))
-            return kFailed; // the rest stays marked: the next check closes it
-        record_.keepUncleared({e});
-        refused = true;
-    }
-    return refused ? kError : kCompleted;
+        return noAnswer(r.answer) ? PinholeClosing::Silent : PinholeClosing::Refused;
+    });
 }
 
 bool UpnpRouter::removePinhole(const ForwardEntry& f) {
