@@ -11,6 +11,7 @@
 
 struct Module;
 struct PlannedMapping;
+struct PortCheck;
 class ActivityLog;
 class Clock;
 class EventPump;
@@ -124,23 +125,41 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The widgets, built once by the constructor.
+    QWidget* buildIndicators(QWidget* parent);
+    QWidget* buildApplications(QWidget* parent);
+    void buildStatusBar();
+    void buildMenus();
+    void buildTrayMenu();
+
     void selectAll(bool selected);
     void keepIndicatorsReadable();
     void runWithMainHidden(const std::function<void()>& run, bool clearBeforeShow);
     // Makes the router of the configured kind and sets the entries it cannot serve aside.
     void makeRouter();
+    // A new router from the saved settings, looked for at the next tick.
+    void lookAgain();
+    // The router settings dialog; its result.
+    int runSettings(bool focusKind = false);
+    // The settings on a first start or without a password, then the login; false to end.
+    bool settingsAndLogin();
     bool webKind() const;
     // PCP or NAT-PMP, chosen or found: the router lists only what this computer holds.
     bool speaksDatagrams() const;
     // A sentence in lblStatus for a few seconds and in the activity log.
     void tellOutcome(const QString& sentence);
+    void tellPointMade(qsizetype made);
     void checkAfterPoint(const QList<PlannedMapping>& planned);
+    // The timer and the controls held still while `check` asks the router and this computer.
+    QList<PortCheck> checkLocked(const std::function<QList<PortCheck>()>& check);
     // Where no router answered the first look: the reason, and the settings before the end.
     bool offerSettings();
     void retryWithNewSettings();
     void showComputerAddress();
     void showApplicationPorts();
     void markWanWarning();
+    void showTrayIcon();
+    void refreshTrayToolTip();
     QString trayToolTip() const;
 
     Module& module_;

@@ -1,0 +1,89 @@
+// The main window's commands on the router's forwards and DMZ: Point To Me, Clear All Points,
+// View Points, and the selection they act on.
+#include "ui/frmMain.h"
+
+#include "Module.h"
+#include "platform/Prompts.h"
+#include "router/MappingPlan.h"
+#include "router/Router.h"
+#include "ui/WidgetAppList.h"
+#include "ui/frmForwards.h"
+
+#include <QLabel>
+
+void frmMain::btnPoint_Click() {
+    if (webKind()) {
+        router_->PointToMe();
+        return;
+    }
+    const QList<PlannedMapping> planned = PlanMappings(module_.catalog, *list_).mappings;
+    progressTotal_ = -1;
+    router_->PointToMe();
+    if (router_->lastPointOutcome() != Router::PointOutcome::Sent ||
+        lblStatus->text() != QLatin1String("Completed"))
+        return;
+    tellPointMade(progressTotal_ >= 0 ? progressTotal_ : planned.size());
+    checkAfterPoint(planned);
+    if (const QString warning = router_->wanWarning(); !warning.isEmpty())
+        prompts_.MsgBox(QStringLiteral("The forwards were made, but they cannot reach this "
+                                       "computer from the Internet:\r") +
+                            warning,
+                        MsgIcon::Exclamation, QStringLiteral("Harborly"));
+}
+
+void frmMain::tellPointMade(qsizetype made) {
+    if (router_->ipv6Only())
+        tellOutcome(made == 1 ? QStringLiteral("1 IPv6 port opened")
+                              : QStringLiteral("%1 IPv6 ports opened").arg(made));
+    else
+        tellOutcome(made == 1 ? QStringLiteral("1 forward made")
+                              : QStringLiteral("%1 forwards made").arg(made));
+}
+
+void frmMain::btnClearAllPoints_Click() {
+    if (webKind()) {
+        router_->ClearAll();
+        return;
+    }
+    progressTotal_ = -1;
+    if (!router_->ClearAll())
+        return;
+    tellOutcome(progressTotal_ < 0    ? QStringLiteral("All forwards removed")
+                : progressTotal_ == 0 ? QStringLiteral("No forward to remove")
+                : progressTotal_ == 1
+                    ? QStringLiteral("The 1 forward removed")
+                    : QStringLiteral("All %1 forwards removed").arg(progressTotal_));
+}
+
+void frmMain::btnViewPoints_Click() {
+    if (router_->capabilities().pageScreens) {
+        if (showRouterScreen)
+            showRouterScreen(false);
+    } else if (const auto rows = router_->ReadForwards()) {
+        frmForwards forwards(*rows, router_->routerDescription(), this, speaksDatagrams());
+        forwards.removeForward = [this](const ForwardEntry& e) {
+            return router_->RemoveForward(e);
+        };
+        runDialog(forwards);
+    }
+}
+
+void frmMain::selectAll(bool selected) {
+    for (int row = 0; row < list_->ListCount(); ++row)
+        list_->setSelected(row, selected);
+}
+
+void frmMain::mnuDMZPoint_Click() {
+    if (router_->capabilities().dmz)
+        router_->SetDmz(false);
+}
+
+void frmMain::mnuDMZClear_Click() {
+    if (router_->capabilities().dmz)
+        router_->SetDmz(true);
+}
+
+void frmMain::mnuDMZView_Click() {
+    if (router_->capabilities().pageScreens && router_->capabilities().dmz && showRouterScreen)
+        showRouterScreen(true);
+}

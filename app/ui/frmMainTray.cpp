@@ -1,0 +1,61 @@
+// The main window's tray icon: its tool tip, and bringing the window (or its dialog) forward.
+#include "ui/frmMain.h"
+
+#include "Module.h"
+
+#include <QDBusConnection>
+#include <QFileInfo>
+#include <QMenu>
+
+void frmMain::showTrayIcon() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    // Without a session bus, asking for one would start dbus-launch (a tenth of a second)
+    // to find no StatusNotifierItem host: the tray is the XEmbed one.
+    const bool sessionBus =
+        qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
+        QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus"));
+    trayKind = sessionBus ? DetectTrayKind(QDBusConnection::sessionBus()) : TrayKind::XEmbed;
+    tray = new QSystemTrayIcon(windowIcon(), this);
+    tray->setToolTip(QStringLiteral("Harborly DSL/Cable Router Utility"));
+    tray->setContextMenu(trayMenu);
+    connect(tray, &QSystemTrayIcon::activated, this, &frmMain::trayActivated);
+    tray->show();
+}
+
+void frmMain::refreshTrayToolTip() {
+    if (tray)
+        tray->setToolTip(trayToolTip());
+}
+
+QString frmMain::trayToolTip() const {
+    if (webKind())
+        return QStringLiteral("Harborly DSL/Cable Router Utility");
+    QString tip = QStringLiteral("Harborly: forwards ports of chosen applications to this "
+                                 "computer");
+    if (!routerGone_.isEmpty())
+        tip += QLatin1Char('\n') + routerGone_;
+    return tip;
+}
+
+void frmMain::toggleShown() {
+    if (isVisible() && !isMinimized()) {
+        hide();
+        return;
+    }
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void frmMain::trayActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (!TrayBringsForward(trayKind, reason))
+        return;
+    if (!module_.DialogActive) {
+        showNormal();
+    }
+    if (auto* front = qobject_cast<QWidget*>(module_.FrontWindow)) {
+        front->raise();
+        front->activateWindow();
+    }
+}
