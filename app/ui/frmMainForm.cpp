@@ -1,4 +1,4 @@
-// The main window's widgets, menus and their connections; what they do is in frmMain.cpp.
+// The main window's widgets, menus and their connections; what they do is in frmMain*.cpp.
 #include "ui/frmMain.h"
 
 #include "Module.h"
@@ -48,8 +48,27 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
+    layout->addWidget(buildIndicators(central));
+    layout->addWidget(buildApplications(central), 1);
+    setCentralWidget(central);
+    buildStatusBar();
+    buildMenus();
+    buildTrayMenu();
 
-    auto* frameIndicators = new QGroupBox(QStringLiteral("Indicators"), central);
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+
+    list_ = std::make_unique<WidgetAppList>(*lbAppsWidget);
+    pump_ = std::make_unique<EventPump>(passLength);
+    makeRouter();
+    module_.FrontWindow = this;
+    keepIndicatorsReadable();
+    resize(560, 400);
+}
+
+QWidget* frmMain::buildIndicators(QWidget* parent) {
+    auto* frameIndicators = new QGroupBox(QStringLiteral("Indicators"), parent);
     auto* grid = new QGridLayout(frameIndicators);
     lblWanIpAddress = valueLabel(frameIndicators, QStringLiteral("Internet side IP"));
     lblLanIpAddress = valueLabel(frameIndicators, QStringLiteral("Intranet side IP"));
@@ -72,9 +91,11 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     lblWanWarning->setWordWrap(true);
     lblWanWarning->hide();
     grid->addWidget(lblWanWarning, 2, 0, 1, 4);
-    layout->addWidget(frameIndicators);
+    return frameIndicators;
+}
 
-    auto* frameAppls = new QGroupBox(QStringLiteral("Applications"), central);
+QWidget* frmMain::buildApplications(QWidget* parent) {
+    auto* frameAppls = new QGroupBox(QStringLiteral("Applications"), parent);
     auto* appls = new QHBoxLayout(frameAppls);
     lbAppsWidget = new QListWidget(frameAppls);
     lbAppsWidget->setToolTip(QStringLiteral("Select applications to forward"));
@@ -99,9 +120,16 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
         buttons->addWidget(b);
     buttons->addStretch();
     appls->addLayout(buttons);
-    layout->addWidget(frameAppls, 1);
-    setCentralWidget(central);
+    connect(btnPoint, &QPushButton::clicked, this, &frmMain::btnPoint_Click);
+    connect(btnClearAllPoints, &QPushButton::clicked, this, &frmMain::btnClearAllPoints_Click);
+    connect(btnSelectAll, &QPushButton::clicked, this, &frmMain::btnSelectAll_Click);
+    connect(btnDeselectAll, &QPushButton::clicked, this, &frmMain::btnDeselectAll_Click);
+    connect(btnViewPoints, &QPushButton::clicked, this, &frmMain::btnViewPoints_Click);
+    connect(btnCancel, &QPushButton::clicked, this, &frmMain::btnCancel_Click);
+    return frameAppls;
+}
 
+void frmMain::buildStatusBar() {
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setToolTip(QStringLiteral("Version of router's firmware"));
     // A permanent widget: a temporary message would be cleared by every menu hover.
@@ -109,7 +137,9 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     sbFirmware->setToolTip(sbStatusBar->toolTip());
     sbStatusBar->addPermanentWidget(sbFirmware, 1);
     setStatusBar(sbStatusBar);
+}
 
+void frmMain::buildMenus() {
     mnuConfig = menuBar()->addMenu(QStringLiteral("&Configuration"));
     connect(mnuConfig->addAction(QStringLiteral("Edit &Applications")), &QAction::triggered, this,
             &frmMain::mnuEditApps_Click);
@@ -136,15 +166,10 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
     connect(mnuHelp, &QAction::triggered, this, &frmMain::mnuHelp_Click);
+}
 
-    connect(btnPoint, &QPushButton::clicked, this, &frmMain::btnPoint_Click);
-    connect(btnClearAllPoints, &QPushButton::clicked, this, &frmMain::btnClearAllPoints_Click);
-    connect(btnSelectAll, &QPushButton::clicked, this, &frmMain::btnSelectAll_Click);
-    connect(btnDeselectAll, &QPushButton::clicked, this, &frmMain::btnDeselectAll_Click);
-    connect(btnViewPoints, &QPushButton::clicked, this, &frmMain::btnViewPoints_Click);
-    connect(btnCancel, &QPushButton::clicked, this, &frmMain::btnCancel_Click);
-
-    // The tray's right-click menu; built here so that it can be reached without a tray.
+// The tray's right-click menu; built with the window so that it can be reached without a tray.
+void frmMain::buildTrayMenu() {
     trayMenu = new QMenu(this);
     connect(trayMenu->addAction(QStringLiteral("Show/Hide")), &QAction::triggered, this,
             &frmMain::toggleShown);
@@ -160,15 +185,4 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
     trayMenu->addSeparator();
     connect(trayMenu->addAction(QStringLiteral("Quit")), &QAction::triggered, this,
             &frmMain::mnuQuit_Click);
-
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(500);
-    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
-
-    list_ = std::make_unique<WidgetAppList>(*lbAppsWidget);
-    pump_ = std::make_unique<EventPump>(passLength);
-    makeRouter();
-    module_.FrontWindow = this;
-    keepIndicatorsReadable();
-    resize(560, 400);
 }
