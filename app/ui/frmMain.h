@@ -146,6 +146,8 @@ private:
     bool webKind() const;
     // PCP or NAT-PMP, chosen or found: the router lists only what this computer holds.
     bool speaksDatagrams() const;
+    // Every text lblStatus shows goes through here.
+    void showStatus(const QString& text);
     // A sentence in lblStatus for a few seconds and in the activity log.
     void tellOutcome(const QString& sentence);
     void tellPointMade(qsizetype made);
@@ -180,7 +182,10 @@ private:
     bool firstLook_ = false;
     bool inTick_ = false;
     int progressTotal_ = -1;
-    QString routerGone_; // the sentence while the router does not answer
+    QString routerGone_;       // the sentence while the router does not answer
+    QString routerWord_;       // the router's last word for the status, before any rewording
+    bool sendWaiting_ = false; // SendStatus says the window waits for the router
+    quint64 statusShown_ = 0;  // counts lblStatus's texts: an outcome still shown is not replaced
 };
 
 // True, after the message, when another copy holds the program folder's lock. A lock left by

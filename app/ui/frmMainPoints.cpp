@@ -9,8 +9,6 @@
 #include "ui/WidgetAppList.h"
 #include "ui/frmForwards.h"
 
-#include <QLabel>
-
 void frmMain::btnPoint_Click() {
     if (webKind()) {
         router_->PointToMe();
@@ -19,8 +17,10 @@ void frmMain::btnPoint_Click() {
     const QList<PlannedMapping> planned = PlanMappings(module_.catalog, *list_).mappings;
     progressTotal_ = -1;
     router_->PointToMe();
+    // The router's own word: news it brings with it (the router back, pinholes moved) may
+    // stand in the status already.
     if (router_->lastPointOutcome() != Router::PointOutcome::Sent ||
-        lblStatus->text() != QLatin1String("Completed"))
+        routerWord_ != QLatin1String("Completed"))
         return;
     tellPointMade(progressTotal_ >= 0 ? progressTotal_ : planned.size());
     checkAfterPoint(planned);

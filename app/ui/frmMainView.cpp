@@ -36,18 +36,24 @@ void frmMain::setWindowEnabled(bool enabled) {
         btnCancel->hide();
 }
 
+void frmMain::showStatus(const QString& text) {
+    ++statusShown_;
+    lblStatus->setText(text);
+}
+
 void frmMain::setStatusCaption(const QString& caption) {
+    routerWord_ = caption;
     // A look that failed while the router is gone says so, not a bare "Failed".
-    lblStatus->setText(!routerGone_.isEmpty() && caption == QLatin1String("Failed")
-                           ? QStringLiteral("Router not answering")
-                           : caption);
+    showStatus(!routerGone_.isEmpty() && caption == QLatin1String("Failed")
+                   ? QStringLiteral("Router not answering")
+                   : caption);
 }
 
 void frmMain::setSendStatusCaption(const QString& caption) {
     // PCP and NAT-PMP hold no connection: they send and wait; so does a router that is gone.
-    const bool waiting = (caption == QLatin1String("Connected") && speaksDatagrams()) ||
-                         (caption == QLatin1String("Closed") && !routerGone_.isEmpty());
-    SendStatus->setText(waiting ? QStringLiteral("Waiting for the router") : caption);
+    sendWaiting_ = (caption == QLatin1String("Connected") && speaksDatagrams()) ||
+                   (caption == QLatin1String("Closed") && !routerGone_.isEmpty());
+    SendStatus->setText(sendWaiting_ ? QStringLiteral("Waiting for the router") : caption);
 }
 
 void frmMain::setWanAddressCaption(const QString& caption) {
@@ -106,15 +112,16 @@ AppList& frmMain::lbApps() {
 
 void frmMain::showProgress(int done, int total) {
     progressTotal_ = total;
-    lblStatus->setText(QStringLiteral("Forward %1 of %2").arg(done).arg(total));
+    showStatus(QStringLiteral("Forward %1 of %2").arg(done).arg(total));
 }
 
 void frmMain::tellOutcome(const QString& sentence) {
-    lblStatus->setText(sentence);
+    showStatus(sentence);
+    const quint64 shown = statusShown_;
     log_->WriteLog(sentence);
-    QTimer::singleShot(5000, this, [this, sentence] {
-        if (lblStatus->text() == sentence && !busy_)
-            lblStatus->setText(QStringLiteral("Completed"));
+    QTimer::singleShot(5000, this, [this, shown] {
+        if (statusShown_ == shown && !busy_)
+            showStatus(QStringLiteral("Completed"));
     });
 }
 
@@ -122,8 +129,8 @@ void frmMain::routerAnswering(bool answering, const QString& sentence) {
     if (answering) {
         routerGone_.clear();
         lblStatus->setToolTip(QStringLiteral("Activity information"));
-        if (SendStatus->text() == QLatin1String("Waiting for the router"))
-            SendStatus->setText(QStringLiteral("Closed"));
+        if (sendWaiting_)
+            setSendStatusCaption(QStringLiteral("Closed"));
         tellOutcome(sentence.isEmpty() ? QStringLiteral("Router back") : sentence);
     } else {
         routerGone_ = sentence.isEmpty()
@@ -131,9 +138,10 @@ void frmMain::routerAnswering(bool answering, const QString& sentence) {
                                 .arg(QLocale::system().toString(clock_.now().toLocalTime().time(),
                                                                 QLocale::ShortFormat))
                           : sentence;
-        lblStatus->setText(QStringLiteral("Router not answering"));
+        showStatus(QStringLiteral("Router not answering"));
         lblStatus->setToolTip(routerGone_);
         SendStatus->setText(QStringLiteral("Waiting for the router"));
+        sendWaiting_ = true;
         log_->WriteLog(routerGone_);
     }
     refreshTrayToolTip();
