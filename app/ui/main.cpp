@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -115,26 +116,117 @@ bool ConfiguredKindHasScreens(int argc, char** argv) {
     return kind.isEmpty() || kind == QLatin1String("web");
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for; exitCode set when it was answered there already.
+struct Options {
     const char* screenshot = nullptr;
     const char* tracePath = nullptr;
+    std::optional<int> exitCode;
+};
+
+Options ParseOptions(int argc, char** argv) {
+    Options options;
     for (int i = 1; i < argc; ++i) {
         // For the demo and the documentation: save the window once the router has answered.
         if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc)
-            screenshot = argv[i + 1];
+            options.screenshot = argv[i + 1];
         if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc)
-            tracePath = argv[i + 1];
+            options.tracePath = argv[i + 1];
         if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kUsage, stdout);
-            return 0;
+            options.exitCode = 0;
+            return options;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
             std::puts("Harborly " HARBORLY_VERSION_STRING);
-            return 0;
+            options.exitCode = 0;
+            return options;
         }
     }
+    return options;
+}
+
+// The automatic kind's search goes out now and runs while the window is built.
+void StartAutomaticSearch(const QString& folder) {
+    const IniFile ini(folder + QStringLiteral("Harborly.ini"));
+    if (RouterKindOf(ini.read(QStringLiteral("Misc"), QStringLiteral("RouterKind"))) ==
+        QLatin1String("auto"))
+        AutoRouter::StartEarly(folder + QStringLiteral("Harborly.ini"),
+                               ini.read(QStringLiteral("Misc"), QStringLiteral("LanPrivateIP")));
+}
+
+// The questions the window asks, in a message box with the two answers as its buttons.
+void AskWithMessageBoxes(frmMain& window) {
+    window.ask = [&window](const QString& text, const QString& yes, const QString& no) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Harborly"), text,
+                        QMessageBox::NoButton, window.isVisible() ? &window : nullptr);
+        QPushButton* yesButton = box.addButton(yes, QMessageBox::AcceptRole);
+        box.addButton(no, QMessageBox::RejectRole);
+        box.setDefaultButton(yesButton);
+        box.exec();
+        return box.clickedButton() == yesButton;
+    };
+}
+
+// Appends what the window shows to a file whenever it changes (--trace).
+class WindowTrace {
+public:
+    WindowTrace(frmMain& window, const QString& path) : window_(window), file_(path) {
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Append))
+            return;
+        QObject::connect(&timer_, &QTimer::timeout, &window_, [this] { write(); });
+        // Runs in the operations' waits too: they let the event loop run.
+        timer_.start(40);
+    }
+
+private:
+    void write() {
+        for (const auto& [key, value] : TraceWindow(window_)) {
+            if (traced_.value(key) == value)
+                continue;
+            traced_.insert(key, value);
+            file_.write((key + QLatin1Char('=') + value).toUtf8() + '\n');
+        }
+        file_.flush();
+    }
+
+    frmMain& window_;
+    QFile file_;
+    QTimer timer_;
+    QHash<QString, QString> traced_;
+};
+
+// Saves the window to `path` once the router has answered, then ends the program
+// (--screenshot).
+class WindowShot {
+public:
+    WindowShot(frmMain& window, const Module& module, const QString& path)
+        : window_(window), module_(module), path_(path) {
+        QObject::connect(&timer_, &QTimer::timeout, &window_, [this] { take(); });
+        timer_.start(10);
+    }
+
+private:
+    void take() {
+        if (module_.StatusQueryPending || !window_.isEnabled() || window_.busy())
+            return;
+        timer_.stop();
+        const bool saved = window_.grab().save(path_);
+        std::fputs(saved ? "" : "Harborly: the screenshot could not be saved\n", stderr);
+        window_.ExitProgram();
+    }
+
+    frmMain& window_;
+    const Module& module_;
+    QString path_;
+    QTimer timer_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options options = ParseOptions(argc, argv);
+    if (options.exitCode)
+        return *options.exitCode;
     // The router screens use Qt WebEngine, which wants this before the application exists.
     // It makes a global OpenGL context at once, a third of a second on a software renderer:
     // only the web kind has router screens.
@@ -154,15 +246,8 @@ int main(int argc, char** argv) {
     QLockFile instance(folder.path + QStringLiteral("Harborly.lock"));
     if (RefuseSecondCopy(instance, prompts))
         return 0;
-    // The automatic kind's search goes out now and runs while the window is built.
-    if (!firstStart) {
-        const IniFile ini(folder.path + QStringLiteral("Harborly.ini"));
-        if (RouterKindOf(ini.read(QStringLiteral("Misc"), QStringLiteral("RouterKind"))) ==
-            QLatin1String("auto"))
-            AutoRouter::StartEarly(
-                folder.path + QStringLiteral("Harborly.ini"),
-                ini.read(QStringLiteral("Misc"), QStringLiteral("LanPrivateIP")));
-    }
+    if (!firstStart)
+        StartAutomaticSearch(folder.path);
     RemoveStaleTemporaries(folder.path, QDateTime::currentDateTimeUtc());
 
     Module module;
@@ -178,46 +263,16 @@ int main(int argc, char** argv) {
     window.showRouterScreen = [&](bool dmz) {
         screens.Show(dmz ? RouterScreens::Screen::Dmz : RouterScreens::Screen::Forward, &window);
     };
-    window.ask = [&window](const QString& text, const QString& yes, const QString& no) {
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Harborly"), text,
-                        QMessageBox::NoButton, window.isVisible() ? &window : nullptr);
-        QPushButton* yesButton = box.addButton(yes, QMessageBox::AcceptRole);
-        box.addButton(no, QMessageBox::RejectRole);
-        box.setDefaultButton(yesButton);
-        box.exec();
-        return box.clickedButton() == yesButton;
-    };
-    QTimer traceTimer;
-    QFile traceFile(QString::fromLocal8Bit(tracePath ? tracePath : ""));
-    QHash<QString, QString> traced;
-    if (tracePath && traceFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        QObject::connect(&traceTimer, &QTimer::timeout, &window, [&] {
-            for (const auto& [key, value] : TraceWindow(window)) {
-                if (traced.value(key) == value)
-                    continue;
-                traced.insert(key, value);
-                traceFile.write((key + QLatin1Char('=') + value).toUtf8() + '\n');
-            }
-            traceFile.flush();
-        });
-        // Runs in the operations' waits too: they let the event loop run.
-        traceTimer.start(40);
-    }
+    AskWithMessageBoxes(window);
+    std::optional<WindowTrace> trace;
+    if (options.tracePath)
+        trace.emplace(window, QString::fromLocal8Bit(options.tracePath));
     window.firstStart = firstStart;
     if (!window.Form_Load(folder.path))
         return 0;
     window.show();
-    QTimer shot;
-    if (screenshot) {
-        QObject::connect(&shot, &QTimer::timeout, &window, [&] {
-            if (module.StatusQueryPending || !window.isEnabled() || window.busy())
-                return;
-            shot.stop();
-            const bool saved = window.grab().save(QString::fromLocal8Bit(screenshot));
-            std::fputs(saved ? "" : "Harborly: the screenshot could not be saved\n", stderr);
-            window.ExitProgram();
-        });
-        shot.start(10);
-    }
+    std::optional<WindowShot> shot;
+    if (options.screenshot)
+        shot.emplace(window, module, QString::fromLocal8Bit(options.screenshot));
     return QApplication::exec();
 }
