@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "router/AppList.h"
 #include "router/Router.h"
+#include "router/leases/LeaseRecord.h"
 #include "ui/frmForwards.h"
 #include "ui/frmLogin.h"
 #include "ui/frmSettings.h"
@@ -136,17 +137,37 @@ TEST(UpnpWindow, ViewPointsListsTheRouterForwardsWithThisComputerMarked) {
     EXPECT_TRUE(w.sim.mappings().isEmpty());
 }
 
+// The outcome stands whatever news the router brings with it: here an earlier run's pinholes,
+// opened for an address this computer had before, follow the new one.
 TEST(UpnpWindow, OverIpv6AloneTheOutcomeSpeaksOfIpv6Ports) {
-    UpnpSimOptions ipv6;
-    ipv6.ipv6 = true;
-    UpnpWindow w("Ipv6Address=::1\r\n", "[::1]", ipv6);
-    ASSERT_TRUE(w.window.Form_Load(w.home.path()));
-    w.window.Timer1_Timer();
-    w.window.lbApps().setSelected(0, true);
-    w.window.btnPoint_Click();
-    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("2 IPv6 ports opened"));
-    EXPECT_EQ(w.sim.pinholes().size(), 2);
-    EXPECT_TRUE(w.sim.mappings().isEmpty());
+    for (const bool earlierRun : {false, true}) {
+        SCOPED_TRACE(earlierRun);
+        UpnpSimOptions ipv6;
+        ipv6.ipv6 = true;
+        UpnpWindow w("Ipv6Address=::1\r\n", "[::1]", ipv6);
+        ASSERT_TRUE(w.window.Form_Load(w.home.path()));
+        w.window.Timer1_Timer();
+        if (earlierRun) {
+            LeaseEntry old;
+            old.router = QStringLiteral("::1");
+            old.kind = QStringLiteral("pinhole6");
+            old.protocol = QStringLiteral("UDP");
+            old.externalPort = old.internalPort = 27015;
+            old.lifetime = 3600;
+            old.leaseEnd = QDateTime::currentDateTimeUtc().addSecs(3000);
+            old.address = QStringLiteral("2001:db8:1::100");
+            old.uniqueId = 7;
+            ASSERT_TRUE(LeaseRecord(LeasePathFor(w.module.paths.IniPath)).put(old));
+        }
+        w.window.lbApps().setSelected(0, true);
+        w.window.btnPoint_Click();
+        EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("2 IPv6 ports opened"));
+        EXPECT_EQ(w.sim.pinholes().size(), 2);
+        EXPECT_TRUE(w.sim.mappings().isEmpty());
+        EXPECT_EQ(QString::fromUtf8(w.home.read(QStringLiteral("Harborly.log")))
+                      .contains(QStringLiteral("IPv6 address changed to ::1")),
+                  earlierRun);
+    }
 }
 
 TEST(UpnpWindow, SettingsChooseTheKindAndNeedNoPasswordForUpnp) {
