@@ -1,4 +1,4 @@
-#include "router/check/PointCheck.h"
+#include "router/check/PortCheck.h"
 
 #include "config/IniFile.h"
 #include "router/Router.h"
