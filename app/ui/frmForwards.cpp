@@ -1,5 +1,7 @@
 #include "ui/frmForwards.h"
 
+#include "platform/ShownText.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -24,8 +26,12 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
             rows.size() == 1
                 ? QStringLiteral("This computer holds 1 forward on the router.")
                 : QStringLiteral("This computer holds %1 forwards on the router.").arg(rows.size());
-    layout->addWidget(new QLabel(
-        routerName.isEmpty() ? heading : routerName + QStringLiteral(": ") + heading, this));
+    // The router's name and words are text, never markup nor lines of their own.
+    auto* title = new QLabel(
+        routerName.isEmpty() ? heading : ShownText(routerName) + QStringLiteral(": ") + heading,
+        this);
+    title->setTextFormat(Qt::PlainText);
+    layout->addWidget(title);
 
     const QStringList headers = {QStringLiteral("Outside port"), QStringLiteral("Protocol"),
                                  QStringLiteral("Computer"),     QStringLiteral("Inside port"),
@@ -40,13 +46,13 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
     tblForwards->setToolTip(QStringLiteral("The router's port forwards, read-only"));
     for (int r = 0; r < rows.size(); ++r) {
         const ForwardEntry& e = rows[r];
+        const QString client = ShownText(e.internalClient);
         const QStringList cells = {PortsText(e),
-                                   e.protocol,
-                                   e.thisComputer
-                                       ? e.internalClient + QStringLiteral(" (this computer)")
-                                       : e.internalClient,
+                                   ShownText(e.protocol),
+                                   e.thisComputer ? client + QStringLiteral(" (this computer)")
+                                                  : client,
                                    QString::number(e.internalPort),
-                                   e.description,
+                                   ShownText(e.description),
                                    TimeLeftText(e.secondsLeft)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
@@ -72,7 +78,10 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
     });
     connect(btnRemove, &QPushButton::clicked, this, &frmForwards::btnRemove_Click);
     confirm = [this](const QString& question) {
-        return QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, windowTitle(), question,
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setTextFormat(Qt::PlainText); // the question quotes the router
+        return box.exec() == QMessageBox::Yes;
     };
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -83,8 +92,9 @@ void frmForwards::btnRemove_Click() {
     if (!removeForward || row < 0 || row >= rows_.size() || !rows_[row].thisComputer)
         return;
     const ForwardEntry e = rows_[row];
-    const QString program =
-        e.description.isEmpty() ? QStringLiteral("a program without a description") : e.description;
+    const QString program = e.description.isEmpty()
+                                ? QStringLiteral("a program without a description")
+                                : ShownText(e.description);
     if (!confirm(QStringLiteral("Remove the forward of port %1/%2 to this computer, made for "
                                 "%3? That program may stop being reachable from the Internet.")
                      .arg(PortsText(e), e.protocol, program)))
