@@ -21,8 +21,8 @@ struct CheckOptions {
     QString procRoot = QStringLiteral("/proc");
     std::chrono::milliseconds hairpinWait{1500};
     QString checkUrl; // [Misc] CheckUrl; empty: no outside check
-    // `LanPrivateIP` names loopback: a simulated router, whose outside address is only tried
-    // when it is loopback too.
+    // `LanPrivateIP` resolves to loopback: a simulated router, whose outside address is only
+    // tried when it is loopback too.
     bool routerOnLoopback = false;
     std::chrono::milliseconds checkUrlWait{15000};
 };
