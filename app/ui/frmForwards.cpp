@@ -10,27 +10,42 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace {
+
+QString headingFor(qsizetype count, const QString& routerName, bool ownOnly) {
+    QString heading = count == 0
+                          ? QStringLiteral("The router forwards no ports.")
+                          : QStringLiteral("The router forwards %1 port%2; yours are marked.")
+                                .arg(count)
+                                .arg(count == 1 ? QString() : QStringLiteral("s"));
+    if (ownOnly)
+        heading = count == 1
+                      ? QStringLiteral("This computer holds 1 forward on the router.")
+                      : QStringLiteral("This computer holds %1 forwards on the router.").arg(count);
+    return routerName.isEmpty() ? heading : ShownText(routerName) + QStringLiteral(": ") + heading;
+}
+
+// The router's words as the table shows them: text, never lines of their own.
+QStringList cellsOf(const ForwardEntry& e) {
+    const QString client = ShownText(e.internalClient);
+    return {PortsText(e),
+            ShownText(e.protocol),
+            e.thisComputer ? client + QStringLiteral(" (this computer)") : client,
+            QString::number(e.internalPort),
+            ShownText(e.description),
+            TimeLeftText(e.secondsLeft)};
+}
+
+} // namespace
+
 frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerName,
                          QWidget* parent, bool ownOnly)
     : QDialog(parent), rows_(rows) {
     setWindowTitle(QStringLiteral("Harborly - Port Forwards"));
     resize(720, 360);
     auto* layout = new QVBoxLayout(this);
-    QString heading = rows.isEmpty()
-                          ? QStringLiteral("The router forwards no ports.")
-                          : QStringLiteral("The router forwards %1 port%2; yours are marked.")
-                                .arg(rows.size())
-                                .arg(rows.size() == 1 ? QString() : QStringLiteral("s"));
-    if (ownOnly)
-        heading =
-            rows.size() == 1
-                ? QStringLiteral("This computer holds 1 forward on the router.")
-                : QStringLiteral("This computer holds %1 forwards on the router.").arg(rows.size());
-    // The router's name and words are text, never markup nor lines of their own.
-    auto* title = new QLabel(
-        routerName.isEmpty() ? heading : ShownText(routerName) + QStringLiteral(": ") + heading,
-        this);
-    title->setTextFormat(Qt::PlainText);
+    auto* title = new QLabel(headingFor(rows.size(), routerName, ownOnly), this);
+    title->setTextFormat(Qt::PlainText); // the router's name is text, never markup
     layout->addWidget(title);
 
     const QStringList headers = {QStringLiteral("Outside port"), QStringLiteral("Protocol"),
@@ -46,14 +61,7 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
     tblForwards->setToolTip(QStringLiteral("The router's port forwards, read-only"));
     for (int r = 0; r < rows.size(); ++r) {
         const ForwardEntry& e = rows[r];
-        const QString client = ShownText(e.internalClient);
-        const QStringList cells = {PortsText(e),
-                                   ShownText(e.protocol),
-                                   e.thisComputer ? client + QStringLiteral(" (this computer)")
-                                                  : client,
-                                   QString::number(e.internalPort),
-                                   ShownText(e.description),
-                                   TimeLeftText(e.secondsLeft)};
+        const QStringList cells = cellsOf(e);
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (e.thisComputer) {
