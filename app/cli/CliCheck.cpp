@@ -7,7 +7,7 @@
 #include "router/AppList.h"
 #include "router/ListOps.h"
 #include "router/MappingPlan.h"
-#include "router/check/PointCheck.h"
+#include "router/check/PortCheck.h"
 
 #include <QTextStream>
 

@@ -10,6 +10,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
+#include "platform/ShownText.h"
 #include "router/ListOps.h"
 #include "router/Router.h"
 #include "router/RouterDeps.h"
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -64,28 +66,52 @@ struct Session {
     std::unique_ptr<Router> router; // made once the configuration names the kind
 };
 
-// One line of the router's list; a slot of the web pages keeps the form it always had.
+int finish(Session& s, CliEnvironment& env) {
+    env.out << s.view.status() << Qt::endl;
+    return exitStatusOf(s.view.status());
+}
+
+// One line of the router's list; a slot of the web pages keeps the form it always had. The
+// router's words are another program's: they must not start a line of their own.
 QString forwardLine(const ForwardEntry& e) {
+    const QString description = ShownText(e.description);
+    const QString client = ShownText(e.internalClient);
+    const QString protocol = ShownText(e.protocol);
     if (!e.slot.isEmpty())
-        return e.slot + QStringLiteral("  ") +
+        return ShownText(e.slot) + QStringLiteral("  ") +
                (e.inUse ? QStringLiteral("in use") : QStringLiteral("free  ")) +
-               QStringLiteral("  ") + e.description;
+               QStringLiteral("  ") + description;
     if (e.pinhole)
         return QStringLiteral("IPv6 pinhole to this computer, [%1]:%2 %3, %4 left  %5")
-            .arg(e.internalClient)
+            .arg(client)
             .arg(e.internalPort)
-            .arg(e.protocol, TimeLeftText(e.secondsLeft), e.description);
+            .arg(protocol, TimeLeftText(e.secondsLeft), description);
     return QStringLiteral("%1/%2 -> %3:%4  %5  %6%7")
-        .arg(PortsText(e), e.protocol, e.internalClient)
+        .arg(PortsText(e), protocol, client)
         .arg(e.internalPort)
-        .arg(TimeLeftText(e.secondsLeft), e.description,
+        .arg(TimeLeftText(e.secondsLeft), description,
              e.thisComputer ? QStringLiteral("  (this computer)") : QString());
 }
 
-// Why the router could not be used, where the kind knows more than the message said.
+// Why the router could not be used, where the kind knows more than the message said; each
+// problem may quote the router.
 void printProblems(Session& s, QTextStream& err) {
     for (const QString& p : s.router->lastProblems())
-        err << p << Qt::endl;
+        err << ShownText(p) << Qt::endl;
+}
+
+// The router's list; when it cannot be read, why, unless a message has already said so.
+std::optional<QList<ForwardEntry>> readForwards(Session& s, CliEnvironment& env) {
+    const int boxes = s.prompts.boxes();
+    auto rows = s.router->ReadForwards();
+    if (rows)
+        return rows;
+    printProblems(s, env.err);
+    if (s.router->lastProblems().isEmpty() && s.prompts.boxes() == boxes)
+        env.err << "The router's list of forwards could not be read, and the router gave no "
+                   "reason."
+                << Qt::endl;
+    return std::nullopt;
 }
 
 void printList(Session& s, QTextStream& out) {
@@ -100,11 +126,6 @@ void printList(Session& s, QTextStream& out) {
             << (ranges.isEmpty() ? QStringLiteral("no ports") : ranges.join(QStringLiteral(", ")))
             << Qt::endl;
     }
-}
-
-int finish(Session& s, CliEnvironment& env) {
-    env.out << s.view.status() << Qt::endl;
-    return exitStatusOf(s.view.status());
 }
 
 int point(Session& s, const QStringList& names, CliEnvironment& env) {
@@ -132,7 +153,8 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
                 continue;
             for (const ApplPortRange& r : s.module.catalog.entry(index).Ranges)
                 env.out << list.List(row) << ' ' << rangeText(r) << ": slot "
-                        << (r.Slot.isEmpty() ? QStringLiteral("none") : r.Slot) << Qt::endl;
+                        << (r.Slot.isEmpty() ? QStringLiteral("none") : ShownText(r.Slot))
+                        << Qt::endl;
         }
     }
     return finish(s, env);
@@ -146,7 +168,7 @@ int removeForward(Session& s, const CliOptions& options, CliEnvironment& env) {
                 << Qt::endl;
         return CliExit::Refused;
     }
-    const auto rows = s.router->ReadForwards();
+    const auto rows = readForwards(s, env);
     if (!rows)
         return finish(s, env);
     for (const ForwardEntry& e : *rows) {
@@ -154,7 +176,7 @@ int removeForward(Session& s, const CliOptions& options, CliEnvironment& env) {
             continue;
         if (!e.thisComputer) {
             env.err << "Port " << options.removePort << '/' << options.removeProtocol
-                    << " forwards to another computer (" << e.internalClient
+                    << " forwards to another computer (" << ShownText(e.internalClient)
                     << "); Harborly removes only this computer's forwards." << Qt::endl;
             return CliExit::Refused;
         }
@@ -181,9 +203,9 @@ int keep(Session& s, CliEnvironment& env) {
     if (!env.keepLoop)
         return CliExit::Usage;
     s.router->reportRenewal = [&](const QString& line) {
-        env.out << s.clock.now().toString(Qt::ISODate) << ' ' << line << Qt::endl;
+        env.out << s.clock.now().toString(Qt::ISODate) << ' ' << ShownText(line) << Qt::endl;
     };
-    env.out << "Keeping the forwards on " << s.router->routerDescription()
+    env.out << "Keeping the forwards on " << ShownText(s.router->routerDescription())
             << " alive; stop with Ctrl-C." << Qt::endl;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] { s.router->Timer1_Timer(); });
@@ -195,7 +217,7 @@ int keep(Session& s, CliEnvironment& env) {
 
 // The router's list as text in the program folder, for kinds without page screens.
 int saveForwardList(Session& s, CliEnvironment& env) {
-    const auto rows = s.router->ReadForwards();
+    const auto rows = readForwards(s, env);
     if (!rows)
         return finish(s, env);
     QByteArray text;
@@ -210,88 +232,87 @@ int saveForwardList(Session& s, CliEnvironment& env) {
     return finish(s, env);
 }
 
-} // namespace
+// A folder never configured: nothing says which router to talk to.
+int refuseUnconfigured(const QString& folder, const QString& ini, bool catalogCopied,
+                       CliEnvironment& env) {
+    env.err << "There is no configuration in " << QDir::toNativeSeparators(folder) << " yet."
+            << Qt::endl
+            << "Start the window once with Harborly --home " << QDir::toNativeSeparators(folder)
+            << " and choose the router there, or set RouterKind (auto, upnp, pcp, natpmp "
+               "or web) and LanPrivateIP under [Misc] in "
+            << QDir::toNativeSeparators(ini)
+            << (catalogCopied ? " (the shipped catalog has just been copied there)." : ".")
+            << Qt::endl;
+    return CliExit::Refused;
+}
 
-int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
-    const ProgramFolder folder = ResolveProgramFolder(env.arguments, env.executableFolder);
-    const QString ini = folder.path + QStringLiteral("Harborly.ini");
-    const bool configured = QFileInfo::exists(ini);
-    const bool catalogCopied = ProvideShippedFiles(folder.path, env.executableFolder);
-    // A folder never configured: nothing says which router to talk to.
-    if (!configured) {
-        env.err << "There is no configuration in " << QDir::toNativeSeparators(folder.path)
-                << " yet." << Qt::endl
-                << "Start the window once with Harborly --home "
-                << QDir::toNativeSeparators(folder.path)
-                << " and choose the router there, or set RouterKind (auto, upnp, pcp, natpmp "
-                   "or web) and LanPrivateIP under [Misc] in "
-                << QDir::toNativeSeparators(ini)
-                << (catalogCopied ? " (the shipped catalog has just been copied there)." : ".")
-                << Qt::endl;
-        return CliExit::Refused;
-    }
-    RemoveStaleTemporaries(folder.path, QDateTime::currentDateTimeUtc());
-    Session s(env);
-    LoadConfiguration(s.module, folder.path);
-    FillApplicationList(s.view.lbApps(), s.module.catalog);
-    if (RouterKindOf(s.module.settings.RouterKind).isEmpty()) {
-        env.err << "Harborly.ini names a router kind that Harborly does not know: \""
-                << s.module.settings.RouterKind << '"' << Qt::endl;
-        return CliExit::Refused;
-    }
-    // The catalog is the configuration's: no router, no login.
-    if (options.command == CliCommand::List) {
-        printList(s, env.out);
-        return CliExit::Completed;
-    }
-    s.router = MakeRouter({s.module, s.view, s.prompts, s.pump, s.clock});
-    s.router->adoptOnStatus = options.command == CliCommand::Keep;
-    const RouterCapabilities caps = s.router->capabilities();
-
+// The stored router password and, where asked for, the login; a refusal's exit status, or
+// nothing when the command may go on.
+std::optional<int> refuseLogin(Session& s, const RouterCapabilities& caps, CliEnvironment& env) {
     if (caps.needsPassword && !s.module.settings.PasswordStored) {
         env.err << "No router password is stored in " << s.module.paths.IniPath
                 << "; set one in Harborly with Configuration > Edit Router Settings." << Qt::endl;
         return CliExit::Refused;
     }
-    if (s.module.settings.RequireLogin &&
-        (caps.needsPassword || s.module.settings.PasswordStored)) {
-        const std::optional<QString> typed = env.password ? env.password() : std::nullopt;
-        if (!typed) {
-            env.err << "The login password is required: type it on a terminal or give it with "
-                       "--password-stdin."
-                    << Qt::endl;
-            return CliExit::Refused;
-        }
-        if (*typed != s.module.settings.Password) {
-            env.err << "Invalid user name or password." << Qt::endl;
-            return CliExit::Refused;
-        }
-        s.module.LoginAccepted = true;
+    if (!s.module.settings.RequireLogin ||
+        !(caps.needsPassword || s.module.settings.PasswordStored))
+        return std::nullopt;
+    const std::optional<QString> typed = env.password ? env.password() : std::nullopt;
+    if (!typed) {
+        env.err << "The login password is required: type it on a terminal or give it with "
+                   "--password-stdin."
+                << Qt::endl;
+        return CliExit::Refused;
     }
-
-    s.router->Timer1_Timer();
-    if (s.view.exitRequested()) {
-        printProblems(s, env.err);
-        env.out << s.view.status() << Qt::endl;
-        return CliExit::Failed;
+    if (*typed != s.module.settings.Password) {
+        env.err << "Invalid user name or password." << Qt::endl;
+        return CliExit::Refused;
     }
+    s.module.LoginAccepted = true;
+    return std::nullopt;
+}
 
+int printStatus(Session& s, CliEnvironment& env) {
+    const QString firmware = s.view.statusBarText();
+    env.out << "WAN Public IP Address: " << ShownText(s.view.wanAddress()) << Qt::endl
+            << "LAN Private IP Address: " << s.module.settings.LanPrivateIP << Qt::endl
+            << "This computer: " << s.module.LocalIpAddress << Qt::endl
+            << (firmware.isEmpty() ? QStringLiteral("Firmware version unknown")
+                                   : ShownText(firmware))
+            << Qt::endl;
+    return finish(s, env);
+}
+
+int printForwards(Session& s, CliEnvironment& env) {
+    const auto rows = readForwards(s, env);
+    if (!rows)
+        return finish(s, env);
+    for (const ForwardEntry& e : *rows)
+        env.out << forwardLine(e) << Qt::endl;
+    return finish(s, env);
+}
+
+// "show forward" and "show dmz": the router's own page, or the list as text where it has none.
+int showScreen(Session& s, bool dmz, const RouterCapabilities& caps, CliEnvironment& env) {
+    if (dmz && !caps.dmz)
+        return refuseDmz(s, env);
+    if (!caps.pageScreens)
+        return saveForwardList(s, env);
+    if (s.router->CaptureScreen(dmz))
+        env.out << s.module.paths.HtmPath << Qt::endl;
+    return finish(s, env);
+}
+
+// The command itself, once the router has answered the status query.
+int runOnRouter(Session& s, const CliOptions& options, const RouterCapabilities& caps,
+                CliEnvironment& env) {
     switch (options.command) {
     case CliCommand::Status:
-        env.out << "WAN Public IP Address: " << s.view.wanAddress() << Qt::endl
-                << "LAN Private IP Address: " << s.module.settings.LanPrivateIP << Qt::endl
-                << "This computer: " << s.module.LocalIpAddress << Qt::endl
-                << (s.view.statusBarText().isEmpty() ? QStringLiteral("Firmware version unknown")
-                                                     : s.view.statusBarText())
-                << Qt::endl;
-        return finish(s, env);
+        return printStatus(s, env);
     case CliCommand::List:
         break;
     case CliCommand::Slots:
-        if (const auto rows = s.router->ReadForwards())
-            for (const ForwardEntry& e : *rows)
-                env.out << forwardLine(e) << Qt::endl;
-        return finish(s, env);
+        return printForwards(s, env);
     case CliCommand::Point:
         return point(s, options.names, env);
     case CliCommand::Keep:
@@ -310,18 +331,48 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
         s.router->SetDmz(options.command == CliCommand::DmzClear);
         return finish(s, env);
     case CliCommand::ShowForward:
-    case CliCommand::ShowDmz: {
-        const bool dmz = options.command == CliCommand::ShowDmz;
-        if (dmz && !caps.dmz)
-            return refuseDmz(s, env);
-        if (!caps.pageScreens)
-            return saveForwardList(s, env);
-        if (s.router->CaptureScreen(dmz))
-            env.out << s.module.paths.HtmPath << Qt::endl;
-        return finish(s, env);
-    }
+    case CliCommand::ShowDmz:
+        return showScreen(s, options.command == CliCommand::ShowDmz, caps, env);
     }
     return CliExit::Usage;
+}
+
+} // namespace
+
+int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
+    const ProgramFolder folder = ResolveProgramFolder(env.arguments, env.executableFolder);
+    const QString ini = folder.path + QStringLiteral("Harborly.ini");
+    const bool configured = QFileInfo::exists(ini);
+    const bool catalogCopied = ProvideShippedFiles(folder.path, env.executableFolder);
+    if (!configured)
+        return refuseUnconfigured(folder.path, ini, catalogCopied, env);
+    RemoveStaleTemporaries(folder.path, QDateTime::currentDateTimeUtc());
+    Session s(env);
+    LoadConfiguration(s.module, folder.path);
+    FillApplicationList(s.view.lbApps(), s.module.catalog);
+    if (RouterKindOf(s.module.settings.RouterKind).isEmpty()) {
+        env.err << "Harborly.ini names a router kind that Harborly does not know: \""
+                << s.module.settings.RouterKind << '"' << Qt::endl;
+        return CliExit::Refused;
+    }
+    // The catalog is the configuration's: no router, no login.
+    if (options.command == CliCommand::List) {
+        printList(s, env.out);
+        return CliExit::Completed;
+    }
+    s.router = MakeRouter({s.module, s.view, s.prompts, s.pump, s.clock});
+    s.router->adoptOnStatus = options.command == CliCommand::Keep;
+    const RouterCapabilities caps = s.router->capabilities();
+    if (const auto refused = refuseLogin(s, caps, env))
+        return *refused;
+
+    s.router->Timer1_Timer();
+    if (s.view.exitRequested()) {
+        printProblems(s, env.err);
+        env.out << s.view.status() << Qt::endl;
+        return CliExit::Failed;
+    }
+    return runOnRouter(s, options, caps, env);
 }
 
 bool SelectByName(AppList& list, const QStringList& names, CliEnvironment& env) {

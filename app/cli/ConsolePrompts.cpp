@@ -1,10 +1,15 @@
 #include "ConsolePrompts.h"
 
+#include "platform/ShownText.h"
+
+#include <QStringList>
 #include <QTextStream>
 
 void ConsolePrompts::MsgBox(const QString& text, MsgIcon, const QString&) {
     ++boxes_;
-    QString lines = text;
-    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    err_ << lines << Qt::endl;
+    // A CR is the box's own line break; anything else invisible within a line is the router's.
+    QStringList lines = text.split(QLatin1Char('\r'));
+    for (QString& line : lines)
+        line = ShownText(line);
+    err_ << lines.join(QLatin1Char('\n')) << Qt::endl;
 }

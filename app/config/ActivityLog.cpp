@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Prompts.h"
+#include "platform/ShownText.h"
 
 #include <QFile>
 
@@ -73,7 +74,8 @@ QString ActivityLog::timeStamp() const {
 
 bool ActivityLog::WriteLog(const QString& sMsg) {
     const bool blank = sMsg.count(u' ') == sMsg.size();
-    const QByteArray line = (blank ? QString() : timeStamp() + sMsg).toUtf8() + "\r\n";
+    // Messages quote the router, whose words must not start a log line of their own.
+    const QByteArray line = (blank ? QString() : timeStamp() + ShownText(sMsg)).toUtf8() + "\r\n";
 
     // An append, not a rewrite: a crash can at worst leave a partial last line, and every
     // earlier line stays intact, which is all an append-only log needs.

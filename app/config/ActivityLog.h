@@ -17,7 +17,8 @@ public:
                 QLocale locale = QLocale::system());
 
     // "[" short date " " long time "]   " sMsg, CR LF, in the locale's formats but with the
-    // year in four digits and no time-zone name; a blank line for a message of only spaces. Shows
+    // year in four digits and no time-zone name; a blank line for a message of only spaces. A
+    // control character in sMsg is written escaped ("\n"), so one call is one line. Shows
     // "Unable to Open Log File" and returns false when the line is not written.
     bool WriteLog(const QString& sMsg);
 

@@ -1,5 +1,7 @@
 #include "ui/frmCheck.h"
 
+#include "platform/ShownText.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,8 +22,10 @@ frmCheck::frmCheck(const QList<PortCheck>& checks, const QString& routerName, QW
                                        .arg(toFix)
                                        .arg(checks.size());
     if (!routerName.isEmpty())
-        heading = routerName + QStringLiteral(": ") + heading;
-    layout->addWidget(new QLabel(heading, this));
+        heading = ShownText(routerName) + QStringLiteral(": ") + heading;
+    auto* title = new QLabel(heading, this);
+    title->setTextFormat(Qt::PlainText); // the router's name is text, never markup
+    layout->addWidget(title);
 
     const QStringList headers = {QStringLiteral("Application"), QStringLiteral("Port"),
                                  QStringLiteral("What was found")};

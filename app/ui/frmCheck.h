@@ -1,6 +1,6 @@
 #pragma once
 
-#include "router/check/PointCheck.h"
+#include "router/check/PortCheck.h"
 
 #include <QDialog>
 

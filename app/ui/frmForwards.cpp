@@ -1,5 +1,7 @@
 #include "ui/frmForwards.h"
 
+#include "platform/ShownText.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -8,24 +10,43 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace {
+
+QString headingFor(qsizetype count, const QString& routerName, bool ownOnly) {
+    QString heading = count == 0
+                          ? QStringLiteral("The router forwards no ports.")
+                          : QStringLiteral("The router forwards %1 port%2; yours are marked.")
+                                .arg(count)
+                                .arg(count == 1 ? QString() : QStringLiteral("s"));
+    if (ownOnly)
+        heading = count == 1
+                      ? QStringLiteral("This computer holds 1 forward on the router.")
+                      : QStringLiteral("This computer holds %1 forwards on the router.").arg(count);
+    return routerName.isEmpty() ? heading : ShownText(routerName) + QStringLiteral(": ") + heading;
+}
+
+// The router's words as the table shows them: text, never lines of their own.
+QStringList cellsOf(const ForwardEntry& e) {
+    const QString client = ShownText(e.internalClient);
+    return {PortsText(e),
+            ShownText(e.protocol),
+            e.thisComputer ? client + QStringLiteral(" (this computer)") : client,
+            QString::number(e.internalPort),
+            ShownText(e.description),
+            TimeLeftText(e.secondsLeft)};
+}
+
+} // namespace
+
 frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerName,
                          QWidget* parent, bool ownOnly)
     : QDialog(parent), rows_(rows) {
     setWindowTitle(QStringLiteral("Harborly - Port Forwards"));
     resize(720, 360);
     auto* layout = new QVBoxLayout(this);
-    QString heading = rows.isEmpty()
-                          ? QStringLiteral("The router forwards no ports.")
-                          : QStringLiteral("The router forwards %1 port%2; yours are marked.")
-                                .arg(rows.size())
-                                .arg(rows.size() == 1 ? QString() : QStringLiteral("s"));
-    if (ownOnly)
-        heading =
-            rows.size() == 1
-                ? QStringLiteral("This computer holds 1 forward on the router.")
-                : QStringLiteral("This computer holds %1 forwards on the router.").arg(rows.size());
-    layout->addWidget(new QLabel(
-        routerName.isEmpty() ? heading : routerName + QStringLiteral(": ") + heading, this));
+    auto* title = new QLabel(headingFor(rows.size(), routerName, ownOnly), this);
+    title->setTextFormat(Qt::PlainText); // the router's name is text, never markup
+    layout->addWidget(title);
 
     const QStringList headers = {QStringLiteral("Outside port"), QStringLiteral("Protocol"),
                                  QStringLiteral("Computer"),     QStringLiteral("Inside port"),
@@ -40,14 +61,7 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
     tblForwards->setToolTip(QStringLiteral("The router's port forwards, read-only"));
     for (int r = 0; r < rows.size(); ++r) {
         const ForwardEntry& e = rows[r];
-        const QStringList cells = {PortsText(e),
-                                   e.protocol,
-                                   e.thisComputer
-                                       ? e.internalClient + QStringLiteral(" (this computer)")
-                                       : e.internalClient,
-                                   QString::number(e.internalPort),
-                                   e.description,
-                                   TimeLeftText(e.secondsLeft)};
+        const QStringList cells = cellsOf(e);
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (e.thisComputer) {
@@ -72,7 +86,10 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
     });
     connect(btnRemove, &QPushButton::clicked, this, &frmForwards::btnRemove_Click);
     confirm = [this](const QString& question) {
-        return QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, windowTitle(), question,
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setTextFormat(Qt::PlainText); // the question quotes the router
+        return box.exec() == QMessageBox::Yes;
     };
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -83,8 +100,9 @@ void frmForwards::btnRemove_Click() {
     if (!removeForward || row < 0 || row >= rows_.size() || !rows_[row].thisComputer)
         return;
     const ForwardEntry e = rows_[row];
-    const QString program =
-        e.description.isEmpty() ? QStringLiteral("a program without a description") : e.description;
+    const QString program = e.description.isEmpty()
+                                ? QStringLiteral("a program without a description")
+                                : ShownText(e.description);
     if (!confirm(QStringLiteral("Remove the forward of port %1/%2 to this computer, made for "
                                 "%3? That program may stop being reachable from the Internet.")
                      .arg(PortsText(e), e.protocol, program)))

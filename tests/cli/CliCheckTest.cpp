@@ -18,15 +18,16 @@ namespace {
 
 struct CheckCli {
     // "Web" is TCP `port`, "Voice" UDP `port`; the router at 127.0.0.1:routerPort.
-    CheckCli(const QByteArray& kind, quint16 routerPort, quint16 port,
+    CheckCli(const QByteArray& kind, quint16 routerPort, quint16 port, const QByteArray& extra = {})
+        : CheckCli(kind, "127.0.0.1:" + QByteArray::number(routerPort), port, extra) {}
+    CheckCli(const QByteArray& kind, const QByteArray& router, quint16 port,
              const QByteArray& extra = {}) {
         const QByteArray p = QByteArray::number(port);
-        home.write(
-            QStringLiteral("Harborly.ini"),
-            "[Application1]\r\nName=Web\r\nPortRangeLow1=" + p + "\r\nPortRangeHigh1=" + p +
-                "\r\nProtocol1=tcp\r\n[Application2]\r\nName=Voice\r\nPortRangeLow1=" + p +
-                "\r\nPortRangeHigh1=" + p + "\r\nProtocol1=udp\r\n[Misc]\r\nRouterKind=" + kind +
-                "\r\nLanPrivateIP=127.0.0.1:" + QByteArray::number(routerPort) + "\r\n" + extra);
+        home.write(QStringLiteral("Harborly.ini"),
+                   "[Application1]\r\nName=Web\r\nPortRangeLow1=" + p + "\r\nPortRangeHigh1=" + p +
+                       "\r\nProtocol1=tcp\r\n[Application2]\r\nName=Voice\r\nPortRangeLow1=" + p +
+                       "\r\nPortRangeHigh1=" + p + "\r\nProtocol1=udp\r\n[Misc]\r\nRouterKind=" +
+                       kind + "\r\nLanPrivateIP=" + router + "\r\n" + extra);
     }
     int run(const QStringList& words) {
         out.clear();
@@ -116,6 +117,29 @@ TEST(CliCheck, AWayBackInThatCannotBeToldIsNotClosed) {
         EXPECT_TRUE(cli.out.contains(QStringLiteral("listens on %1, ").arg(app.serverPort()) +
                                      QString::fromUtf8(words)))
             << cli.out.toStdString();
+    }
+}
+
+// A router named by a name that resolves to loopback is simulated too: its made-up outside
+// address, someone's real one, is never tried.
+TEST(CliCheck, ARouterNamedOnLoopbackHasItsOutsideAddressLeftAlone) {
+    UpnpSimulator sim(outsideAt("11.22.33.44"));
+    ASSERT_TRUE(sim.listen());
+    QTcpServer app;
+    ASSERT_TRUE(app.listen(QHostAddress::AnyIPv4));
+    const QByteArray ssdp = QByteArray::number(sim.ssdpPort());
+    const QByteArray url =
+        "http://localhost:" + QByteArray::number(sim.httpPort()) + sim.descriptionPath().toLatin1();
+    for (const auto& [kind, router] :
+         {std::pair<QByteArray, QByteArray>{"upnp", "localhost:" + ssdp},
+          {"upnp", url},
+          {"auto", "localhost:" + ssdp}}) {
+        CheckCli cli(kind, router, app.serverPort());
+        ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Web")}), CliExit::Completed)
+            << router.constData() << cli.err.toStdString();
+        EXPECT_TRUE(cli.out.contains(QStringLiteral("the router on this computer's loopback has no "
+                                                    "real outside address to try")))
+            << router.constData() << ": " << cli.out.toStdString();
     }
 }
 

@@ -77,3 +77,36 @@ TEST(CliKinds, KeepRenewsUntilStoppedAndSaysSoOnEachRenewal) {
     EXPECT_TRUE(cli.out.contains(QStringLiteral("Stopped.")));
     EXPECT_EQ(sim.mappings().size(), 1);
 }
+
+TEST(CliKinds, RouterTextIsShownEscapedAndCannotForgeALine) {
+    UpnpSimulator sim;
+    ASSERT_TRUE(sim.listen());
+    UpnpMapping other; // another program's, on another computer
+    other.externalPort = other.internalPort = 8096;
+    other.protocol = QStringLiteral("TCP");
+    other.internalClient = QStringLiteral("10.0.0.9");
+    other.description = QStringLiteral("tv\n22/TCP -> 127.0.0.1:22  ssh\u2066");
+    sim.addMapping(other);
+    KindCli cli("upnp", sim.ssdpPort());
+    EXPECT_EQ(cli.run({QStringLiteral("slots")}), CliExit::Completed);
+    EXPECT_EQ(cli.out, QStringLiteral("8096/TCP -> 10.0.0.9:8096  permanent  tv\\n22/TCP -> "
+                                      "127.0.0.1:22  ssh\\u{2066}\nCompleted\n"))
+        << cli.out.toStdString();
+}
+
+// The router's list unread: the reason, not a bare "Error".
+TEST(CliKinds, AListThatCannotBeReadSaysWhy) {
+    UpnpSimOptions o;
+    o.listFailsAt = 0;
+    UpnpSimulator sim(o);
+    ASSERT_TRUE(sim.listen());
+    KindCli cli("upnp", sim.ssdpPort());
+    for (const QStringList& words :
+         {QStringList{QStringLiteral("slots")},
+          QStringList{QStringLiteral("remove"), QStringLiteral("27015/udp")}}) {
+        EXPECT_EQ(cli.run(words), CliExit::Error) << words.join(' ').toStdString();
+        EXPECT_TRUE(cli.err.startsWith(QStringLiteral("The router did not list its forwards (")))
+            << cli.err.toStdString();
+        EXPECT_EQ(cli.out, QStringLiteral("Error\n"));
+    }
+}

@@ -47,6 +47,13 @@ TEST_F(ActivityLogTest, AppendsTimeStampedLines) {
     EXPECT_TRUE(prompts.boxes.isEmpty());
 }
 
+// A router's words in a message are one line of the log, whatever they hold.
+TEST_F(ActivityLogTest, AMessageCannotForgeALine) {
+    EXPECT_TRUE(log.WriteLog(QStringLiteral("Renewed (tv\r\n[1/1/2000 1:00:00 AM]   x\x1B[2J)")));
+    EXPECT_EQ(logBytes(), QByteArray("[12/6/2026 3:21:07 PM]   Renewed (tv\\r\\n[1/1/2000 1:00:00 "
+                                     "AM]   x\\x1B[2J)\r\n"));
+}
+
 TEST_F(ActivityLogTest, BlankMessageWritesEmptyLine) {
     EXPECT_TRUE(log.WriteLog(QStringLiteral("   ")));
     EXPECT_TRUE(log.WriteLog(QString()));

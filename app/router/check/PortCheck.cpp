@@ -1,9 +1,9 @@
-#include "router/check/PointCheck.h"
+#include "router/check/PortCheck.h"
 
 #include "config/IniFile.h"
 #include "router/Router.h"
+#include "router/check/RouterOnLoopback.h"
 #include "router/net/ExternalAddress.h"
-#include "router/net/RouterAddress.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -57,22 +57,22 @@ bool hairpinCandidate(PortCheck& c, const QString& wan, const CheckOptions& o) {
                                        "for UDP");
         return false;
     }
-    if (QHostAddress(wan).isNull()) {
+    const QHostAddress outside(wan);
+    if (outside.isNull()) {
         c.hairpinNote = QStringLiteral("the router told no outside address to try");
         return false;
     }
     // A router on loopback is simulated: its outside address is made up and may be anyone's.
-    if (o.routerOnLoopback && !QHostAddress(wan).isLoopback()) {
+    if (o.routerOnLoopback && !outside.isLoopback()) {
         c.hairpinNote = QStringLiteral("cannot tell from inside: the router on this computer's "
                                        "loopback has no real outside address to try");
         return false;
     }
     // A loopback outside address is a router simulated on this computer.
-    if (ClassifyExternalAddress(wan) != ExternalAddressKind::Public &&
-        !QHostAddress(wan).isLoopback()) {
+    if (ClassifyExternalAddress(wan) != ExternalAddressKind::Public && !outside.isLoopback()) {
         c.hairpinNote = QStringLiteral("cannot tell from inside: the router's outside address %1 "
                                        "is not on the Internet")
-                            .arg(wan);
+                            .arg(outside.toString());
         return false;
     }
     return true;
@@ -108,7 +108,7 @@ void checkHairpins(QList<PortCheck>& checks, const QString& wan, const CheckOpti
         PortCheck& c = *a.check;
         if (a.socket->state() != QAbstractSocket::ConnectedState) {
             c.hairpin = Hairpin::CannotTell;
-            c.hairpinNote = wan;
+            c.hairpinNote = QHostAddress(wan).toString(); // as read, not as the router wrote it
         } else {
             c.hairpin =
                 ConnectionArrived(quint16(c.mapping.port), a.socket->localPort(), o.procRoot)
@@ -214,11 +214,8 @@ CheckOptions CheckOptionsFor(const QString& iniPath) {
     CheckOptions o;
     const IniFile ini(iniPath);
     o.checkUrl = ini.read(QStringLiteral("Misc"), QStringLiteral("CheckUrl"));
-    const QString lan = ini.read(QStringLiteral("Misc"), QStringLiteral("LanPrivateIP"));
-    const QString host = lan.contains(QLatin1String("://")) ? QUrl(lan.trimmed()).host()
-                                                            : ParseRouterAddress(lan).host;
-    o.routerOnLoopback = QHostAddress(host).isLoopback() ||
-                         host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+    o.routerOnLoopback =
+        NamesLoopback(ini.read(QStringLiteral("Misc"), QStringLiteral("LanPrivateIP")));
     return o;
 }
 

@@ -1,0 +1,78 @@
+#pragma once
+
+// "Is it really working?": for each forwarded port, whether a program here takes it, whether
+// the router holds the forward now, and whether a connection to the router's outside address
+// comes back to this computer (hairpin). Only local tables, the router and, when the user
+// configured one, the outside checker are contacted.
+
+#include "router/MappingPlan.h"
+#include "router/net/SocketTable.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+
+class Router;
+
+struct CheckOptions {
+    QString procRoot = QStringLiteral("/proc");
+    std::chrono::milliseconds hairpinWait{1500};
+    QString checkUrl; // [Misc] CheckUrl; empty: no outside check
+    // `LanPrivateIP` resolves to loopback: a simulated router, whose outside address is only
+    // tried when it is loopback too.
+    bool routerOnLoopback = false;
+    std::chrono::milliseconds checkUrlWait{15000};
+};
+
+enum class Hairpin {
+    NotTried,     // see hairpinNote
+    Reached,      // the connection came back to this computer
+    ReachedOther, // it was taken, but not here: the forward leads elsewhere
+    CannotTell,   // no way back in from inside: the router does not loop back, or drops it
+};
+
+enum class Outside { NotAsked, Open, Closed, Unknown };
+
+struct PortCheck {
+    PlannedMapping mapping;
+    QList<Listener> listeners;
+    std::optional<bool> forwarded; // nullopt: the router could not be asked
+    std::optional<bool> pinhole;   // IPv6; nullopt: none opened
+    bool ipv6Only = false;         // reached over IPv6 alone: no IPv4 forward to hold
+    Hairpin hairpin = Hairpin::NotTried;
+    QString hairpinNote; // why it was not tried
+    Outside outside = Outside::NotAsked;
+    QString outsideNote; // the checker's words when Unknown
+
+    // Nothing to fix: forwarded, and a program takes it beyond this computer.
+    bool good() const;
+    // "forwarded, jellyfin listens on 8096, …" without the application's name.
+    QString sentence() const;
+};
+
+// The options for the program folder's Harborly.ini: [Misc] CheckUrl, when set.
+CheckOptions CheckOptionsFor(const QString& iniPath);
+
+// Checks each mapping in order; `router` is asked for each forward.
+QList<PortCheck> CheckPoints(Router& router, const QList<PlannedMapping>& mappings,
+                             const CheckOptions& options = {});
+
+// Right after Point To Me: the same, but the router is not asked again about forwards it has
+// just granted.
+QList<PortCheck> CheckAfterPoint(Router& router, const QList<PlannedMapping>& mappings,
+                                 const CheckOptions& options = {});
+
+// One line per port, "Jellyfin 8096/TCP: …".
+QStringList CheckLines(const QList<PortCheck>& checks);
+// The lines of the ports that need something done.
+QStringList ProblemLines(const QList<PortCheck>& checks);
+
+// The outside checker's tiny protocol: GET <url>?port=N&protocol=tcp|udp, plain http; the
+// body's first line is "open", "closed", or any other text, shown as it is.
+Outside AskOutsideChecker(const QString& url, int port, const QString& protocol,
+                          std::chrono::milliseconds wait, QString* note = nullptr);
+// What the checker answered, read from a body.
+Outside ParseCheckerAnswer(const QByteArray& body, QString* note = nullptr);
