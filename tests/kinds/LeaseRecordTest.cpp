@@ -98,18 +98,20 @@ struct Unusable {
     bool rootWritesIt = false; // permissions stop every user but root
 };
 
-const QByteArray kOne = FormatLeases({entry(1)});
+QByteArray one() {
+    return FormatLeases({entry(1)});
+}
 
 const Unusable kUnusable[] = {
     {"cut in its last line",
      [](const QString& f) {
-         writeFile(f + "/Harborly.leases", kOne.chopped(4));
+         writeFile(f + "/Harborly.leases", one().chopped(4));
          return f + "/Harborly.leases";
      },
      false, "cut off"},
     {"cut in its first line",
      [](const QString& f) {
-         writeFile(f + "/Harborly.leases", kOne.left(9));
+         writeFile(f + "/Harborly.leases", one().left(9));
          return f + "/Harborly.leases";
      },
      false, "cut off"},
@@ -121,7 +123,7 @@ const Unusable kUnusable[] = {
      false, "cut off"},
     {"over the limit",
      [](const QString& f) {
-         writeFile(f + "/Harborly.leases", kOne + QByteArray(LeaseRecord::MaxFileBytes, '#'));
+         writeFile(f + "/Harborly.leases", one() + QByteArray(LeaseRecord::MaxFileBytes, '#'));
          return f + "/Harborly.leases";
      },
      false, "1 MiB"},
@@ -140,14 +142,14 @@ const Unusable kUnusable[] = {
     {"in a read-only folder",
      [](const QString& f) {
          QDir(f).mkdir(QStringLiteral("ro"));
-         writeFile(f + "/ro/Harborly.leases", kOne);
+         writeFile(f + "/ro/Harborly.leases", one());
          QFile::setPermissions(f + "/ro", QFile::ReadOwner | QFile::ExeOwner);
          return f + "/ro/Harborly.leases";
      },
      true, "cannot be written", true},
     {"read-only",
      [](const QString& f) {
-         writeFile(f + "/Harborly.leases", kOne);
+         writeFile(f + "/Harborly.leases", one());
          QFile::setPermissions(f + "/Harborly.leases", QFile::ReadOwner);
          return f + "/Harborly.leases";
      },
