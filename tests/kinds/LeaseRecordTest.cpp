@@ -1,7 +1,7 @@
 // The record and the files beside it under damage, newer writers, removed lock files and
 // killed writes: nothing recorded is lost or silently dropped, and every refusal says why.
-#include "router/RouterMemory.h"
 #include "router/leases/LeaseRecord.h"
+#include "router/RouterMemory.h"
 
 #include <QDir>
 #include <QFile>
@@ -277,7 +277,6 @@ TEST(LeaseRecordLitter, TemporariesOfKilledWritesGoWhenNoWriterCanHoldThem) {
     ASSERT_TRUE(memory.save(QStringLiteral("upnp"), QStringLiteral("192.0.2.1"),
                             {{QStringLiteral("control"), QStringLiteral("/ctl")}}));
     for (const auto& r : rows) {
-        EXPECT_EQ(QFile::exists(dir.filePath(QString::fromLatin1(r.name))), !r.removed)
-            << r.name;
+        EXPECT_EQ(QFile::exists(dir.filePath(QString::fromLatin1(r.name))), !r.removed) << r.name;
     }
 }
