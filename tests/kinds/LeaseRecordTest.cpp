@@ -102,56 +102,48 @@ QByteArray one() {
     return FormatLeases({entry(1)});
 }
 
+// The record beside `folder` (made when missing) with `text`.
+QString recordWith(const QString& folder, const QByteArray& text) {
+    QDir().mkpath(folder);
+    writeFile(folder + QStringLiteral("/Harborly.leases"), text);
+    return folder + QStringLiteral("/Harborly.leases");
+}
+
 const Unusable kUnusable[] = {
-    {"cut in its last line",
-     [](const QString& f) {
-         writeFile(f + "/Harborly.leases", one().chopped(4));
-         return f + "/Harborly.leases";
-     },
+    {"cut in its last line", [](const QString& f) { return recordWith(f, one().chopped(4)); },
      false, "cut off"},
-    {"cut in its first line",
-     [](const QString& f) {
-         writeFile(f + "/Harborly.leases", one().left(9));
-         return f + "/Harborly.leases";
-     },
-     false, "cut off"},
-    {"empty",
-     [](const QString& f) {
-         writeFile(f + "/Harborly.leases", "");
-         return f + "/Harborly.leases";
-     },
-     false, "cut off"},
+    {"cut in its first line", [](const QString& f) { return recordWith(f, one().left(9)); }, false,
+     "cut off"},
+    {"empty", [](const QString& f) { return recordWith(f, {}); }, false, "damaged: it is empty"},
     {"over the limit",
      [](const QString& f) {
-         writeFile(f + "/Harborly.leases", one() + QByteArray(LeaseRecord::MaxFileBytes, '#'));
-         return f + "/Harborly.leases";
+         return recordWith(f, one() + QByteArray(LeaseRecord::MaxFileBytes, '#'));
      },
      false, "1 MiB"},
     {"a folder",
      [](const QString& f) {
          QDir(f).mkdir(QStringLiteral("Harborly.leases"));
-         return f + "/Harborly.leases";
+         return f + QStringLiteral("/Harborly.leases");
      },
      false, "a folder"},
     {"in a folder that is a file",
      [](const QString& f) {
-         writeFile(f + "/home", "x");
-         return f + "/home/Harborly.leases";
+         writeFile(f + QStringLiteral("/home"), "x");
+         return f + QStringLiteral("/home/Harborly.leases");
      },
      true, "cannot be written"},
     {"in a read-only folder",
      [](const QString& f) {
-         QDir(f).mkdir(QStringLiteral("ro"));
-         writeFile(f + "/ro/Harborly.leases", one());
-         QFile::setPermissions(f + "/ro", QFile::ReadOwner | QFile::ExeOwner);
-         return f + "/ro/Harborly.leases";
+         const QString path = recordWith(f + QStringLiteral("/ro"), one());
+         QFile::setPermissions(f + QStringLiteral("/ro"), QFile::ReadOwner | QFile::ExeOwner);
+         return path;
      },
      true, "cannot be written", true},
     {"read-only",
      [](const QString& f) {
-         writeFile(f + "/Harborly.leases", one());
-         QFile::setPermissions(f + "/Harborly.leases", QFile::ReadOwner);
-         return f + "/Harborly.leases";
+         const QString path = recordWith(f, one());
+         QFile::setPermissions(path, QFile::ReadOwner);
+         return path;
      },
      true, "read-only", true},
 };

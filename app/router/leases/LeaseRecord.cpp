@@ -95,10 +95,12 @@ LeaseRecord::Contents LeaseRecord::readUnlocked() const {
         return c;
     }
     if (parsed.shape == LeaseText::Shape::CutOff) {
-        r.problem = QStringLiteral("The lease record %1 is damaged: it is cut off in line %2, as "
-                                   "a write that did not finish leaves it; it is left as it is.")
-                        .arg(path_)
-                        .arg(parsed.cutLine);
+        const QString where = text.isEmpty()
+                                  ? QStringLiteral("it is empty")
+                                  : QStringLiteral("it is cut off in line %1").arg(parsed.cutLine);
+        r.problem = QStringLiteral("The lease record %1 is damaged: %2, as a write that did not "
+                                   "finish leaves it; it is left as it is.")
+                        .arg(path_, where);
         return c;
     }
     if (parsed.entries.size() + parsed.unknownLines.size() > MaxEntries) {
