@@ -36,8 +36,8 @@ public:
 
     // Reads, changes and saves under the lock. False, with problem(), when the record could
     // not be read (it is left as it is), would go over the limits, could not be written, or
-    // another process wrote it while its lock file was missing. Temporary copies that killed writes
-    // left beside it go on the way.
+    // another process wrote it while its lock file was missing. Temporary copies that killed
+    // writes left beside it go on the way.
     bool update(const std::function<void(QList<LeaseEntry>&)>& change) const;
     // Adds or replaces the entry for the same forward.
     bool put(const LeaseEntry& entry) const;
