@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -35,13 +36,45 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
+// Where the bytes of path live: a symbolic link's file, whose folder holds the temporaries.
+QString realPathOf(const QString& path) {
+    const QFileInfo info(path);
+    return info.isSymLink() && !info.canonicalFilePath().isEmpty() ? info.canonicalFilePath()
+                                                                   : path;
+}
+
+int removeStale(const QString& path, const std::optional<QDateTime>& olderThan) {
+    const QFileInfo info(realPathOf(path));
+    const QString prefix = info.fileName() + u'.';
+    const QDir folder = info.absoluteDir();
+    int removed = 0;
+    for (const QString& name : folder.entryList({prefix + QStringLiteral("*")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        if (name.size() != prefix.size() + kTempRandom || !name.startsWith(prefix) ||
+            !std::all_of(name.cbegin() + prefix.size(), name.cend(), isTempLetter))
+            continue;
+        const QByteArray temp = QFile::encodeName(folder.filePath(name));
+        struct stat st {};
+        if (::lstat(temp.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid() ||
+            (olderThan && QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec) >= *olderThan))
+            continue;
+        const int fd = ::open(temp.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // Held by a write under way (a command-line run beside the window, say): left alone.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(temp.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
+}
+
 } // namespace
 
 // Done by hand: QSaveFile of Qt 6.4 reports success for a write that the file system cut short.
 bool ReplaceFileContents(const QString& path, const QByteArray& bytes, bool syncFolder) {
-    const QFileInfo info(path);
-    const QString real =
-        info.isSymLink() && !info.canonicalFilePath().isEmpty() ? info.canonicalFilePath() : path;
+    const QString real = realPathOf(path);
     const QByteArray target = QFile::encodeName(real);
     struct stat old {};
     const bool existed = ::stat(target.constData(), &old) == 0;
@@ -58,7 +91,9 @@ bool ReplaceFileContents(const QString& path, const QByteArray& bytes, bool sync
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temp.constData(), target.constData()) == 0;
     if (!ok) {
+        const int why = errno;
         ::unlink(temp.constData());
+        errno = why;
         return false;
     }
     if (syncFolder)
@@ -67,10 +102,7 @@ bool ReplaceFileContents(const QString& path, const QByteArray& bytes, bool sync
 }
 
 bool SyncFolderOf(const QString& path) {
-    const QFileInfo info(path);
-    const QString real =
-        info.isSymLink() && !info.canonicalFilePath().isEmpty() ? info.canonicalFilePath() : path;
-    const QByteArray folder = QFile::encodeName(QFileInfo(real).absolutePath());
+    const QByteArray folder = QFile::encodeName(QFileInfo(realPathOf(path)).absolutePath());
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return false;
@@ -80,28 +112,9 @@ bool SyncFolderOf(const QString& path) {
 }
 
 int RemoveStaleReplacements(const QString& path, const QDateTime& olderThan) {
-    const QFileInfo info(path);
-    const QString prefix = info.fileName() + u'.';
-    const QDir folder = info.absoluteDir();
-    int removed = 0;
-    for (const QString& name : folder.entryList({prefix + QStringLiteral("*")},
-                                                QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name.size() != prefix.size() + kTempRandom || !name.startsWith(prefix) ||
-            !std::all_of(name.cbegin() + prefix.size(), name.cend(), isTempLetter))
-            continue;
-        const QByteArray temp = QFile::encodeName(folder.filePath(name));
-        struct stat st {};
-        if (::lstat(temp.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            st.st_uid != ::geteuid() ||
-            QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec) >= olderThan)
-            continue;
-        const int fd = ::open(temp.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        // Held by a write under way (a command-line run beside the window, say): left alone.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(temp.constData()) == 0)
-            ++removed;
-        ::close(fd);
-    }
-    return removed;
+    return removeStale(path, olderThan);
+}
+
+int RemoveStaleReplacements(const QString& path) {
+    return removeStale(path, std::nullopt);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 namespace {
 
 constexpr qint64 kMaxBytes = 64 * 1024;
+constexpr qint64 kStaleSeconds = 10 * 60; // a write takes milliseconds
 const QString kTarget = QStringLiteral("target");
 
 // Every line of the file as "kind.key" -> value.
@@ -26,6 +28,9 @@ QMap<QString, QString> readAll(const QString& path) {
 }
 
 bool writeAll(const QString& path, const QMap<QString, QString>& all) {
+    // Nothing keeps two writers of this file apart, so only a temporary too old to belong to a
+    // write under way is one a killed write left.
+    RemoveStaleReplacements(path, QDateTime::currentDateTimeUtc().addSecs(-kStaleSeconds));
     if (all.isEmpty())
         return QFile::remove(path) || !QFile::exists(path);
     QByteArray text;

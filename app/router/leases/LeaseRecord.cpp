@@ -5,227 +5,146 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QMutex>
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace {
 
-const QByteArray kHeader = "# Harborly leases 1";
-constexpr int kFields = 10;        // what every record has
-constexpr int kAllFields = 13;     // the state, the granted address and the remote host after it
-constexpr int kPinholeFields = 15; // a pinhole's address and UniqueID after those
-
-const char* stateName(LeaseEntry::State s) {
-    switch (s) {
-    case LeaseEntry::State::Unsure:
-        return "unsure";
-    case LeaseEntry::State::Clearing:
-        return "clearing";
-    case LeaseEntry::State::Held:
-        break;
-    }
-    return "held";
-}
-
-// An flock on `path`, created owner-only; -1 when it cannot be had.
-int lockFile(const QString& path, int how) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return -1;
-    int r;
-    do
-        r = ::flock(fd, how);
-    while (r != 0 && errno == EINTR);
-    if (r != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-struct FileLock {
-    explicit FileLock(const QString& path, int how) : fd(lockFile(path, how)) {}
-    ~FileLock() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-    int fd;
-};
-
 QString lockPathOf(const QString& record) {
     return record + QStringLiteral(".lock");
 }
 
-// Tabs and line ends would break the line apart.
-QByteArray field(const QString& text) {
-    QByteArray out = text.toUtf8();
-    for (char& c : out)
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    return out;
+QString reason(int error) {
+    return QString::fromStdString(std::system_category().message(error));
 }
 
-std::optional<int> port(const QByteArray& text) {
-    bool ok = false;
-    const int n = text.toInt(&ok);
-    return ok && n >= 1 && n <= 65535 ? std::optional<int>(n) : std::nullopt;
-}
+struct FileLock {
+    FileLock(QString at, int how) : path(std::move(at)) { take(how); }
+    ~FileLock() { release(); }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
 
-std::optional<LeaseEntry> parseLine(const QByteArray& line) {
-    const QList<QByteArray> f = line.split('\t');
-    if (f.size() != kFields && f.size() != kAllFields && f.size() != kPinholeFields)
-        return std::nullopt;
-    LeaseEntry e;
-    e.router = QString::fromUtf8(f[0]);
-    e.kind = QString::fromUtf8(f[1]);
-    e.protocol = QString::fromUtf8(f[2]);
-    const auto external = port(f[3]);
-    const auto internal = port(f[4]);
-    if (e.router.isEmpty() || e.kind.isEmpty() || !external || !internal ||
-        (e.protocol != QLatin1String("TCP") && e.protocol != QLatin1String("UDP")))
-        return std::nullopt;
-    e.externalPort = *external;
-    e.internalPort = *internal;
-    if (f[5] != "permanent") {
-        e.leaseEnd = QDateTime::fromString(QString::fromLatin1(f[5]), Qt::ISODate);
-        if (!e.leaseEnd.isValid())
-            return std::nullopt;
+    void take(int how) {
+        release();
+        fd = LockFileAt(path, how);
+        error = fd < 0 ? errno : 0;
     }
-    bool ok = false;
-    e.lifetime = f[6].toUInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    e.nonce = QByteArray::fromHex(f[7]);
-    e.epoch = f[8].toUInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    e.application = QString::fromUtf8(f[9]);
-    if (f.size() >= kAllFields) {
-        if (f[10] == "unsure")
-            e.state = LeaseEntry::State::Unsure;
-        else if (f[10] == "clearing")
-            e.state = LeaseEntry::State::Clearing;
-        else if (f[10] != "held")
-            return std::nullopt;
-        e.externalAddress = QString::fromUtf8(f[11]);
-        e.remoteHost = QString::fromUtf8(f[12]);
+    void release() {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
     }
-    if (f.size() == kPinholeFields) {
-        e.address = QString::fromUtf8(f[13]);
-        const uint id = f[14].toUInt(&ok);
-        if (e.address.isEmpty() || !ok || id > 0xFFFF)
-            return std::nullopt;
-        e.uniqueId = quint16(id);
+    QString problem(const QString& record) const {
+        return QStringLiteral("The lease record %1 cannot be written: its lock %2 cannot be "
+                              "taken (%3); it was not changed.")
+            .arg(record, path, reason(error));
     }
-    return e;
-}
+
+    QString path;
+    int fd = -1;
+    int error = 0;
+};
 
 } // namespace
 
-QByteArray FormatLeases(const QList<LeaseEntry>& entries) {
-    QByteArray out = kHeader + '\n';
-    out += "# router\tkind\tprotocol\toutside port\tinside port\tlease end (UTC)\tlifetime\t"
-           "nonce\tepoch\tapplication\tstate\texternal address\tremote host\n";
-    for (const LeaseEntry& e : entries) {
-        QList<QByteArray> f = {field(e.router),
-                               field(e.kind),
-                               field(e.protocol),
-                               QByteArray::number(e.externalPort),
-                               QByteArray::number(e.internalPort),
-                               e.leaseEnd.isValid()
-                                   ? e.leaseEnd.toUTC().toString(Qt::ISODate).toLatin1()
-                                   : QByteArray("permanent"),
-                               QByteArray::number(e.lifetime),
-                               e.nonce.toHex(),
-                               QByteArray::number(e.epoch),
-                               field(e.application),
-                               stateName(e.state),
-                               field(e.externalAddress),
-                               field(e.remoteHost)};
-        if (!e.address.isEmpty())
-            f << field(e.address) << QByteArray::number(e.uniqueId);
-        out += f.join('\t') + '\n';
-    }
-    return out;
+struct LeaseRecord::Contents {
+    Read read;
+    QList<QByteArray> unknown; // lines of a newer format, written back as they are
+};
+
+bool LeaseRecord::fail(const QString& problem) const {
+    problem_ = problem;
+    return false;
 }
 
-std::optional<QList<LeaseEntry>> ParseLeases(const QByteArray& text) {
-    if (!text.startsWith(kHeader))
-        return std::nullopt;
-    QList<LeaseEntry> entries;
-    for (const QByteArray& line : text.split('\n')) {
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        if (const auto e = parseLine(line))
-            entries << *e;
-    }
-    return entries;
-}
-
-LeaseRecord::Read LeaseRecord::readUnlocked() const {
-    Read r;
-    QFile file(path_);
-    if (!file.exists()) {
+LeaseRecord::Contents LeaseRecord::readUnlocked() const {
+    Contents c;
+    Read& r = c.read;
+    const QFileInfo info(path_);
+    if (!info.exists()) {
         r.ok = true;
-        return r;
+        return c;
     }
+    if (info.isDir()) {
+        r.problem = QStringLiteral("The lease record %1 is a folder, not a file; it is left as "
+                                   "it is.")
+                        .arg(path_);
+        return c;
+    }
+    QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
         r.problem = QStringLiteral("The lease record %1 cannot be read (%2); it is left as it is.")
                         .arg(path_, file.errorString());
-        return r;
+        return c;
     }
     // One byte more than allowed tells an over-size record from one at the limit.
     const QByteArray text = file.read(MaxFileBytes + 1);
     if (text.size() > MaxFileBytes) {
         r.problem =
             QStringLiteral("The lease record %1 is over 1 MiB; it is left as it is.").arg(path_);
-        return r;
+        return c;
     }
-    const auto entries = ParseLeases(text);
-    if (!entries && !text.isEmpty()) {
+    LeaseText parsed = ParseLeaseText(text);
+    if (parsed.shape == LeaseText::Shape::NotARecord) {
         r.problem = QStringLiteral("%1 is not a lease record; it is left as it is.").arg(path_);
-        return r;
+        return c;
     }
-    if (entries && entries->size() > MaxEntries) {
+    if (parsed.shape == LeaseText::Shape::CutOff) {
+        const QString where = text.isEmpty()
+                                  ? QStringLiteral("it is empty")
+                                  : QStringLiteral("it is cut off in line %1").arg(parsed.cutLine);
+        r.problem = QStringLiteral("The lease record %1 is damaged: %2, as a write that did not "
+                                   "finish leaves it; it is left as it is.")
+                        .arg(path_, where);
+        return c;
+    }
+    if (parsed.entries.size() + parsed.unknownLines.size() > MaxEntries) {
         r.problem = QStringLiteral("The lease record %1 lists more than %2 forwards; it is left "
                                    "as it is.")
                         .arg(path_)
                         .arg(MaxEntries);
-        return r;
+        return c;
     }
     r.ok = true;
-    r.entries = entries.value_or(QList<LeaseEntry>{});
-    return r;
+    r.entries = std::move(parsed.entries);
+    c.unknown = std::move(parsed.unknownLines);
+    return c;
 }
 
 LeaseRecord::Read LeaseRecord::read() const {
     if (path_.isEmpty())
         return {true, {}, {}};
+    // Unlocked when the lock cannot be had (a read-only folder): a record is only ever
+    // replaced whole, so a read sees one whole version.
     const FileLock lock(lockPathOf(path_), LOCK_SH);
-    return readUnlocked();
+    return readUnlocked().read;
 }
 
-bool LeaseRecord::saveUnlocked(const QList<LeaseEntry>& entries) const {
-    const QByteArray text = FormatLeases(entries);
-    if (entries.size() > MaxEntries || text.size() > MaxFileBytes) {
-        problem_ = QStringLiteral("The lease record would list more than it may hold (%1 "
-                                  "forwards, 1 MiB); it was not changed.")
-                       .arg(MaxEntries);
-        return false;
-    }
-    if (!ReplaceFileContents(path_, text, batches_ == 0)) {
-        problem_ = QStringLiteral("The lease record %1 could not be written.").arg(path_);
-        return false;
-    }
+bool LeaseRecord::saveUnlocked(const QList<LeaseEntry>& entries,
+                               const QList<QByteArray>& unknown) const {
+    const QByteArray text = FormatLeases(entries, unknown);
+    if (entries.size() + unknown.size() > MaxEntries || text.size() > MaxFileBytes)
+        return fail(QStringLiteral("The lease record %1 would list more than it may hold (%2 "
+                                   "lines, 1 MiB); it was not changed.")
+                        .arg(path_)
+                        .arg(MaxEntries));
+    const QByteArray name = QFile::encodeName(path_);
+    // Replacing goes by the folder's permissions; a file made read-only is meant to stay.
+    if (::access(name.constData(), W_OK) != 0 && errno == EACCES)
+        return fail(QStringLiteral("The lease record %1 cannot be written: it is read-only; it "
+                                   "was not changed.")
+                        .arg(path_));
+    // Under the lock no write of the record is under way: what is left was killed.
+    RemoveStaleReplacements(path_);
+    if (!ReplaceFileContents(path_, text, batches_ == 0))
+        return fail(QStringLiteral("The lease record %1 cannot be written (%2); it was not "
+                                   "changed.")
+                        .arg(path_, reason(errno)));
     if (batches_ > 0)
         unsyncedRename_ = true;
     return true;
@@ -243,29 +162,37 @@ LeaseRecord::Batch::~Batch() {
 }
 
 bool LeaseRecord::save(const QList<LeaseEntry>& entries) const {
-    if (path_.isEmpty())
-        return false;
-    const FileLock lock(lockPathOf(path_), LOCK_EX);
-    return saveUnlocked(entries);
+    return update([&](QList<LeaseEntry>& all) { all = entries; });
 }
 
 bool LeaseRecord::update(const std::function<void(QList<LeaseEntry>&)>& change) const {
     if (path_.isEmpty())
         return false;
-    const FileLock lock(lockPathOf(path_), LOCK_EX);
-    if (lock.fd < 0) {
-        problem_ =
-            QStringLiteral("The lease record's lock %1 cannot be taken.").arg(lockPathOf(path_));
-        return false;
+    FileLock lock(lockPathOf(path_), LOCK_EX);
+    if (lock.fd < 0)
+        return fail(lock.problem(path_));
+    const Contents before = readUnlocked();
+    if (!before.read.ok)
+        return fail(before.read.problem);
+    QList<LeaseEntry> entries = before.read.entries;
+    change(entries);
+    if (entries == before.read.entries)
+        return true;
+    if (!LockIsAt(lock.fd, lock.path)) {
+        // The lock file was removed meanwhile, so another writer may have come in on a new
+        // one: this change stands only if nobody did.
+        lock.take(LOCK_EX);
+        if (lock.fd < 0)
+            return fail(lock.problem(path_));
+        const Contents now = readUnlocked();
+        if (!now.read.ok || now.read.entries != before.read.entries ||
+            now.unknown != before.unknown)
+            return fail(QStringLiteral("The lease record %1 was changed by another process "
+                                       "while its lock file was missing; this change was not "
+                                       "saved.")
+                            .arg(path_));
     }
-    Read r = readUnlocked();
-    if (!r.ok) {
-        problem_ = r.problem;
-        return false;
-    }
-    const QList<LeaseEntry> before = r.entries;
-    change(r.entries);
-    return r.entries == before || saveUnlocked(r.entries);
+    return saveUnlocked(entries, before.unknown);
 }
 
 bool LeaseRecord::put(const LeaseEntry& entry) const {
@@ -299,77 +226,9 @@ bool LeaseRecord::remove(const LeaseEntry& entry) const {
     });
 }
 
-namespace {
-
-struct HeldLock {
-    int fd = -1;
-    int depth = 0;
-};
-QMutex changeLocksMutex;
-QHash<QString, HeldLock> changeLocks; // per lock file: this process's hold
-
-} // namespace
-
-ForwardChangeLock::ForwardChangeLock(const QString& recordPath) {
-    if (recordPath.isEmpty())
-        return;
-    path_ = recordPath + QStringLiteral(".change-lock");
-    const QMutexLocker locker(&changeLocksMutex);
-    HeldLock& held = changeLocks[path_];
-    if (held.depth++ == 0)
-        held.fd = lockFile(path_, LOCK_EX);
-}
-
-ForwardChangeLock::~ForwardChangeLock() {
-    if (path_.isEmpty())
-        return;
-    const QMutexLocker locker(&changeLocksMutex);
-    HeldLock& held = changeLocks[path_];
-    if (--held.depth == 0) {
-        if (held.fd >= 0)
-            ::close(held.fd);
-        changeLocks.remove(path_);
-    }
-}
-
-RenewerRole::RenewerRole(const QString& recordPath, const QString& router) {
-    QString key = router;
-    for (QChar& c : key)
-        if (!c.isLetterOrNumber() && c != QLatin1Char('.'))
-            c = QLatin1Char('_');
-    if (!recordPath.isEmpty())
-        path_ = recordPath + QStringLiteral(".renewer-") + key;
-}
-
-RenewerRole::~RenewerRole() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-bool RenewerRole::hold() {
-    if (fd_ >= 0)
-        return true;
-    // Without a record there is nobody to share the forwards with.
-    if (path_.isEmpty())
-        return true;
-    fd_ = lockFile(path_, LOCK_EX | LOCK_NB);
-    return fd_ >= 0;
-}
-
 QString LeasePathFor(const QString& iniPath) {
     if (iniPath.isEmpty())
         return {};
     const QFileInfo ini(iniPath);
     return ini.dir().filePath(ini.completeBaseName() + QStringLiteral(".leases"));
-}
-
-std::optional<bool> RecordedPinholeOpen(const QList<LeaseEntry>& pinholes, int port,
-                                        const QString& protocol, const QDateTime& now) {
-    for (const LeaseEntry& e : pinholes)
-        if (e.protocol == protocol && e.internalPort == port) {
-            if (e.state == LeaseEntry::State::Unsure)
-                return std::nullopt;
-            return e.state == LeaseEntry::State::Held && e.leaseEnd > now;
-        }
-    return std::nullopt;
 }
