@@ -208,9 +208,20 @@ int keep(Session& s, CliEnvironment& env) {
     env.out << "Keeping the forwards on " << ShownText(s.router->routerDescription())
             << " alive; stop with Ctrl-C." << Qt::endl;
     QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] { s.router->Timer1_Timer(); });
+    QString cannot;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        s.router->Timer1_Timer();
+        cannot = s.router->cannotKeep();
+        // Renewing what cannot be recorded would lose track of it: better to stop and say why.
+        if (!cannot.isEmpty())
+            env.keepLoop->quit();
+    });
     tick.start(env.keepTick);
     env.keepLoop->exec();
+    if (!cannot.isEmpty()) {
+        env.err << "Cannot keep the forwards alive: " << cannot << Qt::endl;
+        return CliExit::Failed;
+    }
     env.out << "Stopped." << Qt::endl;
     return CliExit::Completed;
 }

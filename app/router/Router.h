@@ -115,6 +115,10 @@ public:
     // reaches this computer through outside port 27016"); empty otherwise.
     virtual QStringList lastNotes() const { return {}; }
 
+    // Why the forwards cannot be kept alive (the record of them cannot be read or written);
+    // empty when they can or the kind has nothing to keep.
+    virtual QString cannotKeep() const { return {}; }
+
     // Told a line for every renewal of forwards made while Harborly runs (harborly-cli keep
     // prints them).
     std::function<void(const QString&)> reportRenewal;

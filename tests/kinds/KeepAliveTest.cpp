@@ -152,7 +152,7 @@ TEST(UpnpKeepAlive, RenewsWhatOthersRecordNeverRemakesWhatWasClearedAndSaysWhatI
 
     other->ClearAll();
     EXPECT_TRUE(recordOf(rig).isEmpty());
-    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    rig.clock.t = rig.clock.t.addSecs(Keeper::CheckSeconds + 1);
     keep->Timer1_Timer();
     EXPECT_TRUE(rig.sim.mappings().isEmpty());
     EXPECT_EQ(rig.adds(), made + 1);
@@ -263,7 +263,7 @@ TEST(PxpKeepAlive, NoAnswerIsFailedAndTheRouterComingBackRemakesEverything) {
     EXPECT_EQ(rig.view.status, QStringLiteral("Failed"));
 
     // The keep-alive side: noticed, looked at again after 5 s, then 10 s, and healed.
-    rig.after(ProtocolRouter::CheckSeconds, *r);
+    rig.after(Keeper::CheckSeconds, *r);
     ASSERT_EQ(rig.view.answeringHistory.size(), 1);
     EXPECT_FALSE(rig.view.answeringHistory[0].first);
     const qsizetype heard = rig.sim.datagramsReceived();

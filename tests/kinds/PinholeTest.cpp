@@ -208,7 +208,7 @@ TEST(Pinholes, LostInARestartOpenedAgainClearedWhileSilentClosedWhenTheRouterAns
     };
 
     sim.restart();
-    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    rig.clock.t = rig.clock.t.addSecs(Keeper::CheckSeconds + 1);
     router.KeepAlive();
     ASSERT_EQ(sim.pinholes().size(), 1);
     ASSERT_TRUE(pinholeLine());
@@ -224,7 +224,7 @@ TEST(Pinholes, LostInARestartOpenedAgainClearedWhileSilentClosedWhenTheRouterAns
         << "a pinhole being cleared is not listed";
 
     ASSERT_TRUE(sim.setIpv6Listening(true));
-    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    rig.clock.t = rig.clock.t.addSecs(Keeper::CheckSeconds + 1);
     router.KeepAlive();
     EXPECT_TRUE(sim.pinholes().isEmpty());
     EXPECT_FALSE(pinholeLine());
@@ -449,7 +449,7 @@ TEST(Pinholes, FollowThisComputersNewIpv6Address) {
         }
 
         // Followed once: the next ticks renew it for the new address, and say nothing more.
-        rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+        rig.clock.t = rig.clock.t.addSecs(Keeper::CheckSeconds + 1);
         rig.router->KeepAlive();
         EXPECT_EQ(said(), 1);
         EXPECT_EQ(rig.record.load().size(), c.point ? 2 : 1);
@@ -474,7 +474,7 @@ TEST(Pinholes, ClearedForAnAddressThatIsGoneItLapses) {
         }));
         EXPECT_TRUE(rig.owner->ClearAll());
         EXPECT_TRUE(rig.pinholeLines().isEmpty());
-        rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+        rig.clock.t = rig.clock.t.addSecs(Keeper::CheckSeconds + 1);
         rig.router->KeepAlive();
         EXPECT_TRUE(rig.pinholeLines().isEmpty());
         EXPECT_TRUE(rig.pcpSim->mappings().isEmpty());

@@ -126,7 +126,7 @@ TEST(PxpKind, RenewsBeforeHalfTheLeaseAndHealsARouterRestart) {
     // The router restarts and forgets everything; the next check makes it again.
     rig.sim.restart();
     ASSERT_TRUE(rig.sim.mappings().isEmpty());
-    rig.clock.t = rig.clock.t.addSecs(PxpRouter::CheckSeconds);
+    rig.clock.t = rig.clock.t.addSecs(Keeper::CheckSeconds);
     router->Timer1_Timer();
     EXPECT_EQ(rig.sim.mappings().size(), 1);
     EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
@@ -335,7 +335,7 @@ TEST(PxpKind, PcpPinholesOpenedRenewedAfterARestartAndCleared) {
     EXPECT_EQ(router.HoldsPinhole(media), true); // the check's "IPv6 pinhole open"
 
     rig.sim.restart();
-    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds + 1);
+    rig.clock.t = rig.clock.t.addSecs(Keeper::CheckSeconds + 1);
     router.KeepAlive();
     ASSERT_EQ(pinholesOnRouter().size(), 1);
     EXPECT_EQ(pinholesOnRouter()[0].nonce, line()->nonce);
@@ -379,7 +379,7 @@ TEST(PxpKind, APinholeTheRouterWillNotDeleteIsLetLapseOnTheShortestLease) {
     ASSERT_EQ(record.load().size(), 1);
     EXPECT_EQ(record.load()[0].state, LeaseEntry::State::Clearing);
 
-    rig.clock.t = rig.clock.t.addSecs(PxpRouter::ShortestLifetime + ProtocolRouter::CheckSeconds);
+    rig.clock.t = rig.clock.t.addSecs(PxpRouter::ShortestLifetime + Keeper::CheckSeconds);
     router.KeepAlive();
     EXPECT_FALSE(pinhole());
     EXPECT_TRUE(record.load().isEmpty());

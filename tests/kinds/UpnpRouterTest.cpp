@@ -352,7 +352,7 @@ TEST(UpnpKind, AForwardTheRouterLostIsMadeAgainAtTheNextCheck) {
     ASSERT_TRUE(client.deletePortMapping(27015, QStringLiteral("TCP")).gone);
     ASSERT_TRUE(rig.sim.mappings().isEmpty());
 
-    rig.clock.t = rig.clock.t.addSecs(ProtocolRouter::CheckSeconds - 10);
+    rig.clock.t = rig.clock.t.addSecs(Keeper::CheckSeconds - 10);
     rig.router->Timer1_Timer();
     EXPECT_TRUE(rig.sim.mappings().isEmpty());
     rig.clock.t = rig.clock.t.addSecs(20);

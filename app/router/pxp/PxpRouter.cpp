@@ -9,22 +9,9 @@
 #include "router/net/Ipv6Address.h"
 #include "router/net/LocalAddress.h"
 #include "router/net/RouterAddress.h"
+#include "router/pxp/PxpHolds.h"
 
-namespace {
-
-// A forward the router did not take is tried again after this long, or after the lifetime a
-// PCP refusal gave, when that is longer (a "long" error must not be retried within it).
-constexpr qint64 kRetrySeconds = 60;
-
-QString keyOf(const LeaseEntry& e) {
-    return e.protocol + QString::number(e.internalPort);
-}
-
-bool mine(const LeaseEntry& e, const QString& router, const QString& kind) {
-    return e.router == router && e.kind == kind;
-}
-
-} // namespace
+namespace {} // namespace
 
 std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
                                                   const QString& routeFile,
@@ -40,7 +27,8 @@ std::pair<QHostAddress, quint16> PxpRouterAddress(const QString& lanPrivateIp,
 PxpRouter::PxpRouter(const RouterDeps& deps, PxpMode mode, PxpOptions options, QString routeFile)
     : ProtocolRouter(deps), mode_(mode), options_(std::move(options)),
       routeFile_(std::move(routeFile)), waiter_(makeWaiter(deps.pump)),
-      record_(LeasePathFor(deps.module.paths.IniPath)) {
+      mappings_(std::make_unique<PxpMappingHolds>(*this)),
+      pinholes_(std::make_unique<PcpPinholeHolds>(*this)) {
     options_.mode = mode;
     givenRouter6_ = options_.router6;
 }
@@ -115,11 +103,11 @@ void PxpRouter::queryStatus() {
         showFound(wan.address, ExternalAddressWarning(wan.address, ipv6), found, ipv6);
     }
     const QDateTime now = clock_.now();
-    nextCheck_ = now.addSecs(CheckSeconds);
+    keeper_.setRouter(routerKey_, {mappings_.get(), pinholes_.get()});
     // The epoch an earlier run recorded, carried forward by the time since, against what the
     // router tells now: one that fell behind restarted while nobody watched.
     if (wan.answered)
-        for (const LeaseEntry& e : recorded().value_or(QList<LeaseEntry>{}))
+        for (const LeaseEntry& e : keeper_.linesOf(*mappings_))
             if (e.state == LeaseEntry::State::Held && e.leaseEnd.isValid() && e.epoch != 0) {
                 const qint64 elapsed = e.leaseEnd.addSecs(-qint64(e.lifetime)).secsTo(now);
                 if (elapsed >= 0 && qint64(wan.epoch) + 2 < qint64(e.epoch) + elapsed * 7 / 8) {
@@ -131,27 +119,10 @@ void PxpRouter::queryStatus() {
     endStatusQuery();
 }
 
-std::optional<LeaseEntry> PxpRouter::dropCleared(const LeaseEntry& e) {
-    std::optional<LeaseEntry> again;
-    record_.update([&](QList<LeaseEntry>& entries) {
-        entries.removeIf([&](const LeaseEntry& o) {
-            return o.sameForward(e) && o.state == LeaseEntry::State::Clearing;
-        });
-        for (const LeaseEntry& o : entries)
-            if (o.sameForward(e))
-                again = o;
-    });
-    return again;
-}
-
-std::optional<QList<LeaseEntry>> PxpRouter::recorded() {
-    return recordedOn(record_, routerKey_);
-}
-
 QList<LeaseEntry> PxpRouter::held() const {
     QList<LeaseEntry> out;
-    for (const LeaseEntry& e : record_.load())
-        if (mine(e, routerKey_, kindName()) && e.state != LeaseEntry::State::Clearing)
+    for (const LeaseEntry& e : keeper_.linesOf(*mappings_))
+        if (e.state != LeaseEntry::State::Clearing)
             out << e;
     return out;
 }
@@ -165,13 +136,17 @@ LeaseEntry PxpRouter::entryFor(const PlannedMapping& m) {
     e.externalPort = m.port;
     e.application = m.application;
     // Also one being cleared this moment: its nonce is the one the router knows.
-    for (const LeaseEntry& old : recorded().value_or(QList<LeaseEntry>{}))
+    for (const LeaseEntry& old : keeper_.linesOf(*mappings_))
         if (old.sameForward(e)) {
             // Renewing keeps the nonce and asks for the port and address granted before.
             e.nonce = old.nonce;
             e.externalPort = old.externalPort;
             e.externalAddress = old.externalAddress;
         }
+    // The nonce is recorded before the router is asked: a run killed before the answer
+    // leaves a line that can still remove what the router made.
+    if (e.nonce.isEmpty() && protocol_ == PxpProtocol::Pcp)
+        e.nonce = FreshNonce();
     return e;
 }
 
@@ -181,7 +156,7 @@ QDateTime PxpRouter::renewAt(const LeaseEntry& e) {
     const QDateTime granted = e.leaseEnd.addSecs(-qint64(e.lifetime));
     if (e.nonce.isEmpty())
         return granted.addSecs(qint64(e.lifetime) / 2);
-    auto& [end, at] = renewAt_[keyOf(e)];
+    auto& [end, at] = renewAt_[e.protocol + QString::number(e.internalPort)];
     if (end != e.leaseEnd) {
         end = e.leaseEnd;
         const double share = 0.5 + 0.125 * std::clamp(random(), 0.0, 1.0);
@@ -190,103 +165,7 @@ QDateTime PxpRouter::renewAt(const LeaseEntry& e) {
     return at;
 }
 
-PxpRouter::MapOutcome PxpRouter::mapOne(const LeaseEntry& wanted, bool fromPoint) {
-    PxpMapRequest request;
-    request.protocol = wanted.protocol;
-    request.internalPort = quint16(wanted.internalPort);
-    request.suggestedExternalPort = quint16(wanted.externalPort);
-    request.lifetimeSeconds = AskedLifetime;
-    request.nonce = wanted.nonce;
-    request.suggestedExternalAddress = QHostAddress(wanted.externalAddress);
-    const ForwardChangeLock change(record_.path());
-    const PxpMapResult r = client_->map(request);
-    const QString what = QStringLiteral("%1 port %2 for %3: ")
-                             .arg(wanted.protocol)
-                             .arg(wanted.internalPort)
-                             .arg(wanted.application);
-    MapOutcome out;
-    if (!r.ok) {
-        out.silent = !r.answered;
-        out.text = what + (r.text.isEmpty() ? QStringLiteral("the router refused it.") : r.text);
-        if (!r.answered) {
-            if (fromPoint) {
-                // The router may still make it: the next check asks again.
-                LeaseEntry e = wanted;
-                e.state = LeaseEntry::State::Unsure;
-                if (e.nonce.isEmpty())
-                    e.nonce = r.nonce;
-                record_.put(e);
-            }
-        } else {
-            retryAt_[keyOf(wanted)] =
-                clock_.now().addSecs(std::max<qint64>(kRetrySeconds, r.retryAfter));
-        }
-        return out;
-    }
-    retryAt_.remove(keyOf(wanted));
-    LeaseEntry e = wanted;
-    if (r.externalPort != wanted.internalPort)
-        notes_ << QStringLiteral("%1/%2 reaches this computer through outside port %3.")
-                      .arg(wanted.internalPort)
-                      .arg(wanted.protocol)
-                      .arg(r.externalPort);
-    e.externalPort = r.externalPort;
-    e.lifetime = r.grantedLifetime;
-    e.leaseEnd = clock_.now().addSecs(r.grantedLifetime).toUTC();
-    e.nonce = r.nonce;
-    e.epoch = r.epoch;
-    e.externalAddress = r.externalAddress;
-    e.state = LeaseEntry::State::Held;
-    bool listed = fromPoint;
-    record_.update([&](QList<LeaseEntry>& entries) {
-        if (fromPoint) {
-            entries.removeIf([&](const LeaseEntry& o) { return o.sameForward(e); });
-            entries << e;
-            return;
-        }
-        for (LeaseEntry& o : entries)
-            if (o.sameForward(e) && o.state != LeaseEntry::State::Clearing) {
-                o = e;
-                listed = true;
-            }
-    });
-    if (!listed) {
-        // Cleared while it was being renewed: the user's last word was to remove it.
-        client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
-        tell(QStringLiteral("removed %1 again: it was cleared meanwhile")
-                 .arg(forwardText(e.protocol, e.internalPort, e.application)));
-        out.text = what + QStringLiteral("cleared meanwhile.");
-        return out;
-    }
-    out.ok = true;
-    // The others were lost with it: the next tick makes them all again.
-    if (r.restartDetected)
-        pendingRemake_ = QStringLiteral("the router restarted");
-    return out;
-}
-
-bool PxpRouter::remapAll(const QList<LeaseEntry>& mine, const QString& why, qsizetype& remade) {
-    for (const LeaseEntry& e : mine) {
-        if (e.state == LeaseEntry::State::Clearing)
-            continue;
-        // The same nonce and the port and address granted before, as a restarted router
-        // expects.
-        const MapOutcome o = mapOne(e, false);
-        if (o.silent)
-            return false;
-        if (!o.ok) {
-            problems_ << o.text;
-            tell(o.text);
-            continue;
-        }
-        ++remade;
-        tell(QStringLiteral("made again %1 on %2: %3")
-                 .arg(forwardText(e.protocol, e.internalPort, e.application), routerKey_, why));
-    }
-    return true;
-}
-
-QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
+Outcome PxpRouter::forward(const QList<PlannedMapping>& mappings) {
     const LeaseRecord::Batch batch(record_);
     if (options_.router.protocol() == QAbstractSocket::IPv6Protocol) {
         // An IPv4 mapping needs an IPv4 client address: over IPv6 a MAP opens pinholes only.
@@ -297,26 +176,12 @@ QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
                                                              "was opened."),
                             [&] { return openPinholes(mappings); });
     }
-    bool refused = false;
-    int done = 0;
-    for (const PlannedMapping& m : mappings) {
-        if (view_.cancelRequested()) {
-            return kCancelled;
-        }
-        view_.showProgress(done + 1, int(mappings.size()));
-        const MapOutcome o = mapOne(entryFor(m), true);
-        ++done;
-        if (o.ok)
-            continue;
-        problems_ << o.text;
-        if (o.silent) {
-            if (done < mappings.size())
-                problems_ << QStringLiteral("%1 forward(s) not tried.").arg(mappings.size() - done);
-            return kFailed;
-        }
-        refused = true;
-    }
-    view_.showProgress(done, int(mappings.size()));
+    QList<LeaseEntry> wanted;
+    for (const PlannedMapping& m : mappings)
+        wanted << entryFor(m);
+    const Outcome v4 = keeper_.point(*mappings_, wanted, true);
+    if (v4 == Outcome::Failed || v4 == Outcome::Cancelled)
+        return v4;
     // Where a pinhole would be opened beside the forwards, NAT-PMP has nothing to ask with.
     if (protocol_ == PxpProtocol::NatPmp) {
         const QHostAddress six = pinholeSelf();
@@ -326,191 +191,7 @@ QString PxpRouter::forward(const QList<PlannedMapping>& mappings) {
                                      "router's firewall.")
                           .arg(six.toString());
     }
-    const QString pinholes = openPinholes(mappings);
-    if (pinholes != kCompleted && pinholes != kError)
-        return pinholes;
-    return refused || pinholes == kError ? kError : kCompleted;
-}
-
-bool PxpRouter::check(const QList<LeaseEntry>& mine, qsizetype& remade) {
-    // Another address here means every forward points at an address that is gone.
-    const QHostAddress local = LocalAddressToward(options_.router, options_.port);
-    if (!local.isNull() && local != client_->localAddress()) {
-        client_ = std::make_unique<PxpClient>(*waiter_, options_);
-        module_.LocalIpAddress = local.toString();
-        return remapAll(mine, QStringLiteral("this computer's address changed"), remade);
-    }
-    const PxpAddressResult wan = client_->externalAddress();
-    if (!wan.answered)
-        return false;
-    // What the user cleared while the router was silent goes first.
-    for (const LeaseEntry& e : mine) {
-        if (e.state != LeaseEntry::State::Clearing)
-            continue;
-        const ForwardChangeLock change(record_.path());
-        const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
-        if (!r.answered && !r.ok)
-            return false;
-        if (r.ok) {
-            record_.dropCleared(e);
-            tell(QStringLiteral("removed %1: cleared while the router was silent")
-                     .arg(forwardText(e.protocol, e.internalPort, e.application)));
-        }
-    }
-    QString why = pendingRemake_;
-    pendingRemake_.clear();
-    if (why.isEmpty() && wan.restartDetected)
-        why = QStringLiteral("the router restarted");
-    if (why.isEmpty() && silent_)
-        why = QStringLiteral("the router answers again");
-    if (!why.isEmpty())
-        return remapAll(mine, why, remade);
-    for (const LeaseEntry& e : mine) {
-        if (e.state != LeaseEntry::State::Unsure)
-            continue;
-        // Asked for when the router went silent: the user wanted it, so it is made.
-        const MapOutcome o = mapOne(e, false);
-        if (o.silent)
-            return false;
-        if (o.ok)
-            tell(QStringLiteral("recorded %1: made after the router answered again")
-                     .arg(forwardText(e.protocol, e.internalPort, e.application)));
-    }
-    return true;
-}
-
-bool PxpRouter::KeepAlive() {
-    if (!client_)
-        return true;
-    const auto read = recorded();
-    if (!read)
-        return false;
-    const QList<LeaseEntry>& all = *read;
-    const QList<LeaseEntry> pinholes = recordedPinholes();
-    if (all.isEmpty() && pinholes.isEmpty() && !silent_)
-        return true;
-    if (!holdRenewerRole(record_.path(), routerKey_))
-        return true;
-    const QDateTime now = clock_.now();
-    const bool check = !pendingRemake_.isEmpty() || !nextCheck_.isValid() || nextCheck_ <= now;
-    QList<LeaseEntry> due;
-    for (const LeaseEntry& e : all) {
-        const QDateTime retry = retryAt_.value(keyOf(e));
-        if (e.state == LeaseEntry::State::Held && (!retry.isValid() || retry <= now) &&
-            (!e.leaseEnd.isValid() || renewAt(e) <= now))
-            due << e;
-    }
-    const bool pinholeDue =
-        std::any_of(pinholes.begin(), pinholes.end(),
-                    [&](const LeaseEntry& e) { return e.halfLeaseGone(now); }) ||
-        pinholesMoving(pinholes);
-    if (!check && due.isEmpty() && !pinholeDue)
-        return true;
-    return runOperation(QStringLiteral("Renew Points"), [&] {
-        qsizetype remade = 0;
-        if (check) {
-            nextCheck_ = now.addSecs(CheckSeconds);
-            const qsizetype before = remade;
-            if (!this->check(all, remade)) {
-                routerSilent(now, all.size());
-                return kFailed;
-            }
-            // Everything was made again: nothing is left to renew.
-            if (remade != before)
-                due.clear();
-        }
-        bool refused = false;
-        for (const LeaseEntry& e : due) {
-            const MapOutcome o = mapOne(e, false);
-            if (o.silent) {
-                problems_ << o.text;
-                routerSilent(now, all.size());
-                return kFailed;
-            }
-            if (!o.ok) {
-                problems_ << o.text;
-                tell(o.text);
-                refused = true;
-                continue;
-            }
-            tell(QStringLiteral("renewed %1 on %2: %3 of its lease gone")
-                     .arg(forwardText(e.protocol, e.internalPort, e.application), routerKey_,
-                          e.nonce.isEmpty() ? QStringLiteral("half")
-                                            : QStringLiteral("a random point past half")));
-        }
-        if (!keepPinholes(pinholes, check, refused)) {
-            routerSilent(now, all.size() + pinholes.size());
-            return kFailed;
-        }
-        routerBack(remade);
-        return refused ? kError : kCompleted;
-    });
-}
-
-bool PxpRouter::ClearAll() {
-    const bool ok = runOperation(QStringLiteral("Clear All Points"), [&] {
-        // The intent goes into the record first: whatever happens next, nothing renews these.
-        QList<LeaseEntry> targets;
-        QList<LeaseEntry> pinholes;
-        if (!record_.update([&](QList<LeaseEntry>& entries) {
-                for (LeaseEntry& e : entries)
-                    if (mine(e, routerKey_, kindName())) {
-                        e.state = LeaseEntry::State::Clearing;
-                        targets << e;
-                    } else if (e.kind == QLatin1String("pinhole6") && e.router == routerKey_ &&
-                               !e.nonce.isEmpty()) {
-                        e.state = LeaseEntry::State::Clearing;
-                        pinholes << e;
-                    }
-            })) {
-            problems_ << record_.problem();
-            return kError;
-        }
-        bool refused = false;
-        for (qsizetype i = 0; i < targets.size(); ++i) {
-            const LeaseEntry& e = targets[i];
-            if (view_.cancelRequested()) {
-                record_.keepUncleared(targets.mid(i) + pinholes);
-                return kCancelled;
-            }
-            view_.showProgress(int(i) + 1, int(targets.size()));
-            const ForwardChangeLock change(record_.path());
-            const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
-            if (r.ok) {
-                if (const auto again = dropCleared(e)) {
-                    // Pointed to again by another process meanwhile: that is the last word.
-                    const MapOutcome o = mapOne(*again, false);
-                    if (!o.ok)
-                        problems_ << o.text;
-                }
-                continue;
-            }
-            problems_ << QStringLiteral("%1 port %2 for %3: %4")
-                             .arg(e.protocol)
-                             .arg(e.internalPort)
-                             .arg(e.application, r.text);
-            if (!r.answered) {
-                // The rest stays marked: the next check removes it once the router answers.
-                if (i + 1 < targets.size())
-                    problems_ << QStringLiteral("%1 forward(s) left to remove when the router "
-                                                "answers again.")
-                                     .arg(targets.size() - i - 1);
-                return kFailed;
-            }
-            record_.keepUncleared({e});
-            refused = true;
-        }
-        view_.showProgress(int(targets.size()), int(targets.size()));
-        const QString six = clearPinholes(pinholes);
-        if (six != kCompleted && six != kError)
-            return six;
-        return refused || six == kError ? kError : kCompleted;
-    });
-    reportProblems(QStringLiteral("Some forwards were not removed"));
-    if (problems_.isEmpty() && !notes_.isEmpty())
-        prompts_.MsgBox(notes_.join(QLatin1Char('\r')), MsgIcon::Information,
-                        QStringLiteral("Harborly"));
-    return ok;
+    return WorstOf(v4, openPinholes(mappings));
 }
 
 std::optional<QList<ForwardEntry>> PxpRouter::ReadForwards() {
@@ -530,45 +211,31 @@ std::optional<QList<ForwardEntry>> PxpRouter::ReadForwards() {
     }
     SortForwards(rows);
     rows += pinholeRows();
-    view_.setStatusCaption(kCompleted);
+    view_.setStatusCaption(StatusWord(Outcome::Completed));
     return rows;
 }
 
 bool PxpRouter::RemoveForward(const ForwardEntry& f) {
     const bool ok = runOperation(QStringLiteral("Remove Point"), [&] {
-        const auto six = f.pinhole ? pinholeClient() : nullptr;
-        for (const LeaseEntry& e : f.pinhole ? recordedPinholes() : held()) {
-            if (f.pinhole) {
-                if (e.internalPort != f.internalPort || e.protocol != f.protocol || !six)
-                    continue;
-                const ForwardChangeLock change(record_.path());
-                const PxpMapResult r = unmapPinhole(*six, e);
-                if (r.ok)
-                    record_.remove(e);
-                else
-                    problems_ << QStringLiteral("IPv6 pinhole %1/%2: %3")
-                                     .arg(e.internalPort)
-                                     .arg(e.protocol, r.text);
-                return r.ok ? kCompleted : r.answered ? kError : kFailed;
-            }
+        if (f.pinhole)
+            return keeper_.removeAt(*pinholes_, f.internalPort, f.protocol);
+        for (const LeaseEntry& e : held()) {
             if (e.externalPort != f.externalPort || e.protocol != f.protocol)
                 continue;
             const ForwardChangeLock change(record_.path());
-            const PxpMapResult r = client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
-            if (r.ok) {
-                record_.remove(e);
-                return kCompleted;
+            const Removed r = mappings_->remove(e);
+            if (r.reply != Reply::Done) {
+                problems_ << r.problem;
+                return r.reply == Reply::Silent ? Outcome::Failed : Outcome::Error;
             }
-            problems_ << QStringLiteral("%1 port %2 for %3: removing it failed: %4")
-                             .arg(e.protocol)
-                             .arg(e.internalPort)
-                             .arg(e.application, r.text);
-            return r.answered ? kError : kFailed;
+            record_.remove(e);
+            // Its pinhole goes with it: what is removed by hand is not kept open on IPv6.
+            return keeper_.removeAt(*pinholes_, e.internalPort, e.protocol);
         }
         problems_ << QStringLiteral("%1 port %2 is not among the forwards this computer holds.")
                          .arg(f.protocol)
                          .arg(f.externalPort);
-        return kError;
+        return Outcome::Error;
     });
     reportProblems(QStringLiteral("The forward was not removed"));
     return ok;

@@ -12,6 +12,8 @@
 #include <utility>
 
 struct RouterDeps;
+class PxpMappingHolds;
+class PcpPinholeHolds;
 
 // A router driven through PCP (falling back to NAT-PMP by itself) or NAT-PMP alone. Neither
 // protocol lists a router's table, so what Harborly made is what it knows: the lease record
@@ -31,11 +33,8 @@ public:
 
     QString kindName() const override;
     RouterCapabilities capabilities() const override;
-    bool ClearAll() override;
     std::optional<QList<ForwardEntry>> ReadForwards() override;
     bool RemoveForward(const ForwardEntry& f) override;
-    // Renews what is due, and makes everything again after a restart or an address change.
-    bool KeepAlive() override;
     std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
     std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
     bool ipv6Only() const override {
@@ -51,63 +50,28 @@ public:
     }
 
 private:
-    struct MapOutcome {
-        bool ok = false;
-        bool silent = false; // the router did not answer
-        QString text;        // why not
-    };
+    friend class PxpMappingHolds;
+    friend class PcpPinholeHolds;
 
     void queryStatus() override;
     bool connected() const override { return client_ != nullptr; }
-    QString forward(const QList<PlannedMapping>& mappings) override;
-    // This router's forwards in the record, every state; nothing when it cannot be read.
-    std::optional<QList<LeaseEntry>> recorded();
-    // Makes or renews one forward; the record follows unless the user cleared it meanwhile
-    // (then it is removed from the router again).
-    MapOutcome mapOne(const LeaseEntry& wanted, bool fromPoint);
-    // Makes every recorded forward again (restart, address change, router back); false when
-    // the router went silent.
-    bool remapAll(const QList<LeaseEntry>& mine, const QString& why, qsizetype& remade);
-    // The keep-alive check; false when the router did not answer.
-    bool check(const QList<LeaseEntry>& mine, qsizetype& remade);
+    Outcome forward(const QList<PlannedMapping>& mappings) override;
     LeaseEntry entryFor(const PlannedMapping& m);
-    // Removes the record's line of a forward just removed from the router, if it is still
-    // being cleared; the line another process wrote meanwhile (pointed to again), if any.
-    std::optional<LeaseEntry> dropCleared(const LeaseEntry& e);
     // When a forward granted `e` is renewed: half its lease for NAT-PMP, a random point between
     // one half and five eighths for PCP, drawn once per grant.
     QDateTime renewAt(const LeaseEntry& e);
 
-    // IPv6 pinholes (PxpPinholes.cpp), in the record beside the forwards with the same states
-    // and change lock. A client toward the IPv6 router from this computer's IPv6 address,
-    // where the router speaks PCP and both are there.
-    // `from`: another address of this computer's than the current one (to close what was
-    // opened for it).
+    // IPv6 pinholes (PxpRouterPinholes.cpp). A client toward the IPv6 router from this
+    // computer's IPv6 address, where the router speaks PCP and both are there. `from`: another
+    // address of this computer's than the current one (to close what was opened for it).
     std::unique_ptr<PxpClient> pinholeClient(const QHostAddress& from = {}) const;
     // This computer's address for pinholes now; null when it has none.
     QHostAddress pinholeSelf() const;
-    // This computer's IPv6 address changed: each pinhole mapped for the new one with a nonce
-    // of its own, its line moved to it, the old one closed where that address is still here
-    // (else it lapses). False when the router was silent.
-    bool movePinholes(PxpClient& six, const QList<LeaseEntry>& moving, bool& refused);
-    void closeLeftBehind(const LeaseEntry& old);
-    // Closes a recorded pinhole with its nonce, from the address it was opened for.
-    PxpMapResult unmapPinhole(PxpClient& six, const LeaseEntry& e) const;
-    // Whether some of `mine` wait to follow a new address now (not waiting for a retry).
-    bool pinholesMoving(const QList<LeaseEntry>& mine) const;
     QList<LeaseEntry> recordedPinholes() const;
     LeaseEntry pinholeEntry(int port, const QString& protocol, const QString& application,
                             const QString& address, const QByteArray& nonce,
                             quint32 lifetime) const;
-    // Opens or renews one pinhole with its nonce; the record follows (unsure when the router
-    // was silent, closed again when it was cleared meanwhile).
-    MapOutcome mapPinhole(PxpClient& six, const LeaseEntry& wanted);
-    QString openPinholes(const QList<PlannedMapping>& mappings);
-    // What is due renewed; at the check every pinhole mapped again with its nonce (a restart
-    // lost it), unsure ones settled, cleared ones closed. False when the router was silent.
-    bool keepPinholes(const QList<LeaseEntry>& mine, bool check, bool& refused);
-    QString clearPinholes(const QList<LeaseEntry>& marked);
-    bool letLapse(PxpClient& six, const LeaseEntry& e);
+    Outcome openPinholes(const QList<PlannedMapping>& mappings);
     QList<ForwardEntry> pinholeRows() const;
 
     PxpMode mode_;
@@ -117,10 +81,10 @@ private:
     QString routeFile_;
     std::unique_ptr<Waiter> waiter_;
     std::unique_ptr<PxpClient> client_;
-    LeaseRecord record_;
+    std::unique_ptr<PxpMappingHolds> mappings_;
+    std::unique_ptr<PcpPinholeHolds> pinholes_;
     QString routerKey_;
     PxpProtocol protocol_ = PxpProtocol::None; // what the router answered at the status query
-    QHash<QString, QDateTime> retryAt_;        // refused forwards wait until then
     QHash<QString, std::pair<QDateTime, QDateTime>> renewAt_; // per forward: lease end, renew at
     QString pendingRemake_; // why every forward is made again at the first tick, if it must be
     std::optional<std::pair<PxpAddressResult, QHostAddress>> probed_;
