@@ -8,7 +8,7 @@
 #include "router/ListOps.h"
 #include "router/MappingPlan.h"
 #include "router/Router.h"
-#include "router/check/PointCheck.h"
+#include "router/check/PortCheck.h"
 #include "ui/WidgetAppList.h"
 #include "ui/frmCheck.h"
 

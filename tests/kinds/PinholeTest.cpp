@@ -2,7 +2,7 @@
 // control reached on [::1] from the pinhole's own address, the lease kept up, the refusals in
 // words.
 #include "config/Configuration.h"
-#include "router/check/PointCheck.h"
+#include "router/check/PortCheck.h"
 #include "router/leases/LeaseRecord.h"
 #include "router/pxp/PxpRouter.h"
 #include "router/upnp/IgdClient.h"

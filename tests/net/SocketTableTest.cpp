@@ -1,7 +1,7 @@
 // The kernel's socket tables, read from files the test writes: who listens on a port, and
 // which program it is.
 #include "router/net/SocketTable.h"
-#include "router/check/PointCheck.h"
+#include "router/check/PortCheck.h"
 
 #include "QtPrint.h"
 
