@@ -86,6 +86,53 @@ quint8 checkOptions(const QByteArray& d, qsizetype at) {
     return Success;
 }
 
+// A MAP request as read. Its answers copy its body when refused (and for a delete of nothing);
+// a success names what was assigned.
+struct MapRequest {
+    explicit MapRequest(const QByteArray& request)
+        : body(request.mid(PcpHeaderBytes, MapBodyBytes)), asked(get32(request, 4)),
+          nonce(request.mid(24, 12)), protocol(static_cast<quint8>(request[36])),
+          internalPort(get16(request, 40)), suggested(get16(request, 42)) {}
+
+    // What makes the request unanswerable but by an error, or Success.
+    quint8 problem(const QByteArray& request, const QHostAddress& peer) const {
+        if (const quint8 bad = checkOptions(request, PcpHeaderBytes + MapBodyBytes); bad != Success)
+            return bad;
+        if (request.mid(8, 16) != mapped(peer))
+            return AddressMismatch;
+        if (protocol == 0 && internalPort != 0)
+            return MalformedRequest;
+        if (protocol != Tcp && protocol != Udp)
+            return UnsuppProtocol;
+        // "Every port" is a policy question this router answers with no.
+        if (internalPort == 0)
+            return NotAuthorized;
+        return Success;
+    }
+
+    QByteArray echoed(quint8 result, quint32 wait, quint32 epoch) const {
+        return pcpHeader(PcpVersion, Map, result, wait, epoch) + body;
+    }
+
+    QByteArray success(quint32 lifetime, quint16 externalPort, const QHostAddress& wan,
+                       quint32 epoch) const {
+        QByteArray answer = nonce;
+        answer.append(static_cast<char>(protocol));
+        answer.append(3, '\0');
+        put16(answer, internalPort);
+        put16(answer, externalPort);
+        answer.append(mapped(wan));
+        return pcpHeader(PcpVersion, Map, Success, lifetime, epoch) + answer;
+    }
+
+    QByteArray body;
+    quint32 asked;
+    QByteArray nonce;
+    int protocol;
+    quint16 internalPort;
+    quint16 suggested;
+};
+
 } // namespace
 
 QByteArray PxpSimulator::pcp(const QByteArray& request, const QHostAddress& peer) {
@@ -116,78 +163,50 @@ QByteArray PxpSimulator::pcp(const QByteArray& request, const QHostAddress& peer
 QByteArray PxpSimulator::pcpMap(const QByteArray& request, const QHostAddress& peer) {
     if (request.size() < PcpHeaderBytes + MapBodyBytes)
         return pcpHeader(PcpVersion, Map, MalformedRequest, 0, epochNow(), unparsedTail(request));
-    const quint32 asked = get32(request, 4);
-    const QByteArray nonce = request.mid(24, 12);
-    const int protocol = static_cast<quint8>(request[36]);
-    const quint16 internalPort = get16(request, 40);
-    const quint16 suggested = get16(request, 42);
-
-    // Errors copy the request's body; a success names what was assigned.
+    const MapRequest m(request);
     const auto error = [&](quint8 result) {
         const quint32 wait = result == NotAuthorized && options_.refusalLifetime != 0
                                  ? options_.refusalLifetime
                                  : errorLifetime(result);
-        return pcpHeader(PcpVersion, Map, result, wait, epochNow()) +
-               request.mid(PcpHeaderBytes, MapBodyBytes);
+        return m.echoed(result, wait, epochNow());
     };
-    const auto success = [&](quint32 lifetime, quint16 externalPort, const QHostAddress& wan) {
-        QByteArray body = nonce;
-        body.append(static_cast<char>(protocol));
-        body.append(3, '\0');
-        put16(body, internalPort);
-        put16(body, externalPort);
-        body.append(mapped(wan));
-        return pcpHeader(PcpVersion, Map, Success, lifetime, epochNow()) + body;
-    };
-
-    if (const quint8 bad = checkOptions(request, PcpHeaderBytes + MapBodyBytes); bad != Success)
+    if (const quint8 bad = m.problem(request, peer); bad != Success)
         return error(bad);
-    if (request.mid(8, 16) != mapped(peer))
-        return error(AddressMismatch);
-    if (protocol == 0 && internalPort != 0)
-        return error(MalformedRequest);
-    if (protocol != Tcp && protocol != Udp)
-        return error(UnsuppProtocol);
-    // "Every port" is a policy question this router answers with no.
-    if (internalPort == 0)
-        return error(NotAuthorized);
 
-    const qsizetype i = find(peer, protocol, internalPort);
+    const qsizetype i = find(peer, m.protocol, m.internalPort);
     // Only the nonce that made a mapping may renew or delete it.
-    if (i >= 0 && table_[i].nonce != nonce)
+    if (i >= 0 && table_[i].nonce != m.nonce)
         return error(NotAuthorized);
-    if (asked == 0) {
-        if (i < 0) {
-            // Nothing to delete is a done delete.
-            QByteArray answer = pcpHeader(PcpVersion, Map, Success, 0, epochNow());
-            return answer + request.mid(PcpHeaderBytes, MapBodyBytes);
-        }
+    if (m.asked == 0) {
+        // Nothing to delete is a done delete.
+        if (i < 0)
+            return m.echoed(Success, 0, epochNow());
         if (options_.renewedPinholeStays && table_[i].renewed)
             return error(NotAuthorized);
         const PxpMapping gone = table_.takeAt(i);
-        return success(0, gone.externalPort, wanAddress());
+        return m.success(0, gone.externalPort, wanAddress(), epochNow());
     }
     if (options_.refusePort != 0 &&
-        (internalPort == options_.refusePort || suggested == options_.refusePort))
+        (m.internalPort == options_.refusePort || m.suggested == options_.refusePort))
         return error(NotAuthorized);
     const bool pinhole = peer.protocol() == QAbstractSocket::IPv6Protocol;
     // A pinhole lets connections through to the client's own address and port.
     const QHostAddress wan = pinhole ? peer : wanAddress();
     if (wan.isNull())
         return error(NetworkFailure);
-    const quint32 lifetime = grant(asked, true);
+    const quint32 lifetime = grant(m.asked, true);
     if (i >= 0) {
-        PxpMapping& m = table_[i];
-        m.lifetime = lifetime;
-        m.expiresAt = now() + lifetime;
-        m.renewed = pinhole;
-        return success(lifetime, m.externalPort, wan);
+        PxpMapping& row = table_[i];
+        row.lifetime = lifetime;
+        row.expiresAt = now() + lifetime;
+        row.renewed = pinhole;
+        return m.success(lifetime, row.externalPort, wan, epochNow());
     }
     const quint16 externalPort =
-        pinhole ? internalPort : freeExternalPort(protocol, suggested, internalPort);
+        pinhole ? m.internalPort : freeExternalPort(m.protocol, m.suggested, m.internalPort);
     if (table_.size() >= options_.maxMappings || externalPort == 0)
         return error(NoResources);
-    table_.append(
-        PxpMapping{peer, protocol, internalPort, externalPort, nonce, lifetime, now() + lifetime});
-    return success(lifetime, externalPort, wan);
+    table_.append(PxpMapping{peer, m.protocol, m.internalPort, externalPort, m.nonce, lifetime,
+                             now() + lifetime});
+    return m.success(lifetime, externalPort, wan, epochNow());
 }
