@@ -166,7 +166,7 @@ private:
     HttpResult exchange(const QUrl& url, const QByteArray& request, const HttpLimits& limits);
     void record(const QByteArray& request, const HttpResult& result);
     static SoapAnswer failedAnswer(SoapOutcome outcome);
-    // After a 718: the entry holding the port is this computer's own, or whose it is.
+    // After a 718: success when the entry holding the port is this computer's, else its holder.
     void acceptOwnEntry(const PortMappingRequest& sent, AddMappingResult& result);
     // After success: the lease granted, read back when asked to verify.
     void settleLease(const PortMappingRequest& sent, bool permanentOnly, AddMappingResult& result);
