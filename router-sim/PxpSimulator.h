@@ -91,6 +91,7 @@ signals:
 
 private:
     QByteArray natPmp(const QByteArray& request, const QHostAddress& peer);
+    QByteArray natPmpHead(quint8 opcode, quint16 result) const;
     QByteArray pcp(const QByteArray& request, const QHostAddress& peer);
     QByteArray pcpMap(const QByteArray& request, const QHostAddress& peer);
 

@@ -39,6 +39,40 @@ bool parseListen(const QString& text, QHostAddress& address, quint16& port) {
     return true;
 }
 
+// What every kind reads: the kind, where to listen, and the web kind's own options.
+struct CommonSwitches {
+    QCommandLineOption kind{
+        QStringLiteral("kind"),
+        QStringLiteral("The router to simulate: web (default), upnp, pcp or natpmp."),
+        QStringLiteral("kind"), QStringLiteral("web")};
+    QCommandLineOption listen{QStringLiteral("listen"),
+                              QStringLiteral("Loopback address and port; port 0 picks a free one."),
+                              QStringLiteral("host:port"), QStringLiteral("127.0.0.1:8080")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Port on 127.0.0.1 (same as --listen 127.0.0.1:N)."),
+                            QStringLiteral("n")};
+    QCommandLineOption password{QStringLiteral("password"),
+                                QStringLiteral("The router password (default admin)."),
+                                QStringLiteral("pw"), QStringLiteral("admin")};
+    QCommandLineOption keepOpen{QStringLiteral("keep-open"),
+                                QStringLiteral("Answer but never close the connection.")};
+    QCommandLineOption delay{QStringLiteral("delay-ms"),
+                             QStringLiteral("Wait this long before answering."),
+                             QStringLiteral("ms"), QStringLiteral("0")};
+    QCommandLineOption silent{
+        QStringLiteral("silent"),
+        QStringLiteral("web: accept connections but never answer; pcp, natpmp: never answer.")};
+    QCommandLineOption quoted{QStringLiteral("quoted-fields"),
+                              QStringLiteral("Write the form's attribute values in quotes.")};
+    QCommandLineOption log{QStringLiteral("log"),
+                           QStringLiteral("Append every request received to this file."),
+                           QStringLiteral("file")};
+
+    QList<QCommandLineOption> all() const {
+        return {kind, listen, port, password, keepOpen, delay, silent, quoted, log};
+    }
+};
+
 // What the UPnP kind needs beyond the web kind's address options.
 struct UpnpSwitches {
     QCommandLineOption ssdpPort{QStringLiteral("ssdp-port"),
@@ -138,6 +172,20 @@ struct PxpSwitches {
     }
 };
 
+struct Switches {
+    CommonSwitches common;
+    UpnpSwitches upnp;
+    PxpSwitches pxp;
+};
+
+// The simulated router running, and the lines that say where.
+struct Running {
+    std::unique_ptr<RouterSimulator> router;
+    std::unique_ptr<UpnpSimulator> igd;
+    std::unique_ptr<PxpSimulator> pxp;
+    QStringList ready;
+};
+
 bool readNumber(const QString& text, uint max, uint& value) {
     bool ok = false;
     value = text.toUInt(&ok);
@@ -147,6 +195,209 @@ bool readNumber(const QString& text, uint max, uint& value) {
 int usage(const QString& message) {
     std::fprintf(stderr, "harborly-router-sim: %s\n", qPrintable(message));
     return 64;
+}
+
+// The options given that the kind has no use for.
+QList<QCommandLineOption> foreignSwitches(const QString& kind, const Switches& s) {
+    const CommonSwitches& c = s.common;
+    QList<QCommandLineOption> foreign;
+    if (kind == QLatin1String("upnp")) {
+        foreign = {c.password, c.keepOpen, c.delay, c.silent, c.quoted};
+        foreign << s.pxp.all();
+    } else if (kind == QLatin1String("pcp") || kind == QLatin1String("natpmp")) {
+        foreign = {c.password, c.keepOpen, c.delay, c.quoted};
+        for (const QCommandLineOption& o : s.upnp.all()) {
+            if (o.names() != s.upnp.externalIp.names() &&
+                (kind != QLatin1String("pcp") || o.names() != s.upnp.ipv6.names()))
+                foreign << o;
+        }
+        if (kind == QLatin1String("natpmp"))
+            foreign << s.pxp.pcpVersion1;
+    } else {
+        foreign = s.upnp.all() + s.pxp.all();
+    }
+    return foreign;
+}
+
+// The PCP and NAT-PMP router's options; an error message when one is out of range.
+QString readPxpOptions(const QCommandLineParser& parser, const QString& kind, const Switches& s,
+                       PxpSimOptions& p) {
+    p.pcp = kind == QLatin1String("pcp");
+    uint n = 0;
+    if (parser.isSet(s.upnp.externalIp))
+        p.externalIp = parser.value(s.upnp.externalIp);
+    if (parser.isSet(s.pxp.lifetimeMax)) {
+        if (!readNumber(parser.value(s.pxp.lifetimeMax), 0xFFFFFFFF, n) || n == 0)
+            return QStringLiteral("--lifetime-max wants a number of seconds above 0");
+        p.lifetimeMax = n;
+    }
+    if (parser.isSet(s.pxp.refusePort)) {
+        if (!readNumber(parser.value(s.pxp.refusePort), 65535, n) || n == 0)
+            return QStringLiteral("--refuse-port wants a port number");
+        p.refusePort = static_cast<quint16>(n);
+    }
+    if (parser.isSet(s.pxp.restartAfter)) {
+        if (!readNumber(parser.value(s.pxp.restartAfter), 1'000'000, n) || n == 0)
+            return QStringLiteral("--restart-after-s wants 1 to 1000000 seconds");
+        p.restartAfterS = n;
+    }
+    p.silent = parser.isSet(s.common.silent);
+    p.pcpVersion1 = parser.isSet(s.pxp.pcpVersion1);
+    p.logPath = parser.value(s.common.log);
+    p.ipv6 = p.pcp && parser.isSet(s.upnp.ipv6);
+    return {};
+}
+
+// The UPnP router's numbered options; an error message when one is out of range.
+QString readUpnpNumbers(const QCommandLineParser& parser, const UpnpSwitches& upnp,
+                        UpnpSimOptions& u, uint& ssdpPort) {
+    uint n = 0;
+    if (parser.isSet(upnp.ssdpPort) && !readNumber(parser.value(upnp.ssdpPort), 65535, ssdpPort))
+        return QStringLiteral("--ssdp-port wants a port number");
+    if (parser.isSet(upnp.igd)) {
+        if (!readNumber(parser.value(upnp.igd), 2, n) || n < 1)
+            return QStringLiteral("--igd wants 1 or 2");
+        u.igdVersion = static_cast<int>(n);
+    }
+    if (parser.isSet(upnp.conflict)) {
+        if (!readNumber(parser.value(upnp.conflict), 65535, n) || n == 0)
+            return QStringLiteral("--conflict wants a port number");
+        u.conflictPort = static_cast<quint16>(n);
+    }
+    if (parser.isSet(upnp.allowLowPorts) && parser.isSet(upnp.lowPortsRefused))
+        return QStringLiteral("--allow-low-ports and --low-ports-refused exclude each other");
+    if (parser.isSet(upnp.bootId)) {
+        if (!readNumber(parser.value(upnp.bootId), 0x7FFFFFFF, n))
+            return QStringLiteral("--boot-id wants a number");
+        u.bootId = n;
+    }
+    if (parser.isSet(upnp.leaseMax)) {
+        if (!readNumber(parser.value(upnp.leaseMax), 604800, n) || n == 0)
+            return QStringLiteral("--lease-max wants 1 to 604800 seconds");
+        u.leaseMax = n;
+    }
+    if (parser.isSet(upnp.pinholesMax)) {
+        if (!readNumber(parser.value(upnp.pinholesMax), 65535, n))
+            return QStringLiteral("--pinholes-max wants a number");
+        u.firewall.maxPinholes = static_cast<int>(n);
+    }
+    return {};
+}
+
+// The UPnP router's switches.
+void readUpnpSwitches(const QCommandLineParser& parser, const Switches& s, UpnpSimOptions& u) {
+    const UpnpSwitches& upnp = s.upnp;
+    u.permanentOnly = parser.isSet(upnp.permanentOnly);
+    u.lowPortsRefused = !parser.isSet(upnp.allowLowPorts);
+    u.secureMode = !parser.isSet(upnp.insecure);
+    if (parser.isSet(upnp.externalIp))
+        u.externalIp = parser.value(upnp.externalIp);
+    u.ssdpSilent = parser.isSet(upnp.ssdpSilent);
+    u.ssdpBareLf = parser.isSet(upnp.ssdpBareLf);
+    u.locationHost = parser.value(upnp.locationHost);
+    if (parser.isSet(upnp.friendlyName))
+        u.friendlyName = parser.value(upnp.friendlyName);
+    u.deleteMissingFaults = parser.isSet(upnp.deleteMissingFault);
+    u.listEmptyAtStart = parser.isSet(upnp.listEmpty);
+    u.logPath = parser.value(s.common.log);
+    u.ipv6 = parser.isSet(upnp.ipv6);
+    u.firewall.firewallEnabled = !parser.isSet(upnp.firewallOff);
+    u.firewall.inboundAllowed = !parser.isSet(upnp.noInbound);
+}
+
+// Each start returns 0 once listening, else the program's exit code.
+int startPxp(const QCommandLineParser& parser, const QString& kind, const Switches& s,
+             const QHostAddress& address, quint16 port, const QString& listen, Running& run) {
+    if (address.protocol() != QAbstractSocket::IPv4Protocol)
+        return usage(QStringLiteral("the PCP and NAT-PMP router listens on 127.0.0.0/8 only"));
+    PxpSimOptions p;
+    if (const QString why = readPxpOptions(parser, kind, s, p); !why.isEmpty())
+        return usage(why);
+    run.pxp = std::make_unique<PxpSimulator>(p);
+    if (!run.pxp->listen(address, port)) {
+        std::fprintf(stderr, "harborly-router-sim: cannot listen on UDP %s\n", qPrintable(listen));
+        return 1;
+    }
+    QObject::connect(run.pxp.get(), &PxpSimulator::restarted, [] {
+        std::printf("restarted\n");
+        std::fflush(stdout);
+    });
+    run.ready << QStringLiteral("listening on %1:%2")
+                     .arg(run.pxp->address().toString())
+                     .arg(run.pxp->port());
+    return 0;
+}
+
+int startUpnp(const QCommandLineParser& parser, const Switches& s, const QHostAddress& address,
+              quint16 port, const QString& listen, Running& run) {
+    if (address.protocol() != QAbstractSocket::IPv4Protocol)
+        return usage(QStringLiteral("the UPnP router listens on 127.0.0.0/8 only"));
+    UpnpSimOptions u;
+    uint ssdpPort = 1900;
+    if (const QString why = readUpnpNumbers(parser, s.upnp, u, ssdpPort); !why.isEmpty())
+        return usage(why);
+    readUpnpSwitches(parser, s, u);
+    run.igd = std::make_unique<UpnpSimulator>(u);
+    if (!run.igd->listen(address, port, static_cast<quint16>(ssdpPort))) {
+        std::fprintf(stderr, "harborly-router-sim: cannot listen on %s and UDP port %u\n",
+                     qPrintable(listen), ssdpPort);
+        return 1;
+    }
+    const QString host = run.igd->address().toString();
+    run.ready << QStringLiteral("listening on %1:%2").arg(host).arg(run.igd->httpPort())
+              << QStringLiteral("ssdp on %1:%2").arg(host).arg(run.igd->ssdpPort());
+    if (u.ipv6)
+        run.ready << QStringLiteral("ipv6 firewall control on [::1]:%1").arg(run.igd->httpPort())
+                  << QStringLiteral("ssdp on [::1]:%1").arg(run.igd->ssdp6Port());
+    return 0;
+}
+
+int startWeb(const QCommandLineParser& parser, const CommonSwitches& c, const QHostAddress& address,
+             quint16 port, const QString& listen, Running& run) {
+    SimOptions options;
+    options.password = parser.value(c.password);
+    options.keepOpen = parser.isSet(c.keepOpen);
+    options.delayMs = parser.value(c.delay).toInt();
+    options.silent = parser.isSet(c.silent);
+    options.quotedFields = parser.isSet(c.quoted);
+    options.logPath = parser.value(c.log);
+    run.router = std::make_unique<RouterSimulator>(options);
+    if (!run.router->listen(address, port)) {
+        std::fprintf(stderr, "harborly-router-sim: cannot listen on %s\n", qPrintable(listen));
+        return 1;
+    }
+    run.ready << QStringLiteral("listening on ") + run.router->hostAndPort();
+    return 0;
+}
+
+// The live table, for tests that hold it against what a client recorded.
+void printTable(Running& run) {
+    std::printf("table\n");
+    if (run.pxp)
+        for (const PxpMapping& m : run.pxp->mappings())
+            std::printf("%s %u %u %s\n", m.protocol == 6 ? "TCP" : "UDP", unsigned(m.externalPort),
+                        unsigned(m.internalPort), qPrintable(m.client.toString()));
+    if (run.igd)
+        for (const UpnpMapping& m : run.igd->mappings())
+            std::printf("%s %u %u %s\n", qPrintable(m.protocol), unsigned(m.externalPort),
+                        unsigned(m.internalPort), qPrintable(m.internalClient));
+    std::printf("end\n");
+}
+
+// One byte from the signal pipe.
+void onSignalByte(Running& run) {
+    char c = 0;
+    if (::read(signalPipe[0], &c, 1) != 1 || c == 1)
+        return QCoreApplication::quit();
+    if (c == 2 && run.pxp)
+        run.pxp->restart();
+    if (c == 2 && run.igd) {
+        run.igd->restart();
+        std::printf("restarted\n");
+    }
+    if (c == 3)
+        printTable(run);
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -162,65 +413,19 @@ int main(int argc, char** argv) {
         "--kind upnp also prints \"ssdp on HOST:PORT\", its discovery port.\n"
         "--kind pcp and natpmp listen on UDP; SIGUSR1 restarts them, printing \"restarted\"."));
     parser.addHelpOption();
-    const QCommandLineOption kindOpt(
-        QStringLiteral("kind"),
-        QStringLiteral("The router to simulate: web (default), upnp, pcp or natpmp."),
-        QStringLiteral("kind"), QStringLiteral("web"));
-    const QCommandLineOption listenOpt(
-        QStringLiteral("listen"),
-        QStringLiteral("Loopback address and port; port 0 picks a free one."),
-        QStringLiteral("host:port"), QStringLiteral("127.0.0.1:8080"));
-    const QCommandLineOption portOpt(
-        QStringLiteral("port"), QStringLiteral("Port on 127.0.0.1 (same as --listen 127.0.0.1:N)."),
-        QStringLiteral("n"));
-    const QCommandLineOption passwordOpt(QStringLiteral("password"),
-                                         QStringLiteral("The router password (default admin)."),
-                                         QStringLiteral("pw"), QStringLiteral("admin"));
-    const QCommandLineOption keepOpenOpt(QStringLiteral("keep-open"),
-                                         QStringLiteral("Answer but never close the connection."));
-    const QCommandLineOption delayOpt(QStringLiteral("delay-ms"),
-                                      QStringLiteral("Wait this long before answering."),
-                                      QStringLiteral("ms"), QStringLiteral("0"));
-    const QCommandLineOption silentOpt(
-        QStringLiteral("silent"),
-        QStringLiteral("web: accept connections but never answer; pcp, natpmp: never answer."));
-    const QCommandLineOption quotedOpt(
-        QStringLiteral("quoted-fields"),
-        QStringLiteral("Write the form's attribute values in quotes."));
-    const QCommandLineOption logOpt(QStringLiteral("log"),
-                                    QStringLiteral("Append every request received to this file."),
-                                    QStringLiteral("file"));
-    const UpnpSwitches upnp;
-    const PxpSwitches pxp;
-    parser.addOptions({kindOpt, listenOpt, portOpt, passwordOpt, keepOpenOpt, delayOpt, silentOpt,
-                       quotedOpt, logOpt});
-    parser.addOptions(upnp.all());
-    parser.addOptions(pxp.all());
+    const Switches s;
+    parser.addOptions(s.common.all());
+    parser.addOptions(s.upnp.all());
+    parser.addOptions(s.pxp.all());
     parser.process(app);
 
-    const QString kind = parser.value(kindOpt);
+    const QString kind = parser.value(s.common.kind);
     const bool isUpnp = kind == QLatin1String("upnp");
     const bool isPxp = kind == QLatin1String("pcp") || kind == QLatin1String("natpmp");
     if (kind != QLatin1String("web") && !isUpnp && !isPxp)
         return usage(
             QStringLiteral("unknown router kind \"%1\" (web, upnp, pcp or natpmp)").arg(kind));
-    QList<QCommandLineOption> foreign;
-    if (isUpnp) {
-        foreign = {passwordOpt, keepOpenOpt, delayOpt, silentOpt, quotedOpt};
-        foreign << pxp.all();
-    } else if (isPxp) {
-        foreign = {passwordOpt, keepOpenOpt, delayOpt, quotedOpt};
-        for (const QCommandLineOption& o : upnp.all()) {
-            if (o.names() != upnp.externalIp.names() &&
-                (kind != QLatin1String("pcp") || o.names() != upnp.ipv6.names()))
-                foreign << o;
-        }
-        if (kind == QLatin1String("natpmp"))
-            foreign << pxp.pcpVersion1;
-    } else {
-        foreign = upnp.all() + pxp.all();
-    }
-    for (const QCommandLineOption& o : foreign) {
+    for (const QCommandLineOption& o : foreignSwitches(kind, s)) {
         if (parser.isSet(o))
             return usage(QStringLiteral("--%1 does not apply to --kind %2")
                              .arg(o.names().constFirst(), kind));
@@ -231,11 +436,11 @@ int main(int argc, char** argv) {
     // miniupnpd's HTTP port is the UPnP kind's default; 5351 is NAT-PMP's and PCP's own.
     const QString defaultListen = isUpnp  ? QStringLiteral("127.0.0.1:5000")
                                   : isPxp ? QStringLiteral("127.0.0.1:5351")
-                                          : parser.value(listenOpt);
-    const QString listen = parser.isSet(portOpt)
-                               ? QStringLiteral("127.0.0.1:") + parser.value(portOpt)
-                           : parser.isSet(listenOpt) ? parser.value(listenOpt)
-                                                     : defaultListen;
+                                          : parser.value(s.common.listen);
+    const QString listen = parser.isSet(s.common.port)
+                               ? QStringLiteral("127.0.0.1:") + parser.value(s.common.port)
+                           : parser.isSet(s.common.listen) ? parser.value(s.common.listen)
+                                                           : defaultListen;
     if (!parseListen(listen, address, port)) {
         std::fprintf(stderr, "harborly-router-sim: cannot read the address \"%s\"\n",
                      qPrintable(listen));
@@ -247,171 +452,25 @@ int main(int argc, char** argv) {
         return 64;
     }
 
-    SimOptions options;
-    options.password = parser.value(passwordOpt);
-    options.keepOpen = parser.isSet(keepOpenOpt);
-    options.delayMs = parser.value(delayOpt).toInt();
-    options.silent = parser.isSet(silentOpt);
-    options.quotedFields = parser.isSet(quotedOpt);
-    options.logPath = parser.value(logOpt);
-
-    std::unique_ptr<RouterSimulator> router;
-    std::unique_ptr<UpnpSimulator> igd;
-    std::unique_ptr<PxpSimulator> pxpRouter;
-    QStringList ready;
-    if (isPxp) {
-        if (address.protocol() != QAbstractSocket::IPv4Protocol)
-            return usage(QStringLiteral("the PCP and NAT-PMP router listens on 127.0.0.0/8 only"));
-        PxpSimOptions p;
-        p.pcp = kind == QLatin1String("pcp");
-        uint n = 0;
-        if (parser.isSet(upnp.externalIp))
-            p.externalIp = parser.value(upnp.externalIp);
-        if (parser.isSet(pxp.lifetimeMax)) {
-            if (!readNumber(parser.value(pxp.lifetimeMax), 0xFFFFFFFF, n) || n == 0)
-                return usage(QStringLiteral("--lifetime-max wants a number of seconds above 0"));
-            p.lifetimeMax = n;
-        }
-        if (parser.isSet(pxp.refusePort)) {
-            if (!readNumber(parser.value(pxp.refusePort), 65535, n) || n == 0)
-                return usage(QStringLiteral("--refuse-port wants a port number"));
-            p.refusePort = static_cast<quint16>(n);
-        }
-        if (parser.isSet(pxp.restartAfter)) {
-            if (!readNumber(parser.value(pxp.restartAfter), 1'000'000, n) || n == 0)
-                return usage(QStringLiteral("--restart-after-s wants 1 to 1000000 seconds"));
-            p.restartAfterS = n;
-        }
-        p.silent = parser.isSet(silentOpt);
-        p.pcpVersion1 = parser.isSet(pxp.pcpVersion1);
-        p.logPath = parser.value(logOpt);
-        p.ipv6 = p.pcp && parser.isSet(upnp.ipv6);
-
-        pxpRouter = std::make_unique<PxpSimulator>(p);
-        if (!pxpRouter->listen(address, port)) {
-            std::fprintf(stderr, "harborly-router-sim: cannot listen on UDP %s\n",
-                         qPrintable(listen));
-            return 1;
-        }
-        QObject::connect(pxpRouter.get(), &PxpSimulator::restarted, [] {
-            std::printf("restarted\n");
-            std::fflush(stdout);
-        });
-        ready << QStringLiteral("listening on %1:%2")
-                     .arg(pxpRouter->address().toString())
-                     .arg(pxpRouter->port());
-    } else if (isUpnp) {
-        if (address.protocol() != QAbstractSocket::IPv4Protocol)
-            return usage(QStringLiteral("the UPnP router listens on 127.0.0.0/8 only"));
-        UpnpSimOptions u;
-        uint n = 0;
-        uint ssdpPort = 1900;
-        if (parser.isSet(upnp.ssdpPort) &&
-            !readNumber(parser.value(upnp.ssdpPort), 65535, ssdpPort))
-            return usage(QStringLiteral("--ssdp-port wants a port number"));
-        if (parser.isSet(upnp.igd)) {
-            if (!readNumber(parser.value(upnp.igd), 2, n) || n < 1)
-                return usage(QStringLiteral("--igd wants 1 or 2"));
-            u.igdVersion = static_cast<int>(n);
-        }
-        u.permanentOnly = parser.isSet(upnp.permanentOnly);
-        if (parser.isSet(upnp.conflict)) {
-            if (!readNumber(parser.value(upnp.conflict), 65535, n) || n == 0)
-                return usage(QStringLiteral("--conflict wants a port number"));
-            u.conflictPort = static_cast<quint16>(n);
-        }
-        if (parser.isSet(upnp.allowLowPorts) && parser.isSet(upnp.lowPortsRefused))
-            return usage(
-                QStringLiteral("--allow-low-ports and --low-ports-refused exclude each other"));
-        u.lowPortsRefused = !parser.isSet(upnp.allowLowPorts);
-        u.secureMode = !parser.isSet(upnp.insecure);
-        if (parser.isSet(upnp.externalIp))
-            u.externalIp = parser.value(upnp.externalIp);
-        u.ssdpSilent = parser.isSet(upnp.ssdpSilent);
-        u.ssdpBareLf = parser.isSet(upnp.ssdpBareLf);
-        u.locationHost = parser.value(upnp.locationHost);
-        if (parser.isSet(upnp.bootId)) {
-            if (!readNumber(parser.value(upnp.bootId), 0x7FFFFFFF, n))
-                return usage(QStringLiteral("--boot-id wants a number"));
-            u.bootId = n;
-        }
-        if (parser.isSet(upnp.friendlyName))
-            u.friendlyName = parser.value(upnp.friendlyName);
-        u.deleteMissingFaults = parser.isSet(upnp.deleteMissingFault);
-        u.listEmptyAtStart = parser.isSet(upnp.listEmpty);
-        if (parser.isSet(upnp.leaseMax)) {
-            if (!readNumber(parser.value(upnp.leaseMax), 604800, n) || n == 0)
-                return usage(QStringLiteral("--lease-max wants 1 to 604800 seconds"));
-            u.leaseMax = n;
-        }
-        u.logPath = parser.value(logOpt);
-        u.ipv6 = parser.isSet(upnp.ipv6);
-        u.firewall.firewallEnabled = !parser.isSet(upnp.firewallOff);
-        u.firewall.inboundAllowed = !parser.isSet(upnp.noInbound);
-        if (parser.isSet(upnp.pinholesMax)) {
-            if (!readNumber(parser.value(upnp.pinholesMax), 65535, n))
-                return usage(QStringLiteral("--pinholes-max wants a number"));
-            u.firewall.maxPinholes = static_cast<int>(n);
-        }
-
-        igd = std::make_unique<UpnpSimulator>(u);
-        if (!igd->listen(address, port, static_cast<quint16>(ssdpPort))) {
-            std::fprintf(stderr, "harborly-router-sim: cannot listen on %s and UDP port %u\n",
-                         qPrintable(listen), ssdpPort);
-            return 1;
-        }
-        const QString host = igd->address().toString();
-        ready << QStringLiteral("listening on %1:%2").arg(host).arg(igd->httpPort())
-              << QStringLiteral("ssdp on %1:%2").arg(host).arg(igd->ssdpPort());
-        if (u.ipv6)
-            ready << QStringLiteral("ipv6 firewall control on [::1]:%1").arg(igd->httpPort())
-                  << QStringLiteral("ssdp on [::1]:%1").arg(igd->ssdp6Port());
-    } else {
-        router = std::make_unique<RouterSimulator>(options);
-        if (!router->listen(address, port)) {
-            std::fprintf(stderr, "harborly-router-sim: cannot listen on %s\n", qPrintable(listen));
-            return 1;
-        }
-        ready << QStringLiteral("listening on ") + router->hostAndPort();
-    }
+    Running run;
+    const int started = isPxp    ? startPxp(parser, kind, s, address, port, listen, run)
+                        : isUpnp ? startUpnp(parser, s, address, port, listen, run)
+                                 : startWeb(parser, s.common, address, port, listen, run);
+    if (started != 0)
+        return started;
 
     if (::pipe(signalPipe) != 0)
         return 1;
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&pxpRouter, &igd] {
-        char c = 0;
-        if (::read(signalPipe[0], &c, 1) != 1 || c == 1)
-            return QCoreApplication::quit();
-        if (c == 2 && pxpRouter)
-            pxpRouter->restart();
-        if (c == 2 && igd) {
-            igd->restart();
-            std::printf("restarted\n");
-        }
-        if (c == 3) {
-            // The live table, for tests that hold it against what a client recorded.
-            std::printf("table\n");
-            if (pxpRouter)
-                for (const PxpMapping& m : pxpRouter->mappings())
-                    std::printf("%s %u %u %s\n", m.protocol == 6 ? "TCP" : "UDP",
-                                unsigned(m.externalPort), unsigned(m.internalPort),
-                                qPrintable(m.client.toString()));
-            if (igd)
-                for (const UpnpMapping& m : igd->mappings())
-                    std::printf("%s %u %u %s\n", qPrintable(m.protocol), unsigned(m.externalPort),
-                                unsigned(m.internalPort), qPrintable(m.internalClient));
-            std::printf("end\n");
-        }
-        std::fflush(stdout);
-    });
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&run] { onSignalByte(run); });
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    if (pxpRouter || igd) {
+    if (run.pxp || run.igd) {
         std::signal(SIGUSR1, onSignal);
         std::signal(SIGUSR2, onSignal);
     }
 
-    for (const QString& line : ready)
+    for (const QString& line : run.ready)
         std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
     return app.exec();

@@ -231,6 +231,8 @@ TEST(DeviceDescriptionServices, CandidatesInPreferenceOrder) {
 TEST(DeviceDescriptionDisplay, RootDeviceFieldsCleanedAndCapped) {
     QByteArray xml = Description(Service(WanIp1, "/c"), {}, "1");
     xml.replace("<friendlyName>Home Router</friendlyName>", "");
+    xml.replace("<friendlyName>WAN</friendlyName>",
+                "<friendlyName>WAN</friendlyName><UDN>uuid:wan</UDN>");
     xml.replace("<modelName>AR-1</modelName>",
                 "<modelName>AR&#x85;-1&#xA; " + QByteArray(80, 'x') + "</modelName>");
     const DeviceDescriptionResult d = ParseDeviceDescription(
@@ -242,6 +244,8 @@ TEST(DeviceDescriptionDisplay, RootDeviceFieldsCleanedAndCapped) {
     EXPECT_EQ(d.device.modelName.size(), MaxDisplayLength);
     // No friendlyName on the root device: the model stands in, not the WAN device's name.
     EXPECT_EQ(d.device.friendlyName, d.device.modelName);
+    // The root device's own UDN, which tells one router from another at the same address.
+    EXPECT_EQ(d.device.udn, QStringLiteral("uuid:r"));
 }
 
 QByteArray nested(int depth) {

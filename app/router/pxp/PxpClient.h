@@ -116,15 +116,27 @@ private:
         NatPmpAnswer answer;
     };
 
+    struct AddressProbe;
+
     QByteArray newNonce();
+
+    void takeAddressAnswer(AddressProbe& probe, const QByteArray& bytes);
+    PxpAddressResult addressResult(const AddressProbe& probe, bool refused);
+    void addressByMapping(quint32 announcedEpoch, PxpAddressResult& result);
 
     PcpOutcome pcpMap(const PcpMapRequest& request, int maxSends, bool mayFallBack);
     NatPmpOutcome natPmpMap(quint8 opcode, quint16 internalPort, quint16 suggested,
                             quint32 lifetime, int maxSends);
     PxpMapResult doMap(const PxpMapRequest& request);
+    // False when the request goes to NAT-PMP instead.
+    bool mapWithPcp(const PxpMapRequest& request, PxpMapResult& result);
     PxpMapResult doUnmap(const QString& protocol, quint16 internalPort, const QByteArray& nonce);
+    void takePcpAnswer(const PcpAnswer& answer, const QByteArray& nonce, PxpMapResult& result);
+    void takeNatPmpAnswer(const NatPmpAnswer& answer, PxpMapResult& result);
     QString silenceText() const;
     QString refusedText() const;
+    QString unansweredText(bool refused) const;
+    static QString busyText();
 
     Waiter& waiter_;
     PxpOptions options_;

@@ -87,107 +87,136 @@ QUrl ResolveControlUrl(const QUrl& base, const QString& controlUrl, const QStrin
     return url;
 }
 
-DeviceDescriptionResult ParseDeviceDescription(const QByteArray& xml, const QUrl& baseUrl,
-                                               const QString& routerHost) {
-    DeviceDescriptionResult result;
-    const auto refuse = [&result](const QString& why) {
-        result = DeviceDescriptionResult{};
-        result.error = why;
-        return result;
-    };
-    if (xml.size() > MaxDescriptionBytes)
-        return refuse(QStringLiteral("description too large"));
+namespace {
 
-    QXmlStreamReader reader(xml);
-    QList<QString> path; // local names of the open elements
-    int devices = 0;
-    int deviceDepth = 0;
-    int rootDeviceDepth = -1;
-    bool rootDeviceDone = false;
+// One pass over the document: URLBase, the root device's own fields and every service entry,
+// within the limits on size and nesting.
+class DescriptionReader {
+public:
+    explicit DescriptionReader(const QByteArray& xml) : reader_(xml) {}
+
+    // Empty when the document was read to its end, else why it is refused.
+    QString read();
+
     QString urlBase;
     QString rootType;
-    UpnpDeviceInfo root;
+    UpnpDeviceInfo root; // as written, not yet cleaned for display
     QList<ServiceDraft> drafts;
-    std::optional<ServiceDraft> open;
 
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
+private:
+    QString startElement();
+    QString openDevice(const QString& parent);
+    void endElement();
+    QString* rootField(const QString& name);
+    // The text of the element just opened, which it closes.
+    QString takeText();
+
+    QXmlStreamReader reader_;
+    QList<QString> path_; // local names of the open elements
+    int devices_ = 0;
+    int deviceDepth_ = 0;
+    int rootDeviceDepth_ = -1;
+    bool rootDeviceDone_ = false;
+    std::optional<ServiceDraft> open_;
+};
+
+QString DescriptionReader::read() {
+    while (!reader_.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader_.readNext();
         if (token == QXmlStreamReader::DTD)
-            return refuse(QStringLiteral("document type declarations are not accepted"));
+            return QStringLiteral("document type declarations are not accepted");
         if (token == QXmlStreamReader::StartElement) {
-            const QString name = reader.name().toString();
-            path.append(name);
-            if (path.size() > MaxXmlDepth)
-                return refuse(QStringLiteral("description nested too deeply"));
-            const QString parent = path.size() >= 2 ? path.at(path.size() - 2) : QString();
-            if (is(name, "device")) {
-                if (++devices > MaxDevices)
-                    return refuse(QStringLiteral("too many devices"));
-                if (++deviceDepth > MaxDeviceNesting)
-                    return refuse(QStringLiteral("devices nested too deeply"));
-                if (rootDeviceDepth < 0 && !rootDeviceDone && is(parent, "root"))
-                    rootDeviceDepth = int(path.size());
-            } else if (is(name, "service") && is(parent, "serviceList")) {
-                if (drafts.size() + 1 > MaxServices)
-                    return refuse(QStringLiteral("too many services"));
-                open = ServiceDraft{};
-            } else if (open && is(parent, "service")) {
-                const QString text = reader.readElementText(QXmlStreamReader::SkipChildElements);
-                path.removeLast();
-                if (is(name, "serviceType"))
-                    open->serviceType = text.trimmed();
-                else if (is(name, "serviceId"))
-                    open->serviceId = text.trimmed();
-                else if (is(name, "controlURL"))
-                    open->controlUrl = text.trimmed();
-            } else if (is(parent, "root") && is(name, "URLBase")) {
-                urlBase = reader.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
-                path.removeLast();
-            } else if (rootDeviceDepth == int(path.size()) - 1 && is(parent, "device")) {
-                QString* field = nullptr;
-                if (is(name, "deviceType"))
-                    field = &rootType;
-                else if (is(name, "friendlyName"))
-                    field = &root.friendlyName;
-                else if (is(name, "manufacturer"))
-                    field = &root.manufacturer;
-                else if (is(name, "modelName"))
-                    field = &root.modelName;
-                else if (is(name, "modelNumber"))
-                    field = &root.modelNumber;
-                else if (is(name, "UDN"))
-                    field = &root.udn;
-                if (field != nullptr) {
-                    *field = reader.readElementText(QXmlStreamReader::SkipChildElements);
-                    path.removeLast();
-                }
-            }
+            if (const QString why = startElement(); !why.isEmpty())
+                return why;
         } else if (token == QXmlStreamReader::EndElement) {
-            const QString name = path.isEmpty() ? QString() : path.takeLast();
-            if (is(name, "device")) {
-                if (rootDeviceDepth == int(path.size()) + 1) {
-                    rootDeviceDepth = -1;
-                    rootDeviceDone = true;
-                }
-                --deviceDepth;
-            } else if (is(name, "service") && open) {
-                drafts.append(*open);
-                open.reset();
-            }
+            endElement();
         }
     }
-    if (reader.hasError())
-        return refuse(QStringLiteral("description is not well-formed XML: ") +
-                      reader.errorString());
-    if (!rootDeviceDone)
-        return refuse(QStringLiteral("description has no root device"));
+    if (reader_.hasError())
+        return QStringLiteral("description is not well-formed XML: ") + reader_.errorString();
+    if (!rootDeviceDone_)
+        return QStringLiteral("description has no root device");
+    return {};
+}
 
-    QUrl base = baseUrl;
-    const QUrl declared(urlBase);
-    if (!urlBase.isEmpty() && declared.isValid() && !declared.isRelative())
-        base = declared;
-    const bool rewrite = sameHost(baseUrl.host(), routerHost);
+QString DescriptionReader::startElement() {
+    const QString name = reader_.name().toString();
+    path_.append(name);
+    if (path_.size() > MaxXmlDepth)
+        return QStringLiteral("description nested too deeply");
+    const QString parent = path_.size() >= 2 ? path_.at(path_.size() - 2) : QString();
+    if (is(name, "device"))
+        return openDevice(parent);
+    if (is(name, "service") && is(parent, "serviceList")) {
+        if (drafts.size() + 1 > MaxServices)
+            return QStringLiteral("too many services");
+        open_ = ServiceDraft{};
+    } else if (open_ && is(parent, "service")) {
+        const QString text = takeText().trimmed();
+        if (is(name, "serviceType"))
+            open_->serviceType = text;
+        else if (is(name, "serviceId"))
+            open_->serviceId = text;
+        else if (is(name, "controlURL"))
+            open_->controlUrl = text;
+    } else if (is(parent, "root") && is(name, "URLBase")) {
+        urlBase = takeText().trimmed();
+    } else if (rootDeviceDepth_ == int(path_.size()) - 1 && is(parent, "device")) {
+        if (QString* field = rootField(name))
+            *field = takeText();
+    }
+    return {};
+}
 
+QString DescriptionReader::openDevice(const QString& parent) {
+    if (++devices_ > MaxDevices)
+        return QStringLiteral("too many devices");
+    if (++deviceDepth_ > MaxDeviceNesting)
+        return QStringLiteral("devices nested too deeply");
+    if (rootDeviceDepth_ < 0 && !rootDeviceDone_ && is(parent, "root"))
+        rootDeviceDepth_ = int(path_.size());
+    return {};
+}
+
+void DescriptionReader::endElement() {
+    const QString name = path_.isEmpty() ? QString() : path_.takeLast();
+    if (is(name, "device")) {
+        if (rootDeviceDepth_ == int(path_.size()) + 1) {
+            rootDeviceDepth_ = -1;
+            rootDeviceDone_ = true;
+        }
+        --deviceDepth_;
+    } else if (is(name, "service") && open_) {
+        drafts.append(*open_);
+        open_.reset();
+    }
+}
+
+QString* DescriptionReader::rootField(const QString& name) {
+    if (is(name, "deviceType"))
+        return &rootType;
+    if (is(name, "friendlyName"))
+        return &root.friendlyName;
+    if (is(name, "manufacturer"))
+        return &root.manufacturer;
+    if (is(name, "modelName"))
+        return &root.modelName;
+    if (is(name, "modelNumber"))
+        return &root.modelNumber;
+    if (is(name, "UDN"))
+        return &root.udn;
+    return nullptr;
+}
+
+QString DescriptionReader::takeText() {
+    const QString text = reader_.readElementText(QXmlStreamReader::SkipChildElements);
+    path_.removeLast();
+    return text;
+}
+
+// The firewall service and the usable connection services of the drafts, best first.
+void resolveServices(const QList<ServiceDraft>& drafts, const QUrl& base, const QString& routerHost,
+                     bool rewrite, DeviceDescriptionResult& result) {
     for (const ServiceDraft& d : drafts) {
         if (IsFirewallServiceType(d.serviceType) && result.firewall.serviceType.isEmpty()) {
             const QUrl control = ResolveControlUrl(base, d.controlUrl, routerHost, rewrite);
@@ -211,19 +240,52 @@ DeviceDescriptionResult ParseDeviceDescription(const QByteArray& xml, const QUrl
     }
     std::stable_sort(result.services.begin(), result.services.end(),
                      [](const IgdService& a, const IgdService& b) { return a.rank < b.rank; });
+}
 
+int igdVersionOf(const QString& rootType) {
     static const QRegularExpression igd(
         QStringLiteral(":device:InternetGatewayDevice:([0-9]{1,3})$"));
     const QRegularExpressionMatch m = igd.match(rootType.trimmed());
-    result.igdVersion = m.hasMatch() && m.captured(1).toInt() >= 2 ? 2 : 1;
+    return m.hasMatch() && m.captured(1).toInt() >= 2 ? 2 : 1;
+}
 
-    result.device.friendlyName = DisplayText(root.friendlyName);
-    result.device.manufacturer = DisplayText(root.manufacturer);
-    result.device.modelName = DisplayText(root.modelName);
-    result.device.modelNumber = DisplayText(root.modelNumber);
-    result.device.udn = DisplayText(root.udn);
-    if (result.device.friendlyName.isEmpty())
-        result.device.friendlyName = result.device.modelName;
+UpnpDeviceInfo displayed(const UpnpDeviceInfo& root) {
+    UpnpDeviceInfo device;
+    device.friendlyName = DisplayText(root.friendlyName);
+    device.manufacturer = DisplayText(root.manufacturer);
+    device.modelName = DisplayText(root.modelName);
+    device.modelNumber = DisplayText(root.modelNumber);
+    device.udn = DisplayText(root.udn);
+    if (device.friendlyName.isEmpty())
+        device.friendlyName = device.modelName;
+    return device;
+}
+
+DeviceDescriptionResult refused(const QString& why) {
+    DeviceDescriptionResult result;
+    result.error = why;
+    return result;
+}
+
+} // namespace
+
+DeviceDescriptionResult ParseDeviceDescription(const QByteArray& xml, const QUrl& baseUrl,
+                                               const QString& routerHost) {
+    if (xml.size() > MaxDescriptionBytes)
+        return refused(QStringLiteral("description too large"));
+    DescriptionReader document(xml);
+    if (const QString why = document.read(); !why.isEmpty())
+        return refused(why);
+
+    QUrl base = baseUrl;
+    const QUrl declared(document.urlBase);
+    if (!document.urlBase.isEmpty() && declared.isValid() && !declared.isRelative())
+        base = declared;
+    DeviceDescriptionResult result;
+    resolveServices(document.drafts, base, routerHost, sameHost(baseUrl.host(), routerHost),
+                    result);
+    result.igdVersion = igdVersionOf(document.rootType);
+    result.device = displayed(document.root);
     result.ok = true;
     return result;
 }

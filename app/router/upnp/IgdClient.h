@@ -165,7 +165,12 @@ private:
     void chooseService();
     HttpResult exchange(const QUrl& url, const QByteArray& request, const HttpLimits& limits);
     void record(const QByteArray& request, const HttpResult& result);
-    bool isLocalAddress(const QString& client) const;
+    static SoapAnswer failedAnswer(SoapOutcome outcome);
+    // After a 718: success when the entry holding the port is this computer's, else its holder.
+    void acceptOwnEntry(const PortMappingRequest& sent, AddMappingResult& result);
+    // After success: the lease granted, read back when asked to verify.
+    void settleLease(const PortMappingRequest& sent, bool permanentOnly, AddMappingResult& result);
+    bool listAtOnce(ListingResult& result);
     bool listGeneric(ListingResult& result, std::chrono::milliseconds deadline);
 
     Waiter& waiter_;

@@ -46,6 +46,24 @@ bool fromGateway(const QHostAddress& sender, const SsdpReply& reply, const QHost
            QHostAddress(described.toIPv6Address()) == QHostAddress(gateway.toIPv6Address());
 }
 
+// One round of searches, `at` after the start: unicast to the router, multicast to the groups.
+struct Round {
+    milliseconds at;
+    QList<const char*> unicast;
+    QList<const char*> multicast;
+};
+
+QList<Round> searchRounds(const UpnpTimings& t) {
+    const QList<const char*> wide{SearchTarget::Igd1, SearchTarget::Igd2, SearchTarget::WanIp1,
+                                  SearchTarget::WanIp2, SearchTarget::WanPpp1};
+    return {
+        {milliseconds(0), {SearchTarget::All, SearchTarget::Igd1}, {}},
+        {t.firstMulticast, {}, {SearchTarget::All, SearchTarget::Igd1, SearchTarget::Igd2}},
+        {t.secondRound, {SearchTarget::Igd1}, wide},
+        {t.thirdRound, {SearchTarget::Igd1}, wide},
+    };
+}
+
 } // namespace
 
 SsdpSearch::SsdpSearch(Waiter& waiter, const UpnpOptions& options, QObject* parent)
@@ -66,45 +84,34 @@ std::optional<SsdpReply> SsdpSearch::run(const QHostAddress& gateway, const QHos
         return std::nullopt;
     }
     connect(udp_.get(), &QUdpSocket::readyRead, this, &SsdpSearch::readDatagrams);
-
     const bool multicast = MulticastAllowed(options_.allowMulticast, gateway_, local);
-    const bool six = gateway_.protocol() == QAbstractSocket::IPv6Protocol;
-    // Where each multicast search goes, with its HOST header.
-    QList<std::pair<QHostAddress, QByteArray>> groups{
-        {options_.multicastGroup, QByteArrayLiteral("239.255.255.250:1900")}};
-    if (multicast) {
-        // Two hops: the router, and no further.
-        udp_->setSocketOption(QAbstractSocket::MulticastTtlOption, 2);
-        const QNetworkInterface i = interfaceOf(local, gateway_);
-        if (i.isValid())
-            udp_->setMulticastInterface(i);
-        if (six) {
-            QHostAddress linkGroup(QStringLiteral("ff02::c"));
-            if (i.isValid())
-                linkGroup.setScopeId(i.name());
-            groups = {
-                {linkGroup, QByteArrayLiteral("[FF02::C]:1900")},
-                {QHostAddress(QStringLiteral("ff05::c")), QByteArrayLiteral("[FF05::C]:1900")}};
-        }
-    }
-    const QByteArray unicastHost =
-        six ? QByteArrayLiteral("[FF02::C]:1900") : QByteArrayLiteral("239.255.255.250:1900");
+    search(ssdpPort, multicast ? multicastGroups(local) : Groups{});
+    udp_->disconnect(this);
+    udp_.reset();
+    return gatewayReply();
+}
 
-    struct Round {
-        milliseconds at;
-        QList<const char*> unicast;
-        QList<const char*> multicast;
-    };
+SsdpSearch::Groups SsdpSearch::multicastGroups(const QHostAddress& local) {
+    // Two hops: the router, and no further.
+    udp_->setSocketOption(QAbstractSocket::MulticastTtlOption, 2);
+    const QNetworkInterface i = interfaceOf(local, gateway_);
+    if (i.isValid())
+        udp_->setMulticastInterface(i);
+    if (gateway_.protocol() != QAbstractSocket::IPv6Protocol)
+        return {{options_.multicastGroup, QByteArrayLiteral("239.255.255.250:1900")}};
+    QHostAddress linkGroup(QStringLiteral("ff02::c"));
+    if (i.isValid())
+        linkGroup.setScopeId(i.name());
+    return {{linkGroup, QByteArrayLiteral("[FF02::C]:1900")},
+            {QHostAddress(QStringLiteral("ff05::c")), QByteArrayLiteral("[FF05::C]:1900")}};
+}
+
+void SsdpSearch::search(quint16 ssdpPort, const Groups& groups) {
+    const QByteArray unicastHost = gateway_.protocol() == QAbstractSocket::IPv6Protocol
+                                       ? QByteArrayLiteral("[FF02::C]:1900")
+                                       : QByteArrayLiteral("239.255.255.250:1900");
     const UpnpTimings& t = options_.timings;
-    const QList<const char*> wide{SearchTarget::Igd1, SearchTarget::Igd2, SearchTarget::WanIp1,
-                                  SearchTarget::WanIp2, SearchTarget::WanPpp1};
-    const QList<Round> rounds{
-        {milliseconds(0), {SearchTarget::All, SearchTarget::Igd1}, {}},
-        {t.firstMulticast, {}, {SearchTarget::All, SearchTarget::Igd1, SearchTarget::Igd2}},
-        {t.secondRound, {SearchTarget::Igd1}, wide},
-        {t.thirdRound, {SearchTarget::Igd1}, wide},
-    };
-
+    const QList<Round> rounds = searchRounds(t);
     const milliseconds start = waiter_.now();
     qsizetype next = 0;
     bool multicastSent = false;
@@ -114,20 +121,19 @@ std::optional<SsdpReply> SsdpSearch::run(const QHostAddress& gateway, const QHos
             // Other devices answer only a multicast search; before one went out, the router's
             // answer is all there is to collect.
             if (!multicastSent || now >= *gatewayAnsweredAt_ - start + t.collectAfterReply)
-                break;
+                return;
         } else if (now >= t.giveUp) {
-            break;
+            return;
         }
         if (!gatewayAnsweredAt_ && next < rounds.size() && now >= rounds.at(next).at) {
             // Unicast first: it also opens the local firewall for the multicast answers.
             for (const char* st : rounds.at(next).unicast)
                 udp_->writeDatagram(BuildMSearch(st, unicastHost), gateway_, ssdpPort);
-            if (multicast)
-                for (const char* st : rounds.at(next).multicast)
-                    for (const auto& [group, host] : groups) {
-                        udp_->writeDatagram(BuildMSearch(st, host), group, options_.multicastPort);
-                        multicastSent = true;
-                    }
+            for (const char* st : rounds.at(next).multicast)
+                for (const auto& [group, host] : groups) {
+                    udp_->writeDatagram(BuildMSearch(st, host), group, options_.multicastPort);
+                    multicastSent = true;
+                }
             ++next;
             continue;
         }
@@ -139,9 +145,9 @@ std::optional<SsdpReply> SsdpSearch::run(const QHostAddress& gateway, const QHos
         waiter_.waitFor([this, answered] { return gatewayAnsweredAt_.has_value() != answered; },
                         until - now);
     }
-    udp_->disconnect(this);
-    udp_.reset();
+}
 
+std::optional<SsdpReply> SsdpSearch::gatewayReply() {
     std::optional<SsdpReply> best;
     for (const auto& [address, reply] : replies_) {
         if (!fromGateway(address, reply, gateway_)) {

@@ -8,6 +8,7 @@
 #include "router/upnp/Ssdp.h"
 #include "router/upnp/UpnpOptions.h"
 
+#include <QByteArray>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QUdpSocket;
 
@@ -41,6 +43,15 @@ public:
     const QList<SsdpDevice>& otherDevices() const { return otherDevices_; }
 
 private:
+    // Where each multicast search goes, with its HOST header.
+    using Groups = QList<std::pair<QHostAddress, QByteArray>>;
+
+    // Sets the socket up for multicast toward the router's link.
+    Groups multicastGroups(const QHostAddress& local);
+    // The rounds of searches until the router answered, or the time to give up came.
+    void search(quint16 ssdpPort, const Groups& groups);
+    // The router's best reply; the other devices' go to otherDevices_.
+    std::optional<SsdpReply> gatewayReply();
     void readDatagrams();
 
     Waiter& waiter_;
