@@ -179,7 +179,12 @@ bool Keeper::checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t) 
             continue;
         }
         if (kind.renewAtCheck() && e.state == LeaseEntry::State::Held) {
-            if (!remake(kind, e, QStringLiteral("checked"), true, t))
+            // Renewed at every check; said only where it was due anyway or had to be made anew.
+            const QDateTime at = kind.renewAt(e);
+            const bool due = at.isValid() && at <= t.now;
+            if (!remake(kind, e,
+                        due ? QStringLiteral("half its lease was gone") : QStringLiteral("checked"),
+                        true, t))
                 return false;
             continue;
         }
