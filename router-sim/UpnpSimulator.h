@@ -34,6 +34,7 @@ struct UpnpSimOptions {
     quint32 bootId = 1;      // BOOTID.UPNP.ORG
     QString friendlyName = QStringLiteral("Harborly Simulated Router");
     bool deleteMissingFaults = false; // 714 for deleting a missing mapping (miniupnpd: 200)
+    bool deleteIgnored = false;       // answer DeletePortMapping with 200 and keep the mapping
     bool listEmptyAtStart = false;    // 713 at index 0 although mappings exist
     int maxMappings = 128;            // table full beyond this: 728 (v2) or 501 (v1)
     quint32 leaseMax = 0;             // grant at most this many seconds, permanent ones too

@@ -220,7 +220,7 @@ QByteArray UpnpSimulator::deletePortMapping(SimSoap::Call& call) {
             return fault(714);
     } else if (options_.secureMode && table_.at(i).internalClient != call.peer) {
         return fault(606);
-    } else {
+    } else if (!options_.deleteIgnored) {
         table_.removeAt(i);
     }
     return success(call.action, serviceType().toLatin1(), {});
