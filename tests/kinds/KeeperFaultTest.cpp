@@ -9,6 +9,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,13 +19,20 @@ QString recordPath(KindRig& rig) {
     return LeasePathFor(rig.module.paths.IniPath);
 }
 
-std::unique_ptr<Router> startedOn(KindRig& rig, bool upnp, quint16 port) {
+// `pinholes`: this computer has ::1 to open IPv6 pinholes for, on the router's [::1].
+std::unique_ptr<Router> startedOn(KindRig& rig, bool upnp, quint16 port, bool pinholes = false) {
     rig.module.settings.LanPrivateIP = QStringLiteral("127.0.0.1:%1").arg(port);
+    const QHostAddress six = pinholes ? QHostAddress(QHostAddress::LocalHostIPv6) : QHostAddress();
     std::unique_ptr<Router> r;
-    if (upnp)
-        r = std::make_unique<UpnpRouter>(rig.deps(), quickUpnp());
-    else
-        r = std::make_unique<PxpRouter>(rig.deps(), PxpMode::Pcp, quickPxp());
+    if (upnp) {
+        UpnpOptions o = quickUpnp();
+        o.pinholeAddress = o.router6 = six;
+        r = std::make_unique<UpnpRouter>(rig.deps(), o);
+    } else {
+        PxpOptions o = quickPxp();
+        o.pinholeAddress = o.router6 = six;
+        r = std::make_unique<PxpRouter>(rig.deps(), PxpMode::Pcp, o);
+    }
     rig.module.StatusQueryPending = true;
     r->Timer1_Timer();
     return r;
@@ -89,4 +98,107 @@ TEST(KeeperFaults, ClearLeavesWhatIsNoLongerHarborlysOnARecordedPort) {
         EXPECT_TRUE(LeaseRecord(recordPath(rig)).load().isEmpty()) << row.client;
         EXPECT_TRUE(r->lastNotes().join(' ').contains(QStringLiteral("left in place")));
     }
+}
+
+// A router that answers a delete with success and keeps the forward: Clear All says so, and the
+// line stays held, to be kept and cleared again, not dropped as if it were gone.
+TEST(KeeperFaults, ADeleteTheRouterIgnoresIsAnErrorAndTheLineStaysHeld) {
+    KindRig rig;
+    UpnpSimOptions o;
+    o.deleteIgnored = true;
+    UpnpSimulator igd(o);
+    ASSERT_TRUE(igd.listen());
+    auto r = startedOn(rig, true, igd.ssdpPort());
+    rig.addApp(QStringLiteral("Game"), ProtocolTcp, 27015, 27015);
+    r->PointToMe();
+    ASSERT_EQ(igd.mappings().size(), 1);
+    EXPECT_FALSE(r->ClearAll());
+    EXPECT_EQ(rig.view.status, QStringLiteral("Error"));
+    EXPECT_EQ(igd.mappings().size(), 1);
+    const QList<LeaseEntry> lines = LeaseRecord(recordPath(rig)).load();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0].externalPort, 27015);
+    EXPECT_EQ(lines[0].state, LeaseEntry::State::Held);
+    EXPECT_TRUE(r->lastProblems().join(' ').contains(QStringLiteral("still holds it")));
+}
+
+// A forward removed by hand takes its IPv6 pinhole with it: nothing left open, nothing renewed.
+TEST(KeeperFaults, RemovingAForwardClosesItsPinhole) {
+    for (const bool upnp : {true, false}) {
+        SCOPED_TRACE(upnp ? "upnp" : "pcp");
+        KindRig rig;
+        UpnpSimOptions uo;
+        uo.ipv6 = true;
+        UpnpSimulator igd(uo);
+        PxpSimOptions po;
+        po.ipv6 = true;
+        PxpSimulator pcp(po);
+        igd.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
+        pcp.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
+        ASSERT_TRUE(upnp ? igd.listen() : pcp.listen());
+        auto r = startedOn(rig, upnp, upnp ? igd.ssdpPort() : pcp.port(), true);
+        rig.addApp(QStringLiteral("Media Server"), ProtocolTcp, 8096, 8096);
+        r->PointToMe();
+        const auto pinholes = [&] {
+            qsizetype n = upnp ? igd.pinholes().size() : 0;
+            for (const PxpMapping& m : pcp.mappings())
+                n += m.client.protocol() == QAbstractSocket::IPv6Protocol;
+            return n;
+        };
+        const auto pinholeLines = [&] {
+            qsizetype n = 0;
+            for (const LeaseEntry& e : LeaseRecord(recordPath(rig)).load())
+                n += e.kind == QLatin1String("pinhole6");
+            return n;
+        };
+        ASSERT_EQ(pinholes(), 1);
+        ASSERT_EQ(pinholeLines(), 1);
+        const auto rows = r->ReadForwards();
+        ASSERT_TRUE(rows);
+        const auto forward = std::find_if(rows->begin(), rows->end(), [](const ForwardEntry& f) {
+            return !f.pinhole && f.externalPort == 8096;
+        });
+        ASSERT_NE(forward, rows->end());
+        EXPECT_TRUE(r->RemoveForward(*forward));
+        EXPECT_EQ(rig.view.status, QStringLiteral("Completed"));
+        EXPECT_EQ(pinholeLines(), 0);
+        EXPECT_EQ(pinholes(), 0);
+        rig.clock.t = rig.clock.t.addSecs(Keeper::CheckSeconds + 1);
+        r->Timer1_Timer();
+        EXPECT_EQ(pinholes(), 0);
+        EXPECT_TRUE(LeaseRecord(recordPath(rig)).load().isEmpty());
+    }
+}
+
+// PCP: the mapping's line, with the nonce it is asked with, is in the record while the router
+// makes it, so a point killed before the answer is recorded leaves what clear needs to remove it.
+TEST(KeeperFaults, APcpPointKilledAfterTheRouterAnsweredLeavesWhatClearRemoves) {
+    KindRig rig;
+    PxpSimulator pcp;
+    const LeaseRecord record(recordPath(rig));
+    QList<QList<LeaseEntry>> seen; // the record whenever the router looks at its clock
+    pcp.setClock([&] {
+        seen << record.load();
+        return rig.clock.t.toSecsSinceEpoch();
+    });
+    ASSERT_TRUE(pcp.listen());
+    auto r = startedOn(rig, false, pcp.port());
+    rig.addApp(QStringLiteral("Game"), ProtocolUdp, 27015, 27015);
+    seen.clear();
+    r->PointToMe();
+    const QList<PxpMapping> held = pcp.mappings();
+    ASSERT_EQ(held.size(), 1);
+    ASSERT_EQ(held[0].nonce.size(), 12);
+    // The record as a kill between the router's answer and the record's update leaves it.
+    const auto killed = std::find_if(seen.begin(), seen.end(), [&](const QList<LeaseEntry>& s) {
+        return s.size() == 1 && s[0].internalPort == 27015 &&
+               s[0].state == LeaseEntry::State::Unsure && s[0].nonce == held[0].nonce;
+    });
+    ASSERT_NE(killed, seen.end()) << "no intent line with the mapping's nonce during the request";
+    ASSERT_TRUE(record.update([&](QList<LeaseEntry>& entries) { entries = *killed; }));
+
+    r = startedOn(rig, false, pcp.port()); // the next run
+    EXPECT_TRUE(r->ClearAll());
+    EXPECT_TRUE(pcp.mappings().isEmpty());
+    EXPECT_TRUE(record.load().isEmpty());
 }
