@@ -3,7 +3,9 @@
 #include "PxpSimulator.h"
 #include "TempHome.h"
 #include "UpnpSimulator.h"
+#include "router/leases/LeaseText.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QTextStream>
 #include <QTimer>
@@ -108,5 +110,43 @@ TEST(CliKinds, AListThatCannotBeReadSaysWhy) {
         EXPECT_TRUE(cli.err.startsWith(QStringLiteral("The router did not list its forwards (")))
             << cli.err.toStdString();
         EXPECT_EQ(cli.out, QStringLiteral("Error\n"));
+    }
+}
+
+// A record that cannot be read: keep stops and says why instead of renewing what it cannot
+// track, and point makes nothing it could not record.
+TEST(CliKinds, ARecordThatCannotBeReadStopsKeepAndPointAndSaysWhy) {
+    LeaseEntry game;
+    game.router = QStringLiteral("127.0.0.1");
+    game.kind = QStringLiteral("pcp");
+    game.protocol = QStringLiteral("UDP");
+    game.externalPort = game.internalPort = 27015;
+    game.application = QStringLiteral("Game");
+    const struct {
+        const char* why;
+        QByteArray text; // empty: a folder in the record's place
+    } rows[] = {{"is a folder", {}},
+                {"is damaged: it is cut off", FormatLeases({game}).chopped(4)}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        PxpSimulator sim;
+        ASSERT_TRUE(sim.listen());
+        KindCli cli("pcp", sim.port());
+        if (row.text.isEmpty())
+            ASSERT_TRUE(QDir(cli.home.path()).mkdir(QStringLiteral("Harborly.leases")));
+        else
+            cli.home.write(QStringLiteral("Harborly.leases"), row.text);
+
+        EXPECT_NE(cli.run({QStringLiteral("point"), QStringLiteral("Game")}), CliExit::Completed);
+        EXPECT_TRUE(cli.err.contains(QLatin1String(row.why))) << cli.err.toStdString();
+        EXPECT_TRUE(sim.mappings().isEmpty());
+
+        QEventLoop loop;
+        QTimer::singleShot(std::chrono::seconds(5), &loop, &QEventLoop::quit); // were it to hang
+        EXPECT_EQ(cli.run({QStringLiteral("keep")}, &loop), CliExit::Failed);
+        EXPECT_TRUE(cli.err.startsWith(QStringLiteral("Cannot keep the forwards alive: ")))
+            << cli.err.toStdString();
+        EXPECT_TRUE(cli.err.contains(QLatin1String(row.why)));
+        EXPECT_FALSE(cli.out.contains(QStringLiteral("Stopped.")));
     }
 }
