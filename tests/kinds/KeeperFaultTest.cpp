@@ -3,11 +3,13 @@
 #include "KindRig.h"
 #include "PxpSimulator.h"
 #include "UpnpSimulator.h"
+#include "router/RouterMemory.h"
 #include "router/leases/LeaseRecord.h"
 #include "router/pxp/PxpRouter.h"
 #include "router/upnp/UpnpRouter.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 
@@ -201,4 +203,49 @@ TEST(KeeperFaults, APcpPointKilledAfterTheRouterAnsweredLeavesWhatClearRemoves) 
     EXPECT_TRUE(r->ClearAll());
     EXPECT_TRUE(pcp.mappings().isEmpty());
     EXPECT_TRUE(record.load().isEmpty());
+}
+
+// Another router at the address the forwards were made on (another network, a replaced box)
+// is not asked to hold them, and the name shown is its own, not the remembered one's.
+TEST(KeeperFaults, AnotherRouterAtTheSameAddressIsLeftAlone) {
+    KindRig rig;
+    UpnpSimulator igd;
+    ASSERT_TRUE(igd.listen());
+    {
+        auto first = startedOn(rig, true, igd.ssdpPort());
+        ASSERT_TRUE(rig.module.RouterFound);
+    }
+    // What the last run remembered and recorded was another device's.
+    const QString memory = RouterMemory::pathFor(rig.module.paths.IniPath);
+    QFile file(memory);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    text.replace(UpnpSimulator::udn().toUtf8(), "uuid:the-old-router");
+    text.replace("upnp.friendlyname=", "upnp.friendlyname=Old Box ");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    LeaseEntry old;
+    old.router = QStringLiteral("127.0.0.1");
+    old.routerId = QStringLiteral("uuid:the-old-router");
+    old.kind = QStringLiteral("upnp");
+    old.protocol = QStringLiteral("TCP");
+    old.externalPort = old.internalPort = 27015;
+    old.lifetime = 3600;
+    old.leaseEnd = rig.clock.t.addSecs(60).toUTC(); // due at once
+    old.application = QStringLiteral("Game");
+    ASSERT_TRUE(LeaseRecord(recordPath(rig)).put(old));
+
+    auto r = startedOn(rig, true, igd.ssdpPort());
+    EXPECT_FALSE(r->routerDescription().contains(QStringLiteral("Old Box")));
+    rig.clock.t = rig.clock.t.addSecs(600);
+    r->Timer1_Timer();
+    EXPECT_TRUE(r->ClearAll());
+    EXPECT_TRUE(igd.mappings().isEmpty());
+    EXPECT_EQ(LeaseRecord(recordPath(rig)).load(), QList<LeaseEntry>{old});
+    const auto said = std::any_of(
+        rig.view.answeringHistory.begin(), rig.view.answeringHistory.end(),
+        [](const auto& a) { return a.second.contains(QStringLiteral("another router")); });
+    EXPECT_TRUE(said);
 }

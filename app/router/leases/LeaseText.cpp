@@ -6,6 +6,9 @@ const QByteArray kHeader = "# Harborly leases 1";
 constexpr int kFields = 10;        // what every record has
 constexpr int kAllFields = 13;     // the state, the granted address and the remote host after it
 constexpr int kPinholeFields = 15; // a pinhole's address and UniqueID after those
+// The router's identity, where known, ends a line: 14 fields on a forward, 16 on a pinhole.
+constexpr int kIdentifiedFields = kAllFields + 1;
+constexpr int kIdentifiedPinholeFields = kPinholeFields + 1;
 
 const char* stateName(LeaseEntry::State s) {
     switch (s) {
@@ -41,7 +44,8 @@ std::optional<int> port(const QByteArray& text) {
 
 std::optional<LeaseEntry> parseLine(const QByteArray& line) {
     const QList<QByteArray> f = line.split('\t');
-    if (f.size() != kFields && f.size() != kAllFields && f.size() != kPinholeFields)
+    if (f.size() != kFields && f.size() != kAllFields && f.size() != kPinholeFields &&
+        f.size() != kIdentifiedFields && f.size() != kIdentifiedPinholeFields)
         return std::nullopt;
     LeaseEntry e;
     e.router = QString::fromUtf8(f[0]);
@@ -78,7 +82,12 @@ std::optional<LeaseEntry> parseLine(const QByteArray& line) {
         e.externalAddress = QString::fromUtf8(f[11]);
         e.remoteHost = QString::fromUtf8(f[12]);
     }
-    if (f.size() == kPinholeFields) {
+    if (f.size() == kIdentifiedFields || f.size() == kIdentifiedPinholeFields) {
+        e.routerId = QString::fromUtf8(f.last());
+        if (e.routerId.isEmpty())
+            return std::nullopt;
+    }
+    if (f.size() >= kPinholeFields) {
         e.address = QString::fromUtf8(f[13]);
         const uint id = f[14].toUInt(&ok);
         if (e.address.isEmpty() || !ok || id > 0xFFFF)
@@ -112,6 +121,8 @@ QByteArray FormatLeases(const QList<LeaseEntry>& entries, const QList<QByteArray
                                field(e.remoteHost)};
         if (!e.address.isEmpty())
             f << field(e.address) << QByteArray::number(e.uniqueId);
+        if (!e.routerId.isEmpty())
+            f << field(e.routerId);
         out += f.join('\t') + '\n';
     }
     for (const QByteArray& line : unknownLines)

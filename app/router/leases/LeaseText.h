@@ -34,14 +34,21 @@ struct LeaseEntry {
     // Written after the other fields on pinhole lines only, so older records read as before.
     QString address{};
     quint16 uniqueId = 0;
+    // The router's own identity where it tells one (a UPnP device's UDN): another router at the
+    // same address is not asked to hold what this one was. Empty on lines that predate it.
+    QString routerId{};
 
+    // Whether the line may be of the router `id` (empty: not known).
+    bool onRouter(const QString& id) const {
+        return routerId.isEmpty() || id.isEmpty() || routerId == id;
+    }
     // Held, and half its lease gone: time to renew it.
     bool halfLeaseGone(const QDateTime& now) const {
         return state == State::Held && now.secsTo(leaseEnd) <= qint64(lifetime / 2);
     }
     bool sameForward(const LeaseEntry& o) const {
         return router == o.router && kind == o.kind && protocol == o.protocol &&
-               internalPort == o.internalPort;
+               internalPort == o.internalPort && onRouter(o.routerId);
     }
     bool operator==(const LeaseEntry&) const = default;
 };

@@ -139,6 +139,9 @@ public:
     // sent, so the caller's first call is the check. False when the values make no router.
     QMap<QString, QString> remembered() const;
     bool recall(const QMap<QString, QString>& values);
+    // Whether the recalled router is the device remembered: its description names the same
+    // UDN. True where none was remembered.
+    bool sameDevice();
 
     ExternalAddressResult getExternalIPAddress();
     StatusInfoResult getStatusInfo();

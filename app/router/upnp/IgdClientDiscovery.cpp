@@ -130,7 +130,9 @@ bool FindRouter(IgdClient& client, const RouterMemory& memory, const QString& ta
     const QString kind = QStringLiteral("upnp");
     if (client.recall(memory.load(kind, target))) {
         wan = client.getExternalIPAddress();
-        if (wan.ok())
+        // Another router may answer at the remembered address (another network, a new box):
+        // its description tells.
+        if (wan.ok() && client.sameDevice())
             return true;
         memory.forget(kind);
     }
@@ -205,6 +207,20 @@ bool IgdClient::recall(const QMap<QString, QString>& v) {
     r.found = true;
     router_ = r;
     return true;
+}
+
+bool IgdClient::sameDevice() {
+    if (router_.device.udn.isEmpty())
+        return true;
+    const HttpLimits limits{options_.timings.connect, options_.timings.description,
+                            MaxDescriptionBytes};
+    const HttpResult r =
+        exchange(router_.descriptionUrl, BuildGetRequest(router_.descriptionUrl), limits);
+    if (r.outcome != HttpResult::Outcome::Done || r.status != 200)
+        return false;
+    const DeviceDescriptionResult d =
+        ParseDeviceDescription(r.body, router_.descriptionUrl, router_.gateway.toString());
+    return d.ok && d.device.udn == router_.device.udn;
 }
 
 bool IgdClient::fetchDescription() {

@@ -28,7 +28,7 @@ QString RefusalText(const PlannedMapping& m, const AddMappingResult& r) {
 }
 
 bool UpnpForwardHolds::owns(const LeaseEntry& e) const {
-    return e.kind == r_.kindName() && e.router == r_.routerKey();
+    return e.kind == r_.kindName() && e.router == r_.routerKey() && e.onRouter(r_.routerId());
 }
 
 QString UpnpForwardHolds::words(const LeaseEntry& e) const {
@@ -124,6 +124,7 @@ QList<LeaseEntry> UpnpForwardHolds::unrecorded(const QList<LeaseEntry>& recorded
             continue;
         LeaseEntry e;
         e.router = r_.routerKey();
+        e.routerId = r_.routerId();
         e.kind = r_.kindName();
         e.protocol = p.protocol.toUpper();
         e.externalPort = p.externalPort;

@@ -11,7 +11,8 @@ const QString kPinholeKind = QStringLiteral("pinhole6");
 } // namespace
 
 bool UpnpPinholeHolds::owns(const LeaseEntry& e) const {
-    return e.kind == kPinholeKind && e.router == r_.routerKey() && e.nonce.isEmpty();
+    return e.kind == kPinholeKind && e.router == r_.routerKey() && e.nonce.isEmpty() &&
+           e.onRouter(r_.routerId());
 }
 
 QString UpnpPinholeHolds::words(const LeaseEntry& e) const {

@@ -82,6 +82,7 @@ void UpnpRouter::queryStatus() {
     const QString ipv6 = pinholes ? Ipv6Text(pinholes->source()) : QString();
     showFound(wan.address, ExternalAddressWarning(wan.address, ipv6), deviceText(r), ipv6);
     keeper_.setRouter(routerKey(), {forwards_.get(), pinholes_.get()});
+    tellOtherRouters();
     // What an earlier run recorded is looked up at the first tick: the router may have
     // restarted while nobody watched.
     if (!keeper_.linesOf(*forwards_).isEmpty())
@@ -110,6 +111,7 @@ LeaseEntry UpnpRouter::entryFor(const PlannedMapping& m, const AddMappingResult&
     const quint32 lease = added.permanent ? 0 : added.grantedLease;
     LeaseEntry e;
     e.router = routerKey();
+    e.routerId = routerId();
     e.kind = kindName();
     e.protocol = m.protocol;
     e.externalPort = e.internalPort = m.port;
@@ -152,6 +154,25 @@ QString UpnpRouter::routerKey() const {
     return client_ ? client_->router().gateway.toString() : QString();
 }
 
+QString UpnpRouter::routerId() const {
+    return client_ ? client_->router().device.udn : QString();
+}
+
+void UpnpRouter::tellOtherRouters() {
+    // Made on another router that answered at this address (another network, a replaced
+    // box): not made again here, and left in the record for when that router is back.
+    qsizetype others = 0;
+    for (const LeaseEntry& e : record_.load())
+        if (e.router == routerKey() && !e.onRouter(routerId()) &&
+            (e.kind == kindName() || e.kind == QLatin1String("pinhole6")))
+            ++others;
+    if (others != 0)
+        announce(QStringLiteral("%1 forward(s) in the record were made on another router at %2; "
+                                "this one (%3) is not asked to hold them.")
+                     .arg(others)
+                     .arg(routerKey(), routerId()));
+}
+
 void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
     QList<LeaseEntry> found;
     for (const PortMappingEntry& e : entries) {
@@ -160,6 +181,7 @@ void UpnpRouter::adoptOwnForwards(const QList<PortMappingEntry>& entries) {
             continue;
         LeaseEntry l;
         l.router = routerKey();
+        l.routerId = routerId();
         l.kind = kindName();
         l.protocol = e.protocol.toUpper();
         l.externalPort = l.internalPort = e.externalPort;

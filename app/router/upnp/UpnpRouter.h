@@ -57,6 +57,10 @@ private:
     Outcome forwardIpv6Only(const QList<PlannedMapping>& mappings);
     LeaseEntry entryFor(const PlannedMapping& m, const AddMappingResult& added) const;
     QString routerKey() const;
+    // The device's UDN, where its description names one.
+    QString routerId() const;
+    // Says how many recorded forwards at this address were made on another router.
+    void tellOtherRouters();
     // Forwards of Harborly's toward this computer that the record lacks (an earlier run's, or
     // made after Harborly gave up on a silent router): recorded to be looked up at the check.
     void adoptOwnForwards(const QList<PortMappingEntry>& entries);

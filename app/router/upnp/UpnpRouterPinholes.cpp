@@ -58,6 +58,7 @@ LeaseEntry UpnpRouter::pinholeEntry(int port, const QString& protocol, const QSt
     const quint32 lease = PinholeClient::AskedLease;
     LeaseEntry e;
     e.router = routerKey();
+    e.routerId = routerId();
     e.kind = kPinholeKind;
     e.protocol = protocol;
     e.externalPort = e.internalPort = port;
