@@ -6,7 +6,8 @@
 // beside Harborly.leases: "kind.key=value" lines, owner-only, replaced whole (AtomicFile), one
 // set per kind (the automatic kind remembers its choice, the kind chosen its router). It saves
 // a search and nothing more: the first exchange checks it, and a router that does not answer
-// there, or answers as another one, makes the caller forget it and search as before.
+// there, or answers as another one (another UDN in its description), makes the caller forget it and
+// search as before.
 
 #include <QMap>
 #include <QString>

@@ -379,13 +379,14 @@ TEST(UpnpKind, TheRouterIsRememberedUntilItNoLongerAnswersThere) {
         rig.start();
     };
 
-    // The next run asks the remembered control URL at once: no description, the same router.
+    // The next run asks the remembered control URL at once, no search: the description only
+    // to tell it is the same device.
     const qsizetype requestsBefore = rig.sim.requests().size();
     const QString shownBefore = rig.view.statusBar;
     nextRun();
     EXPECT_TRUE(rig.module.RouterFound);
-    EXPECT_EQ(descriptionReads(), 1);
-    EXPECT_EQ(rig.sim.requests().size(), requestsBefore + 1) << "GetExternalIPAddress alone";
+    EXPECT_EQ(descriptionReads(), 2);
+    EXPECT_EQ(rig.sim.requests().size(), requestsBefore + 2) << "GetExternalIPAddress, the UDN";
     EXPECT_EQ(rig.view.statusBar, shownBefore);
     EXPECT_EQ(rig.view.wanAddress, QStringLiteral("11.22.33.44"));
 
@@ -398,7 +399,7 @@ TEST(UpnpKind, TheRouterIsRememberedUntilItNoLongerAnswersThere) {
     ASSERT_TRUE(memory.save(QStringLiteral("upnp"), target, values));
     nextRun();
     EXPECT_TRUE(rig.module.RouterFound);
-    EXPECT_EQ(descriptionReads(), 2);
+    EXPECT_EQ(descriptionReads(), 3);
     EXPECT_TRUE(memory.load(QStringLiteral("upnp"), target)
                     .value(QStringLiteral("control"))
                     .endsWith(UpnpSimulator::controlPath()));
