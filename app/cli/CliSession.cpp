@@ -15,6 +15,7 @@
 #include "router/Router.h"
 #include "router/RouterDeps.h"
 #include "router/RouterKinds.h"
+#include "router/keep/Outcome.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -46,11 +47,16 @@ QString rangeText(const ApplPortRange& r) {
     return ports + QLatin1Char('/') + protocolWord(r.Protocol);
 }
 
-int exitStatusOf(const QString& status) {
-    if (status == QLatin1String("Completed"))
+int exitStatusOf(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Completed:
         return CliExit::Completed;
-    if (status == QLatin1String("Error"))
+    case Outcome::Error:
         return CliExit::Error;
+    case Outcome::Failed:
+    case Outcome::Cancelled:
+        break;
+    }
     return CliExit::Failed;
 }
 
@@ -66,9 +72,11 @@ struct Session {
     std::unique_ptr<Router> router; // made once the configuration names the kind
 };
 
+// The last operation's outcome, as the window's status would show it.
 int finish(Session& s, CliEnvironment& env) {
-    env.out << s.view.status() << Qt::endl;
-    return exitStatusOf(s.view.status());
+    const Outcome outcome = s.router->lastOutcome();
+    env.out << StatusWord(outcome) << Qt::endl;
+    return exitStatusOf(outcome);
 }
 
 // One line of the router's list; a slot of the web pages keeps the form it always had. The
@@ -144,9 +152,10 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
         break;
     }
     const bool slotted = s.router->capabilities().pageScreens;
-    if (!slotted && s.view.status() == QLatin1String("Completed"))
+    const bool completed = s.router->lastOutcome() == Outcome::Completed;
+    if (!slotted && completed)
         PrintPointCheck(*s.router, s.module, list, env);
-    if (slotted && s.view.status() == QLatin1String("Completed")) {
+    if (slotted && completed) {
         for (int row = 0; row < list.ListCount(); ++row) {
             const int index = list.ItemData(row);
             if (!list.Selected(row) || !s.module.catalog.contains(index))
@@ -380,7 +389,7 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
     s.router->Timer1_Timer();
     if (s.view.exitRequested()) {
         printProblems(s, env.err);
-        env.out << s.view.status() << Qt::endl;
+        env.out << StatusWord(s.router->lastOutcome()) << Qt::endl;
         return CliExit::Failed;
     }
     return runOnRouter(s, options, caps, env);

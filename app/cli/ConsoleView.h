@@ -9,7 +9,8 @@
 // window-only parts (locking, the timer, the indicators) have nothing to do here.
 class ConsoleView final : public MainView {
 public:
-    void setStatusCaption(const QString& caption) override { status_ = caption; }
+    // The command reports the router's lastOutcome(), not the words on the way to it.
+    void setStatusCaption(const QString&) override {}
     void setSendStatusCaption(const QString&) override {}
     void setWanAddressCaption(const QString& caption) override { wanAddress_ = caption; }
     void setLanAddressCaption(const QString&) override {}
@@ -21,13 +22,11 @@ public:
     AppList& lbApps() override { return list_; }
     void ExitProgram() override { exitRequested_ = true; }
 
-    const QString& status() const { return status_; }
     const QString& wanAddress() const { return wanAddress_; }
     const QString& statusBarText() const { return statusBar_; }
     bool exitRequested() const { return exitRequested_; }
 
 private:
-    QString status_ = QStringLiteral("Unknown");
     QString wanAddress_ = QStringLiteral("Unknown");
     QString statusBar_;
     bool exitRequested_ = false;

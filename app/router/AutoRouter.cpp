@@ -2,6 +2,7 @@
 
 #include "Module.h"
 #include "platform/EventPump.h"
+#include "platform/RouterSocket.h"
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
 #include "router/RouterMemory.h"
@@ -233,9 +234,9 @@ void AutoRouter::Timer1_Timer() {
     view_.setSendStatusCaption(QStringLiteral("Searching"));
     view_.EnableInterface(false, false);
     const QString kind = probe();
-    view_.setSendStatusCaption(QStringLiteral("Closed"));
+    view_.showSendState(SocketState::Closed);
     if (kind.isEmpty()) {
-        view_.setStatusCaption(QStringLiteral("Failed"));
+        view_.showOutcome(Outcome::Failed);
         view_.EnableInterface(true, false);
         module_.StatusQueryPending = false;
         module_.RouterFound = false;

@@ -41,6 +41,10 @@ public:
     QString routerDescription() const override;
     void PointToMe() override;
     PointOutcome lastPointOutcome() const override;
+    // Without a kind found no router has answered.
+    Outcome lastOutcome() const override {
+        return inner_ ? inner_->lastOutcome() : Outcome::Failed;
+    }
     bool ClearAll() override;
     bool SetDmz(bool bDisable) override;
     std::optional<QList<ForwardEntry>> ReadForwards() override;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/RouterSocket.h"
+#include "router/keep/Outcome.h"
+
 #include <QString>
 
 class AppList;
@@ -12,6 +15,10 @@ public:
 
     virtual void setStatusCaption(const QString& caption) = 0;     // lblStatus
     virtual void setSendStatusCaption(const QString& caption) = 0; // SendStatus
+    // How an operation ended, for lblStatus; a view that rewords nothing shows its word.
+    virtual void showOutcome(Outcome outcome) { setStatusCaption(StatusWord(outcome)); }
+    // The router link's SocketState, for SendStatus.
+    virtual void showSendState(int state) { setSendStatusCaption(socketStateWord(state)); }
     virtual void setWanAddressCaption(const QString& caption) = 0; // lblWanIpAddress
     virtual void setLanAddressCaption(const QString& caption) = 0; // lblLanIpAddress
     virtual void setStatusBarText(const QString& text) = 0;        // sbStatusBar

@@ -4,6 +4,7 @@
 #include "config/Configuration.h"
 #include "platform/Clock.h"
 #include "platform/Prompts.h"
+#include "platform/RouterSocket.h"
 #include "platform/Waiter.h"
 #include "router/AppList.h"
 #include "router/ListOps.h"
@@ -99,15 +100,20 @@ void ProtocolRouter::showFound(const QString& wan, const QString& warning,
 }
 
 void ProtocolRouter::endStatusQuery() {
-    view_.setSendStatusCaption(QStringLiteral("Closed"));
-    view_.setStatusCaption(StatusWord(module_.RouterFound ? Outcome::Completed : Outcome::Failed));
+    view_.showSendState(SocketState::Closed);
+    showOutcome(module_.RouterFound ? Outcome::Completed : Outcome::Failed);
     view_.EnableInterface(true, false);
+}
+
+void ProtocolRouter::showOutcome(Outcome outcome) {
+    outcome_ = outcome;
+    view_.showOutcome(outcome);
 }
 
 bool ProtocolRouter::runOperation(const QString& activity, const std::function<Outcome()>& body) {
     view_.setTimer1Enabled(false);
     view_.setStatusCaption(activity);
-    view_.setSendStatusCaption(QStringLiteral("Connected"));
+    view_.showSendState(SocketState::Connected);
     view_.EnableInterface(false, false);
     problems_.clear();
     notes_.clear();
@@ -117,8 +123,8 @@ bool ProtocolRouter::runOperation(const QString& activity, const std::function<O
         outcome = Outcome::Cancelled;
         problems_.clear();
     }
-    view_.setSendStatusCaption(QStringLiteral("Closed"));
-    view_.setStatusCaption(StatusWord(outcome));
+    view_.showSendState(SocketState::Closed);
+    showOutcome(outcome);
     if (!backNews_.isEmpty())
         view_.routerAnswering(true, std::exchange(backNews_, QString()));
     view_.EnableInterface(true, false);

@@ -34,6 +34,7 @@ public:
     QStringList lastProblems() const override { return problems_; }
     QStringList lastNotes() const override { return notes_; }
     PointOutcome lastPointOutcome() const override { return pointOutcome_; }
+    Outcome lastOutcome() const override { return outcome_; }
     bool SetDmz(bool) override { return false; }
     bool ClearAll() final;
     QString cannotKeep() const override { return keeper_.cannotKeep(); }
@@ -70,6 +71,8 @@ protected:
     // The window for the status query; the caller sets what it found.
     void beginStatusQuery();
     void endStatusQuery();
+    // The end of an operation: its outcome kept for lastOutcome() and shown.
+    void showOutcome(Outcome outcome);
     // `ipv6` is this computer's address where a pinhole can be opened, empty where none can.
     void showFound(const QString& wan, const QString& warning, const QString& description,
                    const QString& ipv6 = {});
@@ -107,5 +110,6 @@ protected:
 
 private:
     bool inTick_ = false;
+    Outcome outcome_ = Outcome::Failed; // nothing has answered yet
     QString backNews_; // the router's return, for the view once the operation has ended
 };

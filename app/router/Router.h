@@ -1,5 +1,7 @@
 #pragma once
 
+#include "router/keep/Outcome.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -48,8 +50,8 @@ void SortForwards(QList<ForwardEntry>& rows);
 void EndForNoRouter(MainView& view, Prompts& prompts);
 
 // The one seam between the forms (and harborly-cli) and a router. Every operation reports
-// through the MainView it was made with, in the same words ("Completed", "Failed", "Error"),
-// and locks the window and switches Timer1 the same way whatever the kind.
+// its Outcome through the MainView it was made with, and locks the window and switches Timer1
+// the same way whatever the kind.
 class Router {
 public:
     virtual ~Router() = default;
@@ -73,6 +75,8 @@ public:
     // "Point To Me" for the rows selected in lbApps.
     virtual void PointToMe() = 0;
     virtual PointOutcome lastPointOutcome() const = 0;
+    // How the last operation (the status query included) ended, as the status showed it.
+    virtual Outcome lastOutcome() const = 0;
     virtual bool ClearAll() = 0;
     virtual bool SetDmz(bool bDisable) = 0;
 

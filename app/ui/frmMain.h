@@ -47,6 +47,8 @@ public:
     // MainView
     void setStatusCaption(const QString& caption) override;
     void setSendStatusCaption(const QString& caption) override;
+    void showOutcome(Outcome outcome) override;
+    void showSendState(int state) override;
     void setWanAddressCaption(const QString& caption) override;
     void setLanAddressCaption(const QString& caption) override;
     void setStatusBarText(const QString& text) override;
@@ -183,7 +185,6 @@ private:
     bool inTick_ = false;
     int progressTotal_ = -1;
     QString routerGone_;       // the sentence while the router does not answer
-    QString routerWord_;       // the router's last word for the status, before any rewording
     bool sendWaiting_ = false; // SendStatus says the window waits for the router
     quint64 statusShown_ = 0;  // counts lblStatus's texts: an outcome still shown is not replaced
 };

@@ -17,10 +17,10 @@ void frmMain::btnPoint_Click() {
     const QList<PlannedMapping> planned = PlanMappings(module_.catalog, *list_).mappings;
     progressTotal_ = -1;
     router_->PointToMe();
-    // The router's own word: news it brings with it (the router back, pinholes moved) may
+    // The router's own outcome: news it brings with it (the router back, pinholes moved) may
     // stand in the status already.
     if (router_->lastPointOutcome() != Router::PointOutcome::Sent ||
-        routerWord_ != QLatin1String("Completed"))
+        router_->lastOutcome() != Outcome::Completed)
         return;
     tellPointMade(progressTotal_ >= 0 ? progressTotal_ : planned.size());
     checkAfterPoint(planned);

@@ -5,6 +5,7 @@
 #include "Module.h"
 #include "config/ActivityLog.h"
 #include "platform/Clock.h"
+#include "platform/RouterSocket.h"
 #include "router/Router.h"
 #include "ui/WidgetAppList.h"
 
@@ -42,18 +43,27 @@ void frmMain::showStatus(const QString& text) {
 }
 
 void frmMain::setStatusCaption(const QString& caption) {
-    routerWord_ = caption;
+    showStatus(caption);
+}
+
+void frmMain::showOutcome(Outcome outcome) {
     // A look that failed while the router is gone says so, not a bare "Failed".
-    showStatus(!routerGone_.isEmpty() && caption == QLatin1String("Failed")
+    showStatus(!routerGone_.isEmpty() && outcome == Outcome::Failed
                    ? QStringLiteral("Router not answering")
-                   : caption);
+                   : StatusWord(outcome));
 }
 
 void frmMain::setSendStatusCaption(const QString& caption) {
+    sendWaiting_ = false;
+    SendStatus->setText(caption);
+}
+
+void frmMain::showSendState(int state) {
     // PCP and NAT-PMP hold no connection: they send and wait; so does a router that is gone.
-    sendWaiting_ = (caption == QLatin1String("Connected") && speaksDatagrams()) ||
-                   (caption == QLatin1String("Closed") && !routerGone_.isEmpty());
-    SendStatus->setText(sendWaiting_ ? QStringLiteral("Waiting for the router") : caption);
+    sendWaiting_ = (state == SocketState::Connected && speaksDatagrams()) ||
+                   (state == SocketState::Closed && !routerGone_.isEmpty());
+    SendStatus->setText(sendWaiting_ ? QStringLiteral("Waiting for the router")
+                                     : socketStateWord(state));
 }
 
 void frmMain::setWanAddressCaption(const QString& caption) {
@@ -121,7 +131,7 @@ void frmMain::tellOutcome(const QString& sentence) {
     log_->WriteLog(sentence);
     QTimer::singleShot(5000, this, [this, shown] {
         if (statusShown_ == shown && !busy_)
-            showStatus(QStringLiteral("Completed"));
+            showStatus(StatusWord(Outcome::Completed));
     });
 }
 
@@ -130,7 +140,7 @@ void frmMain::routerAnswering(bool answering, const QString& sentence) {
         routerGone_.clear();
         lblStatus->setToolTip(QStringLiteral("Activity information"));
         if (sendWaiting_)
-            setSendStatusCaption(QStringLiteral("Closed"));
+            showSendState(SocketState::Closed);
         tellOutcome(sentence.isEmpty() ? QStringLiteral("Router back") : sentence);
     } else {
         routerGone_ = sentence.isEmpty()

@@ -152,6 +152,7 @@ TEST(PxpKind, ARefusedPortIsExplainedAndTheRestHolds) {
     router->Timer1_Timer();
     router->PointToMe();
     EXPECT_EQ(rig.view.status, QStringLiteral("Error"));
+    EXPECT_EQ(router->lastOutcome(), Outcome::Error);
     ASSERT_EQ(router->lastProblems().size(), 1);
     EXPECT_TRUE(router->lastProblems()[0].contains(QStringLiteral("4000")));
     EXPECT_EQ(rig.sim.mappings().size(), 1);
@@ -231,6 +232,7 @@ TEST(AutoKind, FindsWhicheverProtocolTheRouterSpeaksUpnpFirst) {
         router->Timer1_Timer();
         EXPECT_EQ(static_cast<AutoRouter*>(router.get())->foundKind(), QStringLiteral("pcp"));
         EXPECT_TRUE(rig.view.statusBar.contains(QStringLiteral("found by itself")));
+        EXPECT_EQ(router->lastOutcome(), Outcome::Completed);
     }
     {
         PxpRig rig;
@@ -248,6 +250,7 @@ TEST(AutoKind, FindsWhicheverProtocolTheRouterSpeaksUpnpFirst) {
         auto router = rig.make(QStringLiteral("auto"));
         router->Timer1_Timer();
         EXPECT_EQ(rig.view.exits, 1);
+        EXPECT_EQ(router->lastOutcome(), Outcome::Failed);
         EXPECT_FALSE(router->lastProblems().isEmpty());
     }
 }

@@ -130,6 +130,7 @@ TEST(UpnpKind, RefusalsAreExplainedInWordsAndTheStatusSaysError) {
         rig.start();
         rig.router->PointToMe();
         EXPECT_EQ(rig.view.status, QStringLiteral("Error")) << r.port;
+        EXPECT_EQ(rig.router->lastOutcome(), Outcome::Error) << r.port;
         ASSERT_EQ(rig.router->lastProblems().size(), 1);
         EXPECT_TRUE(rig.router->lastProblems()[0].contains(QString::fromLatin1(r.words)))
             << rig.router->lastProblems()[0].toStdString();

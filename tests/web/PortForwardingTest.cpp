@@ -305,6 +305,7 @@ TEST_F(PointToMe, WrongPasswordGivesError) {
     rig->module.settings.Password = QStringLiteral("nope");
     EXPECT_TRUE(ops->SetDMZPort(false));
     EXPECT_EQ(rig->view.status, QStringLiteral("Error"));
+    EXPECT_EQ(rig->link.lastOutcome(), Outcome::Error);
     EXPECT_EQ(router.dmzHost(), QStringLiteral("0"));
 }
 

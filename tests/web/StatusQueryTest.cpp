@@ -92,6 +92,7 @@ TEST_P(StatusPageTest, Scans) {
     EXPECT_EQ(run.rig.module.RouterFound, c.found);
     EXPECT_EQ(run.rig.view.statusBar, QString::fromLatin1(c.statusBar));
     EXPECT_EQ(run.rig.view.status, QString::fromLatin1(c.status));
+    EXPECT_EQ(StatusWord(run.rig.link.lastOutcome()), QString::fromLatin1(c.status));
     EXPECT_TRUE(run.rig.view.controlsEnabled);
 }
 

@@ -211,7 +211,7 @@ std::optional<QList<ForwardEntry>> PxpRouter::ReadForwards() {
     }
     SortForwards(rows);
     rows += pinholeRows();
-    view_.setStatusCaption(StatusWord(Outcome::Completed));
+    showOutcome(Outcome::Completed);
     return rows;
 }
 

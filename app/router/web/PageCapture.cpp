@@ -49,6 +49,6 @@ bool ScreenCapture::fetch(const QString& requestLine, const QString& activity) {
     return link_.RunOperation(requestLine, activity, true, [this] {
         // A file that cannot be written is not reported: the viewer shows the earlier capture.
         CaptureRouterPage(module_.paths.HtmPath, link_.RouterResponse);
-        return QStringLiteral("Completed");
+        return Outcome::Completed;
     });
 }

@@ -240,7 +240,7 @@ int PortForwarding::GetUsedSlots() {
                        true, [this, &used] {
                            link_.RouterResponse = RemoveSpaces(link_.RouterResponse);
                            used = ScanUsedSlots(link_.RouterResponse, slotTable_);
-                           return QStringLiteral("Completed");
+                           return ::Outcome::Completed;
                        });
     return used;
 }
@@ -269,7 +269,7 @@ bool PortForwarding::SetDMZPort(bool bDisable) {
 bool PortForwarding::sendCommand(const QString& requestLine, const QString& activity) {
     return link_.RunOperation(requestLine, activity, false, [this] {
         link_.RouterResponse = RemoveSpaces(link_.RouterResponse);
-        return link_.RouterResponse.contains("successful") ? QStringLiteral("Completed")
-                                                           : QStringLiteral("Error");
+        return link_.RouterResponse.contains("successful") ? ::Outcome::Completed
+                                                           : ::Outcome::Error;
     });
 }

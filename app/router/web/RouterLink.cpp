@@ -45,9 +45,14 @@ QByteArray RouterLink::BuildRequest(const QString& sRequestLine, bool bPageReque
 
 bool RouterLink::fail() {
     sckSend_.Close();
-    view_.setStatusCaption(QStringLiteral("Failed"));
+    showOutcome(Outcome::Failed);
     view_.EnableInterface(true, false);
     return false;
+}
+
+void RouterLink::showOutcome(Outcome outcome) {
+    outcome_ = outcome;
+    view_.showOutcome(outcome);
 }
 
 bool RouterLink::SendRouterRequest(const QString& sRequestLine, const QString& sActivity,
@@ -95,13 +100,13 @@ bool RouterLink::SendRouterRequest(const QString& sRequestLine, const QString& s
 }
 
 bool RouterLink::RunOperation(const QString& sRequestLine, const QString& sActivity,
-                              bool bPageRequest, const std::function<QString()>& scan) {
+                              bool bPageRequest, const std::function<Outcome()>& scan) {
     view_.setTimer1Enabled(false);
     if (!SendRouterRequest(sRequestLine, sActivity, bPageRequest)) {
         view_.setTimer1Enabled(true);
         return false;
     }
-    view_.setStatusCaption(scan());
+    showOutcome(scan());
     view_.EnableInterface(true, false);
     view_.setTimer1Enabled(true);
     return true;
@@ -109,9 +114,8 @@ bool RouterLink::RunOperation(const QString& sRequestLine, const QString& sActiv
 
 void RouterLink::ShowStatus() {
     const int state = sckSend_.State();
-    const QString word = socketStateWord(state);
-    if (!word.isEmpty())
-        view_.setSendStatusCaption(word);
+    if (state >= SocketState::Closed && state <= SocketState::Error)
+        view_.showSendState(state);
     if (state == SocketState::NoCarrier)
         ResponseComplete = true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "router/keep/Outcome.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -16,7 +18,7 @@ class EventPump;
 class RouterLink : public QObject {
     Q_OBJECT
 public:
-    // A response that grows past this ends the exchange as "Failed".
+    // A response that grows past this ends the exchange as Failed.
     static constexpr qsizetype MaxResponseBytes = 1 << 20;
     static constexpr int MaxPasses = 25;
 
@@ -24,15 +26,19 @@ public:
                QObject* parent = nullptr);
 
     // True when the router answered and closed in time; the window is then still locked and
-    // the caller unlocks it. False after "Failed", with the window unlocked again.
+    // the caller unlocks it. False after Failed, with the window unlocked again.
     bool SendRouterRequest(const QString& sRequestLine, const QString& sActivity,
                            bool bPageRequest);
 
     // A router operation other than the status query: Timer1 off, the exchange, then scan()
-    // of the response, whose word goes to lblStatus; Timer1 on again on every way out. False
-    // when the exchange failed ("Failed").
+    // of the response, whose outcome goes to lblStatus; Timer1 on again on every way out.
+    // False when the exchange failed.
     bool RunOperation(const QString& sRequestLine, const QString& sActivity, bool bPageRequest,
-                      const std::function<QString()>& scan);
+                      const std::function<Outcome()>& scan);
+
+    // The end of an operation, the status query's too: kept for lastOutcome() and shown.
+    void showOutcome(Outcome outcome);
+    Outcome lastOutcome() const { return outcome_; }
 
     void ShowStatus();
     void DataArrival(qint64 bytesTotal);
@@ -59,4 +65,5 @@ private:
     RouterSocket& sckSend_;
     EventPump& pump_;
     bool overflow_ = false;
+    Outcome outcome_ = Outcome::Failed; // nothing has answered yet
 };

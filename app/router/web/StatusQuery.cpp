@@ -53,7 +53,7 @@ void StatusQuery::GetRouterFirmwareVersion() {
 
     const auto failed = [this] {
         link_.socket().Close();
-        view_.setStatusCaption(QStringLiteral("Failed"));
+        link_.showOutcome(Outcome::Failed);
         view_.EnableInterface(true, false);
     };
     const qsizetype f = r.indexOf("FirmwareVersion");
@@ -72,7 +72,7 @@ void StatusQuery::GetRouterFirmwareVersion() {
     if (LeadingNumber(version) > 0)
         view_.setStatusBarText(QStringLiteral("Linksys Router Firmware Version ") +
                                QString::fromLatin1(version));
-    view_.setStatusCaption(QStringLiteral("Completed"));
+    link_.showOutcome(Outcome::Completed);
     view_.EnableInterface(true, false);
 }
 

@@ -22,6 +22,7 @@ public:
     QString wanAddress() const override { return statusQuery_.wanAddress(); }
     void PointToMe() override { forwarding_.btnPoint_Click(); }
     PointOutcome lastPointOutcome() const override;
+    Outcome lastOutcome() const override { return link_.lastOutcome(); }
     bool ClearAll() override { return forwarding_.ClearAllForwards(); }
     bool SetDmz(bool bDisable) override { return forwarding_.SetDMZPort(bDisable); }
     std::optional<QList<ForwardEntry>> ReadForwards() override;
