@@ -48,6 +48,10 @@ public:
     quint16 add(SimPinhole pinhole);
 
 private:
+    Answer addPinhole(const Arguments& args, const QString& caller, qint64 now);
+    // The actions that name one pinhole by its UniqueID.
+    Answer onPinhole(const QByteArray& action, const Arguments& args, const QString& caller,
+                     qint64 now);
     qsizetype find(quint16 id) const;
     QList<SimPinhole> table_;
     quint16 nextId_ = 1;

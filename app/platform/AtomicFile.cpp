@@ -15,8 +15,11 @@
 
 namespace {
 
-// mkostemp's pattern: six letters or digits take the place of the X's.
-constexpr char kTempSuffix[] = ".XXXXXX";
+// mkostemp puts six letters or digits in place of the X's. The fixed marker keeps the sweep
+// off names a user gives a copy ("Harborly.leases.backup"); the names of older releases,
+// TARGET.XXXXXX, cannot be told from such copies and are left alone.
+constexpr char kTempMarker[] = ".harborly-tmp.";
+constexpr char kTempRandomPattern[] = "XXXXXX";
 constexpr int kTempRandom = 6;
 
 bool isTempLetter(QChar c) {
@@ -45,7 +48,7 @@ QString realPathOf(const QString& path) {
 
 int removeStale(const QString& path, const std::optional<QDateTime>& olderThan) {
     const QFileInfo info(realPathOf(path));
-    const QString prefix = info.fileName() + u'.';
+    const QString prefix = info.fileName() + QLatin1String(kTempMarker);
     const QDir folder = info.absoluteDir();
     int removed = 0;
     for (const QString& name : folder.entryList({prefix + QStringLiteral("*")},
@@ -80,7 +83,7 @@ bool ReplaceFileContents(const QString& path, const QByteArray& bytes, bool sync
     const bool existed = ::stat(target.constData(), &old) == 0;
     const mode_t mode = existed ? (old.st_mode & 07777) : 0600;
 
-    QByteArray temp = target + kTempSuffix;
+    QByteArray temp = target + kTempMarker + kTempRandomPattern;
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;

@@ -15,10 +15,10 @@
 bool ReplaceFileContents(const QString& path, const QByteArray& bytes, bool syncFolder = true);
 bool SyncFolderOf(const QString& path);
 
-// A write killed half-way leaves its temporary file, named after the file with a dot and six
-// letters or digits. Removes the ones of path that were last changed before olderThan, are
-// plain files of ours and that no write holds (each write locks its temporary file while it
-// runs). Returns how many were removed.
+// A write killed half-way leaves its temporary file, named after the file with
+// ".harborly-tmp." and six letters or digits. Removes the ones of path that were last changed
+// before olderThan, are plain files of ours and that no write holds (each write locks its temporary
+// file while it runs). Returns how many were removed.
 int RemoveStaleReplacements(const QString& path, const QDateTime& olderThan);
 // The same at any age, for a caller that holds the lock every write of path is made under.
 int RemoveStaleReplacements(const QString& path);

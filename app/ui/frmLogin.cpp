@@ -18,33 +18,52 @@ frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* prompt = new QLabel(QStringLiteral("Please type your user name and password."), this);
     layout->addWidget(prompt);
+    QGridLayout* grid = buildFields();
+    layout->addLayout(grid);
+    layout->addLayout(buildButtons());
+    layout->addWidget(buildStatusBar());
 
+    // The password box comes first, so it has the focus; the user name box is last.
+    setTabOrder(txtPassword, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+    setTabOrder(cmdCancel, txtUserName);
+    txtPassword->setFocus();
+
+    // The protocol kinds send no password to the router: this one guards Harborly alone.
+    if (RouterKindOf(module_.settings.RouterKind) != QLatin1String("web"))
+        askOwnPassword(prompt, grid);
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
+}
+
+QGridLayout* frmLogin::buildFields() {
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Site:"), this), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Site:"), this), SiteRow, 0);
     lblLanIpAddress = new QLabel(module_.settings.LanPrivateIP, this);
     lblLanIpAddress->setToolTip(QStringLiteral("LAN side IP address"));
-    grid->addWidget(lblLanIpAddress, 0, 1);
-    auto* realmLabel = new QLabel(QStringLiteral("Realm"), this);
-    auto* realm = new QLabel(QStringLiteral("Linksys DSL/Cable Routers"), this);
-    grid->addWidget(realmLabel, 1, 0);
-    grid->addWidget(realm, 1, 1);
+    grid->addWidget(lblLanIpAddress, SiteRow, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Realm"), this), RealmRow, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Linksys DSL/Cable Routers"), this), RealmRow, 1);
 
     txtUserName = new QLineEdit(this);
     txtUserName->setToolTip(QStringLiteral("Generally not used"));
     auto* userLabel = new QLabel(QStringLiteral("&User Name:"), this);
     userLabel->setBuddy(txtUserName);
-    grid->addWidget(userLabel, 2, 0);
-    grid->addWidget(txtUserName, 2, 1);
+    grid->addWidget(userLabel, UserRow, 0);
+    grid->addWidget(txtUserName, UserRow, 1);
 
     txtPassword = new QLineEdit(this);
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setToolTip(QStringLiteral("Enter password of router"));
     auto* passwordLabel = new QLabel(QStringLiteral("&Password:"), this);
     passwordLabel->setBuddy(txtPassword);
-    grid->addWidget(passwordLabel, 3, 0);
-    grid->addWidget(txtPassword, 3, 1);
-    layout->addLayout(grid);
+    grid->addWidget(passwordLabel, PasswordRow, 0);
+    grid->addWidget(txtPassword, PasswordRow, 1);
+    return grid;
+}
 
+QHBoxLayout* frmLogin::buildButtons() {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
@@ -54,8 +73,10 @@ frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
     cmdCancel->setToolTip(QStringLiteral("Abort program"));
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
-    layout->addLayout(buttons);
+    return buttons;
+}
 
+QStatusBar* frmLogin::buildStatusBar() {
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setSizeGripEnabled(false);
     sbStatusBar->setToolTip(QStringLiteral("Version of Harborly utility"));
@@ -64,32 +85,19 @@ frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
     sbStatusBar->showMessage(version);
     // Wide enough for the whole version text.
     setMinimumWidth(fontMetrics().horizontalAdvance(version) + 48);
-    layout->addWidget(sbStatusBar);
+    return sbStatusBar;
+}
 
-    // The password box comes first, so it has the focus; the user name box is last.
-    setTabOrder(txtPassword, cmdOK);
-    setTabOrder(cmdOK, cmdCancel);
-    setTabOrder(cmdCancel, txtUserName);
-    txtPassword->setFocus();
-
-    // The protocol kinds send no password to the router: this one guards Harborly alone.
-    if (RouterKindOf(module_.settings.RouterKind) != QLatin1String("web")) {
-        ownPassword_ = true;
-        setWindowTitle(QStringLiteral("Harborly Password"));
-        prompt->setText(QStringLiteral("Type the password that guards Harborly."));
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{realmLabel, realm, userLabel, txtUserName})
-            w->hide();
-        lblLanIpAddress->setToolTip(QStringLiteral("The router's address"));
-        grid->itemAtPosition(0, 0)->widget()->hide();
-        lblLanIpAddress->hide();
-        txtPassword->setToolTip(QStringLiteral("The password set in Edit Router Settings"));
-        sbStatusBar->showMessage(QStringLiteral("Harborly ") +
-                                 QStringLiteral(HARBORLY_VERSION_STRING));
-    }
-
-    connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
+void frmLogin::askOwnPassword(QLabel* prompt, QGridLayout* grid) {
+    ownPassword_ = true;
+    setWindowTitle(QStringLiteral("Harborly Password"));
+    prompt->setText(QStringLiteral("Type the password that guards Harborly."));
+    lblLanIpAddress->setToolTip(QStringLiteral("The router's address"));
+    for (const int row : {SiteRow, RealmRow, UserRow})
+        for (const int column : {0, 1})
+            grid->itemAtPosition(row, column)->widget()->hide();
+    txtPassword->setToolTip(QStringLiteral("The password set in Edit Router Settings"));
+    sbStatusBar->showMessage(QStringLiteral("Harborly ") + QStringLiteral(HARBORLY_VERSION_STRING));
 }
 
 void frmLogin::cmdOK_Click() {

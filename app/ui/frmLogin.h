@@ -4,6 +4,8 @@
 
 struct Module;
 class Prompts;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -26,6 +28,14 @@ public:
     QStatusBar* sbStatusBar;
 
 private:
+    enum FieldRow { SiteRow, RealmRow, UserRow, PasswordRow };
+
+    QGridLayout* buildFields();
+    QHBoxLayout* buildButtons();
+    QStatusBar* buildStatusBar();
+    // For the protocol kinds: only the password that guards Harborly is asked for.
+    void askOwnPassword(QLabel* prompt, QGridLayout* grid);
+
     Module& module_;
     Prompts& prompts_;
     bool ownPassword_ = false;

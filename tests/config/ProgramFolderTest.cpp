@@ -153,20 +153,23 @@ struct LitterCase {
 // were abandoned: old, plain files that no writer holds.
 TEST(StaleTemporaries, OnlyOurOwnOldUnheldTemporariesGo) {
     const std::vector<LitterCase> cases = {
-        {"Harborly.ini.Ab3xYz", Kind::File, false, false, true},
-        {"Harborly.htm.q1W2e3", Kind::File, false, false, true},
-        {"Harborly.hlp.ZZZZZZ", Kind::File, false, false, true},
+        {"Harborly.ini.harborly-tmp.Ab3xYz", Kind::File, false, false, true},
+        {"Harborly.htm.harborly-tmp.q1W2e3", Kind::File, false, false, true},
+        {"Harborly.hlp.harborly-tmp.ZZZZZZ", Kind::File, false, false, true},
         {"Harborly.ini", Kind::File, false, false, false},
-        {"Harborly.ini.Ab3xY", Kind::File, false, false, false},
-        {"Harborly.ini.Ab3xYz7", Kind::File, false, false, false},
-        {"Harborly.ini.Ab-xYz", Kind::File, false, false, false},
-        {"harborly.ini.Ab3xYz", Kind::File, false, false, false},
-        {"Harborly.log.Ab3xYz", Kind::File, false, false, false},
-        {"Other.ini.Ab3xYz", Kind::File, false, false, false},
-        {"Harborly.ini.New123", Kind::File, true, false, false},
-        {"Harborly.ini.Held12", Kind::File, false, true, false},
-        {"Harborly.ini.Dir123", Kind::Folder, false, false, false},
-        {"Harborly.ini.Link12", Kind::Link, false, false, false},
+        {"Harborly.ini.Ab3xYz", Kind::File, false, false, false}, // a user's copy, perhaps
+        {"Harborly.ini.backup", Kind::File, false, false, false},
+        {"Harborly.ini.harborly-tmp.Ab3xY", Kind::File, false, false, false},
+        {"Harborly.ini.harborly-tmp.Ab3xYz7", Kind::File, false, false, false},
+        {"Harborly.ini.harborly-tmp.Ab-xYz", Kind::File, false, false, false},
+        {"Harborly.ini.HARBORLY-TMP.Ab3xYz", Kind::File, false, false, false},
+        {"harborly.ini.harborly-tmp.Ab3xYz", Kind::File, false, false, false},
+        {"Harborly.log.harborly-tmp.Ab3xYz", Kind::File, false, false, false},
+        {"Other.ini.harborly-tmp.Ab3xYz", Kind::File, false, false, false},
+        {"Harborly.ini.harborly-tmp.New123", Kind::File, true, false, false},
+        {"Harborly.ini.harborly-tmp.Held12", Kind::File, false, true, false},
+        {"Harborly.ini.harborly-tmp.Dir123", Kind::Folder, false, false, false},
+        {"Harborly.ini.harborly-tmp.Link12", Kind::Link, false, false, false},
     };
     TempHome home;
     home.write(QStringLiteral("target"), "x");

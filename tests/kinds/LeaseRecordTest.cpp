@@ -242,13 +242,17 @@ TEST(LeaseRecordLitter, TemporariesOfKilledWritesGoWhenNoWriterCanHoldThem) {
         bool held;
         bool removed;
     } rows[] = {
-        {"Harborly.leases.Ab3xYz", false, false, true},
-        {"Harborly.leases.q1W2e3", true, false, true},
-        {"Harborly.leases.Held12", true, true, false},
+        {"Harborly.leases.harborly-tmp.Ab3xYz", false, false, true},
+        {"Harborly.leases.harborly-tmp.q1W2e3", true, false, true},
+        {"Harborly.leases.harborly-tmp.Held12", true, true, false},
         {"Harborly.leases.bak", true, false, false},
-        {"Harborly.router.Ab3xYz", true, false, true},
-        {"Harborly.router.New123", false, false, false},
-        {"Harborly.ini.Ab3xYz", true, false, false},
+        // A user's copies whose names look like the bare random part of a temporary.
+        {"Harborly.leases.backup", true, false, false},
+        {"Harborly.router.before", true, false, false},
+        {"Harborly.leases.harborly-tmp.Ab3xY", true, false, false},
+        {"Harborly.router.harborly-tmp.Ab3xYz", true, false, true},
+        {"Harborly.router.harborly-tmp.New123", false, false, false},
+        {"Harborly.ini.harborly-tmp.Ab3xYz", true, false, false},
     };
     QTemporaryDir dir;
     const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);

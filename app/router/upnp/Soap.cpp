@@ -61,6 +61,71 @@ std::optional<int> searchErrorCode(const QByteArray& body) {
     return parseErrorCode(QString::fromLatin1(body.mid(from, end - from)));
 }
 
+// What the XML of an answer holds besides its values, before the HTTP status is weighed.
+struct SoapReading {
+    bool sawResponse = false;
+    std::optional<int> code;
+};
+
+// Reads the out-arguments and the error into answer. XML that does not parse yields no values
+// and at most an error code found by search.
+SoapReading readSoapBody(const QByteArray& body, const QString& responseName, SoapAnswer& answer) {
+    QXmlStreamReader reader(body);
+    int depth = 0;
+    int bodyDepth = 0;     // depth of the open Body element, 0 when none
+    int responseDepth = 0; // depth of the open <action>Response element
+    SoapReading reading;
+    bool wellFormed = true;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::DTD) {
+            wellFormed = false;
+            break;
+        }
+        if (token == QXmlStreamReader::EndElement) {
+            if (depth == responseDepth)
+                responseDepth = 0;
+            if (depth == bodyDepth)
+                bodyDepth = 0;
+            --depth;
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (++depth > 32) {
+            wellFormed = false;
+            break;
+        }
+        const QStringView name = reader.name();
+        if (same(name, u"Body") && bodyDepth == 0) {
+            bodyDepth = depth;
+        } else if (bodyDepth > 0 && responseDepth == 0 && !reading.sawResponse &&
+                   same(name, responseName)) {
+            responseDepth = depth;
+            reading.sawResponse = true;
+        } else if (responseDepth > 0 && depth == responseDepth + 1) {
+            const QString key = name.toString();
+            answer.values.append(
+                {key, reader.readElementText(QXmlStreamReader::SkipChildElements)});
+            --depth;
+        } else if (same(name, u"errorCode")) {
+            const QString text = reader.readElementText(QXmlStreamReader::SkipChildElements);
+            --depth;
+            if (!reading.code)
+                reading.code = parseErrorCode(text);
+        } else if (same(name, u"errorDescription")) {
+            answer.errorDescription =
+                reader.readElementText(QXmlStreamReader::SkipChildElements).trimmed().left(256);
+            --depth;
+        }
+    }
+    if (wellFormed && !reader.hasError())
+        return reading;
+    answer.values.clear();
+    answer.errorDescription.clear();
+    return {false, searchErrorCode(body)};
+}
+
 } // namespace
 
 QByteArray XmlEscape(const QString& text) {
@@ -144,79 +209,19 @@ QString SoapAnswer::value(QStringView name) const {
 SoapAnswer ParseSoapAnswer(int httpStatus, const QByteArray& body, const QString& action) {
     SoapAnswer answer;
     answer.httpStatus = httpStatus;
-    const QString responseName = action + QStringLiteral("Response");
-
-    QXmlStreamReader reader(body);
-    int depth = 0;
-    int bodyDepth = 0;     // depth of the open Body element, 0 when none
-    int responseDepth = 0; // depth of the open <action>Response element
-    bool sawResponse = false;
-    std::optional<int> code;
-    bool wellFormed = true;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::DTD) {
-            wellFormed = false;
-            break;
-        }
-        if (token == QXmlStreamReader::EndElement) {
-            if (depth == responseDepth)
-                responseDepth = 0;
-            if (depth == bodyDepth)
-                bodyDepth = 0;
-            --depth;
-            continue;
-        }
-        if (token != QXmlStreamReader::StartElement)
-            continue;
-        if (++depth > 32) {
-            wellFormed = false;
-            break;
-        }
-        const QStringView name = reader.name();
-        if (same(name, u"Body") && bodyDepth == 0) {
-            bodyDepth = depth;
-        } else if (bodyDepth > 0 && responseDepth == 0 && !sawResponse &&
-                   same(name, responseName)) {
-            responseDepth = depth;
-            sawResponse = true;
-        } else if (responseDepth > 0 && depth == responseDepth + 1) {
-            const QString key = name.toString();
-            answer.values.append(
-                {key, reader.readElementText(QXmlStreamReader::SkipChildElements)});
-            --depth;
-        } else if (same(name, u"errorCode")) {
-            const QString text = reader.readElementText(QXmlStreamReader::SkipChildElements);
-            --depth;
-            if (!code)
-                code = parseErrorCode(text);
-        } else if (same(name, u"errorDescription")) {
-            answer.errorDescription =
-                reader.readElementText(QXmlStreamReader::SkipChildElements).trimmed().left(256);
-            --depth;
-        }
-    }
-    if (reader.hasError())
-        wellFormed = false;
-    if (!wellFormed) {
-        answer.values.clear();
-        answer.errorDescription.clear();
-        sawResponse = false;
-        code = searchErrorCode(body);
-    }
-
+    const SoapReading reading = readSoapBody(body, action + QStringLiteral("Response"), answer);
     if (httpStatus != 200 && httpStatus != 500) {
         answer.outcome = SoapOutcome::HttpError;
         answer.values.clear();
-    } else if (code) {
+    } else if (reading.code) {
         answer.outcome = SoapOutcome::Fault;
-        answer.errorCode = *code;
+        answer.errorCode = *reading.code;
         answer.values.clear();
     } else if (httpStatus == 500) {
         answer.outcome = SoapOutcome::UnknownFault;
         answer.values.clear();
     } else {
-        answer.outcome = sawResponse ? SoapOutcome::Ok : SoapOutcome::BadAnswer;
+        answer.outcome = reading.sawResponse ? SoapOutcome::Ok : SoapOutcome::BadAnswer;
     }
     return answer;
 }
