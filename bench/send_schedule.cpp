@@ -4,7 +4,7 @@
 // the shipped timings, and is printed beside the reference schedule.
 #include "platform/EventPump.h"
 #include "platform/Waiter.h"
-#include "router/pxp/PxpClient.h"
+#include "router/pcpnatpmp/PcpNatPmpClient.h"
 #include "router/upnp/IgdClient.h"
 
 #include <QCoreApplication>
@@ -124,15 +124,16 @@ template <typename Call> double Timed(SilentSocket& silent, Call call) {
     return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
 }
 
-void Pxp(SilentSocket& silent, EventPump& pump, PxpMode mode, bool address, const char* title,
-         const std::vector<double>& natPmp, const std::vector<double>& pcp, double end) {
+void PcpNatPmp(SilentSocket& silent, EventPump& pump, PcpNatPmpMode mode, bool address,
+               const char* title, const std::vector<double>& natPmp, const std::vector<double>& pcp,
+               double end) {
     PumpWaiter waiter(pump);
-    PxpOptions o;
+    PcpNatPmpOptions o;
     o.router = QHostAddress(QHostAddress::LocalHost);
     o.port = silent.port();
     o.mode = mode;
     o.random = [] { return 100u; }; // PCP's jitter held at 1.0, to compare with the reference
-    PxpClient client(waiter, o);
+    PcpNatPmpClient client(waiter, o);
     const double took = Timed(silent, [&] {
         if (address)
             client.externalAddress();
@@ -156,13 +157,16 @@ int main(int argc, char** argv) {
     std::printf("Send times against a silent router on 127.0.0.1:%u (the program's wait)\n",
                 silent.port());
 
-    Pxp(silent, pump, PxpMode::NatPmpOnly, true, "NAT-PMP external address", {0, 250, 750, 1750},
-        {}, 3750);
-    Pxp(silent, pump, PxpMode::NatPmpOnly, false, "NAT-PMP mapping", {0, 250, 750, 1750}, {}, 3750);
-    Pxp(silent, pump, PxpMode::Pcp, true, "PCP discovery (ANNOUNCE beside NAT-PMP's probe)",
-        {0, 250, 750, 1750}, {0, 250, 750, 1750}, 3750);
-    Pxp(silent, pump, PxpMode::Pcp, false, "PCP mapping (NAT-PMP tried after 3.75 s of silence)",
-        {3750, 4000, 4500, 5500}, {0, 3000}, 7500);
+    PcpNatPmp(silent, pump, PcpNatPmpMode::NatPmpOnly, true, "NAT-PMP external address",
+              {0, 250, 750, 1750}, {}, 3750);
+    PcpNatPmp(silent, pump, PcpNatPmpMode::NatPmpOnly, false, "NAT-PMP mapping",
+              {0, 250, 750, 1750}, {}, 3750);
+    PcpNatPmp(silent, pump, PcpNatPmpMode::Pcp, true,
+              "PCP discovery (ANNOUNCE beside NAT-PMP's probe)", {0, 250, 750, 1750},
+              {0, 250, 750, 1750}, 3750);
+    PcpNatPmp(silent, pump, PcpNatPmpMode::Pcp, false,
+              "PCP mapping (NAT-PMP tried after 3.75 s of silence)", {3750, 4000, 4500, 5500},
+              {0, 3000}, 7500);
 
     PumpWaiter waiter(pump);
     UpnpOptions o;

@@ -1,6 +1,6 @@
 // NAT-PMP answers: hostile bytes are read without crashing, and what is accepted holds
 // together with the request it answers.
-#include "router/pxp/PxpPackets.h"
+#include "router/pcpnatpmp/PcpNatPmpPackets.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto a = ParseNatPmpAnswer(bytes, opcode, internalPort);
     if (!a)
         return 0;
-    if (bytes.size() < 8 || bytes.size() > MaxPxpDatagram)
+    if (bytes.size() < 8 || bytes.size() > MaxPcpNatPmpDatagram)
         __builtin_trap();
     if (a->ok()) {
         if (a->opcode != (0x80 | opcode))

@@ -1,6 +1,6 @@
 // PCP answers: hostile bytes are read without crashing; an answer counts only when it matches
 // the outstanding request, whatever else it says.
-#include "router/pxp/PxpPackets.h"
+#include "router/pcpnatpmp/PcpNatPmpPackets.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const PcpParsed p = ParsePcpAnswer(bytes, expected);
     if (p.verdict == PcpVerdict::Drop || p.verdict == PcpVerdict::NatPmpServer)
         return 0;
-    if (bytes.size() < 24 || bytes.size() > MaxPxpDatagram || bytes.size() % 4 != 0)
+    if (bytes.size() < 24 || bytes.size() > MaxPcpNatPmpDatagram || bytes.size() % 4 != 0)
         __builtin_trap();
     if (p.verdict == PcpVerdict::OtherVersion) {
         if (p.answer.resultCode != PcpResult::UnsuppVersion)

@@ -1,6 +1,6 @@
 // harborly-router-sim: one simulated router of the kind asked for on a loopback address, until
 // SIGINT or SIGTERM.
-#include "PxpSimulator.h"
+#include "PcpNatPmpSimulator.h"
 #include "RouterSimulator.h"
 #include "UpnpSimulator.h"
 
@@ -149,7 +149,7 @@ struct UpnpSwitches {
 };
 
 // What the PCP and NAT-PMP kinds add.
-struct PxpSwitches {
+struct PcpNatPmpSwitches {
     QCommandLineOption lifetimeMax{
         QStringLiteral("lifetime-max"),
         QStringLiteral("pcp, natpmp: grant leases of at most N seconds (shorter than asked)."),
@@ -175,14 +175,14 @@ struct PxpSwitches {
 struct Switches {
     CommonSwitches common;
     UpnpSwitches upnp;
-    PxpSwitches pxp;
+    PcpNatPmpSwitches pcpNatPmp;
 };
 
 // The simulated router running, and the lines that say where.
 struct Running {
     std::unique_ptr<RouterSimulator> router;
     std::unique_ptr<UpnpSimulator> igd;
-    std::unique_ptr<PxpSimulator> pxp;
+    std::unique_ptr<PcpNatPmpSimulator> pcpNatPmp;
     QStringList ready;
 };
 
@@ -203,7 +203,7 @@ QList<QCommandLineOption> foreignSwitches(const QString& kind, const Switches& s
     QList<QCommandLineOption> foreign;
     if (kind == QLatin1String("upnp")) {
         foreign = {c.password, c.keepOpen, c.delay, c.silent, c.quoted};
-        foreign << s.pxp.all();
+        foreign << s.pcpNatPmp.all();
     } else if (kind == QLatin1String("pcp") || kind == QLatin1String("natpmp")) {
         foreign = {c.password, c.keepOpen, c.delay, c.quoted};
         for (const QCommandLineOption& o : s.upnp.all()) {
@@ -212,37 +212,37 @@ QList<QCommandLineOption> foreignSwitches(const QString& kind, const Switches& s
                 foreign << o;
         }
         if (kind == QLatin1String("natpmp"))
-            foreign << s.pxp.pcpVersion1;
+            foreign << s.pcpNatPmp.pcpVersion1;
     } else {
-        foreign = s.upnp.all() + s.pxp.all();
+        foreign = s.upnp.all() + s.pcpNatPmp.all();
     }
     return foreign;
 }
 
 // The PCP and NAT-PMP router's options; an error message when one is out of range.
-QString readPxpOptions(const QCommandLineParser& parser, const QString& kind, const Switches& s,
-                       PxpSimOptions& p) {
+QString readPcpNatPmpOptions(const QCommandLineParser& parser, const QString& kind,
+                             const Switches& s, PcpNatPmpSimOptions& p) {
     p.pcp = kind == QLatin1String("pcp");
     uint n = 0;
     if (parser.isSet(s.upnp.externalIp))
         p.externalIp = parser.value(s.upnp.externalIp);
-    if (parser.isSet(s.pxp.lifetimeMax)) {
-        if (!readNumber(parser.value(s.pxp.lifetimeMax), 0xFFFFFFFF, n) || n == 0)
+    if (parser.isSet(s.pcpNatPmp.lifetimeMax)) {
+        if (!readNumber(parser.value(s.pcpNatPmp.lifetimeMax), 0xFFFFFFFF, n) || n == 0)
             return QStringLiteral("--lifetime-max wants a number of seconds above 0");
         p.lifetimeMax = n;
     }
-    if (parser.isSet(s.pxp.refusePort)) {
-        if (!readNumber(parser.value(s.pxp.refusePort), 65535, n) || n == 0)
+    if (parser.isSet(s.pcpNatPmp.refusePort)) {
+        if (!readNumber(parser.value(s.pcpNatPmp.refusePort), 65535, n) || n == 0)
             return QStringLiteral("--refuse-port wants a port number");
         p.refusePort = static_cast<quint16>(n);
     }
-    if (parser.isSet(s.pxp.restartAfter)) {
-        if (!readNumber(parser.value(s.pxp.restartAfter), 1'000'000, n) || n == 0)
+    if (parser.isSet(s.pcpNatPmp.restartAfter)) {
+        if (!readNumber(parser.value(s.pcpNatPmp.restartAfter), 1'000'000, n) || n == 0)
             return QStringLiteral("--restart-after-s wants 1 to 1000000 seconds");
         p.restartAfterS = n;
     }
     p.silent = parser.isSet(s.common.silent);
-    p.pcpVersion1 = parser.isSet(s.pxp.pcpVersion1);
+    p.pcpVersion1 = parser.isSet(s.pcpNatPmp.pcpVersion1);
     p.logPath = parser.value(s.common.log);
     p.ipv6 = p.pcp && parser.isSet(s.upnp.ipv6);
     return {};
@@ -306,25 +306,25 @@ void readUpnpSwitches(const QCommandLineParser& parser, const Switches& s, UpnpS
 }
 
 // Each start returns 0 once listening, else the program's exit code.
-int startPxp(const QCommandLineParser& parser, const QString& kind, const Switches& s,
-             const QHostAddress& address, quint16 port, const QString& listen, Running& run) {
+int startPcpNatPmp(const QCommandLineParser& parser, const QString& kind, const Switches& s,
+                   const QHostAddress& address, quint16 port, const QString& listen, Running& run) {
     if (address.protocol() != QAbstractSocket::IPv4Protocol)
         return usage(QStringLiteral("the PCP and NAT-PMP router listens on 127.0.0.0/8 only"));
-    PxpSimOptions p;
-    if (const QString why = readPxpOptions(parser, kind, s, p); !why.isEmpty())
+    PcpNatPmpSimOptions p;
+    if (const QString why = readPcpNatPmpOptions(parser, kind, s, p); !why.isEmpty())
         return usage(why);
-    run.pxp = std::make_unique<PxpSimulator>(p);
-    if (!run.pxp->listen(address, port)) {
+    run.pcpNatPmp = std::make_unique<PcpNatPmpSimulator>(p);
+    if (!run.pcpNatPmp->listen(address, port)) {
         std::fprintf(stderr, "harborly-router-sim: cannot listen on UDP %s\n", qPrintable(listen));
         return 1;
     }
-    QObject::connect(run.pxp.get(), &PxpSimulator::restarted, [] {
+    QObject::connect(run.pcpNatPmp.get(), &PcpNatPmpSimulator::restarted, [] {
         std::printf("restarted\n");
         std::fflush(stdout);
     });
     run.ready << QStringLiteral("listening on %1:%2")
-                     .arg(run.pxp->address().toString())
-                     .arg(run.pxp->port());
+                     .arg(run.pcpNatPmp->address().toString())
+                     .arg(run.pcpNatPmp->port());
     return 0;
 }
 
@@ -373,8 +373,8 @@ int startWeb(const QCommandLineParser& parser, const CommonSwitches& c, const QH
 // The live table, for tests that hold it against what a client recorded.
 void printTable(Running& run) {
     std::printf("table\n");
-    if (run.pxp)
-        for (const PxpMapping& m : run.pxp->mappings())
+    if (run.pcpNatPmp)
+        for (const PcpNatPmpMapping& m : run.pcpNatPmp->mappings())
             std::printf("%s %u %u %s\n", m.protocol == 6 ? "TCP" : "UDP", unsigned(m.externalPort),
                         unsigned(m.internalPort), qPrintable(m.client.toString()));
     if (run.igd)
@@ -389,8 +389,8 @@ void onSignalByte(Running& run) {
     char c = 0;
     if (::read(signalPipe[0], &c, 1) != 1 || c == 1)
         return QCoreApplication::quit();
-    if (c == 2 && run.pxp)
-        run.pxp->restart();
+    if (c == 2 && run.pcpNatPmp)
+        run.pcpNatPmp->restart();
     if (c == 2 && run.igd) {
         run.igd->restart();
         std::printf("restarted\n");
@@ -416,13 +416,13 @@ int main(int argc, char** argv) {
     const Switches s;
     parser.addOptions(s.common.all());
     parser.addOptions(s.upnp.all());
-    parser.addOptions(s.pxp.all());
+    parser.addOptions(s.pcpNatPmp.all());
     parser.process(app);
 
     const QString kind = parser.value(s.common.kind);
     const bool isUpnp = kind == QLatin1String("upnp");
-    const bool isPxp = kind == QLatin1String("pcp") || kind == QLatin1String("natpmp");
-    if (kind != QLatin1String("web") && !isUpnp && !isPxp)
+    const bool isPcpNatPmp = kind == QLatin1String("pcp") || kind == QLatin1String("natpmp");
+    if (kind != QLatin1String("web") && !isUpnp && !isPcpNatPmp)
         return usage(
             QStringLiteral("unknown router kind \"%1\" (web, upnp, pcp or natpmp)").arg(kind));
     for (const QCommandLineOption& o : foreignSwitches(kind, s)) {
@@ -434,9 +434,9 @@ int main(int argc, char** argv) {
     QHostAddress address;
     quint16 port = 0;
     // miniupnpd's HTTP port is the UPnP kind's default; 5351 is NAT-PMP's and PCP's own.
-    const QString defaultListen = isUpnp  ? QStringLiteral("127.0.0.1:5000")
-                                  : isPxp ? QStringLiteral("127.0.0.1:5351")
-                                          : parser.value(s.common.listen);
+    const QString defaultListen = isUpnp        ? QStringLiteral("127.0.0.1:5000")
+                                  : isPcpNatPmp ? QStringLiteral("127.0.0.1:5351")
+                                                : parser.value(s.common.listen);
     const QString listen = parser.isSet(s.common.port)
                                ? QStringLiteral("127.0.0.1:") + parser.value(s.common.port)
                            : parser.isSet(s.common.listen) ? parser.value(s.common.listen)
@@ -453,9 +453,9 @@ int main(int argc, char** argv) {
     }
 
     Running run;
-    const int started = isPxp    ? startPxp(parser, kind, s, address, port, listen, run)
-                        : isUpnp ? startUpnp(parser, s, address, port, listen, run)
-                                 : startWeb(parser, s.common, address, port, listen, run);
+    const int started = isPcpNatPmp ? startPcpNatPmp(parser, kind, s, address, port, listen, run)
+                        : isUpnp    ? startUpnp(parser, s, address, port, listen, run)
+                                    : startWeb(parser, s.common, address, port, listen, run);
     if (started != 0)
         return started;
 
@@ -465,7 +465,7 @@ int main(int argc, char** argv) {
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&run] { onSignalByte(run); });
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    if (run.pxp || run.igd) {
+    if (run.pcpNatPmp || run.igd) {
         std::signal(SIGUSR1, onSignal);
         std::signal(SIGUSR2, onSignal);
     }

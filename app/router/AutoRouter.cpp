@@ -7,7 +7,7 @@
 #include "router/RouterDeps.h"
 #include "router/RouterMemory.h"
 #include "router/net/RouterAddress.h"
-#include "router/pxp/PxpRouter.h"
+#include "router/pcpnatpmp/PcpNatPmpRouter.h"
 #include "router/upnp/UpnpRouter.h"
 
 #include <QCoreApplication>
@@ -56,8 +56,9 @@ struct Probe {
     std::atomic<bool> heard{false};        // UPnP: a router answered the discovery
     std::atomic<EventPump*> pump{nullptr}; // woken when done; none yet for an early start
     bool found = false;
-    PxpProtocol protocol = PxpProtocol::None;
-    PxpAddressResult pxpAnswer; // PCP / NAT-PMP: handed to the kind picked, not asked again
+    PcpNatPmpProtocol protocol = PcpNatPmpProtocol::None;
+    PcpNatPmpAddressResult
+        pcpNatPmpAnswer; // PCP / NAT-PMP: handed to the kind picked, not asked again
     QHostAddress local;
     QString why;
     std::unique_ptr<QThread> thread;
@@ -84,7 +85,7 @@ struct Probe {
 struct AutoProbes {
     QString address; // LanPrivateIP as configured
     QString memoryPath;
-    PxpOptions pxp;
+    PcpNatPmpOptions pcpNatPmp;
     milliseconds start{};
     Probe u;
     Probe p;
@@ -98,20 +99,21 @@ std::unique_ptr<AutoProbes>& EarlyProbes() {
 
 std::unique_ptr<AutoProbes> StartProbes(const QString& address, const QString& routeFile,
                                         const QString& memoryPath, UpnpOptions upnp,
-                                        PxpOptions pxp) {
+                                        PcpNatPmpOptions pcpNatPmp) {
     auto probes = std::make_unique<AutoProbes>();
     probes->address = address;
     probes->memoryPath = memoryPath;
     probes->start = SteadyWaitClock()();
-    const auto [pxpRouter, pxpPort] = PxpRouterAddress(address, routeFile, pxp.ipv6RoutePath);
+    const auto [pcpNatPmpRouter, pcpNatPmpPort] =
+        PcpNatPmpRouterAddress(address, routeFile, pcpNatPmp.ipv6RoutePath);
     const QString upnpTarget = RouterAddressText(address, routeFile, upnp.ipv6RoutePath);
     // An empty address means the default gateway, for UPnP as for the others; "host:port"
     // sends every protocol to that port.
-    upnp.router = address.trimmed().isEmpty() ? pxpRouter.toString() : address;
-    pxp.router = pxpRouter;
-    pxp.port = pxpPort;
-    pxp.mode = PxpMode::Pcp;
-    probes->pxp = pxp;
+    upnp.router = address.trimmed().isEmpty() ? pcpNatPmpRouter.toString() : address;
+    pcpNatPmp.router = pcpNatPmpRouter;
+    pcpNatPmp.port = pcpNatPmpPort;
+    pcpNatPmp.mode = PcpNatPmpMode::Pcp;
+    probes->pcpNatPmp = pcpNatPmp;
     if (!upnp.router.isEmpty())
         probes->u.start([upnp, memoryPath, target = upnpTarget](Waiter& waiter, Probe& self) {
             UpnpOptions options = upnp;
@@ -128,14 +130,14 @@ std::unique_ptr<AutoProbes> StartProbes(const QString& address, const QString& r
         });
     else
         probes->u.done = true;
-    if (!pxp.router.isNull())
-        probes->p.start([pxp](Waiter& waiter, Probe& self) {
-            PxpClient client(waiter, pxp);
-            const PxpAddressResult r = client.externalAddress();
+    if (!pcpNatPmp.router.isNull())
+        probes->p.start([pcpNatPmp](Waiter& waiter, Probe& self) {
+            PcpNatPmpClient client(waiter, pcpNatPmp);
+            const PcpNatPmpAddressResult r = client.externalAddress();
             self.found = r.ok;
             self.protocol = r.protocolUsed;
             self.why = r.text;
-            self.pxpAnswer = r;
+            self.pcpNatPmpAnswer = r;
             self.local = client.localAddress();
         });
     else
@@ -145,10 +147,11 @@ std::unique_ptr<AutoProbes> StartProbes(const QString& address, const QString& r
 
 } // namespace
 
-AutoRouter::AutoRouter(const RouterDeps& deps, QString routeFile, UpnpOptions upnp, PxpOptions pxp)
+AutoRouter::AutoRouter(const RouterDeps& deps, QString routeFile, UpnpOptions upnp,
+                       PcpNatPmpOptions pcpNatPmp)
     : module_(deps.module), view_(deps.view), prompts_(deps.prompts), pump_(deps.pump),
       deps_(std::make_unique<RouterDeps>(deps)), routeFile_(std::move(routeFile)),
-      upnp_(std::move(upnp)), pxp_(std::move(pxp)) {}
+      upnp_(std::move(upnp)), pcpNatPmp_(std::move(pcpNatPmp)) {}
 
 AutoRouter::~AutoRouter() = default;
 
@@ -185,7 +188,8 @@ QString AutoRouter::probe() {
     if (!probes || probes->address != module_.settings.LanPrivateIP ||
         probes->memoryPath != memoryPath || routeFile_ != QLatin1String("/proc/net/route") ||
         SteadyWaitClock()() - probes->start > UpnpGrace)
-        probes = StartProbes(module_.settings.LanPrivateIP, routeFile_, memoryPath, upnp_, pxp_);
+        probes =
+            StartProbes(module_.settings.LanPrivateIP, routeFile_, memoryPath, upnp_, pcpNatPmp_);
     Probe& u = probes->u;
     Probe& p = probes->p;
     u.pump = &pump_;
@@ -195,14 +199,14 @@ QString AutoRouter::probe() {
     // UPnP is preferred: when PCP or NAT-PMP answered first, it still has a moment to answer.
     // A UPnP router that has not answered its discovery in the time that takes is not
     // waited for once the other protocol has an answer.
-    std::optional<milliseconds> pxpFoundAt;
+    std::optional<milliseconds> pcpNatPmpFoundAt;
     const milliseconds start = probes->start;
     const auto decided = [&] {
-        if (p.done && p.found && !pxpFoundAt)
-            pxpFoundAt = waiter.now();
+        if (p.done && p.found && !pcpNatPmpFoundAt)
+            pcpNatPmpFoundAt = waiter.now();
         return (u.done && (u.found || p.done)) ||
-               (pxpFoundAt && (waiter.now() - *pxpFoundAt >= UpnpGrace ||
-                               (!u.heard && waiter.now() - start >= UpnpDiscoveryTime)));
+               (pcpNatPmpFoundAt && (waiter.now() - *pcpNatPmpFoundAt >= UpnpGrace ||
+                                     (!u.heard && waiter.now() - start >= UpnpDiscoveryTime)));
     };
     while (!decided()) {
         // Woken by a probe's end; otherwise at the moment UPnP's discovery time is over.
@@ -212,14 +216,15 @@ QString AutoRouter::probe() {
     if (u.done && u.found)
         return QStringLiteral("upnp");
     if (p.found) {
-        pxpAnswer_ = std::pair{p.pxpAnswer, p.local};
-        return p.protocol == PxpProtocol::NatPmp ? QStringLiteral("natpmp") : QStringLiteral("pcp");
+        pcpNatPmpAnswer_ = std::pair{p.pcpNatPmpAnswer, p.local};
+        return p.protocol == PcpNatPmpProtocol::NatPmp ? QStringLiteral("natpmp")
+                                                       : QStringLiteral("pcp");
     }
     problems_.clear();
     for (const QString& why : {u.why, p.why})
         if (!why.isEmpty())
             problems_ << why;
-    if (probes->pxp.router.isNull())
+    if (probes->pcpNatPmp.router.isNull())
         problems_ << QStringLiteral("No router address is set and this computer has no default "
                                     "gateway.");
     return {};
@@ -246,12 +251,12 @@ void AutoRouter::Timer1_Timer() {
         UpnpOptions o = upnp_;
         inner_ = std::make_unique<UpnpRouter>(*deps_, o, routeFile_);
     } else {
-        auto pxp = std::make_unique<PxpRouter>(
-            *deps_, kind == QLatin1String("pcp") ? PxpMode::Pcp : PxpMode::NatPmpOnly, pxp_,
-            routeFile_);
-        if (pxpAnswer_)
-            pxp->adoptProbe(pxpAnswer_->first, pxpAnswer_->second);
-        inner_ = std::move(pxp);
+        auto pcpNatPmp = std::make_unique<PcpNatPmpRouter>(
+            *deps_, kind == QLatin1String("pcp") ? PcpNatPmpMode::Pcp : PcpNatPmpMode::NatPmpOnly,
+            pcpNatPmp_, routeFile_);
+        if (pcpNatPmpAnswer_)
+            pcpNatPmp->adoptProbe(pcpNatPmpAnswer_->first, pcpNatPmpAnswer_->second);
+        inner_ = std::move(pcpNatPmp);
     }
     inner_->reportRenewal = reportRenewal;
     inner_->adoptOnStatus = adoptOnStatus;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "router/Router.h"
-#include "router/pxp/PxpClient.h"
+#include "router/pcpnatpmp/PcpNatPmpClient.h"
 #include "router/upnp/IgdClient.h"
 
 #include <chrono>
@@ -30,7 +30,7 @@ public:
     static constexpr std::chrono::milliseconds UpnpDiscoveryTime{250};
 
     AutoRouter(const RouterDeps& deps, QString routeFile = QStringLiteral("/proc/net/route"),
-               UpnpOptions upnp = {}, PxpOptions pxp = {});
+               UpnpOptions upnp = {}, PcpNatPmpOptions pcpNatPmp = {});
     ~AutoRouter() override;
 
     QString kindName() const override;
@@ -76,9 +76,9 @@ private:
     std::unique_ptr<RouterDeps> deps_;
     QString routeFile_;
     UpnpOptions upnp_;
-    PxpOptions pxp_;
+    PcpNatPmpOptions pcpNatPmp_;
     std::unique_ptr<Router> inner_;
     QStringList problems_;
     // What the PCP / NAT-PMP probe was told, and this computer's address toward the router.
-    std::optional<std::pair<PxpAddressResult, QHostAddress>> pxpAnswer_;
+    std::optional<std::pair<PcpNatPmpAddressResult, QHostAddress>> pcpNatPmpAnswer_;
 };

@@ -4,7 +4,7 @@
 
 #include "Module.h"
 #include "router/AutoRouter.h"
-#include "router/pxp/PxpRouter.h"
+#include "router/pcpnatpmp/PcpNatPmpRouter.h"
 #include "router/upnp/UpnpRouter.h"
 #include "router/web/WebRouter.h"
 
@@ -46,19 +46,20 @@ std::unique_ptr<Router> MakeRouter(const RouterDeps& deps) {
     // which of the computer's addresses the applications answer on.
     const QHostAddress chosen(deps.module.settings.Ipv6Address);
     UpnpOptions upnp;
-    PxpOptions pxp;
+    PcpNatPmpOptions pcpNatPmp;
     if (chosen.protocol() == QAbstractSocket::IPv6Protocol && chosen.scopeId().isEmpty())
-        upnp.pinholeAddress = pxp.pinholeAddress = chosen;
+        upnp.pinholeAddress = pcpNatPmp.pinholeAddress = chosen;
     // An interface's name instead: its address, which follows the provider's prefix changes.
     else if (chosen.isNull() && IsInterfaceName(deps.module.settings.Ipv6Address))
-        upnp.pinholeInterface = pxp.pinholeInterface = deps.module.settings.Ipv6Address;
+        upnp.pinholeInterface = pcpNatPmp.pinholeInterface = deps.module.settings.Ipv6Address;
     if (kind == QLatin1String("auto"))
-        return std::make_unique<AutoRouter>(deps, QStringLiteral("/proc/net/route"), upnp, pxp);
+        return std::make_unique<AutoRouter>(deps, QStringLiteral("/proc/net/route"), upnp,
+                                            pcpNatPmp);
     if (kind == QLatin1String("upnp"))
         return std::make_unique<UpnpRouter>(deps, upnp);
     if (kind == QLatin1String("pcp"))
-        return std::make_unique<PxpRouter>(deps, PxpMode::Pcp, pxp);
+        return std::make_unique<PcpNatPmpRouter>(deps, PcpNatPmpMode::Pcp, pcpNatPmp);
     if (kind == QLatin1String("natpmp"))
-        return std::make_unique<PxpRouter>(deps, PxpMode::NatPmpOnly, pxp);
+        return std::make_unique<PcpNatPmpRouter>(deps, PcpNatPmpMode::NatPmpOnly, pcpNatPmp);
     return std::make_unique<WebRouter>(deps);
 }

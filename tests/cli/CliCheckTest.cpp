@@ -3,7 +3,7 @@
 // and the outside checker's verdict.
 #include "cli/CliSession.h"
 
-#include "PxpSimulator.h"
+#include "PcpNatPmpSimulator.h"
 #include "QtPrint.h"
 #include "TempHome.h"
 #include "UpnpSimulator.h"
@@ -144,9 +144,9 @@ TEST(CliCheck, ARouterNamedOnLoopbackHasItsOutsideAddressLeftAlone) {
 }
 
 TEST(CliCheck, PcpForwardsAreAnsweredFromTheRecordAndTheOutsideCheckerIsAsked) {
-    PxpSimOptions po;
+    PcpNatPmpSimOptions po;
     po.externalIp = QStringLiteral("127.0.0.1");
-    PxpSimulator sim(po);
+    PcpNatPmpSimulator sim(po);
     ASSERT_TRUE(sim.listen());
     QTcpServer checker; // the outside checker of [Misc] CheckUrl
     ASSERT_TRUE(checker.listen(QHostAddress::LocalHost));

@@ -1,6 +1,6 @@
 #include "cli/CliSession.h"
 
-#include "PxpSimulator.h"
+#include "PcpNatPmpSimulator.h"
 #include "TempHome.h"
 #include "UpnpSimulator.h"
 #include "router/leases/LeaseText.h"
@@ -60,9 +60,9 @@ TEST(CliKinds, EveryCommandOnAUpnpRouterWithItsExitStatus) {
 }
 
 TEST(CliKinds, KeepRenewsUntilStoppedAndSaysSoOnEachRenewal) {
-    PxpSimOptions o;
+    PcpNatPmpSimOptions o;
     o.lifetimeMax = 1; // half a second to renewal, the simulator's own clock
-    PxpSimulator sim(o);
+    PcpNatPmpSimulator sim(o);
     ASSERT_TRUE(sim.listen());
     KindCli cli("pcp", sim.port());
     ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Game")}), CliExit::Completed);
@@ -129,7 +129,7 @@ TEST(CliKinds, ARecordThatCannotBeReadStopsKeepAndPointAndSaysWhy) {
                 {"is damaged: it is cut off", FormatLeases({game}).chopped(4)}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.why);
-        PxpSimulator sim;
+        PcpNatPmpSimulator sim;
         ASSERT_TRUE(sim.listen());
         KindCli cli("pcp", sim.port());
         if (row.text.isEmpty())

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "Module.h"
+#include "RecordingPrompts.h"
+#include "RecordingView.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+#include "router/RouterDeps.h"
+#include "router/RouterKinds.h"
+#include "router/pcpnatpmp/PcpNatPmpClient.h"
+#include "router/upnp/IgdClient.h"
+
+#include <QTemporaryDir>
+
+#include <chrono>
+
+// A clock the test moves by hand, for the simulators and the renewals alike.
+class FakeClock final : public Clock {
+public:
+    QDateTime now() const override { return t; }
+    QDateTime t = QDateTime(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
+};
+
+// The protocols' schedules shrunk to milliseconds.
+inline UpnpOptions quickUpnp() {
+    using ms = std::chrono::milliseconds;
+    UpnpOptions o;
+    o.timings.firstMulticast = ms(20);
+    o.timings.secondRound = ms(40);
+    o.timings.thirdRound = ms(60);
+    o.timings.giveUp = ms(150);
+    o.timings.collectAfterReply = ms(5);
+    return o;
+}
+
+inline PcpNatPmpOptions quickPcpNatPmp() {
+    using ms = std::chrono::milliseconds;
+    PcpNatPmpOptions o;
+    o.timings.natPmpFirstWait = ms(10);
+    o.timings.natPmpSends = 2;
+    o.timings.pcpFirstWait = ms(20);
+    o.timings.pcpAlone = ms(40);
+    o.timings.limit = ms(300);
+    return o;
+}
+
+// What a router kind is made from, wired as the window wires it, in a folder of its own.
+struct KindRig {
+    KindRig() { module.paths = LocalPaths::inFolder(home.path()); }
+
+    RouterDeps deps() { return {module, view, prompts, pump, clock}; }
+    // A catalog entry of one range, listed and selected.
+    void addApp(const QString& name, qint16 protocol, int low, int high) {
+        ApplEntry e;
+        e.Name = QString(name).remove(QLatin1Char(' '));
+        e.Ranges.append({protocol, {}, QString::number(low), QString::number(high)});
+        module.catalog.entries.append(e);
+        const int row = view.list.AddItem(name);
+        view.list.setItemData(row, module.catalog.ApplCount());
+        view.list.setSelected(row, true);
+    }
+
+    QTemporaryDir home;
+    FakeClock clock;
+    Module module;
+    RecordingView view;
+    RecordingPrompts prompts;
+    EventPump pump{std::chrono::milliseconds(20)};
+};
