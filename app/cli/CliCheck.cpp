@@ -39,7 +39,7 @@ int RunCheck(Router& router, Module& module, AppList& list, const QStringList& n
     return good ? CliExit::Completed : CliExit::Error;
 }
 
-void PrintPointCheck(Router& router, Module& module, AppList& list, CliEnvironment& env) {
+void PrintPortCheck(Router& router, Module& module, AppList& list, CliEnvironment& env) {
     const MappingPlan plan = PlanMappings(module.catalog, list, 4096);
     for (const QString& line :
          CheckLines(CheckAfterPoint(router, plan.mappings, CheckOptionsFor(module.paths.IniPath))))

@@ -14,4 +14,4 @@ int RunCheck(Router& router, Module& module, AppList& list, const QStringList& n
 
 // After "point": the selected applications' ports in the same words, without asking the router
 // again about the forwards it has just granted.
-void PrintPointCheck(Router& router, Module& module, AppList& list, CliEnvironment& env);
+void PrintPortCheck(Router& router, Module& module, AppList& list, CliEnvironment& env);

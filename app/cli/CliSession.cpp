@@ -154,7 +154,7 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
     const bool slotted = s.router->capabilities().pageScreens;
     const bool completed = s.router->lastOutcome() == Outcome::Completed;
     if (!slotted && completed)
-        PrintPointCheck(*s.router, s.module, list, env);
+        PrintPortCheck(*s.router, s.module, list, env);
     if (slotted && completed) {
         for (int row = 0; row < list.ListCount(); ++row) {
             const int index = list.ItemData(row);
