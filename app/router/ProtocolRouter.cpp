@@ -185,6 +185,25 @@ Outcome ProtocolRouter::pinholesOnly(const QString& noWay, const std::function<O
     return six;
 }
 
+QList<ForwardEntry> ProtocolRouter::PinholeRows(const QList<LeaseEntry>& lines,
+                                                const QDateTime& now) {
+    QList<ForwardEntry> rows;
+    for (const LeaseEntry& e : lines) {
+        if (e.state == LeaseEntry::State::Clearing || (e.leaseEnd.isValid() && e.leaseEnd <= now))
+            continue;
+        ForwardEntry f;
+        f.externalPort = f.externalPortEnd = f.internalPort = e.internalPort;
+        f.protocol = e.protocol;
+        f.internalClient = e.address;
+        f.description = QStringLiteral("IPv6 pinhole: ") + e.application;
+        f.secondsLeft = e.leaseEnd.isValid() ? now.secsTo(e.leaseEnd) : -1;
+        f.thisComputer = true;
+        f.pinhole = true;
+        rows << f;
+    }
+    return rows;
+}
+
 QString ProtocolRouter::Ipv6MovedText(const QString& address) {
     return QStringLiteral("This computer's IPv6 address changed to %1; IPv6 ports opened again "
                           "for it.")

@@ -85,6 +85,8 @@ protected:
     // Reached over IPv6 alone an IPv4 forward would name no address of this computer: the
     // pinholes only, by `open`, and the user told. `noWay`: why none can be opened.
     Outcome pinholesOnly(const QString& noWay, const std::function<Outcome()>& open);
+    // View Points' rows for the pinholes of `lines` still open at `now`.
+    static QList<ForwardEntry> PinholeRows(const QList<LeaseEntry>& lines, const QDateTime& now);
     // The line for pinholes that followed this computer's new IPv6 address.
     static QString Ipv6MovedText(const QString& address);
     // "TCP port 27015 (Game)", for tell and problems.

@@ -51,5 +51,10 @@ private:
     PcpNatPmpRouter& r_;
 };
 
+struct PcpNatPmpMapRequest;
+// The MAP that makes or renews the hold `e` for `lifetime` seconds, with its nonce, and the
+// outside port and address granted before where `e` has them.
+PcpNatPmpMapRequest MapRequestFor(const LeaseEntry& e, quint32 lifetime);
+
 // Twelve random bytes: the nonce a new PCP mapping is asked with.
 QByteArray FreshNonce();

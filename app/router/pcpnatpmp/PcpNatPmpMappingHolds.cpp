@@ -16,6 +16,17 @@ QByteArray FreshNonce() {
     return nonce;
 }
 
+PcpNatPmpMapRequest MapRequestFor(const LeaseEntry& e, quint32 lifetime) {
+    PcpNatPmpMapRequest request;
+    request.protocol = e.protocol;
+    request.internalPort = quint16(e.internalPort);
+    request.suggestedExternalPort = quint16(e.externalPort);
+    request.lifetimeSeconds = lifetime;
+    request.nonce = e.nonce;
+    request.suggestedExternalAddress = QHostAddress(e.externalAddress);
+    return request;
+}
+
 bool PcpNatPmpMappingHolds::owns(const LeaseEntry& e) const {
     return e.router == r_.routerKey_ && e.kind == r_.kindName();
 }
@@ -25,14 +36,8 @@ QString PcpNatPmpMappingHolds::words(const LeaseEntry& e) const {
 }
 
 Made PcpNatPmpMappingHolds::make(const LeaseEntry& wanted) {
-    PcpNatPmpMapRequest request;
-    request.protocol = wanted.protocol;
-    request.internalPort = quint16(wanted.internalPort);
-    request.suggestedExternalPort = quint16(wanted.externalPort);
-    request.lifetimeSeconds = PcpNatPmpRouter::AskedLifetime;
-    request.nonce = wanted.nonce;
-    request.suggestedExternalAddress = QHostAddress(wanted.externalAddress);
-    const PcpNatPmpMapResult r = r_.client_->map(request);
+    const PcpNatPmpMapResult r =
+        r_.client_->map(MapRequestFor(wanted, PcpNatPmpRouter::AskedLifetime));
     Made out;
     if (!r.ok) {
         out.reply = r.answered ? Reply::Refused : Reply::Silent;

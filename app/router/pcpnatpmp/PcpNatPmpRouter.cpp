@@ -211,7 +211,7 @@ std::optional<QList<ForwardEntry>> PcpNatPmpRouter::ReadForwards() {
         rows << f;
     }
     SortForwards(rows);
-    rows += pinholeRows();
+    rows += PinholeRows(recordedPinholes(), clock_.now());
     showOutcome(Outcome::Completed);
     return rows;
 }

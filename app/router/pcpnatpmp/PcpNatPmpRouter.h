@@ -72,7 +72,6 @@ private:
                             const QString& address, const QByteArray& nonce,
                             quint32 lifetime) const;
     Outcome openPinholes(const QList<PlannedMapping>& mappings);
-    QList<ForwardEntry> pinholeRows() const;
 
     PcpNatPmpMode mode_;
     PcpNatPmpOptions options_;

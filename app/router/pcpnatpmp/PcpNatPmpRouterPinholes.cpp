@@ -86,22 +86,3 @@ Outcome PcpNatPmpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
 std::optional<bool> PcpNatPmpRouter::HoldsPinhole(const PlannedMapping& mapping) {
     return RecordedPinholeOpen(recordedPinholes(), mapping.port, mapping.protocol, clock_.now());
 }
-
-QList<ForwardEntry> PcpNatPmpRouter::pinholeRows() const {
-    QList<ForwardEntry> rows;
-    const QDateTime now = clock_.now();
-    for (const LeaseEntry& e : recordedPinholes()) {
-        if (e.state == LeaseEntry::State::Clearing || e.leaseEnd <= now)
-            continue;
-        ForwardEntry f;
-        f.externalPort = f.externalPortEnd = f.internalPort = e.internalPort;
-        f.protocol = e.protocol;
-        f.internalClient = e.address;
-        f.description = QStringLiteral("IPv6 pinhole: ") + e.application;
-        f.secondsLeft = now.secsTo(e.leaseEnd);
-        f.thisComputer = true;
-        f.pinhole = true;
-        rows << f;
-    }
-    return rows;
-}

@@ -38,13 +38,7 @@ Made PcpPinholeHolds::make(const LeaseEntry& wanted) {
                                                      "over IPv6 now.");
         return out;
     }
-    PcpNatPmpMapRequest request;
-    request.protocol = wanted.protocol;
-    request.internalPort = quint16(wanted.internalPort);
-    request.suggestedExternalPort = quint16(wanted.internalPort);
-    request.lifetimeSeconds = PcpNatPmpRouter::AskedLifetime;
-    request.nonce = wanted.nonce;
-    const PcpNatPmpMapResult r = six->map(request);
+    const PcpNatPmpMapResult r = six->map(MapRequestFor(wanted, PcpNatPmpRouter::AskedLifetime));
     const bool heardBefore = r_.pinholesHeard_;
     r_.pinholesHeard_ = r_.pinholesHeard_ || r.answered;
     if (r.ok) {
@@ -101,13 +95,7 @@ Removed PcpPinholeHolds::remove(const LeaseEntry& e) {
 }
 
 bool PcpPinholeHolds::letLapse(PcpNatPmpClient& six, const LeaseEntry& e) {
-    PcpNatPmpMapRequest request;
-    request.protocol = e.protocol;
-    request.internalPort = quint16(e.internalPort);
-    request.suggestedExternalPort = quint16(e.internalPort);
-    request.lifetimeSeconds = PcpNatPmpRouter::ShortestLifetime;
-    request.nonce = e.nonce;
-    const PcpNatPmpMapResult r = six.map(request);
+    const PcpNatPmpMapResult r = six.map(MapRequestFor(e, PcpNatPmpRouter::ShortestLifetime));
     if (!r.ok)
         return false;
     const QDateTime end = r_.clock_.now().addSecs(r.grantedLifetime).toUTC();

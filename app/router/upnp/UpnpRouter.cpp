@@ -249,7 +249,7 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
             out << f;
         }
         SortForwards(out);
-        rows = out + pinholeRows();
+        rows = out + PinholeRows(recordedPinholes(), clock_.now());
         if (!list.complete) {
             problems_ << QStringLiteral("The router's list ended early (%1); forwards after the "
                                         "first %2 may be missing.")

@@ -82,7 +82,6 @@ private:
     Outcome openPinholes(const QList<PlannedMapping>& mappings);
     // This router's pinholes in the record, every state.
     QList<LeaseEntry> recordedPinholes() const;
-    QList<ForwardEntry> pinholeRows() const;
     bool removePinhole(const ForwardEntry& f);
 
     std::unique_ptr<Waiter> waiter_;

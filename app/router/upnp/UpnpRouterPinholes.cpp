@@ -110,25 +110,6 @@ std::optional<bool> UpnpRouter::HoldsPinhole(const PlannedMapping& mapping) {
     return RecordedPinholeOpen(recordedPinholes(), mapping.port, mapping.protocol, clock_.now());
 }
 
-QList<ForwardEntry> UpnpRouter::pinholeRows() const {
-    QList<ForwardEntry> rows;
-    const QDateTime now = clock_.now();
-    for (const LeaseEntry& e : recordedPinholes()) {
-        if (e.state == LeaseEntry::State::Clearing || (e.leaseEnd.isValid() && e.leaseEnd <= now))
-            continue;
-        ForwardEntry f;
-        f.externalPort = f.externalPortEnd = f.internalPort = e.internalPort;
-        f.protocol = e.protocol;
-        f.internalClient = e.address;
-        f.description = QStringLiteral("IPv6 pinhole: ") + e.application;
-        f.secondsLeft = e.leaseEnd.isValid() ? now.secsTo(e.leaseEnd) : -1;
-        f.thisComputer = true;
-        f.pinhole = true;
-        rows << f;
-    }
-    return rows;
-}
-
 bool UpnpRouter::removePinhole(const ForwardEntry& f) {
     const QList<LeaseEntry> mine = recordedPinholes();
     if (std::none_of(mine.begin(), mine.end(), [&](const LeaseEntry& e) {
