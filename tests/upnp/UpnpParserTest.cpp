@@ -228,6 +228,48 @@ TEST(DeviceDescriptionServices, CandidatesInPreferenceOrder) {
     EXPECT_EQ(versions, QList<int>({2, 2, 1, 1, 1, 1}));
 }
 
+// Descriptions real routers serve that bend the rules in ways Harborly still reads.
+struct QuirkCase {
+    const char* name;
+    QByteArray xml;
+    const char* control; // "" = no usable connection service
+    int version;
+};
+
+class DescriptionQuirkTest : public testing::TestWithParam<QuirkCase> {};
+
+TEST_P(DescriptionQuirkTest, Reads) {
+    const QuirkCase& c = GetParam();
+    const DeviceDescriptionResult d = ParseDeviceDescription(
+        c.xml, QUrl(QStringLiteral("http://127.0.0.1:5000/d.xml")), QStringLiteral("127.0.0.1"));
+    ASSERT_TRUE(d.ok) << d.error.toStdString();
+    EXPECT_EQ(d.device.udn, QStringLiteral("uuid:r"));
+    if (*c.control == 0) {
+        EXPECT_TRUE(d.services.isEmpty());
+        return;
+    }
+    ASSERT_EQ(d.services.size(), 1);
+    EXPECT_EQ(d.services.front().controlUrl.path(), QString::fromLatin1(c.control));
+    EXPECT_EQ(d.services.front().version, c.version);
+}
+
+// Livebox style: a PPP service type of a version never published, named and reached as WANIPConn1.
+QByteArray livebox(const QByteArray& type, const QByteArray& igdType) {
+    return Description(Service(type, "/5e1f/upnp/control/WANIPConn1"), {}, igdType)
+        .replace("serviceId:x", "serviceId:WANIPConn1");
+}
+
+const QByteArray kPpp2 = "urn:schemas-upnp-org:service:WANPPPConnection:2";
+
+INSTANTIATE_TEST_SUITE_P(
+    Routers, DescriptionQuirkTest,
+    testing::Values(
+        QuirkCase{"Ppp2OnIgd2", livebox(kPpp2, "2"), "/5e1f/upnp/control/WANIPConn1", 2},
+        QuirkCase{"Ppp2OnIgd1", livebox(kPpp2, "1"), "", 0},
+        QuirkCase{"Ppp3OnIgd2", livebox("urn:schemas-upnp-org:service:WANPPPConnection:3", "2"), "",
+                  0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(DeviceDescriptionDisplay, RootDeviceFieldsCleanedAndCapped) {
     QByteArray xml = Description(Service(WanIp1, "/c"), {}, "1");
     xml.replace("<friendlyName>Home Router</friendlyName>", "");

@@ -27,6 +27,13 @@ bool is(QStringView name, const char* expected) {
     return name.compare(QLatin1String(expected), Qt::CaseInsensitive) == 0;
 }
 
+const QLatin1String kWanPpp2("urn:schemas-upnp-org:service:WANPPPConnection:2");
+
+// 2 for the connection services that carry the IGD:2 actions and lease rules, else 1.
+int connectionServiceVersion(const QString& serviceType, int rank) {
+    return rank == 0 || serviceType == kWanPpp2 ? 2 : 1;
+}
+
 } // namespace
 
 QString DisplayText(const QString& text) {
@@ -49,13 +56,17 @@ bool IsFirewallServiceType(const QString& serviceType) {
     return fc.match(serviceType).hasMatch();
 }
 
-int ConnectionServiceRank(const QString& serviceType) {
+int ConnectionServiceRank(const QString& serviceType, int igdVersion) {
     static const QRegularExpression wanIp(
         QStringLiteral("^urn:schemas-upnp-org:service:WANIPConnection:([1-9][0-9]{0,2})$"));
     const QRegularExpressionMatch m = wanIp.match(serviceType);
     if (m.hasMatch())
         return m.captured(1).toInt() >= 2 ? 0 : 1;
     if (serviceType == QLatin1String("urn:schemas-upnp-org:service:WANPPPConnection:1"))
+        return 2;
+    // No such version was ever published; Livebox IGD:2 firmware offers its connection service
+    // under it. Taken as the IGD:2 one there, and nowhere else, where nothing says what it is.
+    if (serviceType == kWanPpp2 && igdVersion >= 2)
         return 2;
     if (serviceType == QLatin1String("urn:dslforum-org:service:WANIPConnection:1"))
         return 3;
@@ -217,6 +228,7 @@ QString DescriptionReader::takeText() {
 // The firewall service and the usable connection services of the drafts, best first.
 void resolveServices(const QList<ServiceDraft>& drafts, const QUrl& base, const QString& routerHost,
                      bool rewrite, DeviceDescriptionResult& result) {
+    // result.igdVersion is already known: it decides what some service types mean.
     for (const ServiceDraft& d : drafts) {
         if (IsFirewallServiceType(d.serviceType) && result.firewall.serviceType.isEmpty()) {
             const QUrl control = ResolveControlUrl(base, d.controlUrl, routerHost, rewrite);
@@ -224,7 +236,7 @@ void resolveServices(const QList<ServiceDraft>& drafts, const QUrl& base, const 
                 result.firewall = {d.serviceType, d.serviceId, control, 1, 0};
             continue;
         }
-        const int rank = ConnectionServiceRank(d.serviceType);
+        const int rank = ConnectionServiceRank(d.serviceType, result.igdVersion);
         if (rank < 0)
             continue;
         const QUrl control = ResolveControlUrl(base, d.controlUrl, routerHost, rewrite);
@@ -235,7 +247,7 @@ void resolveServices(const QList<ServiceDraft>& drafts, const QUrl& base, const 
         service.serviceId = d.serviceId;
         service.controlUrl = control;
         service.rank = rank;
-        service.version = rank == 0 ? 2 : 1;
+        service.version = connectionServiceVersion(d.serviceType, rank);
         result.services.append(service);
     }
     std::stable_sort(result.services.begin(), result.services.end(),
@@ -282,9 +294,9 @@ DeviceDescriptionResult ParseDeviceDescription(const QByteArray& xml, const QUrl
     if (!document.urlBase.isEmpty() && declared.isValid() && !declared.isRelative())
         base = declared;
     DeviceDescriptionResult result;
+    result.igdVersion = igdVersionOf(document.rootType);
     resolveServices(document.drafts, base, routerHost, sameHost(baseUrl.host(), routerHost),
                     result);
-    result.igdVersion = igdVersionOf(document.rootType);
     result.device = displayed(document.root);
     result.ok = true;
     return result;

@@ -28,7 +28,8 @@ struct IgdService {
     QString serviceType; // copied verbatim: the SOAP namespace and SOAPAction prefix
     QString serviceId;
     QUrl controlUrl; // resolved, http, on the router
-    int version = 1; // 2 for WANIPConnection:2 and later: lease 0 means a week there
+    int version = 1; // 2 for WANIPConnection:2 and later and WANPPPConnection:2: lease 0 means
+                     // a week there
     int rank = 0;    // place in the order of preference, 0 best
 };
 
@@ -53,8 +54,9 @@ bool IsFirewallServiceType(const QString& serviceType);
 DeviceDescriptionResult ParseDeviceDescription(const QByteArray& xml, const QUrl& baseUrl,
                                                const QString& routerHost);
 
-// The rank of a connection service type, or -1 when it is none Harborly can use.
-int ConnectionServiceRank(const QString& serviceType);
+// The rank of a connection service type on a root device of `igdVersion`, or -1 when it is
+// none Harborly can use.
+int ConnectionServiceRank(const QString& serviceType, int igdVersion);
 
 // One resolved control URL, or an invalid QUrl when it must not be used.
 QUrl ResolveControlUrl(const QUrl& base, const QString& controlUrl, const QString& routerHost,
