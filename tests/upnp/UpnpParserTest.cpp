@@ -261,11 +261,18 @@ QByteArray livebox(const QByteArray& type, const QByteArray& igdType) {
 
 const QByteArray kPpp2 = "urn:schemas-upnp-org:service:WANPPPConnection:2";
 
+// Technicolor style: manufacturerURL opened and never closed, ahead of fields Harborly reads.
+QByteArray unclosedUrl(const QByteArray& services) {
+    return Description(services).replace("<modelName>", "<manufacturerURL><modelName>");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Routers, DescriptionQuirkTest,
     testing::Values(
         QuirkCase{"Ppp2OnIgd2", livebox(kPpp2, "2"), "/5e1f/upnp/control/WANIPConn1", 2},
         QuirkCase{"Ppp2OnIgd1", livebox(kPpp2, "1"), "", 0},
+        QuirkCase{"UnclosedManufacturerUrl", unclosedUrl(Service(WanPpp1, "/igd/wanpppc_1")),
+                  "/igd/wanpppc_1", 1},
         QuirkCase{"Ppp3OnIgd2", livebox("urn:schemas-upnp-org:service:WANPPPConnection:3", "2"), "",
                   0}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -330,7 +337,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"TooDeep", Description(Service(WanIp1, "/c") + nested(40))},
         RefusedCase{"TooManyDevices", manyDevices(40)},
         RefusedCase{"NoRootDevice", "<root><specVersion/></root>"},
-        RefusedCase{"Broken", Description(Service(WanIp1, "/c")).left(300)}),
+        RefusedCase{"Broken", Description(Service(WanIp1, "/c")).left(300)},
+        RefusedCase{"UnclosedUrlNoConnection", unclosedUrl({})},
+        RefusedCase{"UnclosedUrlBrokenElsewhere",
+                    unclosedUrl(Service(WanIp1, "/c")).replace("</serviceId>", "</serviceID>")},
+        RefusedCase{"UnclosedReadField",
+                    Description(Service(WanIp1, "/c")).replace("</modelName>", "")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- SOAP ---------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -108,6 +109,8 @@ public:
 
     // Empty when the document was read to its end, else why it is refused.
     QString read();
+    // The markup itself is broken (not merely cut short or over a limit).
+    bool malformed() const { return reader_.error() == QXmlStreamReader::NotWellFormedError; }
 
     QString urlBase;
     QString rootType;
@@ -225,6 +228,54 @@ QString DescriptionReader::takeText() {
     return text;
 }
 
+// Fields Harborly never reads, which some firmware leaves open; closing one changes nothing
+// Harborly takes from the document.
+constexpr std::string_view kIgnoredFields[] = {
+    "manufacturerURL", "modelDescription", "modelURL", "serialNumber", "UPC", "presentationURL"};
+// More than a router's three device levels could need.
+constexpr int MaxMendedFields = 8;
+
+// The ignored field opened at `at`, if any.
+std::optional<std::string_view> ignoredFieldAt(QByteArrayView xml, qsizetype at) {
+    const QByteArrayView tag = xml.sliced(at + 1);
+    for (const std::string_view field : kIgnoredFields) {
+        if (tag.startsWith(QByteArrayView(field)) && tag.sliced(field.size()).startsWith('>'))
+            return field;
+    }
+    return std::nullopt;
+}
+
+// The document with each ignored field that is left open closed where its text ends, or empty
+// when there is none to close or too many.
+QByteArray closeIgnoredFields(const QByteArray& xml) {
+    QByteArray out;
+    qsizetype copied = 0;
+    int mended = 0;
+    for (qsizetype at = xml.indexOf('<'); at >= 0 && at + 1 < xml.size();
+         at = xml.indexOf('<', at + 1)) {
+        const std::optional<std::string_view> field = ignoredFieldAt(xml, at);
+        if (!field)
+            continue;
+        const QByteArray close = "</" + QByteArray(field->data(), qsizetype(field->size())) + '>';
+        const qsizetype textEnd = xml.indexOf('<', at + qsizetype(field->size()) + 2);
+        if (textEnd < 0 || textEnd + 1 >= xml.size())
+            break;
+        at = textEnd - 1;
+        // Comments and character data may legitimately sit inside; leave those alone.
+        if (xml.at(textEnd + 1) == '!' || QByteArrayView(xml).sliced(textEnd).startsWith(close))
+            continue;
+        if (++mended > MaxMendedFields)
+            return {};
+        out += QByteArrayView(xml).sliced(copied, textEnd - copied);
+        out += close;
+        copied = textEnd;
+    }
+    if (mended == 0)
+        return {};
+    out += QByteArrayView(xml).sliced(copied);
+    return out;
+}
+
 // The firewall service and the usable connection services of the drafts, best first.
 void resolveServices(const QList<ServiceDraft>& drafts, const QUrl& base, const QString& routerHost,
                      bool rewrite, DeviceDescriptionResult& result) {
@@ -285,19 +336,32 @@ DeviceDescriptionResult ParseDeviceDescription(const QByteArray& xml, const QUrl
                                                const QString& routerHost) {
     if (xml.size() > MaxDescriptionBytes)
         return refused(QStringLiteral("description too large"));
-    DescriptionReader document(xml);
-    if (const QString why = document.read(); !why.isEmpty())
-        return refused(why);
+    std::optional<DescriptionReader> document(std::in_place, xml);
+    const QString why = document->read();
+    bool mended = false;
+    if (!why.isEmpty()) {
+        // One retry, and only for the one harmless break seen in the field.
+        const QByteArray closed = document->malformed() ? closeIgnoredFields(xml) : QByteArray();
+        if (closed.isEmpty())
+            return refused(why);
+        document.emplace(closed);
+        if (!document->read().isEmpty())
+            return refused(why);
+        mended = true;
+    }
 
     QUrl base = baseUrl;
-    const QUrl declared(document.urlBase);
-    if (!document.urlBase.isEmpty() && declared.isValid() && !declared.isRelative())
+    const QUrl declared(document->urlBase);
+    if (!document->urlBase.isEmpty() && declared.isValid() && !declared.isRelative())
         base = declared;
     DeviceDescriptionResult result;
-    result.igdVersion = igdVersionOf(document.rootType);
-    resolveServices(document.drafts, base, routerHost, sameHost(baseUrl.host(), routerHost),
+    result.igdVersion = igdVersionOf(document->rootType);
+    resolveServices(document->drafts, base, routerHost, sameHost(baseUrl.host(), routerHost),
                     result);
-    result.device = displayed(document.root);
+    // A mended document earns its acceptance only by what it was fetched for.
+    if (mended && result.services.isEmpty())
+        return refused(why);
+    result.device = displayed(document->root);
     result.ok = true;
     return result;
 }
