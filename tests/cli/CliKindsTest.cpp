@@ -66,6 +66,7 @@ TEST(CliKinds, KeepRenewsUntilStoppedAndSaysSoOnEachRenewal) {
     ASSERT_TRUE(sim.listen());
     KindCli cli("pcp", sim.port());
     ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Game")}), CliExit::Completed);
+    const qsizetype heard = sim.datagramsReceived();
     QEventLoop loop;
     // Stands in for SIGTERM once a renewal has been printed.
     QTimer stop;
@@ -77,7 +78,9 @@ TEST(CliKinds, KeepRenewsUntilStoppedAndSaysSoOnEachRenewal) {
     EXPECT_EQ(cli.run({QStringLiteral("keep")}, &loop), CliExit::Completed);
     EXPECT_TRUE(cli.out.contains(QStringLiteral("(Game) on 127.0.0.1: "))); // one line per forward
     EXPECT_TRUE(cli.out.contains(QStringLiteral("Stopped.")));
-    EXPECT_EQ(sim.mappings().size(), 1);
+    // The router heard the renewal; whether its one-second lease still runs when this line is
+    // reached depends on the machine's load, so it is not asked.
+    EXPECT_GT(sim.datagramsReceived(), heard);
 }
 
 TEST(CliKinds, RouterTextIsShownEscapedAndCannotForgeALine) {
