@@ -189,8 +189,16 @@ int removeForward(Session& s, const CliOptions& options, CliEnvironment& env) {
                     << "); Harborly removes only this computer's forwards." << Qt::endl;
             return CliExit::Refused;
         }
-        s.router->RemoveForward(e);
-        return finish(s, env);
+        if (s.router->RemoveForward(e))
+            return finish(s, env);
+        // The forward stays: never "Completed", whatever the status showed.
+        printProblems(s, env.err);
+        if (s.router->lastProblems().isEmpty())
+            env.err << "Port " << options.removePort << '/' << options.removeProtocol
+                    << " is still on the router, which gave no reason." << Qt::endl;
+        const Outcome outcome = WorstOf(s.router->lastOutcome(), Outcome::Error);
+        env.out << StatusWord(outcome) << Qt::endl;
+        return exitStatusOf(outcome);
     }
     env.err << "No forward of port " << options.removePort << '/' << options.removeProtocol
             << " is on the router; \"harborly-cli slots\" lists them." << Qt::endl;

@@ -110,7 +110,8 @@ QString EncodeSetting(Base64& codec, const QString& text) {
 }
 
 QString ReadSelected(const LocalPaths& paths) {
-    return IniFile(paths.IniPath).read(kMisc, QStringLiteral("Selected"));
+    // A Select All of the whole catalogue outgrows the buffer the other keys are read with.
+    return IniFile(paths.IniPath).readWhole(kMisc, QStringLiteral("Selected"));
 }
 
 bool WriteSelected(const LocalPaths& paths, const QString& sSelected) {

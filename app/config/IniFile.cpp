@@ -203,17 +203,17 @@ struct IniDocument {
         return k == s->keys.constEnd() ? nullptr : &k.value();
     }
 
-    QString value(const KeyLine& k) const {
+    QString value(const KeyLine& k, bool cut) const {
         const QByteArray& s = lines[k.line].text;
         QString v =
             decode(QByteArrayView(s).sliced(k.valueBegin, k.valueEnd - k.valueBegin), encoding);
         if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
             v = v.mid(1, v.size() - 2);
-        if (v.size() > kMaxValueLength) {
-            qsizetype cut = kMaxValueLength;
-            if (v[cut - 1].isHighSurrogate() && v[cut].isLowSurrogate())
-                --cut;
-            v.truncate(cut);
+        if (cut && v.size() > kMaxValueLength) {
+            qsizetype at = kMaxValueLength;
+            if (v[at - 1].isHighSurrogate() && v[at].isLowSurrogate())
+                --at;
+            v.truncate(at);
         }
         return v;
     }
@@ -298,7 +298,13 @@ const IniDocument& IniFile::current() const {
 QString IniFile::read(const QString& section, const QString& key) const {
     const IniDocument& doc = current();
     const IniDocument::KeyLine* k = doc.find(section, key);
-    return k ? doc.value(*k) : QString();
+    return k ? doc.value(*k, true) : QString();
+}
+
+QString IniFile::readWhole(const QString& section, const QString& key) const {
+    const IniDocument& doc = current();
+    const IniDocument::KeyLine* k = doc.find(section, key);
+    return k ? doc.value(*k, false) : QString();
 }
 
 bool IniFile::write(const QString& section, const QString& key, const QString& value) {

@@ -13,7 +13,8 @@ struct IniDocument;
 //   around names and values are ignored.
 // - A value loses one pair of matching surrounding quotes ("..." or '...') after trimming.
 // - A value comes back cut to 254 characters (a 255-character buffer); the cut never splits a
-//   surrogate pair. A missing file, section or key and an empty value all read as empty text.
+//   surrogate pair (readWhole reads it without the cut). A missing file, section or key and an
+//   empty value all read as empty text.
 // - Lines whose first non-blank character is ';' or '#' are comments. Lines without '=' that
 //   are not section headers are ignored, and so are keys before the first section.
 // - A section header runs from '[' to the first ']'; text after the ']' is ignored. A header
@@ -57,6 +58,9 @@ public:
     const QString& path() const { return path_; }
 
     QString read(const QString& section, const QString& key) const;
+    // As read, without the cut: for a value that outgrows the buffer (the selected
+    // applications of a large catalogue). Bounded by the file-size limit alone.
+    QString readWhole(const QString& section, const QString& key) const;
     bool write(const QString& section, const QString& key, const QString& value);
 
 private:

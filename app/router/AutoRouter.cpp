@@ -153,6 +153,10 @@ AutoRouter::AutoRouter(const RouterDeps& deps, QString routeFile, UpnpOptions up
       deps_(std::make_unique<RouterDeps>(deps)), routeFile_(std::move(routeFile)),
       upnp_(std::move(upnp)), pcpNatPmp_(std::move(pcpNatPmp)) {}
 
+AutoRouter::AutoRouter(const RouterDeps& deps, std::unique_ptr<Router> found) : AutoRouter(deps) {
+    inner_ = std::move(found);
+}
+
 AutoRouter::~AutoRouter() = default;
 
 QString AutoRouter::kindName() const {
@@ -230,9 +234,17 @@ QString AutoRouter::probe() {
     return {};
 }
 
+Router* AutoRouter::passOn() {
+    if (inner_) {
+        inner_->reportRenewal = reportRenewal;
+        inner_->adoptOnStatus = adoptOnStatus;
+    }
+    return inner_.get();
+}
+
 void AutoRouter::Timer1_Timer() {
-    if (inner_)
-        return inner_->Timer1_Timer();
+    if (Router* found = passOn())
+        return found->Timer1_Timer();
     if (!module_.StatusQueryPending)
         return;
     view_.setStatusCaption(QStringLiteral("Find Router"));
@@ -258,17 +270,15 @@ void AutoRouter::Timer1_Timer() {
             pcpNatPmp->adoptProbe(pcpNatPmpAnswer_->first, pcpNatPmpAnswer_->second);
         inner_ = std::move(pcpNatPmp);
     }
-    inner_->reportRenewal = reportRenewal;
-    inner_->adoptOnStatus = adoptOnStatus;
     // The kind found looks at the router as at its own start-up.
-    inner_->Timer1_Timer();
+    passOn()->Timer1_Timer();
     if (module_.RouterFound)
         view_.setStatusBarText(inner_->routerDescription() + QStringLiteral(" - found by itself"));
 }
 
 void AutoRouter::PointToMe() {
-    if (inner_)
-        inner_->PointToMe();
+    if (Router* found = passOn())
+        found->PointToMe();
 }
 
 Router::PointOutcome AutoRouter::lastPointOutcome() const {
@@ -276,15 +286,43 @@ Router::PointOutcome AutoRouter::lastPointOutcome() const {
 }
 
 bool AutoRouter::ClearAll() {
-    return inner_ && inner_->ClearAll();
+    Router* found = passOn();
+    return found && found->ClearAll();
 }
 
 bool AutoRouter::SetDmz(bool bDisable) {
-    return inner_ && inner_->SetDmz(bDisable);
+    Router* found = passOn();
+    return found && found->SetDmz(bDisable);
 }
 
 std::optional<QList<ForwardEntry>> AutoRouter::ReadForwards() {
-    return inner_ ? inner_->ReadForwards() : std::nullopt;
+    Router* found = passOn();
+    return found ? found->ReadForwards() : std::nullopt;
+}
+
+bool AutoRouter::RemoveForward(const ForwardEntry& e) {
+    Router* found = passOn();
+    return found && found->RemoveForward(e);
+}
+
+std::optional<bool> AutoRouter::HoldsForward(const PlannedMapping& mapping) {
+    Router* found = passOn();
+    return found ? found->HoldsForward(mapping) : std::nullopt;
+}
+
+std::optional<bool> AutoRouter::HoldsPinhole(const PlannedMapping& mapping) {
+    Router* found = passOn();
+    return found ? found->HoldsPinhole(mapping) : std::nullopt;
+}
+
+bool AutoRouter::CaptureScreen(bool dmz) {
+    Router* found = passOn();
+    return found && found->CaptureScreen(dmz);
+}
+
+void AutoRouter::Close() {
+    if (Router* found = passOn())
+        found->Close();
 }
 
 QStringList AutoRouter::lastProblems() const {

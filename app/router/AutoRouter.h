@@ -31,6 +31,8 @@ public:
 
     AutoRouter(const RouterDeps& deps, QString routeFile = QStringLiteral("/proc/net/route"),
                UpnpOptions upnp = {}, PcpNatPmpOptions pcpNatPmp = {});
+    // With the kind already found: no look is made (the tests' recording router).
+    AutoRouter(const RouterDeps& deps, std::unique_ptr<Router> found);
     ~AutoRouter() override;
 
     QString kindName() const override;
@@ -48,14 +50,15 @@ public:
     bool ClearAll() override;
     bool SetDmz(bool bDisable) override;
     std::optional<QList<ForwardEntry>> ReadForwards() override;
-    std::optional<bool> HoldsForward(const PlannedMapping& mapping) override {
-        return inner_ ? inner_->HoldsForward(mapping) : std::nullopt;
-    }
-    std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override {
-        return inner_ ? inner_->HoldsPinhole(mapping) : std::nullopt;
-    }
+    bool RemoveForward(const ForwardEntry& e) override;
+    std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
+    std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
     bool ipv6Only() const override { return inner_ && inner_->ipv6Only(); }
+    bool CaptureScreen(bool dmz) override;
+    void Close() override;
     QStringList lastProblems() const override;
+    QStringList lastNotes() const override { return inner_ ? inner_->lastNotes() : QStringList(); }
+    QString cannotKeep() const override { return inner_ ? inner_->cannotKeep() : QString(); }
 
     // The kind found ("upnp", "pcp", "natpmp"); empty before the first look or when none.
     QString foundKind() const { return inner_ ? inner_->kindName() : QString(); }
@@ -68,6 +71,9 @@ public:
 private:
     // Asks both protocols at once; the kind to use, or empty.
     QString probe();
+    // The kind found, told what was set on this router since (keep sets reportRenewal after
+    // the status query found the kind); null before.
+    Router* passOn();
 
     Module& module_;
     MainView& view_;

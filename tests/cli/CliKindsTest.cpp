@@ -153,3 +153,16 @@ TEST(CliKinds, ARecordThatCannotBeReadStopsKeepAndPointAndSaysWhy) {
         EXPECT_FALSE(cli.out.contains(QStringLiteral("Stopped.")));
     }
 }
+
+// On the automatic kind too, remove takes the forward off the router.
+TEST(CliKinds, RemoveOnAutoTakesTheForwardOff) {
+    UpnpSimulator sim;
+    ASSERT_TRUE(sim.listen());
+    KindCli cli("auto", sim.ssdpPort());
+    ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Game")}), CliExit::Completed);
+    ASSERT_EQ(sim.mappings().size(), 1);
+    EXPECT_EQ(cli.run({QStringLiteral("remove"), QStringLiteral("27015/udp")}), CliExit::Completed)
+        << cli.err.toStdString();
+    EXPECT_TRUE(sim.mappings().isEmpty());
+    EXPECT_EQ(cli.run({QStringLiteral("remove"), QStringLiteral("27015/udp")}), CliExit::Refused);
+}

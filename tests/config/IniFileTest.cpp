@@ -99,12 +99,15 @@ TEST(IniFile, MissingFileReadsEmpty) {
     EXPECT_FALSE(home.exists(QStringLiteral("Harborly.ini")));
 }
 
-TEST(IniFile, LongValueCutTo254Characters) {
+TEST(IniFile, LongValueCutTo254CharactersUnlessReadWhole) {
     TempHome home;
     const QByteArray value(300, 'n');
-    home.write(QStringLiteral("Harborly.ini"), "[A]\nName=" + value + "\n");
+    home.write(QStringLiteral("Harborly.ini"),
+               "[A]\nName=" + value + "\nSelected=\"" + value + "\"\n");
     const IniFile ini(home.file(QStringLiteral("Harborly.ini")));
     EXPECT_EQ(ini.read(QStringLiteral("A"), QStringLiteral("Name")), QString(254, u'n'));
+    EXPECT_EQ(ini.readWhole(QStringLiteral("A"), QStringLiteral("Selected")), QString(300, u'n'));
+    EXPECT_EQ(ini.read(QStringLiteral("A"), QStringLiteral("Selected")), QString(254, u'n'));
 }
 
 TEST(IniFile, CutNeverSplitsSurrogatePair) {

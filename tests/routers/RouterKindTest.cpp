@@ -1,10 +1,14 @@
+#include "KindRig.h"
 #include "config/Settings.h"
 #include "router/AppList.h"
+#include "router/AutoRouter.h"
 #include "router/MappingPlan.h"
 #include "router/RouterKinds.h"
 #include "router/leases/LeaseRecord.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 TEST(RouterKind, IniValueNamesTheKind) {
     const struct {
@@ -112,4 +116,110 @@ TEST(LeaseRecordText, RoundTripsAndSkipsWhatItCannotRead) {
                              "a\tupnp\tICMP\t80\t80\tpermanent\t0\t\t0\tx",
                              "a\tupnp\tTCP\t80\t80\tyesterday\t0\t\t0\tx", "a\tb"})
         EXPECT_TRUE(ParseLeases(header + line + '\n')->isEmpty()) << line;
+}
+
+namespace {
+
+// Notes each call, and answers what no idle AutoRouter would.
+class RecordingRouter final : public Router {
+public:
+    QString kindName() const override { return QStringLiteral("pcp"); }
+    RouterCapabilities capabilities() const override {
+        calls << QStringLiteral("capabilities");
+        RouterCapabilities c;
+        c.dmz = true;
+        return c;
+    }
+    void Timer1_Timer() override {
+        calls << QStringLiteral("Timer1_Timer");
+        if (reportRenewal && adoptOnStatus)
+            reportRenewal(QStringLiteral("renewed"));
+    }
+    QString wanAddress() const override { return note("wanAddress"); }
+    QString routerDescription() const override { return note("routerDescription"); }
+    QString wanWarning() const override { return note("wanWarning"); }
+    void PointToMe() override { calls << QStringLiteral("PointToMe"); }
+    PointOutcome lastPointOutcome() const override {
+        calls << QStringLiteral("lastPointOutcome");
+        return PointOutcome::Shortage;
+    }
+    Outcome lastOutcome() const override {
+        calls << QStringLiteral("lastOutcome");
+        return Outcome::Cancelled;
+    }
+    bool ClearAll() override { return noted("ClearAll"); }
+    bool SetDmz(bool) override { return noted("SetDmz"); }
+    std::optional<QList<ForwardEntry>> ReadForwards() override {
+        calls << QStringLiteral("ReadForwards");
+        return QList<ForwardEntry>{};
+    }
+    bool RemoveForward(const ForwardEntry&) override { return noted("RemoveForward"); }
+    std::optional<bool> HoldsForward(const PlannedMapping&) override {
+        return noted("HoldsForward");
+    }
+    std::optional<bool> HoldsPinhole(const PlannedMapping&) override {
+        return noted("HoldsPinhole");
+    }
+    bool ipv6Only() const override { return noted("ipv6Only"); }
+    bool CaptureScreen(bool) override { return noted("CaptureScreen"); }
+    void Close() override { calls << QStringLiteral("Close"); }
+    QStringList lastProblems() const override { return {note("lastProblems")}; }
+    QStringList lastNotes() const override { return {note("lastNotes")}; }
+    QString cannotKeep() const override { return note("cannotKeep"); }
+
+    mutable QStringList calls;
+
+private:
+    QString note(const char* name) const {
+        calls << QLatin1String(name);
+        return QLatin1String(name);
+    }
+    bool noted(const char* name) const { return !note(name).isEmpty(); }
+};
+
+} // namespace
+
+// The kind found does everything: each operation reaches it, and its answer comes back.
+TEST(AutoRouter, PassesEveryOperationToTheKindFound) {
+    KindRig rig;
+    auto owned = std::make_unique<RecordingRouter>();
+    RecordingRouter& found = *owned;
+    AutoRouter router(rig.deps(), std::move(owned));
+    QStringList renewals;
+    router.reportRenewal = [&](const QString& line) { renewals << line; };
+    const auto is = [](const QString& text, const char* name) { return text == name; };
+    const struct {
+        const char* name;
+        std::function<bool(Router&)> call; // whether the kind's own answer came back
+    } rows[] = {
+        {"capabilities", [](Router& r) { return r.capabilities().dmz; }},
+        {"Timer1_Timer", [&](Router& r) { return r.Timer1_Timer(), renewals.size() == 1; }},
+        {"wanAddress", [&](Router& r) { return is(r.wanAddress(), "wanAddress"); }},
+        {"routerDescription",
+         [&](Router& r) { return is(r.routerDescription(), "routerDescription"); }},
+        {"wanWarning", [&](Router& r) { return is(r.wanWarning(), "wanWarning"); }},
+        {"PointToMe", [](Router& r) { return r.PointToMe(), true; }},
+        {"lastPointOutcome",
+         [](Router& r) { return r.lastPointOutcome() == Router::PointOutcome::Shortage; }},
+        {"lastOutcome", [](Router& r) { return r.lastOutcome() == Outcome::Cancelled; }},
+        {"ClearAll", [](Router& r) { return r.ClearAll(); }},
+        {"SetDmz", [](Router& r) { return r.SetDmz(true); }},
+        {"ReadForwards", [](Router& r) { return r.ReadForwards().has_value(); }},
+        {"RemoveForward", [](Router& r) { return r.RemoveForward({}); }},
+        {"HoldsForward", [](Router& r) { return r.HoldsForward({}) == true; }},
+        {"HoldsPinhole", [](Router& r) { return r.HoldsPinhole({}) == true; }},
+        {"ipv6Only", [](Router& r) { return r.ipv6Only(); }},
+        {"CaptureScreen", [](Router& r) { return r.CaptureScreen(false); }},
+        {"Close", [](Router& r) { return r.Close(), true; }},
+        {"lastProblems", [](Router& r) { return r.lastProblems().size() == 1; }},
+        {"lastNotes", [](Router& r) { return r.lastNotes().size() == 1; }},
+        {"cannotKeep", [&](Router& r) { return is(r.cannotKeep(), "cannotKeep"); }},
+    };
+    for (const auto& row : rows) {
+        found.calls.clear();
+        EXPECT_TRUE(row.call(router)) << row.name;
+        EXPECT_EQ(found.calls, QStringList{QLatin1String(row.name)}) << row.name;
+    }
+    EXPECT_EQ(router.kindName(), QStringLiteral("auto"));
+    EXPECT_EQ(router.foundKind(), QStringLiteral("pcp"));
 }
