@@ -122,6 +122,12 @@ TEST(KeeperFaults, ADeleteTheRouterIgnoresIsAnErrorAndTheLineStaysHeld) {
     EXPECT_EQ(lines[0].externalPort, 27015);
     EXPECT_EQ(lines[0].state, LeaseEntry::State::Held);
     EXPECT_TRUE(r->lastProblems().join(' ').contains(QStringLiteral("still holds it")));
+    // Removed by hand (View Points, `remove`): the same.
+    const auto rows = r->ReadForwards();
+    ASSERT_TRUE(rows && !rows->isEmpty());
+    EXPECT_FALSE(r->RemoveForward(rows->first()));
+    EXPECT_EQ(igd.mappings().size(), 1);
+    EXPECT_TRUE(r->lastProblems().join(' ').contains(QStringLiteral("still holds it")));
 }
 
 // A forward removed by hand takes its IPv6 pinhole with it: nothing left open, nothing renewed.

@@ -283,6 +283,16 @@ bool UpnpRouter::RemoveForward(const ForwardEntry& e) {
         const ForwardChangeLock change(record_.path());
         const DeleteMappingResult d =
             client_->deletePortMapping(quint16(e.externalPort), e.protocol, e.remoteHost);
+        // A router may answer yes and keep it: believe it once looked up.
+        if (d.gone &&
+            client_->getSpecificPortMappingEntry(quint16(e.externalPort), e.protocol, e.remoteHost)
+                .entry) {
+            problems_ << QStringLiteral("%1 port %2: the router said it removed it, but still "
+                                        "holds it.")
+                             .arg(e.protocol)
+                             .arg(e.externalPort);
+            return Outcome::Error;
+        }
         if (d.gone) {
             record_.update([&](QList<LeaseEntry>& entries) {
                 entries.removeIf([&](const LeaseEntry& x) {
