@@ -15,16 +15,6 @@
 
 namespace {
 
-LeaseEntry entry(int port) {
-    LeaseEntry e;
-    e.router = QStringLiteral("192.0.2.1");
-    e.kind = QStringLiteral("pcp");
-    e.protocol = QStringLiteral("UDP");
-    e.externalPort = e.internalPort = port;
-    e.application = QStringLiteral("App");
-    return e;
-}
-
 QList<LeaseEntry> recordOf(KindRig& rig) {
     return LeaseRecord(LeasePathFor(rig.module.paths.IniPath)).load();
 }
@@ -83,7 +73,7 @@ TEST(LeaseRecordSharing, WritersAtOnceLoseNothingAndAnUnreadableRecordIsNeverRep
     for (int w = 0; w < 4; ++w)
         writers.emplace_back([&, w] {
             for (int i = 0; i < 64; ++i)
-                EXPECT_TRUE(record.put(entry(10000 + w * 100 + i)));
+                EXPECT_TRUE(record.put(PcpLine(10000 + w * 100 + i)));
         });
     for (std::thread& t : writers)
         t.join();
@@ -105,7 +95,7 @@ TEST(LeaseRecordSharing, WritersAtOnceLoseNothingAndAnUnreadableRecordIsNeverRep
         f.write(r.text);
         f.close();
         EXPECT_FALSE(record.read().ok) << r.what;
-        EXPECT_FALSE(record.put(entry(1))) << r.what;
+        EXPECT_FALSE(record.put(PcpLine(1))) << r.what;
         EXPECT_FALSE(record.problem().isEmpty()) << r.what;
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), r.text) << r.what;
@@ -122,13 +112,13 @@ TEST(LeaseRecordSharing, ABatchedChangeIsInPlaceAtOnce) {
         const LeaseRecord::Batch outer(record);
         for (int i = 0; i < 3; ++i) {
             const LeaseRecord::Batch inner(record);
-            ASSERT_TRUE(record.put(entry(20000 + i)));
+            ASSERT_TRUE(record.put(PcpLine(20000 + i)));
             EXPECT_EQ(LeaseRecord(path).load().size(), i + 1);
         }
-        ASSERT_TRUE(record.remove(entry(20000)));
+        ASSERT_TRUE(record.remove(PcpLine(20000)));
         EXPECT_EQ(LeaseRecord(path).load().size(), 2);
     }
-    EXPECT_TRUE(record.put(entry(20009)));
+    EXPECT_TRUE(record.put(PcpLine(20009)));
     EXPECT_EQ(LeaseRecord(path).load().size(), 3);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/EventPump.h"
 #include "router/RouterDeps.h"
 #include "router/RouterKinds.h"
+#include "router/leases/LeaseRecord.h"
 #include "router/pcpnatpmp/PcpNatPmpClient.h"
 #include "router/upnp/IgdClient.h"
 
@@ -42,6 +43,17 @@ inline PcpNatPmpOptions quickPcpNatPmp() {
     o.timings.pcpAlone = ms(40);
     o.timings.limit = ms(300);
     return o;
+}
+
+// A PCP line of the record for UDP `port`, on a documentation address.
+inline LeaseEntry PcpLine(int port) {
+    LeaseEntry e;
+    e.router = QStringLiteral("192.0.2.1");
+    e.kind = QStringLiteral("pcp");
+    e.protocol = QStringLiteral("UDP");
+    e.externalPort = e.internalPort = port;
+    e.application = QStringLiteral("App");
+    return e;
 }
 
 // What a router kind is made from, wired as the window wires it, in a folder of its own.

@@ -1,6 +1,7 @@
 // The record and the files beside it under damage, newer writers, removed lock files and
 // killed writes: nothing recorded is lost or silently dropped, and every refusal says why.
 #include "router/leases/LeaseRecord.h"
+#include "KindRig.h"
 #include "router/RouterMemory.h"
 
 #include <QDir>
@@ -17,16 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-LeaseEntry entry(int port) {
-    LeaseEntry e;
-    e.router = QStringLiteral("192.0.2.1");
-    e.kind = QStringLiteral("pcp");
-    e.protocol = QStringLiteral("UDP");
-    e.externalPort = e.internalPort = port;
-    e.application = QStringLiteral("App");
-    return e;
-}
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -62,13 +53,13 @@ TEST(LeaseRecordLines, LinesOfANewerFormatOutliveEveryChangeAndAreNoEntries) {
         std::function<bool()> change;
         QList<int> after;
     } rows[] = {
-        {"put", [&] { return record.put(entry(100)); }, {7, 100}},
-        {"remove", [&] { return record.remove(entry(7)); }, {}},
+        {"put", [&] { return record.put(PcpLine(100)); }, {7, 100}},
+        {"remove", [&] { return record.remove(PcpLine(7)); }, {}},
         {"update", [&] { return record.update([](auto& es) { es[0].lifetime = 60; }); }, {7}},
-        {"save", [&] { return record.save({entry(5)}); }, {5}},
+        {"save", [&] { return record.save({PcpLine(5)}); }, {5}},
     };
     for (const auto& r : rows) {
-        writeFile(record.path(), FormatLeases({entry(7)}) + newer.join());
+        writeFile(record.path(), FormatLeases({PcpLine(7)}) + newer.join());
         EXPECT_EQ(portsOf(record.read().entries), QList<int>{7}) << r.what;
         EXPECT_TRUE(r.change()) << r.what << ": " << record.problem().toStdString();
         const QByteArray text = readFile(record.path());
@@ -77,12 +68,12 @@ TEST(LeaseRecordLines, LinesOfANewerFormatOutliveEveryChangeAndAreNoEntries) {
         EXPECT_EQ(portsOf(record.read().entries), r.after) << r.what;
     }
 
-    QByteArray full = FormatLeases({entry(7)});
+    QByteArray full = FormatLeases({PcpLine(7)});
     for (int i = 1; i < LeaseRecord::MaxEntries; ++i)
         full += newer[2];
     writeFile(record.path(), full);
     EXPECT_TRUE(record.read().ok);
-    EXPECT_FALSE(record.put(entry(100))) << "one line over the limit";
+    EXPECT_FALSE(record.put(PcpLine(100))) << "one line over the limit";
     EXPECT_EQ(readFile(record.path()), full);
 }
 
@@ -99,7 +90,7 @@ struct Unusable {
 };
 
 QByteArray one() {
-    return FormatLeases({entry(1)});
+    return FormatLeases({PcpLine(1)});
 }
 
 // The record beside `folder` (made when missing) with `text`.
@@ -170,9 +161,9 @@ TEST_P(LeaseRecordUnusable, EveryPathSaysWhyAndLeavesItAsItIs) {
         EXPECT_TRUE(r.problem.contains(QLatin1String(c.says))) << r.problem.toStdString();
     }
     const std::function<bool()> writes[] = {
-        [&] { return record.put(entry(2)); },
-        [&] { return record.update([](auto& es) { es << entry(3); }); },
-        [&] { return record.save({entry(4)}); },
+        [&] { return record.put(PcpLine(2)); },
+        [&] { return record.update([](auto& es) { es << PcpLine(3); }); },
+        [&] { return record.save({PcpLine(4)}); },
     };
     for (const auto& write : writes) {
         EXPECT_FALSE(write());
@@ -220,13 +211,13 @@ TEST(LeaseRecordLocks, AChangeWhoseLockFileWasRemovedNeverOverwritesAnother) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Harborly.leases"));
     const LeaseRecord record(path);
-    ASSERT_TRUE(record.put(entry(1)));
+    ASSERT_TRUE(record.put(PcpLine(1)));
     for (const bool otherWrites : {true, false}) {
         const bool saved = record.update([&](QList<LeaseEntry>& es) {
             QFile::remove(path + QStringLiteral(".lock"));
             if (otherWrites)
-                std::thread([&] { EXPECT_TRUE(LeaseRecord(path).put(entry(2))); }).join();
-            es << entry(3);
+                std::thread([&] { EXPECT_TRUE(LeaseRecord(path).put(PcpLine(2))); }).join();
+            es << PcpLine(3);
         });
         EXPECT_EQ(saved, !otherWrites) << record.problem().toStdString();
     }
@@ -268,7 +259,7 @@ TEST(LeaseRecordLitter, TemporariesOfKilledWritesGoWhenNoWriterCanHoldThem) {
             held.push_back(std::move(f));
         }
     }
-    ASSERT_TRUE(LeaseRecord(dir.filePath(QStringLiteral("Harborly.leases"))).put(entry(1)));
+    ASSERT_TRUE(LeaseRecord(dir.filePath(QStringLiteral("Harborly.leases"))).put(PcpLine(1)));
     const RouterMemory memory(dir.filePath(QStringLiteral("Harborly.router")));
     ASSERT_TRUE(memory.save(QStringLiteral("upnp"), QStringLiteral("192.0.2.1"),
                             {{QStringLiteral("control"), QStringLiteral("/ctl")}}));
