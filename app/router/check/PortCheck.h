@@ -36,6 +36,25 @@ enum class Hairpin {
 
 enum class Outside { NotAsked, Open, Closed, Unknown };
 
+// How one stop on a port's way in from the Internet lets it through.
+enum class HopState { Open, Blocked, CannotTell };
+
+// This computer's own firewall, for one port.
+struct FirewallView {
+    HopState state = HopState::CannotTell;
+    QString firewall; // "firewalld", "ufw"; empty where none was found or none could be read
+    QString zone;     // firewalld's zone for the interface toward the router
+    QString words;    // "this computer's firewall (firewalld, zone public) blocks 6660/TCP"
+    QString todo;     // what lets it in, where it is blocked or may be: "sudo ufw allow 6660/tcp"
+};
+
+// A second router in front of the router (double NAT), for one port.
+struct OuterView {
+    QString router;                // as Harborly reached it
+    std::optional<bool> forwarded; // nullopt: it could not be asked
+    QString words;
+};
+
 struct PortCheck {
     PlannedMapping mapping;
     QList<Listener> listeners;
@@ -46,6 +65,8 @@ struct PortCheck {
     QString hairpinNote; // why it was not tried
     Outside outside = Outside::NotAsked;
     QString outsideNote; // the checker's words when Unknown
+    std::optional<FirewallView> firewall; // nullopt: not looked at
+    std::optional<OuterView> outer;       // nullopt: no second router known
 
     // Nothing to fix: forwarded, and a program takes it beyond this computer.
     bool good() const;
