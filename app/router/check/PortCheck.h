@@ -64,7 +64,7 @@ struct PortCheck {
     Hairpin hairpin = Hairpin::NotTried;
     QString hairpinNote; // why it was not tried
     Outside outside = Outside::NotAsked;
-    QString outsideNote; // the checker's words when Unknown
+    QString outsideNote;                  // the checker's words when Unknown
     std::optional<FirewallView> firewall; // nullopt: not looked at
     std::optional<OuterView> outer;       // nullopt: no second router known
 
