@@ -19,12 +19,17 @@ QString decoded(QByteArrayView raw) {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype semi = text.at(i) == QLatin1Char('&') ? text.indexOf(u';', i) : -1;
-        if (semi < 0 || semi - i > 10) {
+        // Looked for no further than the longest reference, so that a run of '&' stays linear.
+        const qsizetype semi = text.at(i) == QLatin1Char('&')
+                                   ? QStringView(text)
+                                         .sliced(i, std::min<qsizetype>(12, text.size() - i))
+                                         .indexOf(u';')
+                                   : -1;
+        if (semi < 0) {
             out += text.at(i);
             continue;
         }
-        const QStringView name = QStringView(text).sliced(i + 1, semi - i - 1);
+        const QStringView name = QStringView(text).sliced(i + 1, semi - 1);
         char32_t c = 0;
         if (name == u"lt")
             c = '<';
@@ -40,7 +45,8 @@ QString decoded(QByteArrayView raw) {
             bool ok = false;
             const bool hex = name.size() > 1 && (name.at(1) == u'x' || name.at(1) == u'X');
             const uint n = name.sliced(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
-            if (ok && n >= 0x20 && n <= 0x10FFFF && (n < 0xD800 || n > 0xDFFF))
+            if (ok && (n >= 0x20 || n == 0x9 || n == 0xA || n == 0xD) && n <= 0x10FFFF &&
+                (n < 0xD800 || n > 0xDFFF))
                 c = n;
         }
         if (c == 0) {
@@ -48,7 +54,7 @@ QString decoded(QByteArrayView raw) {
             continue;
         }
         out += QString::fromUcs4(&c, 1);
-        i = semi;
+        i += semi;
     }
     return out;
 }
