@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     for (const IgdService& s : d.services)
         if (s.controlUrl.scheme() != QLatin1String("http") || s.controlUrl.host() != router ||
-            ConnectionServiceRank(s.serviceType, d.igdVersion) != s.rank)
+            ConnectionServiceRank(s.serviceType) != s.rank)
             __builtin_trap();
     for (const QString* f : {&d.device.friendlyName, &d.device.manufacturer, &d.device.modelName,
                              &d.device.modelNumber})

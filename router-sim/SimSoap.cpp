@@ -199,4 +199,50 @@ QByteArray success(const QByteArray& action, const QByteArray& serviceType, cons
            EnvelopeClose;
 }
 
+QByteArray restyled(const QByteArray& answer, const Style& style) {
+    if (style.plain())
+        return answer;
+    const qsizetype headEnd = answer.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return answer;
+    QByteArray body = answer.mid(headEnd + 4);
+    const auto prefix = [&body](const QByteArray& from, const QByteArray& to) {
+        if (from == to)
+            return;
+        for (const char* at : {"<", "</", "xmlns:", " "})
+            body.replace(at + from + ':', at + to + ':');
+        body.replace("xmlns:" + from + '=', "xmlns:" + to + '=');
+        body.replace('>' + from + ":Client<", '>' + to + ":Client<");
+    };
+    prefix("s", style.envelopePrefix);
+    prefix("u", style.responsePrefix);
+    const auto rename = [&body](const char* from, const char* to) {
+        for (const char* open : {"<", "</"})
+            for (const char* end : {">", " "})
+                body.replace(open + QByteArray(from) + end, open + QByteArray(to) + end);
+    };
+    if (style.faultNames == Style::FaultNames::Camel) {
+        rename("faultcode", "faultCode");
+        rename("faultstring", "faultString");
+    } else if (style.faultNames == Style::FaultNames::Lower) {
+        rename("UPnPError", "upnperror");
+        rename("errorCode", "errorcode");
+        rename("errorDescription", "errordescription");
+    }
+    QByteArray head;
+    const QList<QByteArray> lines = answer.left(headEnd).split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines.at(i).trimmed();
+        if (line.toLower().startsWith("content-length:")) {
+            if (style.http10)
+                continue;
+            line = "Content-Length: " + QByteArray::number(body.size());
+        } else if (i == 0 && style.http10) {
+            line.replace("HTTP/1.1 ", "HTTP/1.0 ");
+        }
+        head += line + "\r\n";
+    }
+    return head + "\r\n" + body;
+}
+
 } // namespace SimSoap

@@ -45,4 +45,21 @@ QByteArray argument(const char* name, qint64 value);
 QByteArray fault(int code);
 QByteArray success(const QByteArray& action, const QByteArray& serviceType, const QByteArray& out);
 
+// How a router's firmware writes its answers, where it differs from the simulator's own.
+struct Style {
+    QByteArray envelopePrefix = "s"; // "SOAP-ENV" on some firmware
+    QByteArray responsePrefix = "u"; // "m" on some firmware
+    enum class FaultNames { Standard, Camel, Lower };
+    FaultNames faultNames = FaultNames::Standard; // faultCode... or upnperror, errorcode...
+    bool http10 = false; // HTTP/1.0 without Content-Length, ended by closing the connection
+
+    bool plain() const {
+        return envelopePrefix == "s" && responsePrefix == "u" &&
+               faultNames == FaultNames::Standard && !http10;
+    }
+};
+
+// One of the simulator's complete HTTP answers written in `style`.
+QByteArray restyled(const QByteArray& answer, const Style& style);
+
 } // namespace SimSoap

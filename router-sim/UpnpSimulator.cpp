@@ -45,6 +45,24 @@ bool UpnpSimulator::listen(const QHostAddress& address, quint16 httpPort, quint1
     }
     if (options_.ipv6 && !listenIpv6())
         return false;
+    return listenOnControlPorts();
+}
+
+bool UpnpSimulator::listenOnControlPorts() {
+    if (!described_)
+        return true;
+    QList<quint16> ports{httpPort()};
+    for (const SimControl& c : described_->controls(QUrl(locationUrl()))) {
+        const quint16 port = quint16(c.url.port(80));
+        if (ports.contains(port))
+            continue;
+        ports << port;
+        auto* server = new SimHttpServer(site(), this);
+        connect(server, &SimHttpServer::requestReceived, this, &UpnpSimulator::requestReceived);
+        controlServers_ << server;
+        if (!server->listen(address(), port))
+            return false;
+    }
     return true;
 }
 
@@ -97,12 +115,25 @@ QString UpnpSimulator::locationUrl(bool ipv6) const {
     const QString host = !options_.locationHost.isEmpty() ? options_.locationHost
                          : ipv6                           ? QStringLiteral("[::1]")
                                                           : address().toString();
-    return QStringLiteral("http://%1:%2%3").arg(host).arg(httpPort()).arg(descriptionPath());
+    return QStringLiteral("http://%1:%2%3").arg(host).arg(httpPort()).arg(descriptionPath_);
 }
 
 void UpnpSimulator::setOptions(const UpnpSimOptions& options) {
     options_ = options;
+    described_.reset();
+    if (!options_.description.isEmpty())
+        described_ = ReadSimDescription(options_.description);
+    if (described_)
+        options_.igdVersion = described_->igdVersion();
     options_.igdVersion = options_.igdVersion == 1 ? 1 : 2;
+    descriptionPath_ = descriptionPath();
+    for (const QByteArray& line : options_.ssdpReply.split('\n')) {
+        if (line.toLower().startsWith("location:")) {
+            const QString path = QUrl(QString::fromLatin1(line.mid(9).trimmed())).path();
+            if (path.startsWith(QLatin1Char('/')))
+                descriptionPath_ = path;
+        }
+    }
     if (options_.conflictPort == 0)
         return;
     // The conflicting port belongs to a computer that mapped it for good.
@@ -131,11 +162,21 @@ qint64 UpnpSimulator::now() const {
 }
 
 QString UpnpSimulator::serviceType() const {
+    if (!callType_.isEmpty())
+        return callType_;
+    if (described_)
+        return described_->connections.constFirst().first;
     return QStringLiteral("urn:schemas-upnp-org:service:WANIPConnection:%1")
         .arg(options_.igdVersion);
 }
 
+QString UpnpSimulator::rootUdn() const {
+    return described_ ? described_->udn : udn();
+}
+
 QString UpnpSimulator::deviceType() const {
+    if (described_)
+        return described_->deviceType;
     return QStringLiteral("urn:schemas-upnp-org:device:InternetGatewayDevice:%1")
         .arg(options_.igdVersion);
 }

@@ -3,8 +3,10 @@
 // The UPnP kind's simulated router: an Internet Gateway Device with SSDP discovery, its
 // description and the WANIPConnection actions, on a loopback address.
 
+#include "SimDescription.h"
 #include "SimIgdTable.h"
 #include "SimPinholes.h"
+#include "SimSoap.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -13,13 +15,11 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QUdpSocket;
 class SimHttpServer;
 struct SimHttpSite;
-namespace SimSoap {
-struct Call;
-}
 
 struct UpnpSimOptions {
     int igdVersion = 2;          // 1: IGD:1 with WANIPConnection:1; 2: IGD:2 with :2
@@ -44,6 +44,13 @@ struct UpnpSimOptions {
     // the HTTP port, pinholes as `firewall` says.
     bool ipv6 = false;
     SimPinholeOptions firewall;
+    // A root description served as it is in place of the simulator's own: its device type,
+    // UDN and connection services are the router's, their control URLs answered (on ports of
+    // their own too). With ssdpReply, discovery answers are that answer with LOCATION and ST
+    // filled in, and the description is served at the path its LOCATION names.
+    QByteArray description;
+    QByteArray ssdpReply;
+    SimSoap::Style style; // how every HTTP answer is written
 };
 
 // A UPnP Internet Gateway Device on a loopback address, strict the way real routers are:
@@ -80,6 +87,7 @@ public:
 
     QString serviceType() const;
     QString deviceType() const;
+    QString rootUdn() const; // udn(), or the served description's
     static QString controlPath() { return QStringLiteral("/ctl/IPConn"); }
     static QString descriptionPath() { return QStringLiteral("/rootDesc.xml"); }
     static QString udn() { return QStringLiteral("uuid:6f1c7a52-3b7e-4d0c-9a55-4861726f726c"); }
@@ -97,7 +105,8 @@ public:
 
     const QList<QByteArray>& requests() const;
 
-    // The answer to one complete HTTP request from `peer`; public for the fuzzer.
+    // The answer to one complete HTTP request from `peer`, in the style asked for; public for
+    // the fuzzer.
     QByteArray respondHttp(const QByteArray& request, const QHostAddress& peer);
     // The answers to one discovery datagram (none, one, or several for ssdp:all).
     QList<QByteArray> respondSsdp(const QByteArray& datagram, bool ipv6 = false) const;
@@ -111,6 +120,12 @@ private:
     void onDatagrams(QUdpSocket* socket);
     qint64 now() const;
 
+    QByteArray answerHttp(const QByteArray& request, const QHostAddress& peer);
+    // The served description's connection service whose control `target` names, or empty.
+    QString describedControl(const QByteArray& target) const;
+    bool listenOnControlPorts();
+    QByteArray capturedSsdpReply(const QByteArray& target, bool ipv6) const;
+    QList<QByteArray> describedTargets(const QByteArray& st) const;
     QByteArray description() const;
     QByteArray control(const QByteArray& headers, const QByteArray& body, const QHostAddress& peer);
     QByteArray dispatch(SimSoap::Call& call);
@@ -130,4 +145,8 @@ private:
     QUdpSocket* ssdp_;
     QUdpSocket* ssdp6_ = nullptr; // [::1], with ipv6
     SimIgdTable table_;
+    std::optional<SimDescription> described_;
+    QList<SimHttpServer*> controlServers_; // ports the served description's controls name
+    QString descriptionPath_ = descriptionPath();
+    QString callType_; // the service type of the control being answered
 };

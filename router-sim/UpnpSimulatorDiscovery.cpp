@@ -66,9 +66,11 @@ QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram, bool ip
         return {};
 
     const int v = options_.igdVersion;
-    const QByteArray uuid = udn().toLatin1();
+    const QByteArray uuid = rootUdn().toLatin1();
     QList<QByteArray> targets;
-    if (st == "ssdp:all") {
+    if (described_) {
+        targets = describedTargets(st);
+    } else if (st == "ssdp:all") {
         targets = {"upnp:rootdevice", uuid, deviceType().toLatin1(), serviceType().toLatin1()};
     } else if (st == "upnp:rootdevice" || st == uuid ||
                isIgdTarget(st, "device:InternetGatewayDevice", v) ||
@@ -86,6 +88,10 @@ QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram, bool ip
     const QByteArray boot = QByteArray::number(options_.bootId);
     QList<QByteArray> replies;
     for (const QByteArray& target : targets) {
+        if (!options_.ssdpReply.isEmpty()) {
+            replies << capturedSsdpReply(target, ipv6);
+            continue;
+        }
         const QByteArray usn = target == uuid ? uuid : uuid + "::" + target;
         replies << "HTTP/1.1 200 OK" + eol + "CACHE-CONTROL: max-age=120" + eol + "ST: " + target +
                        eol + "USN: " + usn + eol + "EXT:" + eol + "SERVER: " + ServerString + eol +
@@ -95,6 +101,40 @@ QList<QByteArray> UpnpSimulator::respondSsdp(const QByteArray& datagram, bool ip
                        "CONFIGID.UPNP.ORG: 1337" + eol + eol;
     }
     return replies;
+}
+
+QList<QByteArray> UpnpSimulator::describedTargets(const QByteArray& st) const {
+    QList<QByteArray> types{"upnp:rootdevice", rootUdn().toLatin1(), deviceType().toLatin1()};
+    for (const auto& connection : described_->connections) {
+        if (!types.contains(connection.first.toLatin1()))
+            types << connection.first.toLatin1();
+    }
+    if (st == "ssdp:all")
+        return types;
+    return types.contains(st) ? QList<QByteArray>{st} : QList<QByteArray>{};
+}
+
+QByteArray UpnpSimulator::capturedSsdpReply(const QByteArray& target, bool ipv6) const {
+    // Each line as the firmware wrote it, its ending and the space after the colon kept.
+    QByteArray reply;
+    for (const QByteArray& line : options_.ssdpReply.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        QByteArray value;
+        if (name == "location")
+            value = locationUrl(ipv6).toLatin1();
+        else if (name == "st")
+            value = target;
+        if (colon < 0 || value.isEmpty()) {
+            reply += line + '\n';
+            continue;
+        }
+        const bool space = line.mid(colon + 1).startsWith(' ');
+        reply += line.left(colon + 1) + (space ? " " : "") + value +
+                 (line.endsWith('\r') ? "\r\n" : "\n");
+    }
+    reply.chop(1); // the split added a line end the answer may not have
+    return reply;
 }
 
 QByteArray UpnpSimulator::description() const {

@@ -48,6 +48,25 @@ QByteArray UpnpSimAnswer::success(const QByteArray& action, const QByteArray& se
 }
 
 QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddress& peer) {
+    const QByteArray answer = SimSoap::restyled(answerHttp(request, peer), options_.style);
+    callType_.clear();
+    return answer;
+}
+
+QString UpnpSimulator::describedControl(const QByteArray& target) const {
+    // An empty path is the root's: the request line cannot carry it.
+    const auto key = [](const QUrl& url) {
+        return (url.path().isEmpty() ? QStringLiteral("/") : url.path()) + u'?' + url.query();
+    };
+    const QString asked = key(QUrl::fromEncoded(target));
+    for (const SimControl& c : described_->controls(QUrl(locationUrl()))) {
+        if (key(c.url) == asked)
+            return c.serviceType;
+    }
+    return {};
+}
+
+QByteArray UpnpSimulator::answerHttp(const QByteArray& request, const QHostAddress& peer) {
     SimHttp::Head head;
     if (!SimHttp::parseHead(request, head) || !head.version.startsWith("HTTP/1."))
         return httpError("400 Bad Request");
@@ -62,12 +81,16 @@ QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddr
         return httpError("400 Bad Request");
 
     const QByteArray path = head.target;
-    if (path == descriptionPath().toLatin1()) {
+    if (path == descriptionPath_.toLatin1()) {
         if (head.method != "GET")
             return httpError("405 Method Not Allowed");
-        return httpAnswer("200 OK", "text/xml; charset=\"utf-8\"", description());
+        return httpAnswer("200 OK", "text/xml; charset=\"utf-8\"",
+                          described_ ? described_->document : description());
     }
-    if (path != controlPath().toLatin1() && !(options_.ipv6 && path == "/ctl/IP6FCtl"))
+    if (described_)
+        callType_ = describedControl(path);
+    if (described_ ? callType_.isEmpty()
+                   : path != controlPath().toLatin1() && !(options_.ipv6 && path == "/ctl/IP6FCtl"))
         return httpError("404 Not Found");
     if (head.method != "POST")
         return httpError("405 Method Not Allowed");

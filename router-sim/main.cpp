@@ -1,5 +1,6 @@
 // harborly-router-sim: one simulated router of the kind asked for on a loopback address, until
 // SIGINT or SIGTERM.
+#include "FirmwareSwitches.h"
 #include "PcpNatPmpSimulator.h"
 #include "RouterSimulator.h"
 #include "UpnpSimulator.h"
@@ -175,6 +176,7 @@ struct PcpNatPmpSwitches {
 struct Switches {
     CommonSwitches common;
     UpnpSwitches upnp;
+    FirmwareSwitches firmware;
     PcpNatPmpSwitches pcpNatPmp;
 };
 
@@ -213,8 +215,9 @@ QList<QCommandLineOption> foreignSwitches(const QString& kind, const Switches& s
         }
         if (kind == QLatin1String("natpmp"))
             foreign << s.pcpNatPmp.pcpVersion1;
+        foreign << s.firmware.all();
     } else {
-        foreign = s.upnp.all() + s.pcpNatPmp.all();
+        foreign = s.upnp.all() + s.firmware.all() + s.pcpNatPmp.all();
     }
     return foreign;
 }
@@ -337,6 +340,8 @@ int startUpnp(const QCommandLineParser& parser, const Switches& s, const QHostAd
     if (const QString why = readUpnpNumbers(parser, s.upnp, u, ssdpPort); !why.isEmpty())
         return usage(why);
     readUpnpSwitches(parser, s, u);
+    if (const QString why = s.firmware.read(parser, u); !why.isEmpty())
+        return usage(why);
     run.igd = std::make_unique<UpnpSimulator>(u);
     if (!run.igd->listen(address, port, static_cast<quint16>(ssdpPort))) {
         std::fprintf(stderr, "harborly-router-sim: cannot listen on %s and UDP port %u\n",
@@ -416,6 +421,7 @@ int main(int argc, char** argv) {
     const Switches s;
     parser.addOptions(s.common.all());
     parser.addOptions(s.upnp.all());
+    parser.addOptions(s.firmware.all());
     parser.addOptions(s.pcpNatPmp.all());
     parser.process(app);
 

@@ -270,11 +270,17 @@ INSTANTIATE_TEST_SUITE_P(
     Routers, DescriptionQuirkTest,
     testing::Values(
         QuirkCase{"Ppp2OnIgd2", livebox(kPpp2, "2"), "/5e1f/upnp/control/WANIPConn1", 2},
-        QuirkCase{"Ppp2OnIgd1", livebox(kPpp2, "1"), "", 0},
+        QuirkCase{"Ppp2OnIgd1", livebox(kPpp2, "1"), "/5e1f/upnp/control/WANIPConn1", 1},
         QuirkCase{"UnclosedManufacturerUrl", unclosedUrl(Service(WanPpp1, "/igd/wanpppc_1")),
                   "/igd/wanpppc_1", 1},
-        QuirkCase{"Ppp3OnIgd2", livebox("urn:schemas-upnp-org:service:WANPPPConnection:3", "2"), "",
-                  0}),
+        QuirkCase{"Ppp3OnIgd2", livebox("urn:schemas-upnp-org:service:WANPPPConnection:3", "2"),
+                  "/5e1f/upnp/control/WANIPConn1", 2},
+        // Broken markup anywhere else is read by the tags alone.
+        QuirkCase{"UnclosedUrlBrokenElsewhere",
+                  unclosedUrl(Service(WanIp1, "/c")).replace("</serviceId>", "</serviceID>"), "/c",
+                  1},
+        QuirkCase{"UnclosedReadField",
+                  Description(Service(WanIp1, "/c")).replace("</modelName>", ""), "/c", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DeviceDescriptionDisplay, RootDeviceFieldsCleanedAndCapped) {
@@ -338,11 +344,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"TooManyDevices", manyDevices(40)},
         RefusedCase{"NoRootDevice", "<root><specVersion/></root>"},
         RefusedCase{"Broken", Description(Service(WanIp1, "/c")).left(300)},
-        RefusedCase{"UnclosedUrlNoConnection", unclosedUrl({})},
-        RefusedCase{"UnclosedUrlBrokenElsewhere",
-                    unclosedUrl(Service(WanIp1, "/c")).replace("</serviceId>", "</serviceID>")},
-        RefusedCase{"UnclosedReadField",
-                    Description(Service(WanIp1, "/c")).replace("</modelName>", "")}),
+        RefusedCase{"UnclosedUrlNoConnection", unclosedUrl({})}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- SOAP ---------------------------------------------------------------------------------

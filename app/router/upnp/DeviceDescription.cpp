@@ -1,20 +1,15 @@
 #include "router/upnp/DeviceDescription.h"
 
+#include "router/upnp/DescriptionParts.h"
+
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 #include <optional>
-#include <string_view>
 
 namespace {
-
-struct ServiceDraft {
-    QString serviceType;
-    QString serviceId;
-    QString controlUrl;
-};
 
 bool sameHost(const QString& a, const QString& b) {
     const QHostAddress x(a);
@@ -28,11 +23,24 @@ bool is(QStringView name, const char* expected) {
     return name.compare(QLatin1String(expected), Qt::CaseInsensitive) == 0;
 }
 
-const QLatin1String kWanPpp2("urn:schemas-upnp-org:service:WANPPPConnection:2");
+// The N of a connection service type of the UPnP forum, WANIPConnection:N or
+// WANPPPConnection:N, or 0 for another type.
+int connectionVersion(const QString& serviceType, bool ppp) {
+    static const QRegularExpression ip(
+        QStringLiteral("^urn:schemas-upnp-org:service:WANIPConnection:([1-9][0-9]{0,2})$"));
+    static const QRegularExpression pppType(
+        QStringLiteral("^urn:schemas-upnp-org:service:WANPPPConnection:([1-9][0-9]{0,2})$"));
+    const QRegularExpressionMatch m = (ppp ? pppType : ip).match(serviceType);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
 
-// 2 for the connection services that carry the IGD:2 actions and lease rules, else 1.
-int connectionServiceVersion(const QString& serviceType, int rank) {
-    return rank == 0 || serviceType == kWanPpp2 ? 2 : 1;
+// 2 for the connection services that carry the IGD:2 actions and lease rules, else 1. No
+// WANPPPConnection beyond :1 was ever published; Livebox IGD:2 firmware offers its IGD:2
+// connection service as :2, and on an IGD:1 root nothing says it is more than :1.
+int connectionServiceVersion(const QString& serviceType, int igdVersion) {
+    if (connectionVersion(serviceType, false) >= 2)
+        return 2;
+    return connectionVersion(serviceType, true) >= 2 && igdVersion >= 2 ? 2 : 1;
 }
 
 } // namespace
@@ -57,17 +65,10 @@ bool IsFirewallServiceType(const QString& serviceType) {
     return fc.match(serviceType).hasMatch();
 }
 
-int ConnectionServiceRank(const QString& serviceType, int igdVersion) {
-    static const QRegularExpression wanIp(
-        QStringLiteral("^urn:schemas-upnp-org:service:WANIPConnection:([1-9][0-9]{0,2})$"));
-    const QRegularExpressionMatch m = wanIp.match(serviceType);
-    if (m.hasMatch())
-        return m.captured(1).toInt() >= 2 ? 0 : 1;
-    if (serviceType == QLatin1String("urn:schemas-upnp-org:service:WANPPPConnection:1"))
-        return 2;
-    // No such version was ever published; Livebox IGD:2 firmware offers its connection service
-    // under it. Taken as the IGD:2 one there, and nowhere else, where nothing says what it is.
-    if (serviceType == kWanPpp2 && igdVersion >= 2)
+int ConnectionServiceRank(const QString& serviceType) {
+    if (const int v = connectionVersion(serviceType, false); v > 0)
+        return v >= 2 ? 0 : 1;
+    if (connectionVersion(serviceType, true) > 0)
         return 2;
     if (serviceType == QLatin1String("urn:dslforum-org:service:WANIPConnection:1"))
         return 3;
@@ -109,13 +110,13 @@ public:
 
     // Empty when the document was read to its end, else why it is refused.
     QString read();
-    // The markup itself is broken (not merely cut short or over a limit).
-    bool malformed() const { return reader_.error() == QXmlStreamReader::NotWellFormedError; }
+    // The markup itself is broken or cut short, not over a limit.
+    bool malformed() const {
+        return reader_.error() == QXmlStreamReader::NotWellFormedError ||
+               reader_.error() == QXmlStreamReader::PrematureEndOfDocumentError;
+    }
 
-    QString urlBase;
-    QString rootType;
-    UpnpDeviceInfo root; // as written, not yet cleaned for display
-    QList<ServiceDraft> drafts;
+    DescriptionParts parts;
 
 private:
     QString startElement();
@@ -162,11 +163,11 @@ QString DescriptionReader::startElement() {
     if (is(name, "device"))
         return openDevice(parent);
     if (is(name, "service") && is(parent, "serviceList")) {
-        if (drafts.size() + 1 > MaxServices)
+        if (parts.drafts.size() + 1 > MaxServices)
             return QStringLiteral("too many services");
         open_ = ServiceDraft{};
     } else if (open_ && is(parent, "service")) {
-        const QString text = takeText().trimmed();
+        const QString text = Compacted(takeText());
         if (is(name, "serviceType"))
             open_->serviceType = text;
         else if (is(name, "serviceId"))
@@ -174,7 +175,7 @@ QString DescriptionReader::startElement() {
         else if (is(name, "controlURL"))
             open_->controlUrl = text;
     } else if (is(parent, "root") && is(name, "URLBase")) {
-        urlBase = takeText().trimmed();
+        parts.urlBase = Compacted(takeText());
     } else if (rootDeviceDepth_ == int(path_.size()) - 1 && is(parent, "device")) {
         if (QString* field = rootField(name))
             *field = takeText();
@@ -201,24 +202,24 @@ void DescriptionReader::endElement() {
         }
         --deviceDepth_;
     } else if (is(name, "service") && open_) {
-        drafts.append(*open_);
+        parts.drafts.append(*open_);
         open_.reset();
     }
 }
 
 QString* DescriptionReader::rootField(const QString& name) {
     if (is(name, "deviceType"))
-        return &rootType;
+        return &parts.rootType;
     if (is(name, "friendlyName"))
-        return &root.friendlyName;
+        return &parts.root.friendlyName;
     if (is(name, "manufacturer"))
-        return &root.manufacturer;
+        return &parts.root.manufacturer;
     if (is(name, "modelName"))
-        return &root.modelName;
+        return &parts.root.modelName;
     if (is(name, "modelNumber"))
-        return &root.modelNumber;
+        return &parts.root.modelNumber;
     if (is(name, "UDN"))
-        return &root.udn;
+        return &parts.root.udn;
     return nullptr;
 }
 
@@ -226,54 +227,6 @@ QString DescriptionReader::takeText() {
     const QString text = reader_.readElementText(QXmlStreamReader::SkipChildElements);
     path_.removeLast();
     return text;
-}
-
-// Fields Harborly never reads, which some firmware leaves open; closing one changes nothing
-// Harborly takes from the document.
-constexpr std::string_view kIgnoredFields[] = {
-    "manufacturerURL", "modelDescription", "modelURL", "serialNumber", "UPC", "presentationURL"};
-// More than a router's three device levels could need.
-constexpr int MaxMendedFields = 8;
-
-// The ignored field opened at `at`, if any.
-std::optional<std::string_view> ignoredFieldAt(QByteArrayView xml, qsizetype at) {
-    const QByteArrayView tag = xml.sliced(at + 1);
-    for (const std::string_view field : kIgnoredFields) {
-        if (tag.startsWith(QByteArrayView(field)) && tag.sliced(field.size()).startsWith('>'))
-            return field;
-    }
-    return std::nullopt;
-}
-
-// The document with each ignored field that is left open closed where its text ends, or empty
-// when there is none to close or too many.
-QByteArray closeIgnoredFields(const QByteArray& xml) {
-    QByteArray out;
-    qsizetype copied = 0;
-    int mended = 0;
-    for (qsizetype at = xml.indexOf('<'); at >= 0 && at + 1 < xml.size();
-         at = xml.indexOf('<', at + 1)) {
-        const std::optional<std::string_view> field = ignoredFieldAt(xml, at);
-        if (!field)
-            continue;
-        const QByteArray close = "</" + QByteArray(field->data(), qsizetype(field->size())) + '>';
-        const qsizetype textEnd = xml.indexOf('<', at + qsizetype(field->size()) + 2);
-        if (textEnd < 0 || textEnd + 1 >= xml.size())
-            break;
-        at = textEnd - 1;
-        // Comments and character data may legitimately sit inside; leave those alone.
-        if (xml.at(textEnd + 1) == '!' || QByteArrayView(xml).sliced(textEnd).startsWith(close))
-            continue;
-        if (++mended > MaxMendedFields)
-            return {};
-        out += QByteArrayView(xml).sliced(copied, textEnd - copied);
-        out += close;
-        copied = textEnd;
-    }
-    if (mended == 0)
-        return {};
-    out += QByteArrayView(xml).sliced(copied);
-    return out;
 }
 
 // The firewall service and the usable connection services of the drafts, best first.
@@ -287,7 +240,7 @@ void resolveServices(const QList<ServiceDraft>& drafts, const QUrl& base, const 
                 result.firewall = {d.serviceType, d.serviceId, control, 1, 0};
             continue;
         }
-        const int rank = ConnectionServiceRank(d.serviceType, result.igdVersion);
+        const int rank = ConnectionServiceRank(d.serviceType);
         if (rank < 0)
             continue;
         const QUrl control = ResolveControlUrl(base, d.controlUrl, routerHost, rewrite);
@@ -298,7 +251,7 @@ void resolveServices(const QList<ServiceDraft>& drafts, const QUrl& base, const 
         service.serviceId = d.serviceId;
         service.controlUrl = control;
         service.rank = rank;
-        service.version = connectionServiceVersion(d.serviceType, rank);
+        service.version = connectionServiceVersion(d.serviceType, result.igdVersion);
         result.services.append(service);
     }
     std::stable_sort(result.services.begin(), result.services.end(),
@@ -308,7 +261,7 @@ void resolveServices(const QList<ServiceDraft>& drafts, const QUrl& base, const 
 int igdVersionOf(const QString& rootType) {
     static const QRegularExpression igd(
         QStringLiteral(":device:InternetGatewayDevice:([0-9]{1,3})$"));
-    const QRegularExpressionMatch m = igd.match(rootType.trimmed());
+    const QRegularExpressionMatch m = igd.match(Compacted(rootType));
     return m.hasMatch() && m.captured(1).toInt() >= 2 ? 2 : 1;
 }
 
@@ -318,7 +271,7 @@ UpnpDeviceInfo displayed(const UpnpDeviceInfo& root) {
     device.manufacturer = DisplayText(root.manufacturer);
     device.modelName = DisplayText(root.modelName);
     device.modelNumber = DisplayText(root.modelNumber);
-    device.udn = DisplayText(root.udn);
+    device.udn = DisplayText(Compacted(root.udn));
     if (device.friendlyName.isEmpty())
         device.friendlyName = device.modelName;
     return device;
@@ -336,32 +289,28 @@ DeviceDescriptionResult ParseDeviceDescription(const QByteArray& xml, const QUrl
                                                const QString& routerHost) {
     if (xml.size() > MaxDescriptionBytes)
         return refused(QStringLiteral("description too large"));
-    std::optional<DescriptionReader> document(std::in_place, xml);
-    const QString why = document->read();
-    bool mended = false;
-    if (!why.isEmpty()) {
-        // One retry, and only for the one harmless break seen in the field.
-        const QByteArray closed = document->malformed() ? closeIgnoredFields(xml) : QByteArray();
-        if (closed.isEmpty())
-            return refused(why);
-        document.emplace(closed);
-        if (!document->read().isEmpty())
-            return refused(why);
-        mended = true;
-    }
+    DescriptionReader reader(xml);
+    const QString why = reader.read();
+    std::optional<DescriptionParts> parts;
+    if (why.isEmpty())
+        parts = reader.parts;
+    else if (reader.malformed())
+        // Strict reading first; broken markup is then read by its tags alone.
+        parts = ScanDescriptionTags(xml);
+    if (!parts)
+        return refused(why);
 
     QUrl base = baseUrl;
-    const QUrl declared(document->urlBase);
-    if (!document->urlBase.isEmpty() && declared.isValid() && !declared.isRelative())
+    const QUrl declared(parts->urlBase);
+    if (!parts->urlBase.isEmpty() && declared.isValid() && !declared.isRelative())
         base = declared;
     DeviceDescriptionResult result;
-    result.igdVersion = igdVersionOf(document->rootType);
-    resolveServices(document->drafts, base, routerHost, sameHost(baseUrl.host(), routerHost),
-                    result);
-    // A mended document earns its acceptance only by what it was fetched for.
-    if (mended && result.services.isEmpty())
+    result.igdVersion = igdVersionOf(parts->rootType);
+    resolveServices(parts->drafts, base, routerHost, sameHost(baseUrl.host(), routerHost), result);
+    // A broken document earns its acceptance only by what it was fetched for.
+    if (!why.isEmpty() && result.services.isEmpty())
         return refused(why);
-    result.device = displayed(document->root);
+    result.device = displayed(parts->root);
     result.ok = true;
     return result;
 }

@@ -28,8 +28,8 @@ struct IgdService {
     QString serviceType; // copied verbatim: the SOAP namespace and SOAPAction prefix
     QString serviceId;
     QUrl controlUrl; // resolved, http, on the router
-    int version = 1; // 2 for WANIPConnection:2 and later and WANPPPConnection:2: lease 0 means
-                     // a week there
+    int version = 1; // 2 for WANIPConnection:2 and later, and WANPPPConnection:2 and later on
+                     // an IGD:2 root: lease 0 means a week there
     int rank = 0;    // place in the order of preference, 0 best
 };
 
@@ -48,15 +48,16 @@ struct DeviceDescriptionResult {
 bool IsFirewallServiceType(const QString& serviceType);
 
 // Parses a root description fetched from `baseUrl` (the LOCATION, already pointing at the
-// router). Control URLs resolve against URLBase when it is absolute, else against baseUrl; an
-// absolute URL naming another host is moved onto `routerHost` when the description came from
-// the router, and refused otherwise, as is any scheme but http.
+// router); a document whose markup is broken is read by its tags and kept only when it offers
+// a connection service. Control URLs resolve against URLBase when it is absolute, else against
+// baseUrl; an absolute URL naming another host is moved onto `routerHost` when the description came
+// from the router, and refused otherwise, as is any scheme but http.
 DeviceDescriptionResult ParseDeviceDescription(const QByteArray& xml, const QUrl& baseUrl,
                                                const QString& routerHost);
 
-// The rank of a connection service type on a root device of `igdVersion`, or -1 when it is
-// none Harborly can use.
-int ConnectionServiceRank(const QString& serviceType, int igdVersion);
+// The rank of a connection service type, or -1 when it is none Harborly can use:
+// WANIPConnection:2 and later, :1, WANPPPConnection of any version, then the DSL forum's.
+int ConnectionServiceRank(const QString& serviceType);
 
 // One resolved control URL, or an invalid QUrl when it must not be used.
 QUrl ResolveControlUrl(const QUrl& base, const QString& controlUrl, const QString& routerHost,

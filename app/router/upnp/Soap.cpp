@@ -4,6 +4,8 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 namespace {
 
 bool same(QStringView a, QStringView b) {
@@ -47,18 +49,29 @@ std::optional<int> parseErrorCode(QStringView text) {
 }
 
 // For answers whose XML does not parse: a router once sent garbage inside errorDescription.
+// The element may carry a prefix and any case; its text runs to the next tag.
 std::optional<int> searchErrorCode(const QByteArray& body) {
     const QByteArray lower = body.toLower();
-    const QByteArray open = "<errorcode>";
-    const QByteArray close = "</errorcode>";
-    const qsizetype start = lower.indexOf(open);
-    if (start < 0)
-        return std::nullopt;
-    const qsizetype from = start + open.size();
-    const qsizetype end = lower.indexOf(close, from);
-    if (end < 0)
-        return std::nullopt;
-    return parseErrorCode(QString::fromLatin1(body.mid(from, end - from)));
+    const QByteArray name = "errorcode>";
+    for (qsizetype at = lower.indexOf(name); at > 0; at = lower.indexOf(name, at + 1)) {
+        qsizetype open = at - 1;
+        if (lower.at(open) == ':') {
+            // Back over the prefix, at most as long as any seen.
+            const qsizetype stop = std::max<qsizetype>(open - 32, 0);
+            while (open > stop && lower.at(open - 1) != '<' && lower.at(open - 1) != '/' &&
+                   lower.at(open - 1) != ' ')
+                --open;
+            --open;
+        }
+        if (open < 0 || lower.at(open) != '<')
+            continue;
+        const qsizetype from = at + name.size();
+        const qsizetype end = lower.indexOf('<', from);
+        if (end < 0)
+            return std::nullopt;
+        return parseErrorCode(QString::fromLatin1(body.mid(from, end - from)));
+    }
+    return std::nullopt;
 }
 
 // What the XML of an answer holds besides its values, before the HTTP status is weighed.

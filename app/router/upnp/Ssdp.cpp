@@ -46,6 +46,10 @@ bool isOkStatusLine(const QByteArray& line) {
 } // namespace
 
 bool SsdpReply::isGateway() const {
+    // Only gateways are searched for: an answer that names nothing at all is taken as one, and
+    // its description tells.
+    if (st.isEmpty() && usn.isEmpty())
+        return true;
     return namesGateway(st) || namesGateway(usn);
 }
 

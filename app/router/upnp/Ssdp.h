@@ -33,7 +33,8 @@ struct SsdpReply {
     QString server;
     QString bootId;
 
-    // The reply names an Internet gateway or one of its WAN connection services.
+    // The reply names an Internet gateway or one of its WAN connection services, or names
+    // nothing (neither ST nor USN).
     bool isGateway() const;
     // 2 when ST or USN names version 2 of the gateway or of WANIPConnection, else 1.
     int igdVersion() const;
