@@ -10,6 +10,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -20,6 +21,10 @@ struct SimHttpSite;
 namespace SimSoap {
 struct Call;
 }
+
+// Forwards the router lists and renews but carries nothing for: until deleted and made again
+// (what helps on such routers), or for good.
+enum class DeadForwards { None, UntilRemade, Always };
 
 struct UpnpSimOptions {
     int igdVersion = 2;          // 1: IGD:1 with WANIPConnection:1; 2: IGD:2 with :2
@@ -44,6 +49,7 @@ struct UpnpSimOptions {
     // the HTTP port, pinholes as `firewall` says.
     bool ipv6 = false;
     SimPinholeOptions firewall;
+    DeadForwards deadForwards = DeadForwards::None;
 };
 
 // A UPnP Internet Gateway Device on a loopback address, strict the way real routers are:
@@ -82,6 +88,10 @@ public:
     QString deviceType() const;
     static QString controlPath() { return QStringLiteral("/ctl/IPConn"); }
     static QString descriptionPath() { return QStringLiteral("/rootDesc.xml"); }
+    // The outside checker as the simulated Internet sees the router: GET /check?port=N&
+    // protocol=tcp answers "open" where a live forward carries the port to a program that
+    // accepts a connection, "closed" otherwise; UDP cannot be told.
+    static QString checkerPath() { return QStringLiteral("/check"); }
     static QString udn() { return QStringLiteral("uuid:6f1c7a52-3b7e-4d0c-9a55-4861726f726c"); }
 
     // The live table, newest first, expired entries dropped.
@@ -120,6 +130,10 @@ private:
     QByteArray genericEntry(SimSoap::Call& call);
     QByteArray specificEntry(SimSoap::Call& call);
     QByteArray listOfPortMappings(SimSoap::Call& call);
+    QByteArray outsideCheck(const QByteArray& target);
+    // A forward made or renewed, and one deleted: whether it carries anything.
+    void forwardMade(const QString& protocol, quint16 externalPort);
+    void forwardDeleted(const QString& protocol, quint16 externalPort);
 
     UpnpSimOptions options_;
     Clock clock_;
@@ -130,4 +144,6 @@ private:
     QUdpSocket* ssdp_;
     QUdpSocket* ssdp6_ = nullptr; // [::1], with ipv6
     SimIgdTable table_;
+    QSet<QString> dead_;    // "TCP 6660": listed, carrying nothing
+    QSet<QString> deleted_; // deleted once: made again, it carries (DeadForwards::UntilRemade)
 };

@@ -67,6 +67,11 @@ QByteArray UpnpSimulator::respondHttp(const QByteArray& request, const QHostAddr
             return httpError("405 Method Not Allowed");
         return httpAnswer("200 OK", "text/xml; charset=\"utf-8\"", description());
     }
+    if (path.startsWith(checkerPath().toLatin1() + '?')) {
+        if (head.method != "GET")
+            return httpError("405 Method Not Allowed");
+        return outsideCheck(path);
+    }
     if (path != controlPath().toLatin1() && !(options_.ipv6 && path == "/ctl/IP6FCtl"))
         return httpError("404 Not Found");
     if (head.method != "POST")
@@ -202,6 +207,7 @@ QByteArray UpnpSimulator::addPortMapping(SimSoap::Call& call, bool any) {
         granted = options_.leaseMax;
     table_.put(UpnpMapping{remoteHost, externalPort, protocol, internalPort, client, enabled,
                            description, granted, granted == 0 ? 0 : now() + granted});
+    forwardMade(protocol, externalPort);
     return success(call.action, serviceType().toLatin1(),
                    any ? argument("NewReservedPort", externalPort) : QByteArray());
 }
@@ -222,6 +228,7 @@ QByteArray UpnpSimulator::deletePortMapping(SimSoap::Call& call) {
         return fault(606);
     } else if (!options_.deleteIgnored) {
         table_.removeAt(i);
+        forwardDeleted(protocol, externalPort);
     }
     return success(call.action, serviceType().toLatin1(), {});
 }
