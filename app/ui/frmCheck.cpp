@@ -15,7 +15,7 @@
 frmCheck::frmCheck(const QList<PortCheck>& checks, const QString& routerName, QWidget* parent)
     : QDialog(parent), checks_(checks) {
     setWindowTitle(QStringLiteral("Harborly - Check Points"));
-    resize(820, 560);
+    resize(820, 500);
     auto* layout = new QVBoxLayout(this);
     const auto toFix =
         std::count_if(checks.begin(), checks.end(), [](const PortCheck& c) { return !c.good(); });

@@ -15,6 +15,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -69,6 +70,8 @@ void frmMain::keepCheckResults(const QList<PortCheck>& checks) {
     else
         text = tr("%1 of %2 ports need something — Show").arg(toFix).arg(total);
     btnCheckResults->setText(text);
+    btnCheckResults->setIcon(style()->standardIcon(toFix == 0 ? QStyle::SP_DialogApplyButton
+                                                              : QStyle::SP_MessageBoxWarning));
     btnCheckResults->setAccessibleDescription(text);
     btnCheckResults->setVisible(!checks.isEmpty());
 }

@@ -93,7 +93,6 @@ QWidget* frmMain::buildIndicators(QWidget* parent) {
     grid->addWidget(lblWanWarning, 2, 0, 1, 4);
     // The check's results stay in reach after the status has moved on.
     btnCheckResults = new QPushButton(frameIndicators);
-    btnCheckResults->setFlat(true);
     btnCheckResults->setStyleSheet(QStringLiteral("text-align: left"));
     btnCheckResults->setAccessibleName(tr("Check results"));
     btnCheckResults->setToolTip(tr("Opens Check Points with the last check's results"));
