@@ -188,15 +188,16 @@ TEST(CliCheck, PcpForwardsAreAnsweredFromTheRecordAndTheOutsideCheckerIsAsked) {
 // once more, asks the outside checker again and says what came of it; the forward stays held.
 TEST(CliCheck, AForwardListedButDeadIsMadeAgainOnce) {
     struct Case {
+        QByteArray kind; // the automatic kind passes the repair on to the kind it found
         DeadForwards dead;
         const char* said;
         const char* todo;
         int exit;
     };
     for (const Case& c :
-         {Case{DeadForwards::UntilRemade, "it was made again and now arrives", nullptr,
+         {Case{"upnp", DeadForwards::UntilRemade, "it was made again and now arrives", nullptr,
                CliExit::Completed},
-          Case{DeadForwards::Always, "it was made again, still nothing arrives",
+          Case{"auto", DeadForwards::Always, "it was made again, still nothing arrives",
                "    To do: restart the router, then check again", CliExit::Error}}) {
         UpnpSimOptions o = outsideAt("127.0.0.1");
         o.deadForwards = c.dead;
@@ -204,7 +205,7 @@ TEST(CliCheck, AForwardListedButDeadIsMadeAgainOnce) {
         ASSERT_TRUE(sim.listen());
         QTcpServer app;
         ASSERT_TRUE(app.listen(QHostAddress::AnyIPv4));
-        CheckCli cli("upnp", sim.ssdpPort(), app.serverPort(),
+        CheckCli cli(c.kind, sim.ssdpPort(), app.serverPort(),
                      "CheckUrl=http://127.0.0.1:" + QByteArray::number(sim.httpPort()) +
                          "/check\r\n");
         ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Web")}), CliExit::Completed);
