@@ -192,6 +192,8 @@ void UpnpSimulator::addMapping(const UpnpMapping& mapping) {
 
 void UpnpSimulator::restart() {
     table_ = SimIgdTable();
+    dead_.clear();
+    deleted_.clear();
     pinholes_ = SimPinholes();
     ++options_.bootId;
 }

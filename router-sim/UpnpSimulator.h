@@ -12,6 +12,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -20,6 +21,10 @@
 class QUdpSocket;
 class SimHttpServer;
 struct SimHttpSite;
+
+// Forwards the router lists and renews but carries nothing for: until deleted and made again
+// (what helps on such routers), or for good.
+enum class DeadForwards { None, UntilRemade, Always };
 
 struct UpnpSimOptions {
     int igdVersion = 2;          // 1: IGD:1 with WANIPConnection:1; 2: IGD:2 with :2
@@ -51,6 +56,7 @@ struct UpnpSimOptions {
     QByteArray description;
     QByteArray ssdpReply;
     SimSoap::Style style; // how every HTTP answer is written
+    DeadForwards deadForwards = DeadForwards::None;
 };
 
 // A UPnP Internet Gateway Device on a loopback address, strict the way real routers are:
@@ -90,6 +96,10 @@ public:
     QString rootUdn() const; // udn(), or the served description's
     static QString controlPath() { return QStringLiteral("/ctl/IPConn"); }
     static QString descriptionPath() { return QStringLiteral("/rootDesc.xml"); }
+    // The outside checker as the simulated Internet sees the router: GET /check?port=N&
+    // protocol=tcp answers "open" where a live forward carries the port to a program that
+    // accepts a connection, "closed" otherwise; UDP cannot be told.
+    static QString checkerPath() { return QStringLiteral("/check"); }
     static QString udn() { return QStringLiteral("uuid:6f1c7a52-3b7e-4d0c-9a55-4861726f726c"); }
 
     // The live table, newest first, expired entries dropped.
@@ -135,6 +145,10 @@ private:
     QByteArray genericEntry(SimSoap::Call& call);
     QByteArray specificEntry(SimSoap::Call& call);
     QByteArray listOfPortMappings(SimSoap::Call& call);
+    QByteArray outsideCheck(const QByteArray& target);
+    // A forward made or renewed, and one deleted: whether it carries anything.
+    void forwardMade(const QString& protocol, quint16 externalPort);
+    void forwardDeleted(const QString& protocol, quint16 externalPort);
 
     UpnpSimOptions options_;
     Clock clock_;
@@ -149,4 +163,6 @@ private:
     QList<SimHttpServer*> controlServers_; // ports the served description's controls name
     QString descriptionPath_ = descriptionPath();
     QString callType_; // the service type of the control being answered
+    QSet<QString> dead_;    // "TCP 6660": listed, carrying nothing
+    QSet<QString> deleted_; // deleted once: made again, it carries (DeadForwards::UntilRemade)
 };

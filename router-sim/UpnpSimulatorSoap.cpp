@@ -87,6 +87,11 @@ QByteArray UpnpSimulator::answerHttp(const QByteArray& request, const QHostAddre
         return httpAnswer("200 OK", "text/xml; charset=\"utf-8\"",
                           described_ ? described_->document : description());
     }
+    if (path.startsWith(checkerPath().toLatin1() + '?')) {
+        if (head.method != "GET")
+            return httpError("405 Method Not Allowed");
+        return outsideCheck(path);
+    }
     if (described_)
         callType_ = describedControl(path);
     if (described_ ? callType_.isEmpty()
@@ -225,6 +230,7 @@ QByteArray UpnpSimulator::addPortMapping(SimSoap::Call& call, bool any) {
         granted = options_.leaseMax;
     table_.put(UpnpMapping{remoteHost, externalPort, protocol, internalPort, client, enabled,
                            description, granted, granted == 0 ? 0 : now() + granted});
+    forwardMade(protocol, externalPort);
     return success(call.action, serviceType().toLatin1(),
                    any ? argument("NewReservedPort", externalPort) : QByteArray());
 }
@@ -245,6 +251,7 @@ QByteArray UpnpSimulator::deletePortMapping(SimSoap::Call& call) {
         return fault(606);
     } else if (!options_.deleteIgnored) {
         table_.removeAt(i);
+        forwardDeleted(protocol, externalPort);
     }
     return success(call.action, serviceType().toLatin1(), {});
 }

@@ -140,12 +140,18 @@ struct UpnpSwitches {
         QStringLiteral("pinholes-max"),
         QStringLiteral("upnp --ipv6: at most N pinholes, then 701 (default 64)."),
         QStringLiteral("n")};
+    QCommandLineOption deadForwards{
+        QStringLiteral("dead-forwards"),
+        QStringLiteral("upnp: list and renew forwards but carry nothing for them (the outside "
+                       "checker at /check says closed): until deleted and made again, or always."),
+        QStringLiteral("until-remade|always")};
 
     QList<QCommandLineOption> all() const {
-        return {ssdpPort,      igd,      permanentOnly, conflict,           lowPortsRefused,
-                allowLowPorts, insecure, externalIp,    ssdpSilent,         ssdpBareLf,
-                locationHost,  bootId,   friendlyName,  deleteMissingFault, listEmpty,
-                leaseMax,      ipv6,     firewallOff,   noInbound,          pinholesMax};
+        return {deadForwards,    ssdpPort,      igd,      permanentOnly, conflict,
+                lowPortsRefused, allowLowPorts, insecure, externalIp,    ssdpSilent,
+                ssdpBareLf,      locationHost,  bootId,   friendlyName,  deleteMissingFault,
+                listEmpty,       leaseMax,      ipv6,     firewallOff,   noInbound,
+                pinholesMax};
     }
 };
 
@@ -278,6 +284,13 @@ QString readUpnpNumbers(const QCommandLineParser& parser, const UpnpSwitches& up
         if (!readNumber(parser.value(upnp.leaseMax), 604800, n) || n == 0)
             return QStringLiteral("--lease-max wants 1 to 604800 seconds");
         u.leaseMax = n;
+    }
+    if (parser.isSet(upnp.deadForwards)) {
+        const QString dead = parser.value(upnp.deadForwards);
+        if (dead != QLatin1String("until-remade") && dead != QLatin1String("always"))
+            return QStringLiteral("--dead-forwards wants until-remade or always");
+        u.deadForwards =
+            dead == QLatin1String("always") ? DeadForwards::Always : DeadForwards::UntilRemade;
     }
     if (parser.isSet(upnp.pinholesMax)) {
         if (!readNumber(parser.value(upnp.pinholesMax), 65535, n))

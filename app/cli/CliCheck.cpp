@@ -8,6 +8,7 @@
 #include "router/ListOps.h"
 #include "router/MappingPlan.h"
 #include "router/check/PortCheck.h"
+#include "router/check/WayIn.h"
 
 #include <QTextStream>
 
@@ -32,8 +33,13 @@ int RunCheck(Router& router, Module& module, AppList& list, const QStringList& n
     }
     const QList<PortCheck> checks =
         CheckPoints(router, plan.mappings, CheckOptionsFor(module.paths.IniPath));
-    for (const QString& line : CheckLines(checks))
-        env.out << line << Qt::endl;
+    // Each port's line as `point` prints it, then its way in, hop by hop, indented.
+    const QStringList lines = CheckLines(checks);
+    for (qsizetype i = 0; i < checks.size(); ++i) {
+        env.out << lines[i] << Qt::endl;
+        for (const QString& hop : WayInLines(WayInOf(checks[i])))
+            env.out << "    " << hop << Qt::endl;
+    }
     const bool good =
         std::all_of(checks.begin(), checks.end(), [](const PortCheck& c) { return c.good(); });
     return good ? CliExit::Completed : CliExit::Error;

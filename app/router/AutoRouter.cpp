@@ -305,6 +305,11 @@ bool AutoRouter::RemoveForward(const ForwardEntry& e) {
     return found && found->RemoveForward(e);
 }
 
+bool AutoRouter::RemakeForward(const PlannedMapping& mapping) {
+    Router* found = passOn();
+    return found && found->RemakeForward(mapping);
+}
+
 std::optional<bool> AutoRouter::HoldsForward(const PlannedMapping& mapping) {
     Router* found = passOn();
     return found ? found->HoldsForward(mapping) : std::nullopt;

@@ -52,6 +52,7 @@ public:
     std::optional<QList<ForwardEntry>> ReadForwards() override;
     bool RemoveForward(const ForwardEntry& e) override;
     std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
+    bool RemakeForward(const PlannedMapping& mapping) override;
     std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
     bool ipv6Only() const override { return inner_ && inner_->ipv6Only(); }
     bool CaptureScreen(bool dmz) override;

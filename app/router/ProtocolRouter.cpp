@@ -81,6 +81,15 @@ bool ProtocolRouter::ClearAll() {
     return ok;
 }
 
+bool ProtocolRouter::RemakeForward(const PlannedMapping& mapping) {
+    HoldKind* forwards = forwardHolds();
+    if (!forwards)
+        return false;
+    return runOperation(QStringLiteral("Make Point Again"), [&] {
+        return keeper_.remakeAt(*forwards, mapping.port, mapping.protocol);
+    });
+}
+
 void ProtocolRouter::beginStatusQuery() {
     module_.RouterFound = false;
     problems_.clear();

@@ -37,6 +37,7 @@ public:
     Outcome lastOutcome() const override { return outcome_; }
     bool SetDmz(bool) override { return false; }
     bool ClearAll() final;
+    bool RemakeForward(const PlannedMapping& mapping) final;
     QString cannotKeep() const override { return keeper_.cannotKeep(); }
 
     // The first tick looks for the router (and ends the program when none answers); later
@@ -62,6 +63,8 @@ protected:
     // Sets module.RouterFound, and on success the address, warning and description shown.
     virtual void queryStatus() = 0;
     virtual bool connected() const = 0;
+    // The kind's IPv4 forwards, as the keeper holds them; null before the router is found.
+    virtual HoldKind* forwardHolds() = 0;
     // Error (the router refused) or Failed (no answer), problems_ filled, where not Completed.
     virtual Outcome forward(const QList<PlannedMapping>& mappings) = 0;
 

@@ -95,6 +95,13 @@ public:
         (void)mapping;
         return std::nullopt;
     }
+    // Deletes the forward of `mapping` Harborly holds and makes it once more: a router may keep
+    // listing a forward that no longer forwards. False, with lastProblems(), where it was not
+    // made again; kinds that cannot hold a forward for the check leave it as it is.
+    virtual bool RemakeForward(const PlannedMapping& mapping) {
+        (void)mapping;
+        return false;
+    }
     // Whether an IPv6 pinhole Harborly opened for `mapping` is open now; nullopt when none
     // was opened (the router or this computer has no IPv6 way in).
     virtual std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) {

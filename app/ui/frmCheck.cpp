@@ -1,6 +1,8 @@
 #include "ui/frmCheck.h"
 
 #include "platform/ShownText.h"
+#include "router/check/WayIn.h"
+#include "ui/WayInView.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -11,9 +13,9 @@
 #include <algorithm>
 
 frmCheck::frmCheck(const QList<PortCheck>& checks, const QString& routerName, QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent), checks_(checks) {
     setWindowTitle(QStringLiteral("Harborly - Check Points"));
-    resize(820, 320);
+    resize(820, 500);
     auto* layout = new QVBoxLayout(this);
     const auto toFix =
         std::count_if(checks.begin(), checks.end(), [](const PortCheck& c) { return !c.good(); });
@@ -34,7 +36,11 @@ frmCheck::frmCheck(const QList<PortCheck>& checks, const QString& routerName, QW
     tblChecks->setHorizontalHeaderLabels(headers);
     tblChecks->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblChecks->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblChecks->setSelectionMode(QAbstractItemView::SingleSelection);
     tblChecks->setWordWrap(true);
+    tblChecks->setAccessibleName(tr("Ports checked"));
+    tblChecks->setAccessibleDescription(
+        tr("One row per port; the selected port's way in is drawn below the table."));
     tblChecks->verticalHeader()->hide();
     tblChecks->horizontalHeader()->setStretchLastSection(true);
     for (int r = 0; r < checks.size(); ++r) {
@@ -58,7 +64,25 @@ frmCheck::frmCheck(const QList<PortCheck>& checks, const QString& routerName, QW
     tblChecks->resizeRowsToContents();
     layout->addWidget(tblChecks, 1);
 
+    wayIn = new WayInView(this);
+    layout->addWidget(wayIn);
+    connect(tblChecks, &QTableWidget::currentCellChanged, this,
+            [this](int row) { showWayIn(row); });
+    // The first port that needs something, else the first.
+    const auto first =
+        std::find_if(checks.begin(), checks.end(), [](const PortCheck& c) { return !c.good(); });
+    if (!checks.isEmpty())
+        tblChecks->setCurrentCell(first == checks.end() ? 0 : int(first - checks.begin()), 0);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    tblChecks->setFocus();
+}
+
+void frmCheck::showWayIn(int row) {
+    if (row < 0 || row >= checks_.size())
+        return;
+    const PortCheck& c = checks_[row];
+    wayIn->setWay(WayInOf(c), QStringLiteral("%1/%2").arg(c.mapping.port).arg(c.mapping.protocol));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "router/MainView.h"
+#include "router/check/PortCheck.h"
 #include "ui/TrayIcon.h"
 
 #include <QMainWindow>
@@ -11,7 +12,6 @@
 
 struct Module;
 struct PlannedMapping;
-struct PortCheck;
 class ActivityLog;
 class Clock;
 class EventPump;
@@ -83,6 +83,10 @@ public:
     void mnuHelp_Click();
     void mnuAbout_Click();
     void mnuCheckPoints_Click();
+    // The last check's results in the Check Points window.
+    void btnCheckResults_Click();
+    // Harborly.log, read-only.
+    void mnuActivityLog_Click();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     void btnCancel_Click() { cancel_ = true; }
     void mnuQuit_Click();
@@ -103,6 +107,8 @@ public:
     QLabel* lblStatus;
     QLabel* SendStatus;
     QLabel* lblWanWarning;
+    // After a check: how many ports need something; opens the results. Hidden until then.
+    QPushButton* btnCheckResults;
     QListWidget* lbAppsWidget;
     QPushButton* btnPoint;
     QPushButton* btnClearAllPoints;
@@ -156,6 +162,8 @@ private:
     void checkAfterPoint(const QList<PlannedMapping>& planned);
     // The timer and the controls held still while `check` asks the router and this computer.
     QList<PortCheck> checkLocked(const std::function<QList<PortCheck>()>& check);
+    // The results kept for btnCheckResults, and the cue shown.
+    void keepCheckResults(const QList<PortCheck>& checks);
     // Where no router answered the first look: the reason, and the settings before the end.
     bool offerSettings();
     void retryWithNewSettings();
@@ -183,10 +191,12 @@ private:
     bool cancel_ = false;
     bool firstLook_ = false;
     bool inTick_ = false;
+    bool checking_ = false; // a check runs: the operations inside it leave the window locked
     int progressTotal_ = -1;
     QString routerGone_;       // the sentence while the router does not answer
     bool sendWaiting_ = false; // SendStatus says the window waits for the router
     quint64 statusShown_ = 0;  // counts lblStatus's texts: an outcome still shown is not replaced
+    QList<PortCheck> lastChecks_;
 };
 
 // True, after the message, when another copy holds the program folder's lock. A lock left by

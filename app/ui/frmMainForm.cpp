@@ -91,6 +91,14 @@ QWidget* frmMain::buildIndicators(QWidget* parent) {
     lblWanWarning->setWordWrap(true);
     lblWanWarning->hide();
     grid->addWidget(lblWanWarning, 2, 0, 1, 4);
+    // The check's results stay in reach after the status has moved on.
+    btnCheckResults = new QPushButton(frameIndicators);
+    btnCheckResults->setStyleSheet(QStringLiteral("text-align: left"));
+    btnCheckResults->setAccessibleName(tr("Check results"));
+    btnCheckResults->setToolTip(tr("Opens Check Points with the last check's results"));
+    btnCheckResults->hide();
+    grid->addWidget(btnCheckResults, 3, 0, 1, 4);
+    connect(btnCheckResults, &QPushButton::clicked, this, &frmMain::btnCheckResults_Click);
     return frameIndicators;
 }
 
@@ -147,6 +155,8 @@ void frmMain::buildMenus() {
             this, &frmMain::mnuPassword_Click);
     connect(mnuConfig->addAction(QStringLiteral("&Check Points")), &QAction::triggered, this,
             &frmMain::mnuCheckPoints_Click);
+    connect(mnuConfig->addAction(tr("Activity &Log")), &QAction::triggered, this,
+            &frmMain::mnuActivityLog_Click);
     mnuConfig->addSeparator();
     mnuQuit = mnuConfig->addAction(QStringLiteral("&Quit"));
     mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

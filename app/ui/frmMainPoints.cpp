@@ -9,6 +9,8 @@
 #include "ui/WidgetAppList.h"
 #include "ui/frmForwards.h"
 
+#include <QPushButton>
+
 void frmMain::btnPoint_Click() {
     if (webKind()) {
         router_->PointToMe();
@@ -48,6 +50,7 @@ void frmMain::btnClearAllPoints_Click() {
     progressTotal_ = -1;
     if (!router_->ClearAll())
         return;
+    btnCheckResults->hide(); // about forwards that are gone
     tellOutcome(progressTotal_ < 0    ? QStringLiteral("All forwards removed")
                 : progressTotal_ == 0 ? QStringLiteral("No forward to remove")
                 : progressTotal_ == 1

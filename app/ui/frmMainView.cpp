@@ -79,8 +79,10 @@ void frmMain::setStatusBarText(const QString& text) {
 }
 
 void frmMain::EnableInterface(bool bEnable, bool) {
-    for (QWidget* w : std::initializer_list<QWidget*>{btnPoint, btnViewPoints, btnClearAllPoints,
-                                                      btnSelectAll, btnDeselectAll})
+    bEnable = bEnable && !checking_;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{btnPoint, btnViewPoints, btnClearAllPoints, btnSelectAll,
+                                         btnDeselectAll, btnCheckResults})
         w->setEnabled(bEnable);
     mnuDMZ->setEnabled(bEnable);
     mnuConfig->setEnabled(bEnable);
@@ -106,7 +108,7 @@ void frmMain::EnableInterface(bool bEnable, bool) {
 }
 
 void frmMain::setTimer1Enabled(bool enabled) {
-    if (enabled)
+    if (enabled && !checking_)
         Timer1->start();
     else
         Timer1->stop();

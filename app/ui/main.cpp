@@ -66,6 +66,7 @@ QList<std::pair<QString, QString>> TraceWindow(frmMain& w) {
         {QStringLiteral("cancel"), Geometry(w.btnCancel)},
         {QStringLiteral("point"), Geometry(w.btnPoint)},
         {QStringLiteral("clear"), Geometry(w.btnClearAllPoints)},
+        {QStringLiteral("checkResults"), Geometry(w.btnCheckResults)},
         {QStringLiteral("tray"),
          w.tray ? w.tray->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' '))
                 : QStringLiteral("none")},

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 struct CheckCli {
@@ -180,4 +182,65 @@ TEST(CliCheck, PcpForwardsAreAnsweredFromTheRecordAndTheOutsideCheckerIsAsked) {
                                                 "could not reach it")
                                      .arg(app.serverPort())))
         << cli.out.toStdString();
+}
+
+// A router that lists a forward but carries nothing for it: the check deletes and makes it
+// once more, asks the outside checker again and says what came of it; the forward stays held.
+TEST(CliCheck, AForwardListedButDeadIsMadeAgainOnce) {
+    struct Case {
+        QByteArray kind; // the automatic kind passes the repair on to the kind it found
+        DeadForwards dead;
+        const char* said;
+        const char* todo;
+        int exit;
+    };
+    for (const Case& c :
+         {Case{"upnp", DeadForwards::UntilRemade, "it was made again and now arrives", nullptr,
+               CliExit::Completed},
+          Case{"auto", DeadForwards::Always, "it was made again, still nothing arrives",
+               "    To do: restart the router, then check again", CliExit::Error}}) {
+        UpnpSimOptions o = outsideAt("127.0.0.1");
+        o.deadForwards = c.dead;
+        UpnpSimulator sim(o);
+        ASSERT_TRUE(sim.listen());
+        QTcpServer app;
+        ASSERT_TRUE(app.listen(QHostAddress::AnyIPv4));
+        CheckCli cli(c.kind, sim.ssdpPort(), app.serverPort(),
+                     "CheckUrl=http://127.0.0.1:" + QByteArray::number(sim.httpPort()) +
+                         "/check\r\n");
+        ASSERT_EQ(cli.run({QStringLiteral("point"), QStringLiteral("Web")}), CliExit::Completed);
+        EXPECT_TRUE(cli.out.contains(QStringLiteral("the outside checker could not reach it")))
+            << cli.out.toStdString();
+        const auto deletes = [&] {
+            return std::count_if(
+                sim.requests().begin(), sim.requests().end(),
+                [](const QByteArray& r) { return r.contains("#DeletePortMapping"); });
+        };
+        EXPECT_EQ(deletes(), 0);
+
+        EXPECT_EQ(cli.run({QStringLiteral("check")}), c.exit) << cli.out.toStdString();
+        EXPECT_TRUE(cli.out.contains(QStringLiteral("Web %1/TCP: forwarded, cli_tests listens on "
+                                                    "%1, a connection to the router's outside "
+                                                    "address came back to this computer, the "
+                                                    "router held the forward but nothing "
+                                                    "arrived; ")
+                                         .arg(app.serverPort()) +
+                                     QString::fromLatin1(c.said)))
+            << cli.out.toStdString();
+        if (c.todo) {
+            EXPECT_TRUE(cli.out.contains(QString::fromLatin1(c.todo))) << cli.out.toStdString();
+        }
+        EXPECT_EQ(deletes(), 1);
+        ASSERT_EQ(sim.mappings().size(), 1);
+        EXPECT_EQ(sim.mappings().first().externalPort, app.serverPort());
+
+        // Made again for good, the next check finds it arriving and touches nothing.
+        EXPECT_EQ(cli.run({QStringLiteral("check")}), c.exit) << cli.out.toStdString();
+        if (c.dead == DeadForwards::UntilRemade) {
+            EXPECT_TRUE(cli.out.contains(QStringLiteral("the outside checker reached it\n    "
+                                                        "Internet: open")))
+                << cli.out.toStdString();
+        }
+        EXPECT_EQ(deletes(), c.dead == DeadForwards::UntilRemade ? 1 : 2);
+    }
 }

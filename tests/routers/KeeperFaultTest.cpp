@@ -255,3 +255,43 @@ TEST(KeeperFaults, AnotherRouterAtTheSameAddressIsLeftAlone) {
         [](const auto& a) { return a.second.contains(QStringLiteral("another router")); });
     EXPECT_TRUE(said);
 }
+
+// A forward made again by the check: when the router refuses it after the delete, the line
+// stays held, so that it is made again later, never dropped; once the router takes it again,
+// the same repair makes it and the record keeps it.
+TEST(KeeperFaults, AForwardTheRouterRefusesToMakeAgainStaysHeld) {
+    const PlannedMapping game{27015, QStringLiteral("TCP"), QStringLiteral("Game"),
+                              QStringLiteral("Harborly: Game")};
+    for (const bool upnp : {true, false}) {
+        KindRig rig;
+        UpnpSimulator igd;
+        PcpNatPmpSimulator pcp;
+        ASSERT_TRUE(upnp ? igd.listen() : pcp.listen());
+        auto r = startedOn(rig, upnp, upnp ? igd.ssdpPort() : pcp.port());
+        rig.addApp(QStringLiteral("Game"), ProtocolTcp, 27015, 27015);
+        r->PointToMe();
+        const auto held = [&] { return upnp ? igd.mappings().size() : pcp.mappings().size(); };
+        ASSERT_EQ(held(), 1) << upnp;
+        UpnpSimOptions full = igd.options();
+        full.maxMappings = 0;
+        PcpNatPmpSimOptions refusing = pcp.options();
+        refusing.refusePort = 27015;
+        upnp ? igd.setOptions(full) : pcp.setOptions(refusing);
+
+        EXPECT_FALSE(r->RemakeForward(game)) << upnp;
+        EXPECT_FALSE(r->lastProblems().isEmpty()) << upnp;
+        EXPECT_EQ(held(), 0) << upnp;
+        QList<LeaseEntry> lines = LeaseRecord(recordPath(rig)).load();
+        ASSERT_EQ(lines.size(), 1) << upnp;
+        EXPECT_EQ(lines[0].state, LeaseEntry::State::Held) << upnp;
+
+        full.maxMappings = 128;
+        refusing.refusePort = 0;
+        upnp ? igd.setOptions(full) : pcp.setOptions(refusing);
+        EXPECT_TRUE(r->RemakeForward(game)) << upnp;
+        EXPECT_EQ(held(), 1) << upnp;
+        lines = LeaseRecord(recordPath(rig)).load();
+        ASSERT_EQ(lines.size(), 1) << upnp;
+        EXPECT_EQ(lines[0].state, LeaseEntry::State::Held) << upnp;
+    }
+}

@@ -11,6 +11,9 @@
 #include "platform/Clock.h"
 #include "router/AppList.h"
 #include "router/Router.h"
+#include "ui/ActivityLogWindow.h"
+#include "ui/WayInView.h"
+#include "ui/frmCheck.h"
 #include "ui/frmForwards.h"
 #include "ui/frmLogin.h"
 #include "ui/frmSettings.h"
@@ -22,6 +25,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -270,4 +274,43 @@ TEST(WindowFeedback, WordsFitTheProtocolKinds) {
     w.window.mnuEditApps_Click();
     ASSERT_EQ(w.prompts.boxes.size(), before + 1);
     EXPECT_TRUE(w.prompts.boxes.back().text.contains(QStringLiteral("gedit")));
+}
+
+// A check's results stay in reach: a cue in the window opens them in Check Points, with the
+// way in of the first port that needs something drawn; the activity log opens from the menu.
+TEST(WindowFeedback, ACheckLeavesACueToItsResultsAndTheLogOpens) {
+    Window w;
+    ASSERT_TRUE(w.start());
+    EXPECT_TRUE(w.window.btnCheckResults->isHidden());
+    w.window.lbApps().setSelected(0, true);
+    w.window.lbApps().setSelected(1, true);
+    w.window.btnPoint_Click(); // nothing listens here in the test's namespace
+    EXPECT_FALSE(w.window.btnCheckResults->isHidden());
+    EXPECT_EQ(w.window.btnCheckResults->text(),
+              QStringLiteral("3 of 3 ports need something — Show"));
+
+    QList<Hop> hops;
+    whenShown<frmCheck>([&](frmCheck* d) {
+        hops = d->wayIn->way().hops;
+        d->reject();
+    });
+    w.window.btnCheckResults->click();
+    ASSERT_EQ(hops.size(), 4);
+    EXPECT_EQ(hops[1].state, HopState::Open); // the router holds it
+    EXPECT_EQ(hops[3].state, HopState::Blocked);
+    EXPECT_EQ(hops[3].words, QStringLiteral("nothing on this computer listens on 27015"));
+
+    QString shown;
+    whenShown<ActivityLogWindow>([&](ActivityLogWindow* d) {
+        shown = d->text->toPlainText();
+        d->reject();
+    });
+    w.window.mnuActivityLog_Click();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Web Server 8080/TCP: forwarded, nothing on this "
+                                              "computer listens on 8080")))
+        << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QLatin1Char('\r')));
+
+    w.window.btnClearAllPoints_Click();
+    EXPECT_TRUE(w.window.btnCheckResults->isHidden());
 }

@@ -5,6 +5,7 @@
 #include "router/check/RouterOnLoopback.h"
 #include "router/net/ExternalAddress.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QNetworkProxy>
@@ -119,6 +120,33 @@ void checkHairpins(QList<PortCheck>& checks, const QString& wan, const CheckOpti
     }
 }
 
+// Some routers keep listing and renewing a forward that no longer forwards; deleting and making
+// it once more is what helps. Tried only where nothing on this computer stands in the way.
+bool worthRemaking(const PortCheck& c) {
+    return c.outside == Outside::Closed && c.forwarded == true &&
+           takesOutsideTraffic(c.listeners) && (!c.firewall || c.firewall->state == HopState::Open);
+}
+
+void remakeDeadForwards(Router& router, QList<PortCheck>& checks, const CheckOptions& o) {
+    for (PortCheck& c : checks) {
+        if (!worthRemaking(c))
+            continue;
+        if (!router.RemakeForward(c.mapping)) {
+            c.remade = Remade::Failed;
+            c.remadeNote = router.lastProblems().join(QLatin1Char(' '));
+            if (c.remadeNote.isEmpty())
+                c.remadeNote = QCoreApplication::translate(
+                    "PortCheck", "this kind of router cannot be asked to make it again");
+            continue;
+        }
+        const Outside again = AskOutsideChecker(o.checkUrl, c.mapping.port, c.mapping.protocol,
+                                                o.checkUrlWait, &c.outsideNote);
+        c.remade = again == Outside::Open ? Remade::Arrives : Remade::StillNothing;
+        if (again == Outside::Open)
+            c.outside = Outside::Open;
+    }
+}
+
 QList<PortCheck> checkPorts(Router& router, const QList<PlannedMapping>& mappings,
                             const CheckOptions& options, bool askRouter) {
     QList<PortCheck> out;
@@ -138,6 +166,9 @@ QList<PortCheck> checkPorts(Router& router, const QList<PlannedMapping>& mapping
         for (PortCheck& c : out)
             c.outside = AskOutsideChecker(options.checkUrl, c.mapping.port, c.mapping.protocol,
                                           options.checkUrlWait, &c.outsideNote);
+    // Right after Point To Me the forwards are new: making them again would tell nothing.
+    if (askRouter)
+        remakeDeadForwards(router, out, options);
     return out;
 }
 
@@ -194,6 +225,10 @@ QString PortCheck::sentence() const {
         break;
     }
 
+    if (remade != Remade::NotTried) {
+        parts << remadeSentence();
+        return parts.join(QStringLiteral(", "));
+    }
     switch (outside) {
     case Outside::Open:
         parts << QStringLiteral("the outside checker reached it");
@@ -208,6 +243,26 @@ QString PortCheck::sentence() const {
         break;
     }
     return parts.join(QStringLiteral(", "));
+}
+
+QString PortCheck::remadeSentence() const {
+    switch (remade) {
+    case Remade::Arrives:
+        return QCoreApplication::translate("PortCheck", "the router held the forward but nothing "
+                                                        "arrived; it was made again and now "
+                                                        "arrives");
+    case Remade::StillNothing:
+        return QCoreApplication::translate("PortCheck", "the router held the forward but nothing "
+                                                        "arrived; it was made again, still "
+                                                        "nothing arrives");
+    case Remade::Failed:
+        return QCoreApplication::translate("PortCheck", "the router held the forward but nothing "
+                                                        "arrived; making it again failed (%1)")
+            .arg(remadeNote);
+    case Remade::NotTried:
+        break;
+    }
+    return {};
 }
 
 CheckOptions CheckOptionsFor(const QString& iniPath) {

@@ -36,6 +36,10 @@ enum class Hairpin {
 
 enum class Outside { NotAsked, Open, Closed, Unknown };
 
+// A forward the router held while the outside checker could not reach it, deleted and made
+// once more (some routers keep listing and renewing a forward that no longer forwards).
+enum class Remade { NotTried, Arrives, StillNothing, Failed };
+
 // How one stop on a port's way in from the Internet lets it through.
 enum class HopState { Open, Blocked, CannotTell };
 
@@ -67,11 +71,15 @@ struct PortCheck {
     QString outsideNote;                  // the checker's words when Unknown
     std::optional<FirewallView> firewall; // nullopt: not looked at
     std::optional<OuterView> outer;       // nullopt: no second router known
+    Remade remade = Remade::NotTried;
+    QString remadeNote; // why it could not be made again
 
     // Nothing to fix: forwarded, and a program takes it beyond this computer.
     bool good() const;
     // "forwarded, jellyfin listens on 8096, …" without the application's name.
     QString sentence() const;
+    // What making a dead forward again did; empty where it was not tried.
+    QString remadeSentence() const;
 };
 
 // The options for the program folder's Harborly.ini: [Misc] CheckUrl, when set.

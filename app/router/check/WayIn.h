@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 struct Hop {
     enum class Place { Internet, OuterRouter, Router, Firewall, Program };
@@ -18,7 +19,13 @@ struct Hop {
 
 struct WayIn {
     QList<Hop> hops;
-    QString todo; // what to do at the first hop that is not open; empty when all are
+    // What to do at the first hop that stops it (or, where none is known to, at the first that
+    // may and says how); empty when there is nothing to do here.
+    QString todo;
 };
 
 WayIn WayInOf(const PortCheck& check);
+// "open", "blocked", "cannot tell".
+QString HopStateWord(HopState state);
+// The way in, in words: one line per hop ("Router: open — forwarded"), then "To do: …".
+QStringList WayInLines(const WayIn& way);

@@ -67,6 +67,8 @@ public:
     // The holds of `kind` at `port`/`protocol` removed (a forward removed by hand takes its
     // pinhole with it).
     Outcome removeAt(HoldKind& kind, int port, const QString& protocol);
+    // The hold of `kind` at `port`/`protocol` removed and made once more, as one change.
+    Outcome remakeAt(HoldKind& kind, int port, const QString& protocol);
     // This router's lines of `kind`, every state; nothing when the record cannot be read.
     QList<LeaseEntry> linesOf(const HoldKind& kind) const;
 

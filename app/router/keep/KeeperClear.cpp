@@ -214,6 +214,37 @@ void Keeper::dropCleared(HoldKind& kind, const LeaseEntry& e) {
     }
 }
 
+Outcome Keeper::remakeAt(HoldKind& kind, int port, const QString& protocol) {
+    for (const LeaseEntry& e : linesOf(kind)) {
+        if (e.internalPort != port || e.protocol != protocol || e.state != LeaseEntry::State::Held)
+            continue;
+        const ForwardChangeLock change(record_.path());
+        const Removed r = kind.remove(e);
+        if (r.reply != Reply::Done) {
+            problems_ << r.problem;
+            return r.reply == Reply::Silent ? Outcome::Failed : Outcome::Error;
+        }
+        // Gone from the router now: should it not be made, the line stays, and the next check
+        // makes it again.
+        const Made m = kind.make(e);
+        if (m.reply != Reply::Done) {
+            problems_ << m.problem;
+            return m.reply == Reply::Silent ? Outcome::Failed : Outcome::Error;
+        }
+        if (!m.note.isEmpty())
+            notes_ << m.note;
+        if (commit(kind, m.granted) == Commit::Unwritable)
+            return Outcome::Error;
+        hooks_.tell(QStringLiteral("made again %1 on %2: the router held it, but nothing arrived")
+                        .arg(kind.words(e), router_));
+        return Outcome::Completed;
+    }
+    problems_ << QStringLiteral("%1 port %2 is not among the forwards Harborly holds.")
+                     .arg(protocol)
+                     .arg(port);
+    return Outcome::Error;
+}
+
 Outcome Keeper::removeAt(HoldKind& kind, int port, const QString& protocol) {
     Outcome out = Outcome::Completed;
     for (const LeaseEntry& e : linesOf(kind)) {

@@ -242,6 +242,10 @@ bool PcpNatPmpRouter::RemoveForward(const ForwardEntry& f) {
     return ok;
 }
 
+HoldKind* PcpNatPmpRouter::forwardHolds() {
+    return mappings_.get();
+}
+
 // Neither protocol can be asked about one mapping without making it: the record of what the
 // router granted, and its lease, answer for it.
 std::optional<bool> PcpNatPmpRouter::HoldsForward(const PlannedMapping& mapping) {

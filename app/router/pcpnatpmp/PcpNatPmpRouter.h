@@ -55,6 +55,7 @@ private:
 
     void queryStatus() override;
     bool connected() const override { return client_ != nullptr; }
+    HoldKind* forwardHolds() override;
     Outcome forward(const QList<PlannedMapping>& mappings) override;
     LeaseEntry entryFor(const PlannedMapping& m);
     // When a forward granted `e` is renewed: half its lease for NAT-PMP, a random point between

@@ -320,6 +320,10 @@ bool UpnpRouter::RemoveForward(const ForwardEntry& e) {
     return ok;
 }
 
+HoldKind* UpnpRouter::forwardHolds() {
+    return forwards_.get();
+}
+
 // The router's own table says whether the forward stands, to this computer, on the same port.
 std::optional<bool> UpnpRouter::HoldsForward(const PlannedMapping& mapping) {
     if (!client_)

@@ -52,6 +52,7 @@ private:
 
     void queryStatus() override;
     bool connected() const override { return client_ != nullptr; }
+    HoldKind* forwardHolds() override;
     Outcome forward(const QList<PlannedMapping>& mappings) override;
     // The router is reached over IPv6 alone: its pinholes, and no IPv4 forward.
     Outcome forwardIpv6Only(const QList<PlannedMapping>& mappings);
