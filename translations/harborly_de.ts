@@ -1387,15 +1387,15 @@ Den Vorgang abbrechen und Harborly schließen?</translation>
     </message>
     <message>
         <source>the default gateway</source>
-        <translation>dem Standard-Gateway</translation>
+        <translation>Standard-Gateway</translation>
     </message>
     <message>
         <source>Nothing answered at %1.</source>
-        <translation>Unter %1 hat nichts geantwortet.</translation>
+        <translation>Keine Antwort (Adresse: %1).</translation>
     </message>
     <message>
         <source>The router at %1 answered but did not show its status: it refused the password, or it is not a router of this kind.</source>
-        <translation>Der Router unter %1 hat geantwortet, aber seinen Status nicht gezeigt: Er hat das Passwort abgelehnt, oder er ist kein Router dieser Art.</translation>
+        <translation>Der Router (%1) hat geantwortet, aber seinen Status nicht gezeigt: Er hat das Passwort abgelehnt, oder er ist kein Router dieser Art.</translation>
     </message>
     <message>
         <source>Harborly found no router (kind: %1, address: %2).
@@ -1645,11 +1645,11 @@ Art, Adresse oder Passwort des Routers ändern?</translation>
     </message>
     <message>
         <source>This computer&apos;s address toward the router at %1</source>
-        <translation>Die Adresse dieses Computers zum Router unter %1 hin</translation>
+        <translation>Die Adresse dieses Computers zum Router (%1) hin</translation>
     </message>
     <message>
         <source>The router at %1</source>
-        <translation>Der Router unter %1</translation>
+        <translation>Der Router (%1)</translation>
     </message>
     <message>
         <source>No ports</source>
