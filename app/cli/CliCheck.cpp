@@ -10,6 +10,7 @@
 #include "router/check/PortCheck.h"
 #include "router/check/WayIn.h"
 
+#include <QCoreApplication>
 #include <QTextStream>
 
 #include <algorithm>
@@ -23,7 +24,9 @@ int RunCheck(Router& router, Module& module, AppList& list, const QStringList& n
     if (!SelectByName(list, names, env))
         return CliExit::Refused;
     if (list.SelCount() == 0) {
-        env.err << "Nothing to check: name the applications, or point some first." << Qt::endl;
+        env.err << QCoreApplication::translate(
+                       "Cli", "Nothing to check: name the applications, or point some first.")
+                << Qt::endl;
         return CliExit::Refused;
     }
     const MappingPlan plan = PlanMappings(module.catalog, list, 4096);

@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 std::optional<CliCommand> commandOf(const QStringList& words, QString& error) {
@@ -7,8 +9,8 @@ std::optional<CliCommand> commandOf(const QStringList& words, QString& error) {
     const QString second = words.value(1);
     const auto noMore = [&](int count, CliCommand command) -> std::optional<CliCommand> {
         if (words.size() > count) {
-            error =
-                QStringLiteral("too many arguments for \"%1\"").arg(words.mid(0, count).join(' '));
+            error = QCoreApplication::translate("Cli", "too many arguments for \"%1\"")
+                        .arg(words.mid(0, count).join(' '));
             return std::nullopt;
         }
         return command;
@@ -27,14 +29,16 @@ std::optional<CliCommand> commandOf(const QStringList& words, QString& error) {
         return CliCommand::Check;
     if (first == QLatin1String("point")) {
         if (words.size() < 2) {
-            error = QStringLiteral("\"point\" needs the name of at least one application");
+            error = QCoreApplication::translate(
+                "Cli", "\"point\" needs the name of at least one application");
             return std::nullopt;
         }
         return CliCommand::Point;
     }
     if (first == QLatin1String("remove")) {
         if (words.size() != 2) {
-            error = QStringLiteral("\"remove\" takes one forward, as PORT/PROTO (8096/tcp)");
+            error = QCoreApplication::translate(
+                "Cli", "\"remove\" takes one forward, as PORT/PROTO (8096/tcp)");
             return std::nullopt;
         }
         return CliCommand::Remove;
@@ -44,7 +48,7 @@ std::optional<CliCommand> commandOf(const QStringList& words, QString& error) {
             return noMore(2, CliCommand::DmzSet);
         if (second == QLatin1String("clear"))
             return noMore(2, CliCommand::DmzClear);
-        error = QStringLiteral("\"dmz\" takes \"set\" or \"clear\"");
+        error = QCoreApplication::translate("Cli", "\"dmz\" takes \"set\" or \"clear\"");
         return std::nullopt;
     }
     if (first == QLatin1String("show")) {
@@ -52,11 +56,12 @@ std::optional<CliCommand> commandOf(const QStringList& words, QString& error) {
             return noMore(2, CliCommand::ShowForward);
         if (second == QLatin1String("dmz"))
             return noMore(2, CliCommand::ShowDmz);
-        error = QStringLiteral("\"show\" takes \"forward\" or \"dmz\"");
+        error = QCoreApplication::translate("Cli", "\"show\" takes \"forward\" or \"dmz\"");
         return std::nullopt;
     }
-    error = first.isEmpty() ? QStringLiteral("no command given")
-                            : QStringLiteral("unknown command \"%1\"").arg(first);
+    error = first.isEmpty()
+                ? QCoreApplication::translate("Cli", "no command given")
+                : QCoreApplication::translate("Cli", "unknown command \"%1\"").arg(first);
     return std::nullopt;
 }
 
@@ -81,9 +86,10 @@ CliParseResult ParseCliArguments(const QStringList& arguments) {
         } else if (a == QLatin1String("--home") || a.startsWith(QLatin1String("--home="))) {
             options.home = a.size() > 6 ? a.mid(7) : arguments.value(++i);
             if (options.home.isEmpty())
-                return {std::nullopt, QStringLiteral("--home needs a folder")};
+                return {std::nullopt, QCoreApplication::translate("Cli", "--home needs a folder")};
         } else {
-            return {std::nullopt, QStringLiteral("unknown option \"%1\"").arg(a)};
+            return {std::nullopt,
+                    QCoreApplication::translate("Cli", "unknown option \"%1\"").arg(a)};
         }
     }
     if (options.help || options.version)
@@ -103,9 +109,9 @@ CliParseResult ParseCliArguments(const QStringList& arguments) {
         const QString protocol = parts.value(1).toUpper();
         if (parts.size() != 2 || !ok || port < 1 || port > 65535 ||
             (protocol != QLatin1String("TCP") && protocol != QLatin1String("UDP")))
-            return {std::nullopt,
-                    QStringLiteral("\"%1\" is no forward; write PORT/PROTO, as 8096/tcp")
-                        .arg(words.at(1))};
+            return {std::nullopt, QCoreApplication::translate(
+                                      "Cli", "\"%1\" is no forward; write PORT/PROTO, as 8096/tcp")
+                                      .arg(words.at(1))};
         options.removePort = port;
         options.removeProtocol = protocol;
     }
@@ -113,7 +119,8 @@ CliParseResult ParseCliArguments(const QStringList& arguments) {
 }
 
 QString CliUsage() {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "Cli",
         "Usage: harborly-cli [--home DIR] [--password-stdin] COMMAND\n"
         "\n"
         "Forwards the ports of chosen applications on the home router to this computer.\n"

@@ -17,6 +17,7 @@
 #include "router/RouterKinds.h"
 #include "router/keep/Outcome.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
@@ -116,8 +117,8 @@ std::optional<QList<ForwardEntry>> readForwards(Session& s, CliEnvironment& env)
         return rows;
     printProblems(s, env.err);
     if (s.router->lastProblems().isEmpty() && s.prompts.boxes() == boxes)
-        env.err << "The router's list of forwards could not be read, and the router gave no "
-                   "reason."
+        env.err << QCoreApplication::translate("Cli", "The router's list of forwards could not be "
+                                                      "read, and the router gave no reason.")
                 << Qt::endl;
     return std::nullopt;
 }
@@ -172,8 +173,9 @@ int point(Session& s, const QStringList& names, CliEnvironment& env) {
 // One forward of this computer, named as PORT/PROTO, whatever program made it.
 int removeForward(Session& s, const CliOptions& options, CliEnvironment& env) {
     if (!s.router->capabilities().mappingTable) {
-        env.err << "This router kind has no list of forwards to remove one from; \"clear\" "
-                   "empties its slots."
+        env.err << QCoreApplication::translate("Cli", "This router kind has no list of forwards "
+                                                      "to remove one from; \"clear\" empties its "
+                                                      "slots.")
                 << Qt::endl;
         return CliExit::Refused;
     }
@@ -184,9 +186,12 @@ int removeForward(Session& s, const CliOptions& options, CliEnvironment& env) {
         if (e.externalPort != options.removePort || e.protocol != options.removeProtocol)
             continue;
         if (!e.thisComputer) {
-            env.err << "Port " << options.removePort << '/' << options.removeProtocol
-                    << " forwards to another computer (" << ShownText(e.internalClient)
-                    << "); Harborly removes only this computer's forwards." << Qt::endl;
+            env.err << QCoreApplication::translate("Cli", "Port %1/%2 forwards to another "
+                                                          "computer (%3); Harborly removes only "
+                                                          "this computer's forwards.")
+                           .arg(QString::number(options.removePort), options.removeProtocol,
+                                ShownText(e.internalClient))
+                    << Qt::endl;
             return CliExit::Refused;
         }
         if (s.router->RemoveForward(e))
@@ -194,14 +199,19 @@ int removeForward(Session& s, const CliOptions& options, CliEnvironment& env) {
         // The forward stays: never "Completed", whatever the status showed.
         printProblems(s, env.err);
         if (s.router->lastProblems().isEmpty())
-            env.err << "Port " << options.removePort << '/' << options.removeProtocol
-                    << " is still on the router, which gave no reason." << Qt::endl;
+            env.err << QCoreApplication::translate(
+                           "Cli", "Port %1/%2 is still on the router, which gave no reason.")
+                           .arg(QString::number(options.removePort), options.removeProtocol)
+                    << Qt::endl;
         const Outcome outcome = WorstOf(s.router->lastOutcome(), Outcome::Error);
         env.out << StatusWord(outcome) << Qt::endl;
         return exitStatusOf(outcome);
     }
-    env.err << "No forward of port " << options.removePort << '/' << options.removeProtocol
-            << " is on the router; \"harborly-cli slots\" lists them." << Qt::endl;
+    env.err << QCoreApplication::translate(
+                   "Cli", "No forward of port %1/%2 is on the router; \"harborly-cli slots\" "
+                          "lists them.")
+                   .arg(QString::number(options.removePort), options.removeProtocol)
+            << Qt::endl;
     return CliExit::Refused;
 }
 
@@ -213,7 +223,9 @@ int refuseDmz(Session& s, CliEnvironment& env) {
 // Renews the forwards as the window does, on Timer1's beat, until the loop is told to quit.
 int keep(Session& s, CliEnvironment& env) {
     if (s.router->capabilities().pageScreens) {
-        env.err << "The web pages' forwards do not lapse: there is nothing to keep alive."
+        env.err << QCoreApplication::translate(
+                       "Cli", "The web pages' forwards do not lapse: there is nothing to keep "
+                              "alive.")
                 << Qt::endl;
         return CliExit::Refused;
     }
@@ -222,8 +234,10 @@ int keep(Session& s, CliEnvironment& env) {
     s.router->reportRenewal = [&](const QString& line) {
         env.out << s.clock.now().toString(Qt::ISODate) << ' ' << ShownText(line) << Qt::endl;
     };
-    env.out << "Keeping the forwards on " << ShownText(s.router->routerDescription())
-            << " alive; stop with Ctrl-C." << Qt::endl;
+    env.out << QCoreApplication::translate("Cli",
+                                           "Keeping the forwards on %1 alive; stop with Ctrl-C.")
+                   .arg(ShownText(s.router->routerDescription()))
+            << Qt::endl;
     QTimer tick;
     QString cannot;
     QObject::connect(&tick, &QTimer::timeout, [&] {
@@ -236,10 +250,12 @@ int keep(Session& s, CliEnvironment& env) {
     tick.start(env.keepTick);
     env.keepLoop->exec();
     if (!cannot.isEmpty()) {
-        env.err << "Cannot keep the forwards alive: " << cannot << Qt::endl;
+        env.err
+            << QCoreApplication::translate("Cli", "Cannot keep the forwards alive: %1").arg(cannot)
+            << Qt::endl;
         return CliExit::Failed;
     }
-    env.out << "Stopped." << Qt::endl;
+    env.out << QCoreApplication::translate("Cli", "Stopped.") << Qt::endl;
     return CliExit::Completed;
 }
 
@@ -253,7 +269,8 @@ int saveForwardList(Session& s, CliEnvironment& env) {
         text += forwardLine(e).toUtf8() + '\n';
     const QString path = s.module.paths.AppPath + QStringLiteral("Harborly-forwards.txt");
     if (!ReplaceFileContents(path, text)) {
-        env.err << "The list could not be saved to " << path << Qt::endl;
+        env.err << QCoreApplication::translate("Cli", "The list could not be saved to %1").arg(path)
+                << Qt::endl;
         return CliExit::Failed;
     }
     env.out << path << Qt::endl;
@@ -263,13 +280,20 @@ int saveForwardList(Session& s, CliEnvironment& env) {
 // A folder never configured: nothing says which router to talk to.
 int refuseUnconfigured(const QString& folder, const QString& ini, bool catalogCopied,
                        CliEnvironment& env) {
-    env.err << "There is no configuration in " << QDir::toNativeSeparators(folder) << " yet."
+    env.err << QCoreApplication::translate("Cli", "There is no configuration in %1 yet.")
+                   .arg(QDir::toNativeSeparators(folder))
             << Qt::endl
-            << "Start the window once with Harborly --home " << QDir::toNativeSeparators(folder)
-            << " and choose the router there, or set RouterKind (auto, upnp, pcp, natpmp "
-               "or web) and LanPrivateIP under [Misc] in "
-            << QDir::toNativeSeparators(ini)
-            << (catalogCopied ? " (the shipped catalog has just been copied there)." : ".")
+            << (catalogCopied
+                    ? QCoreApplication::translate(
+                          "Cli", "Start the window once with Harborly --home %1 and choose the "
+                                 "router there, or set RouterKind (auto, upnp, pcp, natpmp or "
+                                 "web) and LanPrivateIP under [Misc] in %2 (the shipped catalog "
+                                 "has just been copied there).")
+                    : QCoreApplication::translate(
+                          "Cli", "Start the window once with Harborly --home %1 and choose the "
+                                 "router there, or set RouterKind (auto, upnp, pcp, natpmp or "
+                                 "web) and LanPrivateIP under [Misc] in %2."))
+                   .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(ini))
             << Qt::endl;
     return CliExit::Refused;
 }
@@ -278,8 +302,11 @@ int refuseUnconfigured(const QString& folder, const QString& ini, bool catalogCo
 // nothing when the command may go on.
 std::optional<int> refuseLogin(Session& s, const RouterCapabilities& caps, CliEnvironment& env) {
     if (caps.needsPassword && !s.module.settings.PasswordStored) {
-        env.err << "No router password is stored in " << s.module.paths.IniPath
-                << "; set one in Harborly with Configuration > Edit Router Settings." << Qt::endl;
+        env.err << QCoreApplication::translate("Cli", "No router password is stored in %1; set "
+                                                      "one in Harborly with Configuration > Edit "
+                                                      "Router Settings.")
+                       .arg(s.module.paths.IniPath)
+                << Qt::endl;
         return CliExit::Refused;
     }
     if (!s.module.settings.RequireLogin ||
@@ -287,13 +314,14 @@ std::optional<int> refuseLogin(Session& s, const RouterCapabilities& caps, CliEn
         return std::nullopt;
     const std::optional<QString> typed = env.password ? env.password() : std::nullopt;
     if (!typed) {
-        env.err << "The login password is required: type it on a terminal or give it with "
-                   "--password-stdin."
+        env.err << QCoreApplication::translate("Cli", "The login password is required: type it "
+                                                      "on a terminal or give it with "
+                                                      "--password-stdin.")
                 << Qt::endl;
         return CliExit::Refused;
     }
     if (*typed != s.module.settings.Password) {
-        env.err << "Invalid user name or password." << Qt::endl;
+        env.err << QCoreApplication::translate("Cli", "Invalid user name or password.") << Qt::endl;
         return CliExit::Refused;
     }
     s.module.LoginAccepted = true;
@@ -379,8 +407,11 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
     LoadConfiguration(s.module, folder.path);
     FillApplicationList(s.view.lbApps(), s.module.catalog);
     if (RouterKindOf(s.module.settings.RouterKind).isEmpty()) {
-        env.err << "Harborly.ini names a router kind that Harborly does not know: \""
-                << s.module.settings.RouterKind << '"' << Qt::endl;
+        env.err << QCoreApplication::translate(
+                       "Cli", "Harborly.ini names a router kind that Harborly does not know: "
+                              "\"%1\"")
+                       .arg(s.module.settings.RouterKind)
+                << Qt::endl;
         return CliExit::Refused;
     }
     // The catalog is the configuration's: no router, no login.
@@ -407,8 +438,12 @@ bool SelectByName(AppList& list, const QStringList& names, CliEnvironment& env) 
     for (const QString& name : names) {
         const int row = FindListIndex(list, name, false);
         if (row < 0) {
-            env.err << "No application is called \"" << name
-                    << "\"; \"harborly-cli list\" shows them." << Qt::endl;
+            env.err << QCoreApplication::translate(
+                           "Cli", "No application is called \"%1\"; \"harborly-cli list\" shows "
+                                  "them.")
+                           .arg(name)
+                    << Qt::endl;
+
             return false;
         }
         list.setSelected(row, true);

@@ -2,6 +2,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
 #include "cli/PasswordInput.h"
+#include "platform/SessionLanguage.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -28,8 +29,10 @@ void onSignal(int) {
 int main(int argc, char** argv) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    // Usage, --help and --version are answered before the application object is made: they
-    // need none of it.
+    // Made before usage and --help are answered: they are told in the session's language.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("harborly-cli"));
+    InstallTranslations(app);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -48,14 +51,14 @@ int main(int argc, char** argv) {
         return CliExit::Completed;
     }
 
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("harborly-cli"));
-    CliEnvironment env{QCoreApplication::arguments(), QCoreApplication::applicationDirPath(), out,
-                       err, [&options]() -> std::optional<QString> {
-                           if (options.passwordStdin)
-                               return ReadPasswordLine(stdin);
-                           return AskPasswordOnTerminal("Router password: ");
-                       }};
+    CliEnvironment env{
+        QCoreApplication::arguments(), QCoreApplication::applicationDirPath(), out, err,
+        [&options]() -> std::optional<QString> {
+            if (options.passwordStdin)
+                return ReadPasswordLine(stdin);
+            return AskPasswordOnTerminal(
+                QCoreApplication::translate("Cli", "Router password: ").toLocal8Bit().constData());
+        }};
     // SIGTERM (systemd stopping the unit) and Ctrl-C end "keep" cleanly; every other command
     // keeps the default, which ends it at once.
     QEventLoop keepLoop;

@@ -4,6 +4,7 @@
 #include "platform/Prompts.h"
 #include "platform/ShownText.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 ActivityLog::ActivityLog(const LocalPaths& paths, Prompts& prompts, const Clock& clock,
@@ -90,7 +91,9 @@ bool ActivityLog::WriteLog(const QString& sMsg) {
     }
     if (written)
         return true;
-    prompts_.MsgBox(timeStamp() + QStringLiteral("Unable to Open Log File") + u'\r' +
+    prompts_.MsgBox(timeStamp() + QCoreApplication::translate("Config", "Unable to Open Log File") +
+                        u'\r' +
+
                         paths_.LogPath,
                     MsgIcon::Exclamation, QStringLiteral("Harborly"));
     return false;

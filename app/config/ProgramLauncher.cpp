@@ -106,8 +106,9 @@ constexpr Editor kDesktopEditors[] = {{"gnome-text-editor", "--standalone"},
 } // namespace
 
 QStringList TextEditorsLookedFor() {
-    QStringList names{QStringLiteral("notepad"), QStringLiteral("$VISUAL and $EDITOR (in a "
-                                                                "terminal)")};
+    QStringList names{QStringLiteral("notepad"),
+                      QCoreApplication::translate("Config", "$VISUAL and $EDITOR (in a terminal)")};
+
     for (const Editor& e : kDesktopEditors)
         names << QString::fromLatin1(e.program);
     return names << QStringLiteral("xdg-open");

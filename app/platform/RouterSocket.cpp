@@ -5,9 +5,16 @@
 #include <QTcpSocket>
 
 QString socketStateWord(int state) {
-    static const char* const words[] = {
-        "Closed",        "Open",       "Listening", "Connection Pending", "Resolving Host",
-        "Host Resolved", "Connecting", "Connected", "No Carrier",         "Error"};
+    static const char* const words[] = {QT_TRANSLATE_NOOP("Status", "Closed"),
+                                        QT_TRANSLATE_NOOP("Status", "Open"),
+                                        QT_TRANSLATE_NOOP("Status", "Listening"),
+                                        QT_TRANSLATE_NOOP("Status", "Connection Pending"),
+                                        QT_TRANSLATE_NOOP("Status", "Resolving Host"),
+                                        QT_TRANSLATE_NOOP("Status", "Host Resolved"),
+                                        QT_TRANSLATE_NOOP("Status", "Connecting"),
+                                        QT_TRANSLATE_NOOP("Status", "Connected"),
+                                        QT_TRANSLATE_NOOP("Status", "No Carrier"),
+                                        QT_TRANSLATE_NOOP("Status", "Error")};
     if (state < 0 || state > 9)
         return {};
     return QString::fromLatin1(words[state]);

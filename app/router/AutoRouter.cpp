@@ -168,8 +168,9 @@ RouterCapabilities AutoRouter::capabilities() const {
         return inner_->capabilities();
     RouterCapabilities c;
     c.mappingTable = true;
-    c.noDmzReason = QStringLiteral("UPnP, PCP and NAT-PMP offer no DMZ control: set the DMZ host "
-                                   "in the router's own settings.");
+    c.noDmzReason = QCoreApplication::translate(
+        "Router", "UPnP, PCP and NAT-PMP offer no DMZ control: set the DMZ host "
+                  "in the router's own settings.");
     return c;
 }
 
@@ -229,8 +230,9 @@ QString AutoRouter::probe() {
         if (!why.isEmpty())
             problems_ << why;
     if (probes->pcpNatPmp.router.isNull())
-        problems_ << QStringLiteral("No router address is set and this computer has no default "
-                                    "gateway.");
+        problems_ << QCoreApplication::translate(
+            "Router", "No router address is set and this computer has no default "
+                      "gateway.");
     return {};
 }
 
@@ -247,8 +249,8 @@ void AutoRouter::Timer1_Timer() {
         return found->Timer1_Timer();
     if (!module_.StatusQueryPending)
         return;
-    view_.setStatusCaption(QStringLiteral("Find Router"));
-    view_.setSendStatusCaption(QStringLiteral("Searching"));
+    view_.setStatusCaption(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Find Router")));
+    view_.setSendStatusCaption(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Searching")));
     view_.EnableInterface(false, false);
     const QString kind = probe();
     view_.showSendState(SocketState::Closed);

@@ -3,6 +3,8 @@
 #include "config/Settings.h"
 #include "router/AppList.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 int portNumber(const QString& text) {
@@ -37,9 +39,10 @@ MappingPlan PlanMappings(const ApplCatalog& catalog, const AppList& list, int ma
             const int low = portNumber(r.PortRangeLow);
             const int high = portNumber(r.PortRangeHigh);
             if (low == 0 || high < low) {
-                plan.refusal = QStringLiteral("The ports of %1 (%2-%3) are not a range of port "
-                                              "numbers from 1 to 65535; correct them with Edit "
-                                              "Applications.")
+                plan.refusal = QCoreApplication::translate(
+                                   "Router", "The ports of %1 (%2-%3) are not a range of port "
+                                             "numbers from 1 to 65535; correct them with Edit "
+                                             "Applications.")
                                    .arg(app, r.PortRangeLow, r.PortRangeHigh);
                 plan.mappings.clear();
                 return plan;
@@ -52,9 +55,10 @@ MappingPlan PlanMappings(const ApplCatalog& catalog, const AppList& list, int ma
             total += qsizetype(high - low + 1) * protocols.size();
             if (total > maxMappings) {
                 plan.refusal =
-                    QStringLiteral("The chosen applications need more than %1 port forwards "
-                                   "(%2 has the ports %3-%4). This router takes them one port "
-                                   "at a time: choose fewer applications or narrower ranges.")
+                    QCoreApplication::translate(
+                        "Router", "The chosen applications need more than %1 port forwards "
+                                  "(%2 has the ports %3-%4). This router takes them one port "
+                                  "at a time: choose fewer applications or narrower ranges.")
                         .arg(maxMappings)
                         .arg(app)
                         .arg(low)

@@ -13,6 +13,7 @@
 #include "router/leases/LeaseRecord.h"
 #include "router/net/ExternalAddress.h"
 
+#include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QScopedValueRollback>
 #include <QtGlobal>
@@ -69,13 +70,14 @@ bool ProtocolRouter::KeepAlive() {
         return true;
     if (!keeper_.due())
         return keeper_.cannotKeep().isEmpty();
-    return runOperation(QStringLiteral("Renew Points"), [&] { return keeper_.keep(); });
+    return runOperation(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Renew Points")),
+                        [&] { return keeper_.keep(); });
 }
 
 bool ProtocolRouter::ClearAll() {
-    const bool ok =
-        runOperation(QStringLiteral("Clear All Points"), [&] { return keeper_.clear(); });
-    reportProblems(QStringLiteral("Some forwards were not removed"));
+    const bool ok = runOperation(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Clear All Points")),
+                                 [&] { return keeper_.clear(); });
+    reportProblems(QCoreApplication::translate("Router", "Some forwards were not removed"));
     if (problems_.isEmpty() && !notes_.isEmpty())
         prompts_.MsgBox(notes_.join(QLatin1Char('\r')), MsgIcon::Information, kTitle);
     return ok;
@@ -93,8 +95,8 @@ bool ProtocolRouter::RemakeForward(const PlannedMapping& mapping) {
 void ProtocolRouter::beginStatusQuery() {
     module_.RouterFound = false;
     problems_.clear();
-    view_.setStatusCaption(QStringLiteral("Find Router"));
-    view_.setSendStatusCaption(QStringLiteral("Searching"));
+    view_.setStatusCaption(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Find Router")));
+    view_.setSendStatusCaption(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Searching")));
     view_.EnableInterface(false, false);
 }
 
@@ -146,7 +148,8 @@ void ProtocolRouter::PointToMe() {
     problems_.clear();
     if (list.SelCount() == 0) {
         pointOutcome_ = PointOutcome::NothingSelected;
-        prompts_.MsgBox(QStringLiteral("No programs are selected"), MsgIcon::Information, kTitle);
+        prompts_.MsgBox(QCoreApplication::translate("Router", "No programs are selected"),
+                        MsgIcon::Information, kTitle);
         return;
     }
     WriteSelected(module_.paths, SelectedRows(list).display);
@@ -162,12 +165,12 @@ void ProtocolRouter::ForwardPorts(const MappingPlan& plan) {
         return;
     }
     pointOutcome_ = PointOutcome::Sent;
-    const bool held =
-        runOperation(QStringLiteral("Add Points"), [&] { return forward(plan.mappings); });
+    const bool held = runOperation(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Add Points")),
+                                   [&] { return forward(plan.mappings); });
     // One problem per forward refused: none holds.
     reportProblems(!held && problems_.size() >= plan.mappings.size()
-                       ? QStringLiteral("No port was forwarded")
-                       : QStringLiteral("Some ports were not forwarded"));
+                       ? QCoreApplication::translate("Router", "No port was forwarded")
+                       : QCoreApplication::translate("Router", "Some ports were not forwarded"));
     if (problems_.isEmpty() && !notes_.isEmpty())
         prompts_.MsgBox(notes_.join(QLatin1Char('\r')), MsgIcon::Information, kTitle);
 }
@@ -189,8 +192,9 @@ Outcome ProtocolRouter::pinholesOnly(const QString& noWay, const std::function<O
     }
     const Outcome six = open();
     if (six == Outcome::Completed)
-        notes_ << QStringLiteral("This computer has no IPv4 address toward the router; only IPv6 "
-                                 "ports were opened.");
+        notes_ << QCoreApplication::translate(
+            "Router", "This computer has no IPv4 address toward the router; only IPv6 "
+                      "ports were opened.");
     return six;
 }
 
@@ -214,13 +218,17 @@ QList<ForwardEntry> ProtocolRouter::PinholeRows(const QList<LeaseEntry>& lines,
 }
 
 QString ProtocolRouter::Ipv6MovedText(const QString& address) {
-    return QStringLiteral("This computer's IPv6 address changed to %1; IPv6 ports opened again "
-                          "for it.")
+    return QCoreApplication::translate(
+               "Router", "This computer's IPv6 address changed to %1; IPv6 ports opened again "
+                         "for it.")
         .arg(address);
 }
 
 QString ProtocolRouter::forwardText(const QString& protocol, int port, const QString& application) {
-    return QStringLiteral("%1 port %2 (%3)").arg(protocol).arg(port).arg(application);
+    return QCoreApplication::translate("Router", "%1 port %2 (%3)")
+        .arg(protocol)
+        .arg(port)
+        .arg(application);
 }
 
 void ProtocolRouter::reportProblems(const QString& title) {

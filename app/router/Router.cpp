@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+#include <QCoreApplication>
+
 QString TimeLeftText(qint64 seconds) {
     if (seconds == 0)
         return QStringLiteral("permanent");
@@ -37,8 +39,8 @@ void EndForNoRouter(MainView& view, Prompts& prompts) {
     view.setTimer1Enabled(false);
     view.EnableInterface(false, false);
     view.setWindowEnabled(true);
-    prompts.MsgBox(QStringLiteral("Communication failure with the router\r"
-                                  "Program has been aborted"),
+    prompts.MsgBox(QCoreApplication::translate("Router", "Communication failure with the router\r"
+                                                         "Program has been aborted"),
                    MsgIcon::Critical, QStringLiteral("Harborly"));
     view.ExitProgram();
 }

@@ -12,10 +12,15 @@
 
 const QList<RouterKindInfo>& KnownRouterKinds() {
     static const QList<RouterKindInfo> kinds = {
-        {QStringLiteral("auto"), QStringLiteral("Find it by itself (UPnP, PCP, NAT-PMP)")},
-        {QStringLiteral("web"), QStringLiteral("Web pages (Linksys-style)")},
+        // Labels for the settings dialog, which shows them translated.
+        {QStringLiteral("auto"),
+         QStringLiteral(QT_TRANSLATE_NOOP("RouterKind", "Find it by itself (UPnP, PCP, NAT-PMP)"))},
+        {QStringLiteral("web"),
+         QStringLiteral(QT_TRANSLATE_NOOP("RouterKind", "Web pages (Linksys-style)"))},
         {QStringLiteral("upnp"), QStringLiteral("UPnP IGD")},
-        {QStringLiteral("pcp"), QStringLiteral("PCP (and NAT-PMP)")},
+        {QStringLiteral("pcp"),
+         QStringLiteral(QT_TRANSLATE_NOOP("RouterKind", "PCP (and NAT-PMP)"))},
+
         {QStringLiteral("natpmp"), QStringLiteral("NAT-PMP")},
     };
     return kinds;

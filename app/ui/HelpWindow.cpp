@@ -6,14 +6,14 @@
 #include <QVBoxLayout>
 
 HelpWindow::HelpWindow(const QString& helpPath, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Harborly Help"));
+    setWindowTitle(tr("Harborly Help"));
     resize(640, 520);
     auto* layout = new QVBoxLayout(this);
     browser = new QTextBrowser(this);
     browser->setOpenExternalLinks(false);
     browser->setSource(QUrl::fromLocalFile(helpPath), QTextDocument::HtmlResource);
     if (browser->toPlainText().isEmpty())
-        browser->setPlainText(QStringLiteral("The help file %1 could not be read.").arg(helpPath));
+        browser->setPlainText(tr("The help file %1 could not be read.").arg(helpPath));
     layout->addWidget(browser);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -16,7 +16,7 @@
 
 frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
     : QDialog(parent), prompts_(prompts), documentation_(std::move(documentation)) {
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(tr("About"));
     setMinimumWidth(500);
     auto* layout = new QVBoxLayout(this);
 
@@ -31,20 +31,19 @@ frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
     big.setBold(true);
     lblTitle->setFont(big);
     titles->addWidget(lblTitle);
-    lblVersion = new QLabel(
-        QStringLiteral("Version [beta] ") + QStringLiteral(HARBORLY_VERSION_STRING), this);
+    lblVersion = new QLabel(tr("Version [beta] ") + QStringLiteral(HARBORLY_VERSION_STRING), this);
     titles->addWidget(lblVersion);
     head->addLayout(titles, 1);
     layout->addLayout(head);
 
     auto* lblDescription =
-        new QLabel(QStringLiteral("This application will allow you to easily choose which ports "
-                                  "your Linksys DSL/Cable Router will forward to your computer."),
+        new QLabel(tr("This application will allow you to easily choose which ports "
+                      "your Linksys DSL/Cable Router will forward to your computer."),
                    this);
     lblDescription->setWordWrap(true);
     layout->addWidget(lblDescription);
-    auto* lblDisclaimer = new QLabel(
-        QStringLiteral("This is a beta product.  The latest and greatest can be found at"), this);
+    auto* lblDisclaimer =
+        new QLabel(tr("This is a beta product.  The latest and greatest can be found at"), this);
     lblDisclaimer->setWordWrap(true);
     layout->addWidget(lblDisclaimer);
     btnWebsite = new QPushButton(documentation_.toDisplayString(), this);
@@ -53,15 +52,15 @@ frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     layout->addWidget(line);
-    layout->addWidget(new QLabel(
-        QStringLiteral("Free software: use it, study it, change it and share it."), this));
-    layout->addWidget(new QLabel(QStringLiteral("Written by the Harborly developers."), this));
+    layout->addWidget(
+        new QLabel(tr("Free software: use it, study it, change it and share it."), this));
+    layout->addWidget(new QLabel(tr("Written by the Harborly developers."), this));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setDefault(true);
-    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysInfo = new QPushButton(tr("&System Info..."), this);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdSysInfo);
     layout->addLayout(buttons);
@@ -82,6 +81,6 @@ void frmAbout::StartSysInfo() {
         if (!path.isEmpty() && QProcess::startDetached(path, {}))
             return;
     }
-    prompts_.MsgBox(QStringLiteral("System Information Is Unavailable At This Time"), MsgIcon::None,
+    prompts_.MsgBox(tr("System Information Is Unavailable At This Time"), MsgIcon::None,
                     QStringLiteral("Harborly"));
 }

@@ -14,23 +14,22 @@
 
 frmCheck::frmCheck(const QList<PortCheck>& checks, const QString& routerName, QWidget* parent)
     : QDialog(parent), checks_(checks) {
-    setWindowTitle(QStringLiteral("Harborly - Check Points"));
+    setWindowTitle(tr("Harborly - Check Points"));
     resize(820, 500);
     auto* layout = new QVBoxLayout(this);
     const auto toFix =
         std::count_if(checks.begin(), checks.end(), [](const PortCheck& c) { return !c.good(); });
-    QString heading = toFix == 0 ? QStringLiteral("Every port is forwarded and taken here.")
-                                 : QStringLiteral("%1 of %2 ports need something; they are marked.")
-                                       .arg(toFix)
-                                       .arg(checks.size());
+    QString heading =
+        toFix == 0
+            ? tr("Every port is forwarded and taken here.")
+            : tr("%1 of %2 ports need something; they are marked.").arg(toFix).arg(checks.size());
     if (!routerName.isEmpty())
         heading = ShownText(routerName) + QStringLiteral(": ") + heading;
     auto* title = new QLabel(heading, this);
     title->setTextFormat(Qt::PlainText); // the router's name is text, never markup
     layout->addWidget(title);
 
-    const QStringList headers = {QStringLiteral("Application"), QStringLiteral("Port"),
-                                 QStringLiteral("What was found")};
+    const QStringList headers = {tr("Application"), tr("Port"), tr("What was found")};
     tblChecks =
         new QTableWidget(static_cast<int>(checks.size()), static_cast<int>(headers.size()), this);
     tblChecks->setHorizontalHeaderLabels(headers);

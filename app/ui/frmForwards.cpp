@@ -13,15 +13,16 @@
 namespace {
 
 QString headingFor(qsizetype count, const QString& routerName, bool ownOnly) {
-    QString heading = count == 0
-                          ? QStringLiteral("The router forwards no ports.")
-                          : QStringLiteral("The router forwards %1 port%2; yours are marked.")
-                                .arg(count)
-                                .arg(count == 1 ? QString() : QStringLiteral("s"));
+    QString heading =
+        count == 0 ? frmForwards::tr("The router forwards no ports.")
+        : count == 1
+            ? frmForwards::tr("The router forwards 1 port; yours are marked.")
+            : frmForwards::tr("The router forwards %1 ports; yours are marked.").arg(count);
     if (ownOnly)
-        heading = count == 1
-                      ? QStringLiteral("This computer holds 1 forward on the router.")
-                      : QStringLiteral("This computer holds %1 forwards on the router.").arg(count);
+        heading =
+            count == 1
+                ? frmForwards::tr("This computer holds 1 forward on the router.")
+                : frmForwards::tr("This computer holds %1 forwards on the router.").arg(count);
     return routerName.isEmpty() ? heading : ShownText(routerName) + QStringLiteral(": ") + heading;
 }
 
@@ -30,7 +31,7 @@ QStringList cellsOf(const ForwardEntry& e) {
     const QString client = ShownText(e.internalClient);
     return {PortsText(e),
             ShownText(e.protocol),
-            e.thisComputer ? client + QStringLiteral(" (this computer)") : client,
+            e.thisComputer ? client + frmForwards::tr(" (this computer)") : client,
             QString::number(e.internalPort),
             ShownText(e.description),
             TimeLeftText(e.secondsLeft)};
@@ -41,16 +42,15 @@ QStringList cellsOf(const ForwardEntry& e) {
 frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerName,
                          QWidget* parent, bool ownOnly)
     : QDialog(parent), rows_(rows) {
-    setWindowTitle(QStringLiteral("Harborly - Port Forwards"));
+    setWindowTitle(tr("Harborly - Port Forwards"));
     resize(720, 360);
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(headingFor(rows.size(), routerName, ownOnly), this);
     title->setTextFormat(Qt::PlainText); // the router's name is text, never markup
     layout->addWidget(title);
 
-    const QStringList headers = {QStringLiteral("Outside port"), QStringLiteral("Protocol"),
-                                 QStringLiteral("Computer"),     QStringLiteral("Inside port"),
-                                 QStringLiteral("Description"),  QStringLiteral("Lapses in")};
+    const QStringList headers = {tr("Outside port"), tr("Protocol"),    tr("Computer"),
+                                 tr("Inside port"),  tr("Description"), tr("Lapses in")};
     tblForwards =
         new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(headers.size()), this);
     tblForwards->setHorizontalHeaderLabels(headers);
@@ -58,7 +58,7 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
     tblForwards->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblForwards->verticalHeader()->hide();
     tblForwards->horizontalHeader()->setStretchLastSection(true);
-    tblForwards->setToolTip(QStringLiteral("The router's port forwards, read-only"));
+    tblForwards->setToolTip(tr("The router's port forwards, read-only"));
     for (int r = 0; r < rows.size(); ++r) {
         const ForwardEntry& e = rows[r];
         const QStringList cells = cellsOf(e);
@@ -76,8 +76,8 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
     layout->addWidget(tblForwards, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    btnRemove = buttons->addButton(QStringLiteral("&Remove"), QDialogButtonBox::ActionRole);
-    btnRemove->setToolTip(QStringLiteral("Remove the selected forward of this computer"));
+    btnRemove = buttons->addButton(tr("&Remove"), QDialogButtonBox::ActionRole);
+    btnRemove->setToolTip(tr("Remove the selected forward of this computer"));
     btnRemove->setEnabled(false);
     connect(tblForwards, &QTableWidget::itemSelectionChanged, this, [this] {
         const int row = tblForwards->currentRow();
@@ -100,11 +100,10 @@ void frmForwards::btnRemove_Click() {
     if (!removeForward || row < 0 || row >= rows_.size() || !rows_[row].thisComputer)
         return;
     const ForwardEntry e = rows_[row];
-    const QString program = e.description.isEmpty()
-                                ? QStringLiteral("a program without a description")
-                                : ShownText(e.description);
-    if (!confirm(QStringLiteral("Remove the forward of port %1/%2 to this computer, made for "
-                                "%3? That program may stop being reachable from the Internet.")
+    const QString program =
+        e.description.isEmpty() ? tr("a program without a description") : ShownText(e.description);
+    if (!confirm(tr("Remove the forward of port %1/%2 to this computer, made for "
+                    "%3? That program may stop being reachable from the Internet.")
                      .arg(PortsText(e), e.protocol, program)))
         return;
     if (!removeForward(e))

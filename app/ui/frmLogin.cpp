@@ -14,9 +14,9 @@
 
 frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
     : QDialog(parent), module_(module), prompts_(prompts) {
-    setWindowTitle(QStringLiteral("Enter Router Password"));
+    setWindowTitle(tr("Enter Router Password"));
     auto* layout = new QVBoxLayout(this);
-    auto* prompt = new QLabel(QStringLiteral("Please type your user name and password."), this);
+    auto* prompt = new QLabel(tr("Please type your user name and password."), this);
     layout->addWidget(prompt);
     QGridLayout* grid = buildFields();
     layout->addLayout(grid);
@@ -39,24 +39,24 @@ frmLogin::frmLogin(Module& module, Prompts& prompts, QWidget* parent)
 
 QGridLayout* frmLogin::buildFields() {
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Site:"), this), SiteRow, 0);
+    grid->addWidget(new QLabel(tr("Site:"), this), SiteRow, 0);
     lblLanIpAddress = new QLabel(module_.settings.LanPrivateIP, this);
-    lblLanIpAddress->setToolTip(QStringLiteral("LAN side IP address"));
+    lblLanIpAddress->setToolTip(tr("LAN side IP address"));
     grid->addWidget(lblLanIpAddress, SiteRow, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Realm"), this), RealmRow, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Linksys DSL/Cable Routers"), this), RealmRow, 1);
+    grid->addWidget(new QLabel(tr("Realm"), this), RealmRow, 0);
+    grid->addWidget(new QLabel(tr("Linksys DSL/Cable Routers"), this), RealmRow, 1);
 
     txtUserName = new QLineEdit(this);
-    txtUserName->setToolTip(QStringLiteral("Generally not used"));
-    auto* userLabel = new QLabel(QStringLiteral("&User Name:"), this);
+    txtUserName->setToolTip(tr("Generally not used"));
+    auto* userLabel = new QLabel(tr("&User Name:"), this);
     userLabel->setBuddy(txtUserName);
     grid->addWidget(userLabel, UserRow, 0);
     grid->addWidget(txtUserName, UserRow, 1);
 
     txtPassword = new QLineEdit(this);
     txtPassword->setEchoMode(QLineEdit::Password);
-    txtPassword->setToolTip(QStringLiteral("Enter password of router"));
-    auto* passwordLabel = new QLabel(QStringLiteral("&Password:"), this);
+    txtPassword->setToolTip(tr("Enter password of router"));
+    auto* passwordLabel = new QLabel(tr("&Password:"), this);
     passwordLabel->setBuddy(txtPassword);
     grid->addWidget(passwordLabel, PasswordRow, 0);
     grid->addWidget(txtPassword, PasswordRow, 1);
@@ -66,11 +66,11 @@ QGridLayout* frmLogin::buildFields() {
 QHBoxLayout* frmLogin::buildButtons() {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setToolTip(QStringLiteral("Password entered, continue"));
+    cmdOK = new QPushButton(tr("OK"), this);
+    cmdOK->setToolTip(tr("Password entered, continue"));
     cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setToolTip(QStringLiteral("Abort program"));
+    cmdCancel = new QPushButton(tr("Cancel"), this);
+    cmdCancel->setToolTip(tr("Abort program"));
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
     return buttons;
@@ -79,9 +79,9 @@ QHBoxLayout* frmLogin::buildButtons() {
 QStatusBar* frmLogin::buildStatusBar() {
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setSizeGripEnabled(false);
-    sbStatusBar->setToolTip(QStringLiteral("Version of Harborly utility"));
-    const QString version = QStringLiteral("HARBORLY DSL/Cable Router Utility [beta] ") +
-                            QStringLiteral(HARBORLY_VERSION_STRING);
+    sbStatusBar->setToolTip(tr("Version of Harborly utility"));
+    const QString version =
+        tr("HARBORLY DSL/Cable Router Utility [beta] ") + QStringLiteral(HARBORLY_VERSION_STRING);
     sbStatusBar->showMessage(version);
     // Wide enough for the whole version text.
     setMinimumWidth(fontMetrics().horizontalAdvance(version) + 48);
@@ -90,24 +90,24 @@ QStatusBar* frmLogin::buildStatusBar() {
 
 void frmLogin::askOwnPassword(QLabel* prompt, QGridLayout* grid) {
     ownPassword_ = true;
-    setWindowTitle(QStringLiteral("Harborly Password"));
-    prompt->setText(QStringLiteral("Type the password that guards Harborly."));
-    lblLanIpAddress->setToolTip(QStringLiteral("The router's address"));
+    setWindowTitle(tr("Harborly Password"));
+    prompt->setText(tr("Type the password that guards Harborly."));
+    lblLanIpAddress->setToolTip(tr("The router's address"));
     for (const int row : {SiteRow, RealmRow, UserRow})
         for (const int column : {0, 1})
             grid->itemAtPosition(row, column)->widget()->hide();
-    txtPassword->setToolTip(QStringLiteral("The password set in Edit Router Settings"));
+    txtPassword->setToolTip(tr("The password set in Edit Router Settings"));
     sbStatusBar->showMessage(QStringLiteral("Harborly ") + QStringLiteral(HARBORLY_VERSION_STRING));
 }
 
 void frmLogin::cmdOK_Click() {
     if (txtPassword->text() != module_.settings.Password) {
         prompts_.Beep();
-        prompts_.MsgBox(ownPassword_ ? QStringLiteral("Wrong password.\r"
-                                                      "Check your Caps Lock key and try again.")
-                                     : QStringLiteral("Invalid user name or password.\r"
-                                                      "Check your Caps Lock key and try again."),
-                        MsgIcon::Critical, QStringLiteral("Error"));
+        prompts_.MsgBox(ownPassword_ ? tr("Wrong password.\r"
+                                          "Check your Caps Lock key and try again.")
+                                     : tr("Invalid user name or password.\r"
+                                          "Check your Caps Lock key and try again."),
+                        MsgIcon::Critical, tr("Error"));
         txtPassword->setFocus();
         txtPassword->selectAll();
         return;

@@ -27,8 +27,8 @@
 bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts) {
     if (lock.tryLock(0))
         return false;
-    prompts.MsgBox(QStringLiteral("The Harborly program is already running.\r"
-                                  "Double click the Harborly icon in the taskbar to get focus."),
+    prompts.MsgBox(frmMain::tr("The Harborly program is already running.\r"
+                               "Double click the Harborly icon in the taskbar to get focus."),
                    MsgIcon::Information, QStringLiteral("Harborly"));
     return true;
 }
@@ -53,9 +53,8 @@ void frmMain::makeRouter() {
         a->setEnabled(caps.dmz);
         a->setToolTip(caps.dmz ? QString() : caps.noDmzReason);
     }
-    btnViewPoints->setToolTip(caps.pageScreens
-                                  ? QStringLiteral("Show router's port forwarding screen")
-                                  : QStringLiteral("Show the router's list of port forwards"));
+    btnViewPoints->setToolTip(caps.pageScreens ? tr("Show router's port forwarding screen")
+                                               : tr("Show the router's list of port forwards"));
 }
 
 void frmMain::lookAgain() {
@@ -85,10 +84,9 @@ bool frmMain::Form_Load(const QString& programFolder) {
 
     LoadConfiguration(module_, programFolder);
     if (RouterKindOf(module_.settings.RouterKind).isEmpty()) {
-        prompts_.MsgBox(QStringLiteral("Harborly.ini names a router kind that Harborly does not "
-                                       "know: \"") +
-                            module_.settings.RouterKind +
-                            QStringLiteral("\"\rUse Edit Router Settings to choose one."),
+        prompts_.MsgBox(tr("Harborly.ini names a router kind that Harborly does not know: "
+                           "\"%1\"\rUse Edit Router Settings to choose one.")
+                            .arg(module_.settings.RouterKind),
                         MsgIcon::Exclamation, QStringLiteral("Harborly"));
         module_.settings.RouterKind = QStringLiteral("web");
     }
@@ -174,9 +172,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         if (closePending_)
             return;
-        if (ask && ask(QStringLiteral("Harborly is waiting for the router.\n"
-                                      "Cancel the operation and close Harborly?"),
-                       QStringLiteral("Cancel and Close"), QStringLiteral("Keep Waiting"))) {
+        if (ask && ask(tr("Harborly is waiting for the router.\n"
+                          "Cancel the operation and close Harborly?"),
+                       tr("Cancel and Close"), tr("Keep Waiting"))) {
             cancel_ = true;
             closePending_ = true;
             // The operation may have ended while the question was open.
@@ -221,20 +219,19 @@ bool frmMain::offerSettings() {
     if (!ask)
         return false;
     QString reason = router_->lastProblems().join(QLatin1Char('\n'));
-    const QString where = module_.settings.LanPrivateIP.isEmpty()
-                              ? QStringLiteral("the default gateway")
-                              : module_.settings.LanPrivateIP;
+    const QString where = module_.settings.LanPrivateIP.isEmpty() ? tr("the default gateway")
+                                                                  : module_.settings.LanPrivateIP;
     if (reason.isEmpty())
         reason = module_.LocalIpAddress.isEmpty()
-                     ? QStringLiteral("Nothing answered at %1.").arg(where)
-                     : QStringLiteral("The router at %1 answered but did not show its status: "
-                                      "it refused the password, or it is not a router of this "
-                                      "kind.")
+                     ? tr("Nothing answered at %1.").arg(where)
+                     : tr("The router at %1 answered but did not show its status: "
+                          "it refused the password, or it is not a router of this "
+                          "kind.")
                            .arg(where);
-    if (!ask(QStringLiteral("Harborly found no router (kind: %1, address: %2).\n%3\n\n"
-                            "Change the router's kind, address or password?")
+    if (!ask(tr("Harborly found no router (kind: %1, address: %2).\n%3\n\n"
+                "Change the router's kind, address or password?")
                  .arg(RouterKindOf(module_.settings.RouterKind), where, reason),
-             QStringLiteral("Edit Router Settings..."), QStringLiteral("Quit")))
+             tr("Edit Router Settings..."), tr("Quit")))
         return false;
     // Queued: the router that failed is still on the call stack.
     QMetaObject::invokeMethod(this, &frmMain::retryWithNewSettings, Qt::QueuedConnection);
@@ -249,7 +246,7 @@ void frmMain::retryWithNewSettings() {
     // Saved: look for the router at once with what was saved.
     lookAgain();
     EnableInterface(true, false);
-    setStatusCaption(QStringLiteral("Unknown"));
+    setStatusCaption(tr("Unknown"));
     refreshTrayToolTip();
     Timer1->start(webKind() ? 500 : 0);
 }

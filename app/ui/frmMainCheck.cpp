@@ -44,12 +44,10 @@ void frmMain::checkAfterPoint(const QList<PlannedMapping>& planned) {
     constexpr qsizetype ShownLines = 5;
     QStringList shown = problems.mid(0, ShownLines);
     if (problems.size() > ShownLines)
-        shown << QStringLiteral("… and %1 more in the activity log")
-                     .arg(problems.size() - ShownLines);
-    lblStatus->setToolTip(shown.isEmpty()
-                              ? QStringLiteral("Every port just forwarded is taken by a program on "
+        shown << tr("… and %1 more in the activity log").arg(problems.size() - ShownLines);
+    lblStatus->setToolTip(shown.isEmpty() ? tr("Every port just forwarded is taken by a program on "
                                                "this computer")
-                              : shown.join(QLatin1Char('\n')));
+                                          : shown.join(QLatin1Char('\n')));
     keepCheckResults(checks);
 }
 
@@ -94,11 +92,10 @@ void frmMain::mnuCheckPoints_Click() {
         RestoreSelection(*list_, ReadSelected(module_.paths));
     const MappingPlan plan = PlanMappings(module_.catalog, *list_, 4096);
     if (plan.mappings.isEmpty()) {
-        prompts_.MsgBox(
-            plan.refusal.isEmpty()
-                ? QStringLiteral("Choose the applications to check, or point some first")
-                : plan.refusal,
-            MsgIcon::Information, QStringLiteral("Harborly"));
+        prompts_.MsgBox(plan.refusal.isEmpty()
+                            ? tr("Choose the applications to check, or point some first")
+                            : plan.refusal,
+                        MsgIcon::Information, QStringLiteral("Harborly"));
         return;
     }
     const QList<PortCheck> checks = checkLocked([&] {

@@ -23,7 +23,7 @@
 namespace {
 
 QLabel* valueLabel(QWidget* parent, const QString& toolTip) {
-    auto* label = new QLabel(QStringLiteral("Unknown"), parent);
+    auto* label = new QLabel(frmMain::tr("Unknown"), parent);
     label->setToolTip(toolTip);
     label->setFrameShape(QFrame::StyledPanel);
     label->setMinimumWidth(130);
@@ -68,19 +68,19 @@ frmMain::frmMain(Module& module, Prompts& prompts, ProgramLauncher& launcher, co
 }
 
 QWidget* frmMain::buildIndicators(QWidget* parent) {
-    auto* frameIndicators = new QGroupBox(QStringLiteral("Indicators"), parent);
+    auto* frameIndicators = new QGroupBox(tr("Indicators"), parent);
     auto* grid = new QGridLayout(frameIndicators);
-    lblWanIpAddress = valueLabel(frameIndicators, QStringLiteral("Internet side IP"));
-    lblLanIpAddress = valueLabel(frameIndicators, QStringLiteral("Intranet side IP"));
-    lblStatus = valueLabel(frameIndicators, QStringLiteral("Activity information"));
-    SendStatus = valueLabel(frameIndicators, QStringLiteral("Communication indicator"));
-    grid->addWidget(new QLabel(QStringLiteral("WAN Public IP Address"), frameIndicators), 0, 0);
+    lblWanIpAddress = valueLabel(frameIndicators, tr("Internet side IP"));
+    lblLanIpAddress = valueLabel(frameIndicators, tr("Intranet side IP"));
+    lblStatus = valueLabel(frameIndicators, tr("Activity information"));
+    SendStatus = valueLabel(frameIndicators, tr("Communication indicator"));
+    grid->addWidget(new QLabel(tr("WAN Public IP Address"), frameIndicators), 0, 0);
     grid->addWidget(lblWanIpAddress, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("LAN Private IP Address"), frameIndicators), 1, 0);
+    grid->addWidget(new QLabel(tr("LAN Private IP Address"), frameIndicators), 1, 0);
     grid->addWidget(lblLanIpAddress, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Status"), frameIndicators), 0, 2);
+    grid->addWidget(new QLabel(tr("Status"), frameIndicators), 0, 2);
     grid->addWidget(lblStatus, 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Send / Receive"), frameIndicators), 1, 2);
+    grid->addWidget(new QLabel(tr("Send / Receive"), frameIndicators), 1, 2);
     grid->addWidget(SendStatus, 1, 3);
     // A sentence longer than the field ("Router back; 3 forwards made again") takes a second
     // line rather than being cut.
@@ -103,24 +103,23 @@ QWidget* frmMain::buildIndicators(QWidget* parent) {
 }
 
 QWidget* frmMain::buildApplications(QWidget* parent) {
-    auto* frameAppls = new QGroupBox(QStringLiteral("Applications"), parent);
+    auto* frameAppls = new QGroupBox(tr("Applications"), parent);
     auto* appls = new QHBoxLayout(frameAppls);
     lbAppsWidget = new QListWidget(frameAppls);
-    lbAppsWidget->setToolTip(QStringLiteral("Select applications to forward"));
+    lbAppsWidget->setToolTip(tr("Select applications to forward"));
     appls->addWidget(lbAppsWidget, 1);
     auto* buttons = new QVBoxLayout;
-    btnPoint = button(frameAppls, QStringLiteral("&Point To Me"),
-                      QStringLiteral("Forward highlighted application's ports to my computer"));
-    btnClearAllPoints = button(frameAppls, QStringLiteral("&Clear All Points"),
-                               QStringLiteral("Removes port forwarding to all computers"));
-    btnSelectAll = button(frameAppls, QStringLiteral("&Select All"),
-                          QStringLiteral("Highlights all application"));
-    btnDeselectAll = button(frameAppls, QStringLiteral("&Deselect All"),
-                            QStringLiteral("Removes all applicaton highlighting"));
-    btnViewPoints = button(frameAppls, QStringLiteral("&View Points"),
-                           QStringLiteral("Show router's port forwarding screen"));
-    btnCancel = button(frameAppls, QStringLiteral("Cancel"),
-                       QStringLiteral("Ends the operation after the exchange under way (Esc)"));
+    btnPoint = button(frameAppls, tr("&Point To Me"),
+                      tr("Forward highlighted application's ports to my computer"));
+    btnClearAllPoints =
+        button(frameAppls, tr("&Clear All Points"), tr("Removes port forwarding to all computers"));
+    btnSelectAll = button(frameAppls, tr("&Select All"), tr("Highlights all application"));
+    btnDeselectAll =
+        button(frameAppls, tr("&Deselect All"), tr("Removes all applicaton highlighting"));
+    btnViewPoints =
+        button(frameAppls, tr("&View Points"), tr("Show router's port forwarding screen"));
+    btnCancel = button(frameAppls, tr("Cancel"),
+                       tr("Ends the operation after the exchange under way (Esc)"));
     btnCancel->setShortcut(QKeySequence(Qt::Key_Escape));
     btnCancel->hide();
     for (QPushButton* b :
@@ -139,7 +138,7 @@ QWidget* frmMain::buildApplications(QWidget* parent) {
 
 void frmMain::buildStatusBar() {
     sbStatusBar = new QStatusBar(this);
-    sbStatusBar->setToolTip(QStringLiteral("Version of router's firmware"));
+    sbStatusBar->setToolTip(tr("Version of router's firmware"));
     // A permanent widget: a temporary message would be cleared by every menu hover.
     sbFirmware = new QLabel(sbStatusBar);
     sbFirmware->setToolTip(sbStatusBar->toolTip());
@@ -148,33 +147,33 @@ void frmMain::buildStatusBar() {
 }
 
 void frmMain::buildMenus() {
-    mnuConfig = menuBar()->addMenu(QStringLiteral("&Configuration"));
-    connect(mnuConfig->addAction(QStringLiteral("Edit &Applications")), &QAction::triggered, this,
+    mnuConfig = menuBar()->addMenu(tr("&Configuration"));
+    connect(mnuConfig->addAction(tr("Edit &Applications")), &QAction::triggered, this,
             &frmMain::mnuEditApps_Click);
-    connect(mnuConfig->addAction(QStringLiteral("Edit &Router Settings...")), &QAction::triggered,
-            this, &frmMain::mnuPassword_Click);
-    connect(mnuConfig->addAction(QStringLiteral("&Check Points")), &QAction::triggered, this,
+    connect(mnuConfig->addAction(tr("Edit &Router Settings...")), &QAction::triggered, this,
+            &frmMain::mnuPassword_Click);
+    connect(mnuConfig->addAction(tr("&Check Points")), &QAction::triggered, this,
             &frmMain::mnuCheckPoints_Click);
     connect(mnuConfig->addAction(tr("Activity &Log")), &QAction::triggered, this,
             &frmMain::mnuActivityLog_Click);
     mnuConfig->addSeparator();
-    mnuQuit = mnuConfig->addAction(QStringLiteral("&Quit"));
+    mnuQuit = mnuConfig->addAction(tr("&Quit"));
     mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     // The menu is disabled during an operation; through the window the shortcut still asks
     // to close.
     connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
     addAction(mnuQuit);
-    mnuDMZ = menuBar()->addMenu(QStringLiteral("&DMZ"));
+    mnuDMZ = menuBar()->addMenu(tr("&DMZ"));
     mnuDMZ->setToolTipsVisible(true);
-    mnuDMZPoint = mnuDMZ->addAction(QStringLiteral("&Harborly"));
+    mnuDMZPoint = mnuDMZ->addAction(tr("&Harborly"));
     connect(mnuDMZPoint, &QAction::triggered, this, &frmMain::mnuDMZPoint_Click);
-    mnuDMZClear = mnuDMZ->addAction(QStringLiteral("&Clear Point"));
+    mnuDMZClear = mnuDMZ->addAction(tr("&Clear Point"));
     connect(mnuDMZClear, &QAction::triggered, this, &frmMain::mnuDMZClear_Click);
-    mnuDMZView = mnuDMZ->addAction(QStringLiteral("&View Point"));
+    mnuDMZView = mnuDMZ->addAction(tr("&View Point"));
     connect(mnuDMZView, &QAction::triggered, this, &frmMain::mnuDMZView_Click);
-    mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
+    mnuAbout = menuBar()->addAction(tr("&About"));
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
-    mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
+    mnuHelp = menuBar()->addAction(tr("&Help"));
     connect(mnuHelp, &QAction::triggered, this, &frmMain::mnuHelp_Click);
 }
 
@@ -183,16 +182,14 @@ void frmMain::buildTrayMenu() {
     trayMenu = new QMenu(this);
     connect(trayMenu->addAction(QStringLiteral("Show/Hide")), &QAction::triggered, this,
             &frmMain::toggleShown);
-    connect(trayMenu->addAction(QStringLiteral("Point To Me")), &QAction::triggered, this, [this] {
+    connect(trayMenu->addAction(tr("Point To Me")), &QAction::triggered, this, [this] {
         if (btnPoint->isEnabled() && isEnabled())
             btnPoint_Click();
     });
-    connect(trayMenu->addAction(QStringLiteral("Clear All Points")), &QAction::triggered, this,
-            [this] {
-                if (btnClearAllPoints->isEnabled() && isEnabled())
-                    btnClearAllPoints_Click();
-            });
+    connect(trayMenu->addAction(tr("Clear All Points")), &QAction::triggered, this, [this] {
+        if (btnClearAllPoints->isEnabled() && isEnabled())
+            btnClearAllPoints_Click();
+    });
     trayMenu->addSeparator();
-    connect(trayMenu->addAction(QStringLiteral("Quit")), &QAction::triggered, this,
-            &frmMain::mnuQuit_Click);
+    connect(trayMenu->addAction(tr("Quit")), &QAction::triggered, this, &frmMain::mnuQuit_Click);
 }

@@ -31,9 +31,9 @@ void frmMain::mnuEditApps_Click() {
         false);
     if (!editorStarted)
         prompts_.MsgBox(
-            QStringLiteral("No text editor was found to open %1.\rHarborly looked for: "
-                           "%2.\rInstall one of them, or open the file in an editor "
-                           "of your own; changes count at the next start.")
+            tr("No text editor was found to open %1.\rHarborly looked for: "
+               "%2.\rInstall one of them, or open the file in an editor "
+               "of your own; changes count at the next start.")
                 .arg(module_.paths.IniPath, TextEditorsLookedFor().join(QStringLiteral(", "))),
             MsgIcon::Exclamation, QStringLiteral("Harborly"));
 }

@@ -27,19 +27,17 @@ void frmMain::btnPoint_Click() {
     tellPointMade(progressTotal_ >= 0 ? progressTotal_ : planned.size());
     checkAfterPoint(planned);
     if (const QString warning = router_->wanWarning(); !warning.isEmpty())
-        prompts_.MsgBox(QStringLiteral("The forwards were made, but they cannot reach this "
-                                       "computer from the Internet:\r") +
+        prompts_.MsgBox(tr("The forwards were made, but they cannot reach this "
+                           "computer from the Internet:\r") +
                             warning,
                         MsgIcon::Exclamation, QStringLiteral("Harborly"));
 }
 
 void frmMain::tellPointMade(qsizetype made) {
     if (router_->ipv6Only())
-        tellOutcome(made == 1 ? QStringLiteral("1 IPv6 port opened")
-                              : QStringLiteral("%1 IPv6 ports opened").arg(made));
+        tellOutcome(made == 1 ? tr("1 IPv6 port opened") : tr("%1 IPv6 ports opened").arg(made));
     else
-        tellOutcome(made == 1 ? QStringLiteral("1 forward made")
-                              : QStringLiteral("%1 forwards made").arg(made));
+        tellOutcome(made == 1 ? tr("1 forward made") : tr("%1 forwards made").arg(made));
 }
 
 void frmMain::btnClearAllPoints_Click() {
@@ -51,11 +49,10 @@ void frmMain::btnClearAllPoints_Click() {
     if (!router_->ClearAll())
         return;
     btnCheckResults->hide(); // about forwards that are gone
-    tellOutcome(progressTotal_ < 0    ? QStringLiteral("All forwards removed")
-                : progressTotal_ == 0 ? QStringLiteral("No forward to remove")
-                : progressTotal_ == 1
-                    ? QStringLiteral("The 1 forward removed")
-                    : QStringLiteral("All %1 forwards removed").arg(progressTotal_));
+    tellOutcome(progressTotal_ < 0    ? tr("All forwards removed")
+                : progressTotal_ == 0 ? tr("No forward to remove")
+                : progressTotal_ == 1 ? tr("The 1 forward removed")
+                                      : tr("All %1 forwards removed").arg(progressTotal_));
 }
 
 void frmMain::btnViewPoints_Click() {

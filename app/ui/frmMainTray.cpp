@@ -17,7 +17,7 @@ void frmMain::showTrayIcon() {
         QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus"));
     trayKind = sessionBus ? DetectTrayKind(QDBusConnection::sessionBus()) : TrayKind::XEmbed;
     tray = new QSystemTrayIcon(windowIcon(), this);
-    tray->setToolTip(QStringLiteral("Harborly DSL/Cable Router Utility"));
+    tray->setToolTip(tr("Harborly DSL/Cable Router Utility"));
     tray->setContextMenu(trayMenu);
     connect(tray, &QSystemTrayIcon::activated, this, &frmMain::trayActivated);
     tray->show();
@@ -30,9 +30,9 @@ void frmMain::refreshTrayToolTip() {
 
 QString frmMain::trayToolTip() const {
     if (webKind())
-        return QStringLiteral("Harborly DSL/Cable Router Utility");
-    QString tip = QStringLiteral("Harborly: forwards ports of chosen applications to this "
-                                 "computer");
+        return tr("Harborly DSL/Cable Router Utility");
+    QString tip = tr("Harborly: forwards ports of chosen applications to this "
+                     "computer");
     if (!routerGone_.isEmpty())
         tip += QLatin1Char('\n') + routerGone_;
     return tip;

@@ -9,12 +9,24 @@
 #include "router/Router.h"
 #include "ui/WidgetAppList.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+
+namespace {
+
+// The router names its activities and outcomes in English words, marked for the "Status"
+// context where they are written; the window shows them in the user's language.
+QString statusText(const QString& word) {
+    return QCoreApplication::translate("Status", word.toUtf8().constData());
+}
+
+} // namespace
 
 void frmMain::keepIndicatorsReadable() {
     // The locked window is disabled as a whole, and the indicators that show the operation's
@@ -43,27 +55,27 @@ void frmMain::showStatus(const QString& text) {
 }
 
 void frmMain::setStatusCaption(const QString& caption) {
-    showStatus(caption);
+    showStatus(statusText(caption));
 }
 
 void frmMain::showOutcome(Outcome outcome) {
     // A look that failed while the router is gone says so, not a bare "Failed".
     showStatus(!routerGone_.isEmpty() && outcome == Outcome::Failed
-                   ? QStringLiteral("Router not answering")
-                   : StatusWord(outcome));
+                   ? tr("Router not answering")
+                   : statusText(StatusWord(outcome)));
 }
 
 void frmMain::setSendStatusCaption(const QString& caption) {
     sendWaiting_ = false;
-    SendStatus->setText(caption);
+    SendStatus->setText(statusText(caption));
 }
 
 void frmMain::showSendState(int state) {
     // PCP and NAT-PMP hold no connection: they send and wait; so does a router that is gone.
     sendWaiting_ = (state == SocketState::Connected && speaksDatagrams()) ||
                    (state == SocketState::Closed && !routerGone_.isEmpty());
-    SendStatus->setText(sendWaiting_ ? QStringLiteral("Waiting for the router")
-                                     : socketStateWord(state));
+    SendStatus->setText(sendWaiting_ ? tr("Waiting for the router")
+                                     : statusText(socketStateWord(state)));
 }
 
 void frmMain::setWanAddressCaption(const QString& caption) {
@@ -124,7 +136,7 @@ AppList& frmMain::lbApps() {
 
 void frmMain::showProgress(int done, int total) {
     progressTotal_ = total;
-    showStatus(QStringLiteral("Forward %1 of %2").arg(done).arg(total));
+    showStatus(tr("Forward %1 of %2").arg(done).arg(total));
 }
 
 void frmMain::tellOutcome(const QString& sentence) {
@@ -133,26 +145,26 @@ void frmMain::tellOutcome(const QString& sentence) {
     log_->WriteLog(sentence);
     QTimer::singleShot(5000, this, [this, shown] {
         if (statusShown_ == shown && !busy_)
-            showStatus(StatusWord(Outcome::Completed));
+            showStatus(statusText(StatusWord(Outcome::Completed)));
     });
 }
 
 void frmMain::routerAnswering(bool answering, const QString& sentence) {
     if (answering) {
         routerGone_.clear();
-        lblStatus->setToolTip(QStringLiteral("Activity information"));
+        lblStatus->setToolTip(tr("Activity information"));
         if (sendWaiting_)
             showSendState(SocketState::Closed);
-        tellOutcome(sentence.isEmpty() ? QStringLiteral("Router back") : sentence);
+        tellOutcome(sentence.isEmpty() ? tr("Router back") : sentence);
     } else {
         routerGone_ = sentence.isEmpty()
-                          ? QStringLiteral("The router stopped answering at %1")
+                          ? tr("The router stopped answering at %1")
                                 .arg(QLocale::system().toString(clock_.now().toLocalTime().time(),
                                                                 QLocale::ShortFormat))
                           : sentence;
-        showStatus(QStringLiteral("Router not answering"));
+        showStatus(tr("Router not answering"));
         lblStatus->setToolTip(routerGone_);
-        SendStatus->setText(QStringLiteral("Waiting for the router"));
+        SendStatus->setText(tr("Waiting for the router"));
         sendWaiting_ = true;
         log_->WriteLog(routerGone_);
     }
@@ -162,15 +174,14 @@ void frmMain::routerAnswering(bool answering, const QString& sentence) {
 void frmMain::showComputerAddress() {
     if (webKind() || !module_.RouterFound)
         return;
-    const QString router = module_.settings.LanPrivateIP.isEmpty()
-                               ? QStringLiteral("the default gateway")
-                               : module_.settings.LanPrivateIP;
+    const QString router = module_.settings.LanPrivateIP.isEmpty() ? tr("the default gateway")
+                                                                   : module_.settings.LanPrivateIP;
     if (!module_.LocalIpAddress.isEmpty()) {
         setLanAddressCaption(module_.LocalIpAddress);
         lblLanIpAddress->setToolTip(
-            QStringLiteral("This computer's address toward the router at %1").arg(router));
+            tr("This computer's address toward the router at %1").arg(router));
     }
-    sbFirmware->setToolTip(QStringLiteral("The router at %1").arg(router));
+    sbFirmware->setToolTip(tr("The router at %1").arg(router));
 }
 
 void frmMain::showApplicationPorts() {
@@ -191,9 +202,8 @@ void frmMain::showApplicationPorts() {
                              protocols[r.Protocol >= 0 && r.Protocol <= 2 ? r.Protocol : 0]);
         }
         if (QListWidgetItem* item = lbAppsWidget->item(row))
-            item->setToolTip(ports.isEmpty()
-                                 ? QStringLiteral("No ports")
-                                 : QStringLiteral("Ports: ") + ports.join(QStringLiteral(", ")));
+            item->setToolTip(ports.isEmpty() ? tr("No ports")
+                                             : tr("Ports: ") + ports.join(QStringLiteral(", ")));
     }
 }
 
@@ -201,9 +211,9 @@ void frmMain::markWanWarning() {
     const QString warning = module_.RouterFound ? router_->wanWarning() : QString();
     lblWanWarning->setVisible(!warning.isEmpty());
     lblWanWarning->setText(
-        QStringLiteral("Forwards on this router cannot reach this computer from the Internet"));
+        tr("Forwards on this router cannot reach this computer from the Internet"));
     lblWanWarning->setToolTip(warning);
     lblWanIpAddress->setStyleSheet(warning.isEmpty() ? QString()
                                                      : QStringLiteral("color: #b00000"));
-    lblWanIpAddress->setToolTip(warning.isEmpty() ? QStringLiteral("Internet side IP") : warning);
+    lblWanIpAddress->setToolTip(warning.isEmpty() ? tr("Internet side IP") : warning);
 }

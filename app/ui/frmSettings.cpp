@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -25,7 +26,7 @@ QLineEdit* passwordBox(QWidget* parent, int maxLength) {
     auto* box = new QLineEdit(parent);
     box->setEchoMode(QLineEdit::Password);
     box->setMaxLength(maxLength);
-    box->setToolTip(QStringLiteral("A password is required to communicate with your router"));
+    box->setToolTip(frmSettings::tr("A password is required to communicate with your router"));
     return box;
 }
 
@@ -35,7 +36,7 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
                          std::function<void(const QString&)> onLanAddress, QWidget* parent)
     : QDialog(parent), module_(module), prompts_(prompts), log_(log),
       onLanAddress_(std::move(onLanAddress)) {
-    setWindowTitle(QStringLiteral("Edit Router Configuration"));
+    setWindowTitle(tr("Edit Router Configuration"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
 
@@ -43,29 +44,31 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
     txtPW2 = passwordBox(this, 63);
     txtLanIpAddress = new QLineEdit(this);
     txtLanIpAddress->setMaxLength(15);
-    txtLanIpAddress->setToolTip(QStringLiteral("Enter your router's LAN side IP address"));
-    auto* lanLabel = new QLabel(QStringLiteral("LAN Private IP Address"), this);
-    lanLabel->setToolTip(QStringLiteral("Enter your router's LAN side IP address"));
+    txtLanIpAddress->setToolTip(tr("Enter your router's LAN side IP address"));
+    auto* lanLabel = new QLabel(tr("LAN Private IP Address"), this);
+    lanLabel->setToolTip(tr("Enter your router's LAN side IP address"));
     cboRouterKind = new QComboBox(this);
-    cboRouterKind->setToolTip(QStringLiteral("How Harborly talks to your router"));
+    cboRouterKind->setToolTip(tr("How Harborly talks to your router"));
     for (const RouterKindInfo& k : KnownRouterKinds())
-        cboRouterKind->addItem(k.label, k.id);
-    form->addRow(new QLabel(QStringLiteral("Router kind"), this), cboRouterKind);
-    lblPW1 = new QLabel(QStringLiteral("Enter your router's password"), this);
+        cboRouterKind->addItem(
+            QCoreApplication::translate("RouterKind", k.label.toUtf8().constData()), k.id);
+
+    form->addRow(new QLabel(tr("Router kind"), this), cboRouterKind);
+    lblPW1 = new QLabel(tr("Enter your router's password"), this);
     form->addRow(lblPW1, txtPW1);
-    form->addRow(new QLabel(QStringLiteral("Re-enter to confirm"), this), txtPW2);
+    form->addRow(new QLabel(tr("Re-enter to confirm"), this), txtPW2);
     form->addRow(lanLabel, txtLanIpAddress);
     layout->addLayout(form);
 
-    chkRequireLogin = new QCheckBox(QStringLiteral("Require user to log in?"), this);
+    chkRequireLogin = new QCheckBox(tr("Require user to log in?"), this);
     layout->addWidget(chkRequireLogin);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    btnSave = new QPushButton(QStringLiteral("&Save"), this);
-    btnSave->setToolTip(QStringLiteral("Writes your password to disk"));
-    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    btnCancel->setToolTip(QStringLiteral("Aborts configuring your password"));
+    btnSave = new QPushButton(tr("&Save"), this);
+    btnSave->setToolTip(tr("Writes your password to disk"));
+    btnCancel = new QPushButton(tr("&Cancel"), this);
+    btnCancel->setToolTip(tr("Aborts configuring your password"));
     // Neither button answers Enter.
     btnSave->setAutoDefault(false);
     btnCancel->setAutoDefault(false);
@@ -108,23 +111,20 @@ void frmSettings::cboRouterKind_Click() {
     // The web kind keeps its address box as it always was; the others also take a URL.
     txtLanIpAddress->setMaxLength(chosenKind() == QLatin1String("web") ? 15 : 255);
     // The title matches the menu entry that opens it; the web kind keeps its own.
-    setWindowTitle(chosenKind() == QLatin1String("web")
-                       ? QStringLiteral("Edit Router Configuration")
-                       : QStringLiteral("Edit Router Settings"));
-    const QString hint =
-        chosenKind() == QLatin1String("web")
-            ? QStringLiteral("A password is required to communicate with your router")
-            : QStringLiteral("Optional: a password that guards Harborly's own login");
+    setWindowTitle(chosenKind() == QLatin1String("web") ? tr("Edit Router Configuration")
+                                                        : tr("Edit Router Settings"));
+    const QString hint = chosenKind() == QLatin1String("web")
+                             ? tr("A password is required to communicate with your router")
+                             : tr("Optional: a password that guards Harborly's own login");
     txtPW1->setToolTip(hint);
     txtPW2->setToolTip(hint);
     txtLanIpAddress->setToolTip(
         chosenKind() == QLatin1String("web")
-            ? QStringLiteral("Enter your router's LAN side IP address")
-            : QStringLiteral("The router's address (host, host:port or [IPv6]:port); empty: "
-                             "the default gateway, IPv4 or else IPv6"));
-    lblPW1->setText(chosenKind() == QLatin1String("web")
-                        ? QStringLiteral("Enter your router's password")
-                        : QStringLiteral("Login password (optional)"));
+            ? tr("Enter your router's LAN side IP address")
+            : tr("The router's address (host, host:port or [IPv6]:port); empty: "
+                 "the default gateway, IPv4 or else IPv6"));
+    lblPW1->setText(chosenKind() == QLatin1String("web") ? tr("Enter your router's password")
+                                                         : tr("Login password (optional)"));
 }
 
 void frmSettings::btnSave_Click() {
@@ -133,17 +133,17 @@ void frmSettings::btnSave_Click() {
     const bool passwordNeeded =
         kind == QLatin1String("web") || !txtPW1->text().isEmpty() || !txtPW2->text().isEmpty();
     if (passwordNeeded && (txtPW1->text().isEmpty() || txtPW2->text().isEmpty()))
-        return refuse(QStringLiteral("This program requires your router password"));
+        return refuse(tr("This program requires your router password"));
     const QString p = TrimSpaces(txtPW1->text());
     if (p != TrimSpaces(txtPW2->text())) {
-        refuse(QStringLiteral("Password don't match!"));
+        refuse(tr("Password don't match!"));
         txtPW1->setFocus();
         txtPW1->selectAll();
         return;
     }
     // Matching boxes of spaces alone trim to nothing, which can be neither encoded nor used.
     if (passwordNeeded && p.isEmpty())
-        return refuse(QStringLiteral("This program requires your router password"));
+        return refuse(tr("This program requires your router password"));
 
     const QString lan = txtLanIpAddress->text();
     module_.settings.LanPrivateIP = lan;
@@ -184,7 +184,7 @@ void frmSettings::btnSave_Click() {
 
 void frmSettings::refuse(const QString& message) {
     prompts_.Beep();
-    prompts_.MsgBox(message, MsgIcon::Critical, QStringLiteral("Error"));
+    prompts_.MsgBox(message, MsgIcon::Critical, tr("Error"));
 }
 
 void frmSettings::keyPressEvent(QKeyEvent* event) {
@@ -221,6 +221,6 @@ void frmSettings::reportFailure(const QString& detail) {
     log_.WriteLog(QStringLiteral("HARBORLY.INI entries not written"));
     log_.WriteLog(QStringLiteral("Can't write ") + detail);
     log_.WriteLog(QStringLiteral("Writing to ") + module_.paths.IniPath);
-    prompts_.MsgBox(QStringLiteral("HARBORLY.INI entries not written\r") + detail, MsgIcon::None,
+    prompts_.MsgBox(tr("HARBORLY.INI entries not written\r") + detail, MsgIcon::None,
                     QStringLiteral("Harborly"));
 }

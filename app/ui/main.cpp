@@ -4,6 +4,8 @@
 #include "config/ProgramFolder.h"
 #include "config/ProgramLauncher.h"
 #include "platform/Clock.h"
+#include "platform/SessionLanguage.h"
+
 #include "router/AutoRouter.h"
 #include "router/Router.h"
 #include "router/RouterKinds.h"
@@ -237,6 +239,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Harborly"));
     QApplication::setApplicationVersion(QStringLiteral(HARBORLY_VERSION_STRING));
     QApplication::setDesktopFileName(QStringLiteral("harborly"));
+    InstallTranslations(app);
 
     const QString exeFolder = QCoreApplication::applicationDirPath();
     const ProgramFolder folder = ResolveProgramFolder(QCoreApplication::arguments(), exeFolder);

@@ -22,17 +22,19 @@ class PlainBrowser : public QDialog {
 public:
     PlainBrowser(const QString& htmPath, QWidget* parent) : QDialog(parent) {
         resize(760, 560);
-        setWindowTitle(QStringLiteral("Working..."));
+        setWindowTitle(QCoreApplication::translate("Browser", "Working..."));
         auto* layout = new QVBoxLayout(this);
         auto* view = new QTextBrowser(this);
-        view->setToolTip(QStringLiteral("Read-only port forwarding router screen"));
+        view->setToolTip(
+            QCoreApplication::translate("Browser", "Read-only port forwarding router screen"));
         view->setOpenLinks(false);
         QFile file(htmPath);
         if (file.open(QIODevice::ReadOnly))
             view->setHtml(QString::fromLatin1(file.readAll()));
         layout->addWidget(view);
-        QTimer::singleShot(
-            5, this, [this] { setWindowTitle(QStringLiteral("Harborly - Browser Offline")); });
+        QTimer::singleShot(5, this, [this] {
+            setWindowTitle(QCoreApplication::translate("Browser", "Harborly - Browser Offline"));
+        });
     }
 };
 

@@ -38,7 +38,8 @@ QString programsText(const QList<Listener>& listeners) {
     for (const Listener& l : listeners)
         if (!l.program.isEmpty() && !names.contains(l.program))
             names << l.program;
-    return names.isEmpty() ? QStringLiteral("a program") : names.join(QStringLiteral(", "));
+    return names.isEmpty() ? QCoreApplication::translate("Router", "a program")
+                           : names.join(QStringLiteral(", "));
 }
 
 bool takesOutsideTraffic(const QList<Listener>& listeners) {
@@ -54,25 +55,29 @@ bool hairpinCandidate(PortCheck& c, const QString& wan, const CheckOptions& o) {
     if (c.ipv6Only || c.forwarded == false || !takesOutsideTraffic(c.listeners))
         return false;
     if (c.mapping.protocol != QLatin1String("TCP")) {
-        c.hairpinNote = QStringLiteral("whether it arrives from outside cannot be told from inside "
-                                       "for UDP");
+        c.hairpinNote = QCoreApplication::translate(
+            "Router", "whether it arrives from outside cannot be told from inside "
+                      "for UDP");
         return false;
     }
     const QHostAddress outside(wan);
     if (outside.isNull()) {
-        c.hairpinNote = QStringLiteral("the router told no outside address to try");
+        c.hairpinNote =
+            QCoreApplication::translate("Router", "the router told no outside address to try");
         return false;
     }
     // A router on loopback is simulated: its outside address is made up and may be anyone's.
     if (o.routerOnLoopback && !outside.isLoopback()) {
-        c.hairpinNote = QStringLiteral("cannot tell from inside: the router on this computer's "
-                                       "loopback has no real outside address to try");
+        c.hairpinNote = QCoreApplication::translate(
+            "Router", "cannot tell from inside: the router on this computer's "
+                      "loopback has no real outside address to try");
         return false;
     }
     // A loopback outside address is a router simulated on this computer.
     if (ClassifyExternalAddress(wan) != ExternalAddressKind::Public && !outside.isLoopback()) {
-        c.hairpinNote = QStringLiteral("cannot tell from inside: the router's outside address %1 "
-                                       "is not on the Internet")
+        c.hairpinNote = QCoreApplication::translate(
+                            "Router", "cannot tell from inside: the router's outside address %1 "
+                                      "is not on the Internet")
                             .arg(outside.toString());
         return false;
     }
@@ -183,40 +188,50 @@ QString PortCheck::sentence() const {
     QStringList parts;
     if (ipv6Only) {
         if (!pinhole)
-            parts << QStringLiteral("no IPv6 pinhole open — press Point To Me");
+            parts << QCoreApplication::translate("Router",
+                                                 "no IPv6 pinhole open — press Point To Me");
     } else if (!forwarded)
-        parts << QStringLiteral("the router cannot be asked whether it holds the forward");
+        parts << QCoreApplication::translate(
+            "Router", "the router cannot be asked whether it holds the forward");
     else if (*forwarded)
-        parts << QStringLiteral("forwarded");
+        parts << QCoreApplication::translate("Router", "forwarded");
+
     else
-        parts << QStringLiteral("not forwarded on the router — press Point To Me");
+        parts << QCoreApplication::translate("Router",
+                                             "not forwarded on the router — press Point To Me");
     if (pinhole)
-        parts << (*pinhole ? QStringLiteral("IPv6 pinhole open")
-                           : QStringLiteral("the IPv6 pinhole has lapsed"));
+        parts << (*pinhole ? QCoreApplication::translate("Router", "IPv6 pinhole open")
+                           : QCoreApplication::translate("Router", "the IPv6 pinhole has lapsed"));
 
     const QString port = QString::number(mapping.port);
     if (listeners.isEmpty())
-        parts << QStringLiteral("nothing on this computer listens on %1 — start %2")
+        parts << QCoreApplication::translate("Router",
+                                             "nothing on this computer listens on %1 — start %2")
                      .arg(port, mapping.application);
     else if (!takesOutsideTraffic(listeners))
-        parts << QStringLiteral("%1 listens on %2 only for this computer (%3) — let it listen on "
-                                "all addresses")
+        parts << QCoreApplication::translate(
+                     "Router", "%1 listens on %2 only for this computer (%3) — let it listen on "
+                               "all addresses")
                      .arg(programsText(listeners), port, listeners.first().address.toString());
     else
-        parts << QStringLiteral("%1 listens on %2").arg(programsText(listeners), port);
+        parts << QCoreApplication::translate("Router", "%1 listens on %2")
+                     .arg(programsText(listeners), port);
 
     switch (hairpin) {
     case Hairpin::Reached:
-        parts << QStringLiteral("a connection to the router's outside address came back to this "
-                                "computer");
+        parts << QCoreApplication::translate(
+            "Router", "a connection to the router's outside address came back to this "
+                      "computer");
         break;
     case Hairpin::ReachedOther:
-        parts << QStringLiteral("a connection to the router's outside address was taken by "
-                                "another computer");
+        parts << QCoreApplication::translate(
+            "Router", "a connection to the router's outside address was taken by "
+                      "another computer");
         break;
     case Hairpin::CannotTell:
-        parts << QStringLiteral("cannot tell from inside whether it arrives from outside (the "
-                                "router does not bring connections to %1 back in)")
+        parts << QCoreApplication::translate(
+                     "Router", "cannot tell from inside whether it arrives from outside (the "
+                               "router does not bring connections to %1 back in)")
                      .arg(hairpinNote);
         break;
     case Hairpin::NotTried:
@@ -231,13 +246,14 @@ QString PortCheck::sentence() const {
     }
     switch (outside) {
     case Outside::Open:
-        parts << QStringLiteral("the outside checker reached it");
+        parts << QCoreApplication::translate("Router", "the outside checker reached it");
         break;
     case Outside::Closed:
-        parts << QStringLiteral("the outside checker could not reach it");
+        parts << QCoreApplication::translate("Router", "the outside checker could not reach it");
         break;
     case Outside::Unknown:
-        parts << QStringLiteral("the outside checker could not tell (%1)").arg(outsideNote);
+        parts << QCoreApplication::translate("Router", "the outside checker could not tell (%1)")
+                     .arg(outsideNote);
         break;
     case Outside::NotAsked:
         break;
@@ -311,7 +327,7 @@ Outside ParseCheckerAnswer(const QByteArray& body, QString* note) {
     if (note) {
         QString text = QString::fromUtf8(first.left(120));
         text.removeIf([](QChar ch) { return !ch.isPrint(); });
-        *note = text.isEmpty() ? QStringLiteral("no answer") : text;
+        *note = text.isEmpty() ? QCoreApplication::translate("Router", "no answer") : text;
     }
     return Outside::Unknown;
 }
@@ -322,7 +338,7 @@ Outside AskOutsideChecker(const QString& url, int port, const QString& protocol,
     QUrl u(url);
     if (!u.isValid() || u.scheme() != QLatin1String("http") || u.host().isEmpty()) {
         if (note)
-            *note = QStringLiteral("CheckUrl is not an http:// address");
+            *note = QCoreApplication::translate("Router", "CheckUrl is not an http:// address");
         return Outside::Unknown;
     }
     QUrlQuery query(u);
@@ -355,8 +371,8 @@ Outside AskOutsideChecker(const QString& url, int port, const QString& protocol,
     if (!answer.startsWith("HTTP/1.") || answer.mid(9, 3) != "200" || split < 0 ||
         answer.size() > maxAnswer) {
         if (note)
-            *note = ended ? QStringLiteral("it did not answer as expected")
-                          : QStringLiteral("no answer in time");
+            *note = ended ? QCoreApplication::translate("Router", "it did not answer as expected")
+                          : QCoreApplication::translate("Router", "no answer in time");
         return Outside::Unknown;
     }
     return ParseCheckerAnswer(answer.mid(split + 4), note);

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <QtGlobal>
 
@@ -78,7 +79,7 @@ void Keeper::wait(const LeaseEntry& e, qint64 seconds) {
 
 void Keeper::unwritable(const QString& problem) {
     if (cannotKeep_ != problem && hooks_.tell)
-        hooks_.tell(QStringLiteral("Cannot keep the forwards: ") + problem);
+        hooks_.tell(QCoreApplication::translate("Router", "Cannot keep the forwards: ") + problem);
     cannotKeep_ = problem;
 }
 
@@ -150,7 +151,8 @@ Outcome Keeper::keep() {
             if (e.state != LeaseEntry::State::Held || !at.isValid() || at > t.now ||
                 waiting(e, t.now) || t.made.contains(keyOf(e)) || k->followed(e))
                 continue;
-            if (!remake(*k, e, QStringLiteral("half its lease was gone"), true, t)) {
+            if (!remake(*k, e, QCoreApplication::translate("Router", "half its lease was gone"),
+                        true, t)) {
                 routerSilent(t.now, held);
                 return Outcome::Failed;
             }
@@ -183,7 +185,8 @@ bool Keeper::checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t) 
             const QDateTime at = kind.renewAt(e);
             const bool due = at.isValid() && at <= t.now;
             if (!remake(kind, e,
-                        due ? QStringLiteral("half its lease was gone") : QStringLiteral("checked"),
+                        due ? QCoreApplication::translate("Router", "half its lease was gone")
+                            : QStringLiteral("checked"),
                         true, t))
                 return false;
             continue;
@@ -195,18 +198,23 @@ bool Keeper::checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t) 
             return false;
         case Presence::Ours:
             if (e.state == LeaseEntry::State::Unsure &&
-                !remake(kind, e, QStringLiteral("the router holds it"), true, t))
+                !remake(kind, e, QCoreApplication::translate("Router", "the router holds it"), true,
+                        t))
                 return false;
             break;
         case Presence::Unknown:
             if (e.state == LeaseEntry::State::Unsure &&
-                !remake(kind, e, QStringLiteral("made after the router answered again"), false, t))
+                !remake(
+                    kind, e,
+                    QCoreApplication::translate("Router", "made after the router answered again"),
+                    false, t))
                 return false;
             break;
         case Presence::Taken:
             drop(e, e.state);
-            hooks_.announce(QStringLiteral("%1: another computer or program holds this port now; "
-                                           "Harborly no longer keeps it.")
+            hooks_.announce(QCoreApplication::translate(
+                                "Router", "%1: another computer or program holds this port now; "
+                                          "Harborly no longer keeps it.")
                                 .arg(what));
             break;
         case Presence::Gone:
@@ -216,8 +224,9 @@ bool Keeper::checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t) 
                 break;
             }
             if (!remake(kind, e,
-                        silent_ ? QStringLiteral("the router is back without it")
-                                : QStringLiteral("gone from the router"),
+                        silent_
+                            ? QCoreApplication::translate("Router", "the router is back without it")
+                            : QCoreApplication::translate("Router", "gone from the router"),
                         false, t))
                 return false;
             ++t.remade;
@@ -252,7 +261,8 @@ bool Keeper::followKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t)
         t.made << keyOf(e);
         if (commit(kind, m.granted) != Commit::Recorded)
             continue;
-        hooks_.tell(QStringLiteral("opened again %1: this computer's address changed")
+        hooks_.tell(QCoreApplication::translate("Router",
+                                                "opened again %1: this computer's address changed")
                         .arg(kind.words(m.granted)));
         kind.leftBehind(e);
         last = m.granted;
@@ -288,11 +298,16 @@ bool Keeper::remake(HoldKind& kind, const LeaseEntry& e, const QString& why, boo
     }
     const bool quiet = why == QLatin1String("checked") && !m.again;
     if (c == Commit::Recorded && !quiet)
-        hooks_.tell(QStringLiteral("%1 %2 on %3: %4")
-                        .arg(renewal && !m.again                    ? QStringLiteral("renewed")
-                             : e.state == LeaseEntry::State::Unsure ? QStringLiteral("recorded")
-                                                                    : QStringLiteral("made again"),
-                             kind.words(e), router_, why));
+        hooks_.tell(QCoreApplication::translate("Router", "%1 %2 on %3: %4")
+                        .arg(renewal && !m.again ? QCoreApplication::translate("Router", "renewed")
+                             : e.state == LeaseEntry::State::Unsure
+                                 ? QCoreApplication::translate("Router", "recorded")
+                                 : QCoreApplication::translate("Router", "made again"),
+                             kind.words(e), router_,
+                             why == QLatin1String("checked")
+                                 ? QCoreApplication::translate("Router", "checked")
+                                 : why));
+
     return true;
 }
 
@@ -309,7 +324,9 @@ Keeper::Commit Keeper::commit(HoldKind& kind, const LeaseEntry& granted) {
             }
     });
     if (!written) {
-        problems_ << kind.words(granted) + QStringLiteral(": the record could not be written: ") +
+        problems_ << kind.words(granted) +
+                         QCoreApplication::translate("Router",
+                                                     ": the record could not be written: ") +
                          record_.problem();
         unwritable(record_.problem());
         return Commit::Unwritable;
@@ -318,7 +335,8 @@ Keeper::Commit Keeper::commit(HoldKind& kind, const LeaseEntry& granted) {
         // Cleared while it was being made: the user's last word was to remove it.
         kind.remove(granted);
         hooks_.tell(
-            QStringLiteral("removed %1 again: it was cleared meanwhile").arg(kind.words(granted)));
+            QCoreApplication::translate("Router", "removed %1 again: it was cleared meanwhile")
+                .arg(kind.words(granted)));
         return Commit::Cleared;
     }
     if (cannotKeep_ == record_.problem())
@@ -338,8 +356,9 @@ void Keeper::routerSilent(const QDateTime& now, qsizetype waiting) {
     if (silent_)
         return;
     silent_ = true;
-    hooks_.silentNews(
-        QStringLiteral("The router stopped answering; %1 forward(s) wait for it").arg(waiting));
+    hooks_.silentNews(QCoreApplication::translate(
+                          "Router", "The router stopped answering; %1 forward(s) wait for it")
+                          .arg(waiting));
 }
 
 void Keeper::routerBack(qsizetype remade) {
@@ -347,5 +366,6 @@ void Keeper::routerBack(qsizetype remade) {
     if (!silent_)
         return;
     silent_ = false;
-    hooks_.backNews(QStringLiteral("Router back; %1 forwards made again").arg(remade));
+    hooks_.backNews(
+        QCoreApplication::translate("Router", "Router back; %1 forwards made again").arg(remade));
 }

@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 
+#include <QCoreApplication>
+
 // What the user asks for at once: Point To Me, Clear All Points, a forward removed by hand.
 // Each writes its intent into the record before it asks the router, so that a run killed
 // between the router's answer and the record leaves nothing the next run does not know.
@@ -34,8 +36,9 @@ Outcome Keeper::point(HoldKind& kind, const QList<LeaseEntry>& wanted, bool show
         if (!record_.put(intent)) {
             // What cannot be recorded is not made: nothing would keep or clear it.
             problems_ << kind.words(intent) +
-                             QStringLiteral(": not made, since the record of forwards cannot be "
-                                            "written: ") +
+                             QCoreApplication::translate(
+                                 "Router", ": not made, since the record of forwards cannot be "
+                                           "written: ") +
                              record_.problem();
             return WorstOf(out, Outcome::Error);
         }
@@ -44,7 +47,8 @@ Outcome Keeper::point(HoldKind& kind, const QList<LeaseEntry>& wanted, bool show
             // The router may still make it: the intent stays, and the next check settles it.
             problems_ << m.problem;
             if (i + 1 < wanted.size())
-                problems_ << QStringLiteral("%1 forward(s) not tried.").arg(wanted.size() - i - 1);
+                problems_ << QCoreApplication::translate("Router", "%1 forward(s) not tried.")
+                                 .arg(wanted.size() - i - 1);
             return Outcome::Failed;
         }
         if (m.reply == Reply::Refused) {
@@ -69,7 +73,8 @@ Outcome Keeper::point(HoldKind& kind, const QList<LeaseEntry>& wanted, bool show
         if (c == Commit::Unwritable) {
             // Made but unrecorded: taken back rather than left for nobody to keep or clear.
             kind.remove(m.granted);
-            problems_.last() += QStringLiteral(" It was removed from the router again.");
+            problems_.last() +=
+                QCoreApplication::translate("Router", " It was removed from the router again.");
             out = WorstOf(out, Outcome::Error);
             continue;
         }
@@ -128,8 +133,9 @@ Outcome Keeper::clear() {
         if (!settleClearing(*kind, e, out, false)) {
             // The rest stays marked: the next check removes it once the router answers.
             if (i + 1 < marked.size())
-                problems_ << QStringLiteral("%1 forward(s) left to remove when the router "
-                                            "answers again.")
+                problems_ << QCoreApplication::translate(
+                                 "Router", "%1 forward(s) left to remove when the router "
+                                           "answers again.")
                                  .arg(marked.size() - i - 1);
             return Outcome::Failed;
         }
@@ -157,14 +163,16 @@ bool Keeper::settleClearing(HoldKind& kind, const LeaseEntry& e, Outcome& out, b
     const Presence before = kind.lookUp(e);
     if (before == Presence::Silent) {
         if (!quiet)
-            problems_ << what + QStringLiteral(": the router did not answer.");
+            problems_ << what +
+                             QCoreApplication::translate("Router", ": the router did not answer.");
         return false;
     }
     if (before == Presence::Gone || before == Presence::Taken) {
         dropCleared(kind, e);
         if (before == Presence::Taken)
-            notes_ << what + QStringLiteral(": another computer or program holds this port now; it "
-                                            "was left in place.");
+            notes_ << what + QCoreApplication::translate(
+                                 "Router", ": another computer or program holds this port now; it "
+                                           "was left in place.");
         return true;
     }
     const Removed r = kind.remove(e);
@@ -183,14 +191,17 @@ bool Keeper::settleClearing(HoldKind& kind, const LeaseEntry& e, Outcome& out, b
         return true; // marked until its lease ends
     // A router may answer yes and keep it: believe it once looked up.
     if (before == Presence::Ours && kind.lookUp(e) == Presence::Ours) {
-        problems_ << what + QStringLiteral(": the router said it removed it, but still holds it.");
+        problems_ << what + QCoreApplication::translate(
+                                "Router", ": the router said it removed it, but still holds it.");
         record_.keepUncleared({e});
         out = WorstOf(out, Outcome::Error);
         return true;
     }
     dropCleared(kind, e);
     if (quiet)
-        hooks_.tell(QStringLiteral("removed %1: cleared while the router was silent").arg(what));
+        hooks_.tell(
+            QCoreApplication::translate("Router", "removed %1: cleared while the router was silent")
+                .arg(what));
     return true;
 }
 

@@ -3,13 +3,13 @@
 QString StatusWord(Outcome o) {
     switch (o) {
     case Outcome::Completed:
-        return QStringLiteral("Completed");
+        return QStringLiteral(QT_TRANSLATE_NOOP("Status", "Completed"));
     case Outcome::Error:
-        return QStringLiteral("Error");
+        return QStringLiteral(QT_TRANSLATE_NOOP("Status", "Error"));
     case Outcome::Failed:
-        return QStringLiteral("Failed");
+        return QStringLiteral(QT_TRANSLATE_NOOP("Status", "Failed"));
     case Outcome::Cancelled:
-        return QStringLiteral("Cancelled");
+        return QStringLiteral(QT_TRANSLATE_NOOP("Status", "Cancelled"));
     }
-    return QStringLiteral("Error");
+    return QStringLiteral(QT_TRANSLATE_NOOP("Status", "Error"));
 }

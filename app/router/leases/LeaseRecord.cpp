@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,8 +41,9 @@ struct FileLock {
         fd = -1;
     }
     QString problem(const QString& record) const {
-        return QStringLiteral("The lease record %1 cannot be written: its lock %2 cannot be "
-                              "taken (%3); it was not changed.")
+        return QCoreApplication::translate(
+                   "Router", "The lease record %1 cannot be written: its lock %2 cannot be "
+                             "taken (%3); it was not changed.")
             .arg(record, path, reason(error));
     }
 
@@ -71,41 +73,49 @@ LeaseRecord::Contents LeaseRecord::readUnlocked() const {
         return c;
     }
     if (info.isDir()) {
-        r.problem = QStringLiteral("The lease record %1 is a folder, not a file; it is left as "
-                                   "it is.")
+        r.problem = QCoreApplication::translate(
+                        "Router", "The lease record %1 is a folder, not a file; it is left as "
+                                  "it is.")
                         .arg(path_);
         return c;
     }
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
-        r.problem = QStringLiteral("The lease record %1 cannot be read (%2); it is left as it is.")
+        r.problem = QCoreApplication::translate(
+                        "Router", "The lease record %1 cannot be read (%2); it is left as it is.")
                         .arg(path_, file.errorString());
         return c;
     }
     // One byte more than allowed tells an over-size record from one at the limit.
     const QByteArray text = file.read(MaxFileBytes + 1);
     if (text.size() > MaxFileBytes) {
-        r.problem =
-            QStringLiteral("The lease record %1 is over 1 MiB; it is left as it is.").arg(path_);
+        r.problem = QCoreApplication::translate(
+                        "Router", "The lease record %1 is over 1 MiB; it is left as it is.")
+                        .arg(path_);
         return c;
     }
     LeaseText parsed = ParseLeaseText(text);
     if (parsed.shape == LeaseText::Shape::NotARecord) {
-        r.problem = QStringLiteral("%1 is not a lease record; it is left as it is.").arg(path_);
+        r.problem =
+            QCoreApplication::translate("Router", "%1 is not a lease record; it is left as it is.")
+                .arg(path_);
         return c;
     }
     if (parsed.shape == LeaseText::Shape::CutOff) {
-        const QString where = text.isEmpty()
-                                  ? QStringLiteral("it is empty")
-                                  : QStringLiteral("it is cut off in line %1").arg(parsed.cutLine);
-        r.problem = QStringLiteral("The lease record %1 is damaged: %2, as a write that did not "
-                                   "finish leaves it; it is left as it is.")
+        const QString where =
+            text.isEmpty() ? QCoreApplication::translate("Router", "it is empty")
+                           : QCoreApplication::translate("Router", "it is cut off in line %1")
+                                 .arg(parsed.cutLine);
+        r.problem = QCoreApplication::translate(
+                        "Router", "The lease record %1 is damaged: %2, as a write that did not "
+                                  "finish leaves it; it is left as it is.")
                         .arg(path_, where);
         return c;
     }
     if (parsed.entries.size() + parsed.unknownLines.size() > MaxEntries) {
-        r.problem = QStringLiteral("The lease record %1 lists more than %2 forwards; it is left "
-                                   "as it is.")
+        r.problem = QCoreApplication::translate(
+                        "Router", "The lease record %1 lists more than %2 forwards; it is left "
+                                  "as it is.")
                         .arg(path_)
                         .arg(MaxEntries);
         return c;
@@ -129,21 +139,24 @@ bool LeaseRecord::saveUnlocked(const QList<LeaseEntry>& entries,
                                const QList<QByteArray>& unknown) const {
     const QByteArray text = FormatLeases(entries, unknown);
     if (entries.size() + unknown.size() > MaxEntries || text.size() > MaxFileBytes)
-        return fail(QStringLiteral("The lease record %1 would list more than it may hold (%2 "
-                                   "lines, 1 MiB); it was not changed.")
+        return fail(QCoreApplication::translate(
+                        "Router", "The lease record %1 would list more than it may hold (%2 "
+                                  "lines, 1 MiB); it was not changed.")
                         .arg(path_)
                         .arg(MaxEntries));
     const QByteArray name = QFile::encodeName(path_);
     // Replacing goes by the folder's permissions; a file made read-only is meant to stay.
     if (::access(name.constData(), W_OK) != 0 && errno == EACCES)
-        return fail(QStringLiteral("The lease record %1 cannot be written: it is read-only; it "
-                                   "was not changed.")
+        return fail(QCoreApplication::translate(
+                        "Router", "The lease record %1 cannot be written: it is read-only; it "
+                                  "was not changed.")
                         .arg(path_));
     // Under the lock no write of the record is under way: what is left was killed.
     RemoveStaleReplacements(path_);
     if (!ReplaceFileContents(path_, text, batches_ == 0))
-        return fail(QStringLiteral("The lease record %1 cannot be written (%2); it was not "
-                                   "changed.")
+        return fail(QCoreApplication::translate(
+                        "Router", "The lease record %1 cannot be written (%2); it was not "
+                                  "changed.")
                         .arg(path_, reason(errno)));
     if (batches_ > 0)
         unsyncedRename_ = true;
@@ -187,9 +200,10 @@ bool LeaseRecord::update(const std::function<void(QList<LeaseEntry>&)>& change) 
         const Contents now = readUnlocked();
         if (!now.read.ok || now.read.entries != before.read.entries ||
             now.unknown != before.unknown)
-            return fail(QStringLiteral("The lease record %1 was changed by another process "
-                                       "while its lock file was missing; this change was not "
-                                       "saved.")
+            return fail(QCoreApplication::translate(
+                            "Router", "The lease record %1 was changed by another process "
+                                      "while its lock file was missing; this change was not "
+                                      "saved.")
                             .arg(path_));
     }
     return saveUnlocked(entries, before.unknown);

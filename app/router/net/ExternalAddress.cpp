@@ -1,5 +1,6 @@
 #include "router/net/ExternalAddress.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QRegularExpression>
 
@@ -40,21 +41,27 @@ QString ExternalAddressWarning(const QString& address, const QString& ipv6WayIn)
         return {};
     const QString shown = address.trimmed();
     if (!ipv6WayIn.isEmpty())
-        return QStringLiteral("Reachable over IPv6 at %1; IPv4 forwards cannot reach this "
-                              "computer: the router has no public internet address%2.")
+        return QCoreApplication::translate(
+                   "Router", "Reachable over IPv6 at %1; IPv4 forwards cannot reach this "
+                             "computer: the router has no public internet address%2.")
             .arg(ipv6WayIn, isDottedQuad(shown) ? QStringLiteral(" (%1)").arg(shown) : QString());
-    const QString rest = QStringLiteral(
+    const QString rest = QCoreApplication::translate(
+        "Router",
         " Another router or your provider sits in front of it, so port forwarding on this router "
         "cannot make your computer reachable from the internet.");
     // An empty address has nothing to show in the parentheses.
     if (!isDottedQuad(shown))
-        return QStringLiteral("Your router does not have a public internet address.") + rest;
-    return QStringLiteral("Your router does not have a public internet address (%1).").arg(shown) +
+        return QCoreApplication::translate("Router",
+                                           "Your router does not have a public internet address.") +
+               rest;
+    return QCoreApplication::translate("Router",
+                                       "Your router does not have a public internet address (%1).")
+               .arg(shown) +
            rest;
 }
 
 QString WanAreaText(const QString& address, const QString& ipv6WayIn) {
     if (ipv6WayIn.isEmpty())
         return address;
-    return QStringLiteral("%1, IPv6 %2").arg(address, ipv6WayIn);
+    return QCoreApplication::translate("Router", "%1, IPv6 %2").arg(address, ipv6WayIn);
 }

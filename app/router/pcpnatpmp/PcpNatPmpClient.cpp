@@ -3,6 +3,7 @@
 
 #include "router/net/LocalAddress.h"
 
+#include <QCoreApplication>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -40,9 +41,11 @@ QByteArray PcpNatPmpClient::newNonce() {
 
 QString PcpNatPmpClient::silenceText() const {
     return options_.mode == PcpNatPmpMode::NatPmpOnly
-               ? QStringLiteral("The router at %1 did not answer NAT-PMP requests.")
+               ? QCoreApplication::translate("Router",
+                                             "The router at %1 did not answer NAT-PMP requests.")
                      .arg(options_.router.toString())
-               : QStringLiteral("The router at %1 did not answer PCP or NAT-PMP requests.")
+               : QCoreApplication::translate(
+                     "Router", "The router at %1 did not answer PCP or NAT-PMP requests.")
                      .arg(options_.router.toString());
 }
 
@@ -51,12 +54,13 @@ QString PcpNatPmpClient::unansweredText(bool refused) const {
 }
 
 QString PcpNatPmpClient::busyText() {
-    return QStringLiteral("Another request to the router is still waiting.");
+    return QCoreApplication::translate("Router", "Another request to the router is still waiting.");
 }
 
 QString PcpNatPmpClient::refusedText() const {
-    return QStringLiteral("The router at %1 does not take PCP or NAT-PMP requests (port %2 is "
-                          "closed).")
+    return QCoreApplication::translate(
+               "Router", "The router at %1 does not take PCP or NAT-PMP requests (port %2 is "
+                         "closed).")
         .arg(options_.router.toString())
         .arg(options_.port);
 }

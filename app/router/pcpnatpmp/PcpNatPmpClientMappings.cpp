@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -34,7 +36,8 @@ void takeGrant(quint16 externalPort, quint32 lifetime, PcpNatPmpMapResult& resul
     result.grantedLifetime = lifetime;
     result.ok = externalPort != 0 && lifetime != 0;
     if (!result.ok)
-        result.text = QStringLiteral("The router answered without granting a port.");
+        result.text =
+            QCoreApplication::translate("Router", "The router answered without granting a port.");
 }
 
 } // namespace
@@ -120,7 +123,8 @@ PcpNatPmpMapResult PcpNatPmpClient::map(const PcpNatPmpMapRequest& request) {
     // Internal port 0 or lifetime 0 would delete, the first every mapping of this computer.
     if (!PcpProtocolNumber(request.protocol) || request.internalPort == 0 ||
         request.lifetimeSeconds == 0 || (!request.nonce.isEmpty() && request.nonce.size() != 12))
-        return mapFailure(QStringLiteral("Harborly made an invalid forwarding request."));
+        return mapFailure(
+            QCoreApplication::translate("Router", "Harborly made an invalid forwarding request."));
     if (busy_)
         return mapFailure(busyText());
     busy_ = true;
@@ -193,7 +197,8 @@ PcpNatPmpMapResult PcpNatPmpClient::unmap(const QString& protocol, quint16 inter
                                           const QByteArray& nonce) {
     if (!PcpProtocolNumber(protocol) || internalPort == 0 ||
         (!nonce.isEmpty() && nonce.size() != PcpNonceSize))
-        return mapFailure(QStringLiteral("Harborly made an invalid forwarding request."));
+        return mapFailure(
+            QCoreApplication::translate("Router", "Harborly made an invalid forwarding request."));
     if (busy_)
         return mapFailure(busyText());
     busy_ = true;

@@ -3,6 +3,7 @@
 #include "router/net/Datagrams.h"
 #include "router/net/LocalAddress.h"
 
+#include <QCoreApplication>
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
 #include <QUdpSocket>
@@ -44,14 +45,15 @@ bool PcpNatPmpExchange::open(QString& why) {
     changed_ = false;
     deadline = waiter_.now() + options_.timings.limit;
     if (options_.router.isNull() || options_.port == 0) {
-        why = QStringLiteral("No router address is set.");
+        why = QCoreApplication::translate("Router", "No router address is set.");
         return false;
     }
     local_ = options_.localAddress.isNull() ? LocalAddressToward(options_.router, options_.port)
                                             : PlainAddress(options_.localAddress);
     if (local_.isNull()) {
-        why = QStringLiteral("This computer has no route to the router at %1.")
-                  .arg(options_.router.toString());
+        why =
+            QCoreApplication::translate("Router", "This computer has no route to the router at %1.")
+                .arg(options_.router.toString());
         return false;
     }
     socket_ = std::make_unique<QUdpSocket>();
@@ -62,7 +64,8 @@ bool PcpNatPmpExchange::open(QString& why) {
         socket_->connectToHost(options_.router, options_.port);
     if (socket_->state() != QAbstractSocket::ConnectedState && !socket_->waitForConnected(200)) {
         socket_.reset();
-        why = QStringLiteral("Harborly could not open a network socket toward the router.");
+        why = QCoreApplication::translate(
+            "Router", "Harborly could not open a network socket toward the router.");
         return false;
     }
     const int on = 1;

@@ -5,6 +5,7 @@
 #include "router/net/LocalAddress.h"
 #include "router/pcpnatpmp/PcpNatPmpRouter.h"
 
+#include <QCoreApplication>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -42,16 +43,19 @@ Made PcpNatPmpMappingHolds::make(const LeaseEntry& wanted) {
     if (!r.ok) {
         out.reply = r.answered ? Reply::Refused : Reply::Silent;
         out.retryAfter = r.retryAfter;
-        out.problem = QStringLiteral("%1 port %2 for %3: ")
-                          .arg(wanted.protocol)
-                          .arg(wanted.internalPort)
-                          .arg(wanted.application) +
-                      (r.text.isEmpty() ? QStringLiteral("the router refused it.") : r.text);
+        out.problem =
+            QCoreApplication::translate("Router", "%1 port %2 for %3: ")
+                .arg(wanted.protocol)
+                .arg(wanted.internalPort)
+                .arg(wanted.application) +
+            (r.text.isEmpty() ? QCoreApplication::translate("Router", "the router refused it.")
+                              : r.text);
         return out;
     }
     LeaseEntry e = wanted;
     if (r.externalPort != wanted.internalPort)
-        out.note = QStringLiteral("%1/%2 reaches this computer through outside port %3.")
+        out.note = QCoreApplication::translate(
+                       "Router", "%1/%2 reaches this computer through outside port %3.")
                        .arg(wanted.internalPort)
                        .arg(wanted.protocol)
                        .arg(r.externalPort);
@@ -66,7 +70,7 @@ Made PcpNatPmpMappingHolds::make(const LeaseEntry& wanted) {
     out.granted = e;
     // The others were lost with it: the next tick makes them all again.
     if (r.restartDetected)
-        r_.pendingRemake_ = QStringLiteral("the router restarted");
+        r_.pendingRemake_ = QCoreApplication::translate("Router", "the router restarted");
     out.restarted = r.restartDetected;
     return out;
 }
@@ -75,10 +79,11 @@ Removed PcpNatPmpMappingHolds::remove(const LeaseEntry& e) {
     const PcpNatPmpMapResult r = r_.client_->unmap(e.protocol, quint16(e.internalPort), e.nonce);
     if (r.ok)
         return {Reply::Done, {}};
-    return {r.answered ? Reply::Refused : Reply::Silent, QStringLiteral("%1 port %2 for %3: %4")
-                                                             .arg(e.protocol)
-                                                             .arg(e.internalPort)
-                                                             .arg(e.application, r.text)};
+    return {r.answered ? Reply::Refused : Reply::Silent,
+            QCoreApplication::translate("Router", "%1 port %2 for %3: %4")
+                .arg(e.protocol)
+                .arg(e.internalPort)
+                .arg(e.application, r.text)};
 }
 
 QDateTime PcpNatPmpMappingHolds::renewAt(const LeaseEntry& e) {
@@ -95,15 +100,15 @@ CheckStart PcpNatPmpMappingHolds::startCheck(bool wasSilent) {
     if (!local.isNull() && local != r_.client_->localAddress()) {
         r_.client_ = std::make_unique<PcpNatPmpClient>(*r_.waiter_, r_.options_);
         r_.module_.LocalIpAddress = local.toString();
-        return {false, QStringLiteral("this computer's address changed")};
+        return {false, QCoreApplication::translate("Router", "this computer's address changed")};
     }
     const PcpNatPmpAddressResult wan = r_.client_->externalAddress();
     if (!wan.answered)
         return {true, {}};
     QString why = std::exchange(r_.pendingRemake_, QString());
     if (why.isEmpty() && wan.restartDetected)
-        why = QStringLiteral("the router restarted");
+        why = QCoreApplication::translate("Router", "the router restarted");
     if (why.isEmpty() && wasSilent)
-        why = QStringLiteral("the router answers again");
+        why = QCoreApplication::translate("Router", "the router answers again");
     return {false, why};
 }

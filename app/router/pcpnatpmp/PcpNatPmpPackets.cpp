@@ -1,5 +1,6 @@
 #include "router/pcpnatpmp/PcpNatPmpPackets.h"
 
+#include <QCoreApplication>
 #include <QtEndian>
 
 namespace {
@@ -205,17 +206,22 @@ QString DescribeNatPmpResult(int code) {
     case 0:
         return {};
     case 1:
-        return QStringLiteral("The router's NAT-PMP service is not compatible.");
+        return QCoreApplication::translate("Router",
+                                           "The router's NAT-PMP service is not compatible.");
     case 2:
-        return QStringLiteral("The router refuses port forwarding for this computer (check "
-                              "NAT-PMP/UPnP in its settings).");
+        return QCoreApplication::translate(
+            "Router", "The router refuses port forwarding for this computer (check "
+                      "NAT-PMP/UPnP in its settings).");
     case 3:
-        return QStringLiteral(
-            "The router is not connected to the internet or has no public address.");
+        return QCoreApplication::translate(
+            "Router", "The router is not connected to the internet or has no public address.");
     case 4:
-        return QStringLiteral("The router cannot create more port forwards right now.");
+        return QCoreApplication::translate(
+            "Router", "The router cannot create more port forwards right now.");
     default:
-        return QStringLiteral("The router refused the request (NAT-PMP error %1).").arg(code);
+        return QCoreApplication::translate("Router",
+                                           "The router refused the request (NAT-PMP error %1).")
+            .arg(code);
     }
 }
 
@@ -225,20 +231,26 @@ QString DescribePcpResult(int code) {
         return {};
     case PcpResult::NotAuthorized:
     case PcpResult::ExcessiveRemotePeers:
-        return QStringLiteral("The router refuses port forwarding for this computer; allow it in "
-                              "the router's settings.");
+        return QCoreApplication::translate(
+            "Router", "The router refuses port forwarding for this computer; allow it in "
+                      "the router's settings.");
     case PcpResult::NetworkFailure:
-        return QStringLiteral("The router is not connected to the internet yet.");
+        return QCoreApplication::translate("Router",
+                                           "The router is not connected to the internet yet.");
     case PcpResult::NoResources:
     case PcpResult::CannotProvideExternal:
-        return QStringLiteral("The router cannot create more port forwards right now.");
+        return QCoreApplication::translate(
+            "Router", "The router cannot create more port forwards right now.");
     case PcpResult::UserExQuota:
-        return QStringLiteral(
-            "You have reached the router's limit of port forwards for this computer.");
+        return QCoreApplication::translate(
+            "Router", "You have reached the router's limit of port forwards for this computer.");
     case PcpResult::AddressMismatch:
-        return QStringLiteral("Another NAT (for example a virtual machine or container network) "
-                              "sits between this computer and the router.");
+        return QCoreApplication::translate(
+            "Router", "Another NAT (for example a virtual machine or container network) "
+                      "sits between this computer and the router.");
     default:
-        return QStringLiteral("The router refused the request (PCP error %1).").arg(code);
+        return QCoreApplication::translate("Router",
+                                           "The router refused the request (PCP error %1).")
+            .arg(code);
     }
 }

@@ -11,6 +11,8 @@
 #include "router/net/RouterAddress.h"
 #include "router/pcpnatpmp/PcpNatPmpHolds.h"
 
+#include <QCoreApplication>
+
 namespace {} // namespace
 
 std::pair<QHostAddress, quint16> PcpNatPmpRouterAddress(const QString& lanPrivateIp,
@@ -43,8 +45,9 @@ QString PcpNatPmpRouter::kindName() const {
 RouterCapabilities PcpNatPmpRouter::capabilities() const {
     RouterCapabilities c;
     c.mappingTable = true;
-    c.noDmzReason = QStringLiteral("PCP and NAT-PMP offer no DMZ control: set the DMZ host in "
-                                   "the router's own settings.");
+    c.noDmzReason = QCoreApplication::translate(
+        "Router", "PCP and NAT-PMP offer no DMZ control: set the DMZ host in "
+                  "the router's own settings.");
     return c;
 }
 
@@ -53,13 +56,15 @@ void PcpNatPmpRouter::queryStatus() {
     const auto [router, port] =
         PcpNatPmpRouterAddress(module_.settings.LanPrivateIP, routeFile_, options_.ipv6RoutePath);
     if (router.isNull()) {
-        problems_ << QStringLiteral("No router address is set and this computer has no default "
-                                    "gateway.");
+        problems_ << QCoreApplication::translate(
+            "Router", "No router address is set and this computer has no default "
+                      "gateway.");
         return endStatusQuery();
     }
     if (mode_ == PcpNatPmpMode::NatPmpOnly && router.protocol() == QAbstractSocket::IPv6Protocol) {
-        problems_ << QStringLiteral("NAT-PMP works over IPv4 only, and this computer reaches the "
-                                    "router at %1 over IPv6: choose PCP or UPnP.")
+        problems_ << QCoreApplication::translate(
+                         "Router", "NAT-PMP works over IPv4 only, and this computer reaches the "
+                                   "router at %1 over IPv6: choose PCP or UPnP.")
                          .arg(router.toString());
         return endStatusQuery();
     }
@@ -78,20 +83,22 @@ void PcpNatPmpRouter::queryStatus() {
         wan = client_->externalAddress();
     }
     if (!wan.ok) {
-        problems_ << (wan.text.isEmpty() ? QStringLiteral("No PCP or NAT-PMP router answered.")
+        problems_ << (wan.text.isEmpty() ? QCoreApplication::translate(
+                                               "Router", "No PCP or NAT-PMP router answered.")
                                          : wan.text);
         client_.reset();
         return endStatusQuery();
     }
     module_.LocalIpAddress = client_->localAddress().toString();
     protocol_ = wan.protocolUsed;
-    const QString found =
-        QStringLiteral("%1 router at %2").arg(PcpNatPmpProtocolName(wan.protocolUsed), routerKey_);
+    const QString found = QCoreApplication::translate("Router", "%1 router at %2")
+                              .arg(PcpNatPmpProtocolName(wan.protocolUsed), routerKey_);
     if (router.protocol() == QAbstractSocket::IPv6Protocol) {
         // Over IPv6 a mapping names this computer's own address: no IPv4 address to show.
         pinholesHeard_ = true;
         showFound({},
-                  QStringLiteral("Over IPv6 the router does not tell its IPv4 Internet address."),
+                  QCoreApplication::translate(
+                      "Router", "Over IPv6 the router does not tell its IPv4 Internet address."),
                   found, wan.address);
     } else {
         // Only where the IPv6 router answers PCP can a pinhole be opened: this computer's
@@ -112,8 +119,9 @@ void PcpNatPmpRouter::queryStatus() {
             if (e.state == LeaseEntry::State::Held && e.leaseEnd.isValid() && e.epoch != 0) {
                 const qint64 elapsed = e.leaseEnd.addSecs(-qint64(e.lifetime)).secsTo(now);
                 if (elapsed >= 0 && qint64(wan.epoch) + 2 < qint64(e.epoch) + elapsed * 7 / 8) {
-                    pendingRemake_ = QStringLiteral("the router restarted while Harborly was "
-                                                    "not running");
+                    pendingRemake_ = QCoreApplication::translate(
+                        "Router", "the router restarted while Harborly was "
+                                  "not running");
                     break;
                 }
             }
@@ -171,10 +179,11 @@ Outcome PcpNatPmpRouter::forward(const QList<PlannedMapping>& mappings) {
     if (options_.router.protocol() == QAbstractSocket::IPv6Protocol) {
         // An IPv4 mapping needs an IPv4 client address: over IPv6 a MAP opens pinholes only.
         return pinholesOnly(pinholeClient() ? QString()
-                                            : QStringLiteral("This computer has no IPv4 address "
-                                                             "toward the router, and no IPv6 "
-                                                             "address to open ports for: no port "
-                                                             "was opened."),
+                                            : QCoreApplication::translate(
+                                                  "Router", "This computer has no IPv4 address "
+                                                            "toward the router, and no IPv6 "
+                                                            "address to open ports for: no port "
+                                                            "was opened."),
                             [&] { return openPinholes(mappings); });
     }
     QList<LeaseEntry> wanted;
@@ -187,9 +196,10 @@ Outcome PcpNatPmpRouter::forward(const QList<PlannedMapping>& mappings) {
     if (protocol_ == PcpNatPmpProtocol::NatPmp) {
         const QHostAddress six = pinholeSelf();
         if (!six.isNull())
-            notes_ << QStringLiteral("NAT-PMP cannot open IPv6 pinholes: connections from outside "
-                                     "to this computer's IPv6 address %1 stay blocked by the "
-                                     "router's firewall.")
+            notes_ << QCoreApplication::translate(
+                          "Router", "NAT-PMP cannot open IPv6 pinholes: connections from outside "
+                                    "to this computer's IPv6 address %1 stay blocked by the "
+                                    "router's firewall.")
                           .arg(six.toString());
     }
     return WorstOf(v4, openPinholes(mappings));
@@ -217,7 +227,7 @@ std::optional<QList<ForwardEntry>> PcpNatPmpRouter::ReadForwards() {
 }
 
 bool PcpNatPmpRouter::RemoveForward(const ForwardEntry& f) {
-    const bool ok = runOperation(QStringLiteral("Remove Point"), [&] {
+    const bool ok = runOperation(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Remove Point")), [&] {
         if (f.pinhole)
             return keeper_.removeAt(*pinholes_, f.internalPort, f.protocol);
         for (const LeaseEntry& e : held()) {
@@ -233,12 +243,13 @@ bool PcpNatPmpRouter::RemoveForward(const ForwardEntry& f) {
             // Its pinhole goes with it: what is removed by hand is not kept open on IPv6.
             return keeper_.removeAt(*pinholes_, e.internalPort, e.protocol);
         }
-        problems_ << QStringLiteral("%1 port %2 is not among the forwards this computer holds.")
+        problems_ << QCoreApplication::translate(
+                         "Router", "%1 port %2 is not among the forwards this computer holds.")
                          .arg(f.protocol)
                          .arg(f.externalPort);
         return Outcome::Error;
     });
-    reportProblems(QStringLiteral("The forward was not removed"));
+    reportProblems(QCoreApplication::translate("Router", "The forward was not removed"));
     return ok;
 }
 

@@ -5,6 +5,8 @@
 #include "router/pcpnatpmp/PcpNatPmpPackets.h"
 #include "router/pcpnatpmp/PcpNatPmpRouter.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 const QString kPinholeKind = QStringLiteral("pinhole6");
@@ -16,7 +18,7 @@ bool PcpPinholeHolds::owns(const LeaseEntry& e) const {
 }
 
 QString PcpPinholeHolds::words(const LeaseEntry& e) const {
-    return QStringLiteral("IPv6 pinhole %1/%2 for %3")
+    return QCoreApplication::translate("Router", "IPv6 pinhole %1/%2 for %3")
         .arg(e.internalPort)
         .arg(e.protocol, e.application);
 }
@@ -24,8 +26,9 @@ QString PcpPinholeHolds::words(const LeaseEntry& e) const {
 bool PcpPinholeHolds::reachable(QString& why) {
     if (r_.pinholeClient())
         return true;
-    why = QStringLiteral("this computer cannot reach the router over IPv6 now; it closes when "
-                         "its lease ends.");
+    why = QCoreApplication::translate(
+        "Router", "this computer cannot reach the router over IPv6 now; it closes when "
+                  "its lease ends.");
     return false;
 }
 
@@ -34,8 +37,9 @@ Made PcpPinholeHolds::make(const LeaseEntry& wanted) {
     const auto six = r_.pinholeClient();
     if (!six) {
         out.reply = Reply::Refused;
-        out.problem = words(wanted) + QStringLiteral(": this computer cannot reach the router "
-                                                     "over IPv6 now.");
+        out.problem = words(wanted) + QCoreApplication::translate(
+                                          "Router", ": this computer cannot reach the router "
+                                                    "over IPv6 now.");
         return out;
     }
     const PcpNatPmpMapResult r = six->map(MapRequestFor(wanted, PcpNatPmpRouter::AskedLifetime));
@@ -51,8 +55,9 @@ Made PcpPinholeHolds::make(const LeaseEntry& wanted) {
         // Never heard over IPv6: a router that speaks PCP on IPv4 only.
         out.reply = Reply::Refused;
         out.giveUp = true;
-        out.note = QStringLiteral("The router did not answer PCP over IPv6: no IPv6 pinhole was "
-                                  "opened for this computer's address %1.")
+        out.note = QCoreApplication::translate(
+                       "Router", "The router did not answer PCP over IPv6: no IPv6 pinhole was "
+                                 "opened for this computer's address %1.")
                        .arg(wanted.address);
         return out;
     }
@@ -84,8 +89,9 @@ PcpNatPmpMapResult PcpPinholeHolds::unmap(PcpNatPmpClient& six, const LeaseEntry
 Removed PcpPinholeHolds::remove(const LeaseEntry& e) {
     const auto six = r_.pinholeClient();
     if (!six)
-        return {Reply::Refused, words(e) + QStringLiteral(": this computer cannot reach the "
-                                                          "router over IPv6 now.")};
+        return {Reply::Refused,
+                words(e) + QCoreApplication::translate("Router", ": this computer cannot reach the "
+                                                                 "router over IPv6 now.")};
     const PcpNatPmpMapResult r = unmap(*six, e);
     if (r.ok)
         return {Reply::Done, {}};
@@ -106,8 +112,9 @@ bool PcpPinholeHolds::letLapse(PcpNatPmpClient& six, const LeaseEntry& e) {
                 o.lifetime = r.grantedLifetime;
             }
     });
-    r_.notes_ << QStringLiteral("%1: the router would not close it early; it closes by itself "
-                                "in %2 s.")
+    r_.notes_ << QCoreApplication::translate(
+                     "Router", "%1: the router would not close it early; it closes by itself "
+                               "in %2 s.")
                      .arg(words(e))
                      .arg(r.grantedLifetime);
     return true;

@@ -6,6 +6,7 @@
 #include "router/net/LocalAddress.h"
 #include "router/net/RouterAddress.h"
 
+#include <QCoreApplication>
 #include <QHostInfo>
 
 std::optional<UpnpTarget> ParseUpnpTarget(const QString& lanPrivateIp) {
@@ -86,9 +87,10 @@ bool IgdClient::discoverRouter() {
     router_ = IgdRouter{};
     const std::optional<UpnpTarget> target = ParseUpnpTarget(options_.router);
     if (!target)
-        return fail(QStringLiteral("the router address is not valid"));
+        return fail(QCoreApplication::translate("Router", "the router address is not valid"));
     if (!resolveRouter(*target))
-        return fail(QStringLiteral("the router's name could not be looked up"));
+        return fail(
+            QCoreApplication::translate("Router", "the router's name could not be looked up"));
 
     const quint16 probePort = target->descriptionUrl.isEmpty()
                                   ? target->ssdpPort
@@ -97,7 +99,8 @@ bool IgdClient::discoverRouter() {
                                ? LocalAddressToward(router_.gateway, probePort)
                                : options_.localAddress;
     if (router_.localAddress.isNull())
-        return fail(QStringLiteral("this computer has no route to the router"));
+        return fail(
+            QCoreApplication::translate("Router", "this computer has no route to the router"));
 
     QUrl location = target->descriptionUrl;
     if (location.isEmpty()) {
@@ -106,11 +109,12 @@ bool IgdClient::discoverRouter() {
             search.run(router_.gateway, router_.localAddress, target->ssdpPort);
         router_.otherDevices = search.otherDevices();
         if (!reply)
-            return fail(QStringLiteral("no UPnP router answered"));
+            return fail(QCoreApplication::translate("Router", "no UPnP router answered"));
         location = QUrl(reply->location, QUrl::StrictMode);
         if (!location.isValid() || location.scheme() != QLatin1String("http") ||
             location.host().isEmpty() || !location.userInfo().isEmpty())
-            return fail(QStringLiteral("the router gave an unusable description address"));
+            return fail(QCoreApplication::translate(
+                "Router", "the router gave an unusable description address"));
         router_.server = DisplayText(reply->server);
         router_.bootId = DisplayText(reply->bootId);
     }
@@ -232,24 +236,31 @@ bool IgdClient::fetchDescription() {
     case HttpResult::Outcome::Done:
         break;
     case HttpResult::Outcome::TooLarge:
-        return fail(QStringLiteral("the router's description is too large"));
+        return fail(QCoreApplication::translate("Router", "the router's description is too large"));
     case HttpResult::Outcome::TimedOut:
-        return fail(QStringLiteral("the router did not send its description in time"));
+        return fail(QCoreApplication::translate("Router",
+                                                "the router did not send its description in time"));
     case HttpResult::Outcome::Unreachable:
-        return fail(QStringLiteral("the router's description could not be reached"));
+        return fail(
+            QCoreApplication::translate("Router", "the router's description could not be reached"));
     default:
-        return fail(QStringLiteral("the router's description could not be read"));
+        return fail(
+            QCoreApplication::translate("Router", "the router's description could not be read"));
     }
     if (r.status != 200)
         return fail(
-            QStringLiteral("the router answered HTTP %1 for its description").arg(r.status));
+            QCoreApplication::translate("Router", "the router answered HTTP %1 for its description")
+                .arg(r.status));
 
     const DeviceDescriptionResult d =
         ParseDeviceDescription(r.body, router_.descriptionUrl, router_.gateway.toString());
     if (!d.ok)
-        return fail(QStringLiteral("the router's description was refused: ") + d.error);
+        return fail(
+            QCoreApplication::translate("Router", "the router's description was refused: ") +
+            d.error);
     if (d.services.isEmpty())
-        return fail(QStringLiteral("the router offers no WAN connection service"));
+        return fail(
+            QCoreApplication::translate("Router", "the router offers no WAN connection service"));
     router_.device = d.device;
     router_.igdVersion = d.igdVersion;
     router_.candidates = d.services;

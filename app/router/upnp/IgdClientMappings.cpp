@@ -4,6 +4,8 @@
 
 #include "router/upnp/UpnpErrors.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -215,7 +217,7 @@ bool IgdClient::listAtOnce(ListingResult& result) {
     result.entries = all.mid(0, MaxListedMappings);
     result.fastPath = true;
     result.complete = true;
-    result.endReason = QStringLiteral("listed at once");
+    result.endReason = QCoreApplication::translate("Router", "listed at once");
     return true;
 }
 
@@ -223,11 +225,11 @@ bool IgdClient::listGeneric(ListingResult& result, milliseconds deadline) {
     std::optional<PortMappingEntry> previous;
     for (int index = 0;; ++index) {
         if (index >= MaxListedMappings) {
-            result.endReason = QStringLiteral("too many entries");
+            result.endReason = QCoreApplication::translate("Router", "too many entries");
             return false;
         }
         if (waiter_.now() >= deadline) {
-            result.endReason = QStringLiteral("time limit");
+            result.endReason = QCoreApplication::translate("Router", "time limit");
             return false;
         }
         const SoapAnswer a = call(QStringLiteral("GetGenericPortMappingEntry"),
@@ -238,9 +240,10 @@ bool IgdClient::listGeneric(ListingResult& result, milliseconds deadline) {
             result.end = a;
             result.complete = a.isFault(UpnpError::ArrayIndexInvalid) ||
                               (index > 0 && a.isFault(UpnpError::NoSuchEntry));
-            result.endReason = a.outcome == SoapOutcome::Fault
-                                   ? QStringLiteral("error %1").arg(a.errorCode)
-                                   : QStringLiteral("no answer");
+            result.endReason =
+                a.outcome == SoapOutcome::Fault
+                    ? QCoreApplication::translate("Router", "error %1").arg(a.errorCode)
+                    : QCoreApplication::translate("Router", "no answer");
             return result.complete;
         }
         const std::optional<PortMappingEntry> entry = EntryFromAnswer(a);
@@ -249,7 +252,7 @@ bool IgdClient::listGeneric(ListingResult& result, milliseconds deadline) {
         // Looping firmware hands the same entry out forever; its lease may tick meanwhile.
         if (previous && previous->externalPort == entry->externalPort &&
             previous->protocol == entry->protocol && previous->remoteHost == entry->remoteHost) {
-            result.endReason = QStringLiteral("repeated entry");
+            result.endReason = QCoreApplication::translate("Router", "repeated entry");
             return false;
         }
         result.entries.append(*entry);

@@ -2,9 +2,12 @@
 
 #include <chrono>
 
+#include <QCoreApplication>
+
 namespace {
 
-const QString kNoAnswer = QStringLiteral("The router did not answer the IPv6 port request.");
+const char* const kNoAnswer =
+    QT_TRANSLATE_NOOP("Router", "The router did not answer the IPv6 port request.");
 
 } // namespace
 
@@ -24,26 +27,33 @@ QUrl OnIpv6Host(const QUrl& control, const QHostAddress& router6) {
 QString PinholeProblem(int code, quint16 port) {
     switch (code) {
     case 501:
-        return QStringLiteral("The router could not open the IPv6 port %1.").arg(port);
+        return QCoreApplication::translate("Router", "The router could not open the IPv6 port %1.")
+            .arg(port);
     case 606:
-        return QStringLiteral("The router does not allow this computer to open IPv6 port %1.")
+        return QCoreApplication::translate(
+                   "Router", "The router does not allow this computer to open IPv6 port %1.")
             .arg(port);
     case 701:
-        return QStringLiteral("The router has no room for more open IPv6 ports.");
+        return QCoreApplication::translate("Router",
+                                           "The router has no room for more open IPv6 ports.");
     case 702:
-        return QStringLiteral("The router does not filter IPv6; nothing needed to be opened.");
+        return QCoreApplication::translate(
+            "Router", "The router does not filter IPv6; nothing needed to be opened.");
     case 703:
-        return QStringLiteral("The router does not let programs open IPv6 ports. Allow it in the "
-                              "router's settings.");
+        return QCoreApplication::translate(
+            "Router", "The router does not let programs open IPv6 ports. Allow it in the "
+                      "router's settings.");
     case 705:
     case 706:
     case 707:
     case 708:
-        return QStringLiteral("The router refused the IPv6 port request for %1 (error %2).")
+        return QCoreApplication::translate(
+                   "Router", "The router refused the IPv6 port request for %1 (error %2).")
             .arg(port)
             .arg(code);
     default:
-        return QStringLiteral("The router refused to open IPv6 port %1 (error %2).")
+        return QCoreApplication::translate("Router",
+                                           "The router refused to open IPv6 port %1 (error %2).")
             .arg(port)
             .arg(code);
     }
@@ -87,7 +97,8 @@ PinholeResult PinholeClient::judge(const SoapAnswer& answer, quint16 port, bool 
     if (r.ok)
         return r;
     if (answer.outcome != SoapOutcome::Fault) {
-        r.problem = kNoAnswer;
+        r.problem = QCoreApplication::translate("Router", kNoAnswer);
+
         return r;
     }
     // Gateways name an unknown or lapsed pinhole 704, or 402 as miniupnpd does.
@@ -112,7 +123,9 @@ PinholeResult PinholeClient::addPinhole(quint16 port, const QString& protocol, q
     if (port == 0 || (!tcp && !udp) || lease == 0 || lease > MaxLease ||
         source_.protocol() != QAbstractSocket::IPv6Protocol) {
         PinholeResult r;
-        r.problem = QStringLiteral("Harborly cannot ask for IPv6 port %1 this way.").arg(port);
+        r.problem =
+            QCoreApplication::translate("Router", "Harborly cannot ask for IPv6 port %1 this way.")
+                .arg(port);
         return r;
     }
     // An empty RemoteHost is the wildcard; "::" would be taken literally by some gateways.
@@ -130,8 +143,9 @@ PinholeResult PinholeClient::addPinhole(quint16 port, const QString& protocol, q
         r.ok = numeric && id <= 0xFFFF;
         r.uniqueId = quint16(id);
         if (!r.ok)
-            r.problem =
-                QStringLiteral("The router's answer for IPv6 port %1 named no pinhole.").arg(port);
+            r.problem = QCoreApplication::translate(
+                            "Router", "The router's answer for IPv6 port %1 named no pinhole.")
+                            .arg(port);
     }
     return r;
 }

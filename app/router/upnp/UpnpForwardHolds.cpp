@@ -8,23 +8,29 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
+
 bool NoAnswer(const SoapAnswer& a) {
     return a.outcome == SoapOutcome::Unreachable || a.outcome == SoapOutcome::TimedOut;
 }
 
 QString RefusalText(const PlannedMapping& m, const AddMappingResult& r) {
-    const QString what =
-        QStringLiteral("%1 port %2 for %3: ").arg(m.protocol).arg(m.port).arg(m.application);
+    const QString what = QCoreApplication::translate("Router", "%1 port %2 for %3: ")
+                             .arg(m.protocol)
+                             .arg(m.port)
+                             .arg(m.application);
     if (NoAnswer(r.answer))
-        return what + QStringLiteral("the router did not answer.");
+        return what + QCoreApplication::translate("Router", "the router did not answer.");
     const QString words = DescribeUpnpError(r.errorCode, quint16(m.port), r.conflictClient);
     if (!words.isEmpty())
         return what + words;
     if (r.errorCode != 0)
-        return what + QStringLiteral("the router refused it (UPnP error %1 %2).")
-                          .arg(r.errorCode)
-                          .arg(r.answer.errorDescription.left(60));
-    return what + QStringLiteral("the router refused it (HTTP %1).").arg(r.answer.httpStatus);
+        return what +
+               QCoreApplication::translate("Router", "the router refused it (UPnP error %1 %2).")
+                   .arg(r.errorCode)
+                   .arg(r.answer.errorDescription.left(60));
+    return what + QCoreApplication::translate("Router", "the router refused it (HTTP %1).")
+                      .arg(r.answer.httpStatus);
 }
 
 bool UpnpForwardHolds::owns(const LeaseEntry& e) const {
@@ -66,10 +72,12 @@ Removed UpnpForwardHolds::remove(const LeaseEntry& e) {
         DescribeUpnpError(d.answer.errorCode, quint16(e.externalPort), {}, UpnpAction::Remove);
     const QString what = this->words(e) + QStringLiteral(": ");
     if (NoAnswer(d.answer))
-        return {Reply::Silent, what + QStringLiteral("the router did not answer.")};
+        return {Reply::Silent,
+                what + QCoreApplication::translate("Router", "the router did not answer.")};
     return {Reply::Refused,
-            what + (words.isEmpty() ? QStringLiteral("the router refused to remove it (UPnP "
-                                                     "error %1).")
+            what + (words.isEmpty() ? QCoreApplication::translate(
+                                          "Router", "the router refused to remove it (UPnP "
+                                                    "error %1).")
                                           .arg(d.answer.errorCode)
                                     : words)};
 }
@@ -103,7 +111,7 @@ CheckStart UpnpForwardHolds::startCheck(bool wasSilent) {
     // first. Until then the check comes back soon.
     if (!r_.rediscover())
         return {true, {}};
-    return {false, QStringLiteral("this computer's address changed")};
+    return {false, QCoreApplication::translate("Router", "this computer's address changed")};
 }
 
 QList<LeaseEntry> UpnpForwardHolds::unrecorded(const QList<LeaseEntry>& recorded, Outcome& out) {
@@ -111,10 +119,12 @@ QList<LeaseEntry> UpnpForwardHolds::unrecorded(const QList<LeaseEntry>& recorded
     const ListingResult list = r_.client_->listPortMappings();
     if (!list.complete) {
         const bool silent = NoAnswer(list.end) && list.entries.isEmpty();
-        r_.problems_ << (silent ? QStringLiteral("The router did not answer; its forwards are "
-                                                 "removed when it answers again.")
-                                : QStringLiteral("The router's list could not be read whole (%1); "
-                                                 "forwards after the first %2 may remain.")
+        r_.problems_ << (silent ? QCoreApplication::translate(
+                                      "Router", "The router did not answer; its forwards are "
+                                                "removed when it answers again.")
+                                : QCoreApplication::translate(
+                                      "Router", "The router's list could not be read whole (%1); "
+                                                "forwards after the first %2 may remain.")
                                       .arg(list.endReason)
                                       .arg(list.entries.size()));
         out = WorstOf(out, silent ? Outcome::Failed : Outcome::Error);

@@ -4,6 +4,8 @@
 #include "router/upnp/PinholeClient.h"
 #include "router/upnp/UpnpRouter.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 const QString kPinholeKind = QStringLiteral("pinhole6");
@@ -16,7 +18,7 @@ bool UpnpPinholeHolds::owns(const LeaseEntry& e) const {
 }
 
 QString UpnpPinholeHolds::words(const LeaseEntry& e) const {
-    return QStringLiteral("IPv6 pinhole %1/%2 for %3")
+    return QCoreApplication::translate("Router", "IPv6 pinhole %1/%2 for %3")
         .arg(e.internalPort)
         .arg(e.protocol, e.application);
 }
@@ -25,8 +27,9 @@ bool UpnpPinholeHolds::reachable(QString& why) {
     if (r_.pinholeClient(why))
         return true;
     if (why.isEmpty())
-        why = QStringLiteral("this computer has no global IPv6 address now; it closes when its "
-                             "lease ends.");
+        why = QCoreApplication::translate(
+            "Router", "this computer has no global IPv6 address now; it closes when its "
+                      "lease ends.");
     return false;
 }
 
@@ -36,9 +39,10 @@ Made UpnpPinholeHolds::make(const LeaseEntry& wanted) {
     const auto pinholes = r_.pinholeClient(why);
     if (!pinholes) {
         out.reply = Reply::Refused;
-        out.problem =
-            words(wanted) + QStringLiteral(": ") +
-            (why.isEmpty() ? QStringLiteral("this computer has no global IPv6 address.") : why);
+        out.problem = words(wanted) + QStringLiteral(": ") +
+                      (why.isEmpty() ? QCoreApplication::translate(
+                                           "Router", "this computer has no global IPv6 address.")
+                                     : why);
         return out;
     }
     PinholeResult r;

@@ -12,6 +12,7 @@
 #include "router/upnp/UpnpErrors.h"
 #include "router/upnp/UpnpHolds.h"
 
+#include <QCoreApplication>
 #include <QSet>
 
 namespace {
@@ -29,7 +30,7 @@ QString deviceText(const IgdRouter& r) {
     QString text = r.device.friendlyName;
     if (!model.isEmpty() && model.join(QLatin1Char(' ')) != text)
         text += (text.isEmpty() ? QString() : QStringLiteral(" - ")) + model.join(QLatin1Char(' '));
-    return text + QStringLiteral(" (UPnP IGD v%1)").arg(r.version());
+    return text + QCoreApplication::translate("Router", " (UPnP IGD v%1)").arg(r.version());
 }
 
 } // namespace
@@ -52,8 +53,9 @@ QString UpnpRouter::kindName() const {
 RouterCapabilities UpnpRouter::capabilities() const {
     RouterCapabilities c;
     c.mappingTable = true;
-    c.noDmzReason = QStringLiteral("A UPnP router offers no DMZ control: set the DMZ host in "
-                                   "the router's own settings.");
+    c.noDmzReason = QCoreApplication::translate(
+        "Router", "A UPnP router offers no DMZ control: set the DMZ host in "
+                  "the router's own settings.");
     return c;
 }
 
@@ -73,7 +75,8 @@ void UpnpRouter::queryStatus() {
     const IgdRouter& r = client_->router();
     module_.LocalIpAddress = r.localAddress.toString();
     if (!wan.ok()) {
-        problems_ = {QStringLiteral("The router did not tell its Internet address.")};
+        problems_ = {
+            QCoreApplication::translate("Router", "The router did not tell its Internet address.")};
         client_.reset();
         return endStatusQuery();
     }
@@ -145,8 +148,9 @@ Outcome UpnpRouter::forwardIpv6Only(const QList<PlannedMapping>& mappings) {
     if (pinholeClient(why))
         why.clear();
     else if (why.isEmpty())
-        why = QStringLiteral("This computer has no IPv4 address toward the router, and the router "
-                             "offers no IPv6 port opening: no port was opened.");
+        why = QCoreApplication::translate(
+            "Router", "This computer has no IPv4 address toward the router, and the router "
+                      "offers no IPv6 port opening: no port was opened.");
     return pinholesOnly(why, [&] { return openPinholes(mappings); });
 }
 
@@ -167,8 +171,9 @@ void UpnpRouter::tellOtherRouters() {
             (e.kind == kindName() || e.kind == QLatin1String("pinhole6")))
             ++others;
     if (others != 0)
-        announce(QStringLiteral("%1 forward(s) in the record were made on another router at %2; "
-                                "this one (%3) is not asked to hold them.")
+        announce(QCoreApplication::translate(
+                     "Router", "%1 forward(s) in the record were made on another router at %2; "
+                               "this one (%3) is not asked to hold them.")
                      .arg(others)
                      .arg(routerKey(), routerId()));
 }
@@ -208,8 +213,9 @@ bool UpnpRouter::rediscover() {
     const QHostAddress old = client_->router().localAddress;
     auto fresh = std::make_unique<IgdClient>(*waiter_, options_);
     if (!fresh->discover()) {
-        problems_ << QStringLiteral("This computer's address changed and the router could not "
-                                    "be found again: ") +
+        problems_ << QCoreApplication::translate(
+                         "Router", "This computer's address changed and the router could not "
+                                   "be found again: ") +
                          fresh->router().failure;
         tell(problems_.constLast());
         return false;
@@ -219,19 +225,20 @@ bool UpnpRouter::rediscover() {
             fresh->deletePortMapping(quint16(e.externalPort), e.protocol, e.remoteHost);
     client_ = std::move(fresh);
     module_.LocalIpAddress = client_->router().localAddress.toString();
-    tell(QStringLiteral("this computer's address changed from %1 to %2")
+    tell(QCoreApplication::translate("Router", "this computer's address changed from %1 to %2")
              .arg(old.toString(), module_.LocalIpAddress));
     return true;
 }
 
 std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
     std::optional<QList<ForwardEntry>> rows;
-    runOperation(QStringLiteral("Query Points"), [&] {
+    runOperation(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Query Points")), [&] {
         const ListingResult list = client_->listPortMappings();
         if (!list.complete && list.entries.isEmpty()) {
             problems_ << (NoAnswer(list.end)
-                              ? QStringLiteral("The router did not answer.")
-                              : QStringLiteral("The router did not list its forwards (%1).")
+                              ? QCoreApplication::translate("Router", "The router did not answer.")
+                              : QCoreApplication::translate(
+                                    "Router", "The router did not list its forwards (%1).")
                                     .arg(list.endReason));
             return NoAnswer(list.end) ? Outcome::Failed : Outcome::Error;
         }
@@ -251,8 +258,9 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
         SortForwards(out);
         rows = out + PinholeRows(recordedPinholes(), clock_.now());
         if (!list.complete) {
-            problems_ << QStringLiteral("The router's list ended early (%1); forwards after the "
-                                        "first %2 may be missing.")
+            problems_ << QCoreApplication::translate(
+                             "Router", "The router's list ended early (%1); forwards after the "
+                                       "first %2 may be missing.")
                              .arg(list.endReason)
                              .arg(list.entries.size());
             return Outcome::Error;
@@ -272,14 +280,15 @@ bool UpnpRouter::RemoveForward(const ForwardEntry& e) {
     if (e.pinhole)
         return removePinhole(e);
     if (!e.thisComputer) {
-        problems_ = {QStringLiteral("%1 port %2 forwards to another computer (%3); Harborly "
-                                    "removes only this computer's forwards.")
+        problems_ = {QCoreApplication::translate(
+                         "Router", "%1 port %2 forwards to another computer (%3); Harborly "
+                                   "removes only this computer's forwards.")
                          .arg(e.protocol)
                          .arg(e.externalPort)
                          .arg(e.internalClient)};
         return false;
     }
-    const bool ok = runOperation(QStringLiteral("Remove Point"), [&] {
+    const bool ok = runOperation(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Remove Point")), [&] {
         const ForwardChangeLock change(record_.path());
         const DeleteMappingResult d =
             client_->deletePortMapping(quint16(e.externalPort), e.protocol, e.remoteHost);
@@ -287,8 +296,9 @@ bool UpnpRouter::RemoveForward(const ForwardEntry& e) {
         if (d.gone &&
             client_->getSpecificPortMappingEntry(quint16(e.externalPort), e.protocol, e.remoteHost)
                 .entry) {
-            problems_ << QStringLiteral("%1 port %2: the router said it removed it, but still "
-                                        "holds it.")
+            problems_ << QCoreApplication::translate(
+                             "Router", "%1 port %2: the router said it removed it, but still "
+                                       "holds it.")
                              .arg(e.protocol)
                              .arg(e.externalPort);
             return Outcome::Error;
@@ -305,18 +315,20 @@ bool UpnpRouter::RemoveForward(const ForwardEntry& e) {
         }
         const QString words = DescribeUpnpError(d.answer.errorCode, quint16(e.externalPort),
                                                 e.internalClient, UpnpAction::Remove);
-        problems_ << QStringLiteral("%1 port %2: %3")
+        problems_ << QCoreApplication::translate("Router", "%1 port %2: %3")
                          .arg(e.protocol)
                          .arg(e.externalPort)
-                         .arg(NoAnswer(d.answer) ? QStringLiteral("the router did not answer.")
+                         .arg(NoAnswer(d.answer) ? QCoreApplication::translate(
+                                                       "Router", "the router did not answer.")
                               : words.isEmpty()
-                                  ? QStringLiteral("the router refused to remove it (UPnP error "
-                                                   "%1).")
+                                  ? QCoreApplication::translate(
+                                        "Router", "the router refused to remove it (UPnP error "
+                                                  "%1).")
                                         .arg(d.answer.errorCode)
                                   : words);
         return NoAnswer(d.answer) ? Outcome::Failed : Outcome::Error;
     });
-    reportProblems(QStringLiteral("The forward was not removed"));
+    reportProblems(QCoreApplication::translate("Router", "The forward was not removed"));
     return ok;
 }
 

@@ -6,6 +6,7 @@
 #include "router/upnp/PinholeClient.h"
 #include "router/upnp/UpnpHolds.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 // The router's side of IPv6 pinholes: where they are opened from and to, Point To Me's first
@@ -44,8 +45,9 @@ std::unique_ptr<PinholeClient> UpnpRouter::pinholeClient(QString& why, const QHo
     if (router6.isNull())
         router6 = Ipv6DefaultRouter(readSmall(options_.ipv6RoutePath));
     if (router6.isNull()) {
-        why = QStringLiteral("The router offers IPv6 port opening but cannot be reached over "
-                             "IPv6 from this computer.");
+        why = QCoreApplication::translate(
+            "Router", "The router offers IPv6 port opening but cannot be reached over "
+                      "IPv6 from this computer.");
         return nullptr;
     }
     IgdService firewall = client_->router().firewall;
@@ -82,8 +84,10 @@ Outcome UpnpRouter::openPinholes(const QList<PlannedMapping>& mappings) {
     const FirewallStatus status = pinholes->getFirewallStatus();
     if (!status.ok()) {
         problems_ << (NoAnswer(status.answer)
-                          ? QStringLiteral("The router did not answer over IPv6.")
-                          : QStringLiteral("The router did not say whether it filters IPv6."));
+                          ? QCoreApplication::translate("Router",
+                                                        "The router did not answer over IPv6.")
+                          : QCoreApplication::translate(
+                                "Router", "The router did not say whether it filters IPv6."));
         return NoAnswer(status.answer) ? Outcome::Failed : Outcome::Error;
     }
     if (!status.enabled)
@@ -115,14 +119,14 @@ bool UpnpRouter::removePinhole(const ForwardEntry& f) {
     if (std::none_of(mine.begin(), mine.end(), [&](const LeaseEntry& e) {
             return e.internalPort == f.internalPort && e.protocol == f.protocol;
         })) {
-        problems_ = {QStringLiteral("IPv6 pinhole %1/%2 is not Harborly's.")
+        problems_ = {QCoreApplication::translate("Router", "IPv6 pinhole %1/%2 is not Harborly's.")
                          .arg(f.internalPort)
                          .arg(f.protocol)};
         return false;
     }
-    const bool ok = runOperation(QStringLiteral("Remove Point"), [&] {
+    const bool ok = runOperation(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Remove Point")), [&] {
         return keeper_.removeAt(*pinholes_, f.internalPort, f.protocol);
     });
-    reportProblems(QStringLiteral("The pinhole was not closed"));
+    reportProblems(QCoreApplication::translate("Router", "The pinhole was not closed"));
     return ok;
 }

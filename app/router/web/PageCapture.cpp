@@ -38,11 +38,13 @@ ScreenCapture::ScreenCapture(Module& module, MainView& view, RouterLink& link)
     : module_(module), view_(view), link_(link) {}
 
 bool ScreenCapture::GetForwardPortsScreen() {
-    return fetch(QStringLiteral("GET /Forward.htm HTTP/1.1"), QStringLiteral("Query Points"));
+    return fetch(QStringLiteral("GET /Forward.htm HTTP/1.1"),
+                 QStringLiteral(QT_TRANSLATE_NOOP("Status", "Query Points")));
 }
 
 bool ScreenCapture::GetDMZScreen() {
-    return fetch(QStringLiteral("GET /DMZ.htm HTTP/1.1"), QStringLiteral("Query DMZ"));
+    return fetch(QStringLiteral("GET /DMZ.htm HTTP/1.1"),
+                 QStringLiteral(QT_TRANSLATE_NOOP("Status", "Query DMZ")));
 }
 
 bool ScreenCapture::fetch(const QString& requestLine, const QString& activity) {

@@ -10,6 +10,7 @@
 #include "router/MainView.h"
 #include "router/web/RouterLink.h"
 
+#include <QCoreApplication>
 #include <QSet>
 
 namespace {
@@ -186,7 +187,8 @@ void PortForwarding::btnPoint_Click() {
     AppList& list = view_.lbApps();
     if (list.SelCount() == 0) {
         lastOutcome_ = Outcome::NothingSelected;
-        prompts_.MsgBox(QStringLiteral("No programs are selected"), MsgIcon::Information, kTitle);
+        prompts_.MsgBox(QCoreApplication::translate("Router", "No programs are selected"),
+                        MsgIcon::Information, kTitle);
         return;
     }
     const ListSelection chosen = SelectedRows(list);
@@ -202,12 +204,13 @@ void PortForwarding::ForwardPorts(const QString& sAppls) {
     const Unsendable bad = FindUnsendable(module_.catalog, list, sAppls);
     if (!bad.character.isEmpty()) {
         lastOutcome_ = Outcome::Unsendable;
-        prompts_.MsgBox(QStringLiteral("The application \"") + bad.row +
-                            QStringLiteral("\" cannot be forwarded: its name or ports hold \"") +
-                            bad.character +
-                            QStringLiteral("\", a character the router cannot receive.\r"
-                                           "Rename it in Harborly.ini (Configuration > Edit "
-                                           "Applications). Nothing was sent to the router."),
+        prompts_.MsgBox(QCoreApplication::translate(
+                            "Router", "The application \"%1\" cannot be forwarded: its name or "
+                                      "ports hold \"%2\", a character the router cannot receive.\r"
+                                      "Rename it in Harborly.ini (Configuration > Edit "
+                                      "Applications). Nothing was sent to the router.")
+                            .arg(bad.row, bad.character),
+
                         MsgIcon::Exclamation, kTitle);
         return;
     }
@@ -220,24 +223,26 @@ void PortForwarding::ForwardPorts(const QString& sAppls) {
     }
     if (needed > SlotTable::SlotCount - used) {
         lastOutcome_ = Outcome::Shortage;
-        prompts_.MsgBox(
-            QStringLiteral("The programs you have chosen to forward require more\r"
-                           "'slots' then are available.  Linksys supplies only 10\r"
-                           "such slots for their firmware. Try selecting fewer applicatons\r"
-                           "or make more slots available by unforwarding all ports."),
-            MsgIcon::Information, kTitle);
+        prompts_.MsgBox(QCoreApplication::translate(
+                            "Router",
+                            "The programs you have chosen to forward require more\r"
+                            "'slots' then are available.  Linksys supplies only 10\r"
+                            "such slots for their firmware. Try selecting fewer applicatons\r"
+                            "or make more slots available by unforwarding all ports."),
+                        MsgIcon::Information, kTitle);
         return;
     }
     AssignSlots(module_.catalog, list, slotTable_, sAppls);
     sendCommand(
         BuildForwardRequest(module_.catalog, list, slotTable_, module_.LocalIpAddress, sAppls),
-        QStringLiteral("Add Points"));
+        QStringLiteral(QT_TRANSLATE_NOOP("Status", "Add Points")));
 }
 
 int PortForwarding::GetUsedSlots() {
     int used = -1;
-    link_.RunOperation(QStringLiteral("GET /Forward.htm HTTP/1.1"), QStringLiteral("Query Slots"),
-                       true, [this, &used] {
+    link_.RunOperation(QStringLiteral("GET /Forward.htm HTTP/1.1"),
+                       QStringLiteral(QT_TRANSLATE_NOOP("Status", "Query Slots")), true,
+                       [this, &used] {
                            link_.RouterResponse = RemoveSpaces(link_.RouterResponse);
                            used = ScanUsedSlots(link_.RouterResponse, slotTable_);
                            return ::Outcome::Completed;
@@ -257,13 +262,14 @@ int PortForwarding::GetTotalNeededSlots() const {
 }
 
 bool PortForwarding::ClearAllForwards() {
-    return sendCommand(BuildClearAllRequest(), QStringLiteral("Clear All Points"));
+    return sendCommand(BuildClearAllRequest(),
+                       QStringLiteral(QT_TRANSLATE_NOOP("Status", "Clear All Points")));
 }
 
 bool PortForwarding::SetDMZPort(bool bDisable) {
     return sendCommand(BuildDmzRequest(bDisable, module_.LocalIpAddress),
-                       bDisable ? QStringLiteral("Clear DMZ Point")
-                                : QStringLiteral("Set DMZ Point"));
+                       bDisable ? QStringLiteral(QT_TRANSLATE_NOOP("Status", "Clear DMZ Point"))
+                                : QStringLiteral(QT_TRANSLATE_NOOP("Status", "Set DMZ Point")));
 }
 
 bool PortForwarding::sendCommand(const QString& requestLine, const QString& activity) {

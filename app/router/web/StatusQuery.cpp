@@ -8,6 +8,7 @@
 #include "router/Router.h"
 #include "router/web/RouterLink.h"
 
+#include <QCoreApplication>
 #include <QScopedValueRollback>
 
 StatusQuery::StatusQuery(Module& module, MainView& view, RouterLink& link, Prompts& prompts)
@@ -31,7 +32,7 @@ void StatusQuery::Timer1_Timer() {
 
 void StatusQuery::GetRouterFirmwareVersion() {
     if (!link_.SendRouterRequest(QStringLiteral("GET /Status.htm HTTP/1.1"),
-                                 QStringLiteral("Req Ver"), true))
+                                 QStringLiteral(QT_TRANSLATE_NOOP("Status", "Req Ver")), true))
         return;
     link_.RouterResponse = RemoveSpaces(link_.RouterResponse);
     const QByteArray& r = link_.RouterResponse;
@@ -70,8 +71,9 @@ void StatusQuery::GetRouterFirmwareVersion() {
         return failed();
     const QByteArray version = ExtractVersion(firmware.mid(std::max<qsizetype>(0, year - 16)));
     if (LeadingNumber(version) > 0)
-        view_.setStatusBarText(QStringLiteral("Linksys Router Firmware Version ") +
-                               QString::fromLatin1(version));
+        view_.setStatusBarText(
+            QCoreApplication::translate("Router", "Linksys Router Firmware Version ") +
+            QString::fromLatin1(version));
     link_.showOutcome(Outcome::Completed);
     view_.EnableInterface(true, false);
 }

@@ -1,5 +1,6 @@
 #include "frmBrowser.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -61,7 +62,8 @@ frmBrowser::frmBrowser(const QString& htmPath, QWidget* parent) : QDialog(parent
     layout->setContentsMargins(0, 0, 0, 0);
     brwWebBrowser = new QWebEngineView(this);
     brwWebBrowser->setPage(new StayOnTheFile(file, profile_, brwWebBrowser));
-    brwWebBrowser->setToolTip(QStringLiteral("Read-only port forwarding router screen"));
+    brwWebBrowser->setToolTip(
+        QCoreApplication::translate("Browser", "Read-only port forwarding router screen"));
     brwWebBrowser->setContextMenuPolicy(Qt::NoContextMenu);
     layout->addWidget(brwWebBrowser);
     connect(brwWebBrowser, &QWebEngineView::loadStarted, this, [this] { busy_ = true; });
@@ -81,11 +83,11 @@ frmBrowser::~frmBrowser() {
 
 void frmBrowser::timTimer_Timer() {
     if (Busy()) {
-        setWindowTitle(QStringLiteral("Working..."));
+        setWindowTitle(QCoreApplication::translate("Browser", "Working..."));
         return;
     }
     timTimer->stop();
-    setWindowTitle(QStringLiteral("Harborly - Browser Offline"));
+    setWindowTitle(QCoreApplication::translate("Browser", "Harborly - Browser Offline"));
 }
 
 extern "C" Q_DECL_EXPORT QDialog* harborly_create_browser(const QString& htmPath, QWidget* parent) {
