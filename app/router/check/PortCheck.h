@@ -64,7 +64,7 @@ struct PortCheck {
     Hairpin hairpin = Hairpin::NotTried;
     QString hairpinNote; // why it was not tried
     Outside outside = Outside::NotAsked;
-    QString outsideNote; // the checker's words when Unknown
+    QString outsideNote;                  // the checker's words when Unknown
     std::optional<FirewallView> firewall; // nullopt: not looked at
     std::optional<OuterView> outer;       // nullopt: no second router known
 
@@ -85,6 +85,9 @@ QList<PortCheck> CheckPoints(Router& router, const QList<PlannedMapping>& mappin
 // just granted.
 QList<PortCheck> CheckAfterPoint(Router& router, const QList<PlannedMapping>& mappings,
                                  const CheckOptions& options = {});
+
+// Each check's view of this computer's firewall, read again (after an opening).
+void LookAtFirewall(Router& router, QList<PortCheck>& checks);
 
 // One line per port, "Jellyfin 8096/TCP: …".
 QStringList CheckLines(const QList<PortCheck>& checks);

@@ -75,6 +75,8 @@ public:
             return {};
         return e.leaseEnd.addSecs(-qint64(e.lifetime) / 2);
     }
+    // Why a hold the check found gone is made again.
+    virtual QString goneWords() const { return QStringLiteral("gone from the router"); }
     // Whether the keeper must look at the router at the next tick, whatever the schedule.
     virtual bool checkSoon() const { return false; }
     // The check's first step: the router asked whether it restarted, this computer's address

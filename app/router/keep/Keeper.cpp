@@ -217,7 +217,7 @@ bool Keeper::checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t) 
             }
             if (!remake(kind, e,
                         silent_ ? QStringLiteral("the router is back without it")
-                                : QStringLiteral("gone from the router"),
+                                : kind.goneWords(),
                         false, t))
                 return false;
             ++t.remade;
