@@ -206,6 +206,13 @@ if grep -q $'\tfirewall\t' "$home/Harborly.leases"; then miss "clear left firewa
 [ "$(firewall-cmd --permanent --zone=public --list-ports)" = "" ] &&
   pass "nothing was written to firewalld's permanent settings" || miss "permanent ports: $(firewall-cmd --permanent --zone=public --list-ports)"
 
+# A forward removed by hand takes its opening with it.
+run point One
+expect_reach 6660 arrived "pointed again: it arrives"
+run remove 6660/tcp
+expect_reach 6660 refused "after remove: the opening is closed with the forward"
+expect_reach 6661 arrived "after remove: the user's own opening stays"
+
 # Without polkit on this bus firewalld answers only root.
 nobody=$(id -u nobody)
 chown -R "$nobody:$nobody" "$home"
