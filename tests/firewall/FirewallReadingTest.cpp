@@ -88,9 +88,9 @@ TEST(Ufw, CommandLineOpensNothingAndSaysTheCommand) {
                     .why.endsWith(QStringLiteral("run: sudo ufw delete allow 51820/udp")));
 }
 
-TEST(Firewalld, PortSpecs) {
+TEST(Firewalld, PortRanges) {
     struct Case {
-        const char* spec;
+        const char* range;
         int port;
         bool holds;
     };
@@ -99,7 +99,7 @@ TEST(Firewalld, PortSpecs) {
           Case{"6000-7000", 7000, true}, Case{"6000-7000", 7001, false},
           Case{"7000-6000", 6660, false}, Case{"", 0, false}, Case{"-", 0, false},
           Case{"6660-", 6660, false}, Case{"x", 0, false}, Case{"1-2-3", 2, false}})
-        EXPECT_EQ(PortSpecHolds(QString::fromLatin1(c.spec), c.port), c.holds) << c.spec;
+        EXPECT_EQ(PortRangeHolds(QString::fromLatin1(c.range), c.port), c.holds) << c.range;
     EXPECT_EQ(Firewalld::ZoneOf(QStringLiteral("firewalld public")), QStringLiteral("public"));
     EXPECT_EQ(Firewalld::ZoneOf(QStringLiteral("ufw")), QString());
 }

@@ -26,7 +26,7 @@ done
 ip link set lo up
 # The bus, firewalld's own files and the router's namespace: this namespace's alone.
 mount -t tmpfs -o mode=0755 tmpfs /run || exit 77
-scratch=$(mktemp -d /tmp/hb-firewalld.XXXXXX)
+scratch=$(mktemp -d -t hb-firewalld.XXXXXX)
 chmod 755 "$scratch"
 pids=()
 cleanup() {

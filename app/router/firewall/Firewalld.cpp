@@ -68,18 +68,19 @@ QStringList stringsOf(const QVariant& v) {
 bool listed(const QVariant& ports, int port, const QString& protocol) {
     const auto pairs = portPairs(ports);
     return std::any_of(pairs.begin(), pairs.end(), [&](const QPair<QString, QString>& p) {
-        return p.second.compare(protocol, Qt::CaseInsensitive) == 0 && PortSpecHolds(p.first, port);
+        return p.second.compare(protocol, Qt::CaseInsensitive) == 0 &&
+               PortRangeHolds(p.first, port);
     });
 }
 
 } // namespace
 
-bool PortSpecHolds(const QString& spec, int port) {
-    const qsizetype dash = spec.indexOf(QLatin1Char('-'));
+bool PortRangeHolds(const QString& range, int port) {
+    const qsizetype dash = range.indexOf(QLatin1Char('-'));
     bool okLow = false;
     bool okHigh = false;
-    const int low = spec.left(dash < 0 ? spec.size() : dash).toInt(&okLow);
-    const int high = dash < 0 ? low : spec.mid(dash + 1).toInt(&okHigh);
+    const int low = range.left(dash < 0 ? range.size() : dash).toInt(&okLow);
+    const int high = dash < 0 ? low : range.mid(dash + 1).toInt(&okHigh);
     return okLow && (dash < 0 || okHigh) && low <= port && port <= high;
 }
 

@@ -9,7 +9,7 @@
 #include <chrono>
 
 // Whether firewalld's "6660" or "6000-7000" takes `port`.
-bool PortSpecHolds(const QString& spec, int port);
+bool PortRangeHolds(const QString& range, int port);
 
 // firewalld over D-Bus: the zone of the interface toward the router (else the default zone),
 // whether a port, a service holding it or the zone's target lets the port in; openings for
