@@ -40,11 +40,14 @@ public:
     std::optional<bool> holds(const QString& place, int port, const QString& protocol) override {
         return open_.contains(key(place, port, protocol));
     }
+    bool reloadPending() const override { return reloaded; }
+    void reloadSeen() override { reloaded = false; }
     static QString key(const QString& place, int port, const QString& protocol) {
         return QStringLiteral("%1 %2/%3").arg(place).arg(port).arg(protocol);
     }
     QSet<QString> open_;
     QString refusal;
+    bool reloaded = false;
 };
 
 QString userOpening() {
@@ -93,10 +96,12 @@ TEST(FirewallHolds, MadeKeptAfterReloadAndClearedAlone) {
     // The line survives the record's text as it was written.
     EXPECT_EQ(ParseLeases(FormatLeases(lines)), std::optional<QList<LeaseEntry>>(lines));
 
-    // A reload drops the runtime openings; the next check makes Harborly's again.
+    // A reload drops the runtime openings; the keeper looks at once, not at its next check,
+    // and makes Harborly's again.
     rig.firewall.open_ = {userOpening()};
-    rig.keeper.checkAtNextTick();
+    rig.firewall.reloaded = true;
     EXPECT_EQ(rig.keeper.keep(), Outcome::Completed);
+    EXPECT_FALSE(rig.firewall.reloaded);
     EXPECT_EQ(rig.firewall.open_.size(), 3);
     ASSERT_FALSE(rig.told.isEmpty());
     EXPECT_EQ(rig.told.first(),

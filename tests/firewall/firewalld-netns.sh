@@ -148,7 +148,7 @@ expect_reach() { # port want what
 await bash -c "ss -ltn | grep -q ':6661 '"
 
 # The router, simulated on loopback.
-"$sim" --kind pcp --listen 127.0.0.1:0 >"$scratch/sim.out" &
+"$sim" --kind pcp --listen 127.0.0.1:0 --log "$scratch/sim.log" >"$scratch/sim.out" &
 pids+=($!)
 await grep -q ':[0-9]' "$scratch/sim.out" || { miss "the simulated router did not start"; exit 1; }
 line=$(head -n1 "$scratch/sim.out")
@@ -198,6 +198,25 @@ firewall-cmd -q --zone=public --add-port=6661/tcp # the user's, dropped by the r
 limit=10 HARBORLY_CHECK_SECONDS=1 run keep
 expect_text "made again 6660/TCP (One) in this computer's firewall (firewalld, zone public)" "keep makes it again"
 expect_reach 6660 arrived "after keep: it arrives again"
+
+# A reload while keep runs: firewalld's own signal has it made again at once, long before the
+# keeper's next look (five minutes).
+asked=$(wc -l <"$scratch/sim.log")
+timeout -s INT 120 "$cli" --home "$home" keep >"$scratch/keep.out" 2>&1 </dev/null &
+keeper=$!
+pids+=($keeper)
+# Its first look at the router (which looks at the firewall too) is over before the reload.
+await bash -c "[ \$(wc -l <'$scratch/sim.log') -gt $asked ]"
+sleep 2
+firewall-cmd -q --reload
+firewall-cmd -q --zone=public --add-port=6661/tcp
+for _ in $(seq 100); do [ "$(reach 6660)" = arrived ] && break; sleep 0.2; done
+expect_reach 6660 arrived "a reload while keep runs: made again on firewalld's signal"
+kill -INT "$keeper"
+wait "$keeper" 2>/dev/null
+out=$(cat "$scratch/keep.out")
+sed 's/^/    | /' <<<"$out"
+expect_text "gone from this computer's firewall (it was reloaded)" "keep says why it made it again"
 
 run clear
 expect_reach 6660 refused "after clear: Harborly's opening is closed"

@@ -84,3 +84,15 @@ Presence FirewallHolds::lookUp(const LeaseEntry& e) {
 QString FirewallHolds::goneWords() const {
     return tr("gone from this computer's firewall (it was reloaded)");
 }
+
+bool FirewallHolds::checkSoon() const {
+    const LocalFirewall* fw = firewall_();
+    return fw && fw->reloadPending();
+}
+
+CheckStart FirewallHolds::startCheck(bool wasSilent) {
+    (void)wasSilent;
+    if (LocalFirewall* fw = firewall_())
+        fw->reloadSeen();
+    return {};
+}

@@ -23,6 +23,9 @@ public:
     Presence lookUp(const LeaseEntry& e) override;
     bool reachable(QString& why) override;
     QString goneWords() const override;
+    // A reload of the firewall: looked at now, not at the next check.
+    bool checkSoon() const override;
+    CheckStart startCheck(bool wasSilent) override;
 
 private:
     std::function<LocalFirewall*()> firewall_;

@@ -85,7 +85,11 @@ bool PortRangeHolds(const QString& range, int port) {
 }
 
 Firewalld::Firewalld(QDBusConnection bus, QString interface)
-    : bus_(std::move(bus)), interface_(std::move(interface)) {}
+    : bus_(std::move(bus)), interface_(std::move(interface)) {
+    // A reload drops the runtime openings: the keeper looks at once, not at its next check.
+    bus_.connect(kService, kPath, kService, QStringLiteral("Reloaded"), &reloads_,
+                 SLOT(reloaded()));
+}
 
 bool Firewalld::Running(const QDBusConnection& bus) {
     if (!bus.isConnected())

@@ -3,6 +3,7 @@
 #include "router/firewall/LocalFirewall.h"
 
 #include <QDBusConnection>
+#include <QObject>
 #include <QPair>
 #include <QVariant>
 
@@ -10,6 +11,15 @@
 
 // Whether firewalld's "6660" or "6000-7000" takes `port`.
 bool PortRangeHolds(const QString& range, int port);
+
+// Notes firewalld's Reloaded signal, which the program's event loop delivers.
+class FirewalldReloads : public QObject {
+    Q_OBJECT
+public:
+    bool seen = false;
+public Q_SLOTS:
+    void reloaded() { seen = true; }
+};
 
 // firewalld over D-Bus: the zone of the interface toward the router (else the default zone),
 // whether a port, a service holding it or the zone's target lets the port in; openings for
@@ -30,6 +40,8 @@ public:
     FirewallAnswer open(const QString& place, int port, const QString& protocol) override;
     FirewallAnswer close(const QString& place, int port, const QString& protocol) override;
     std::optional<bool> holds(const QString& place, int port, const QString& protocol) override;
+    bool reloadPending() const override { return reloads_.seen; }
+    void reloadSeen() override { reloads_.seen = false; }
 
     // The zone named in a place ("firewalld public" -> "public"); empty where it is not one.
     static QString ZoneOf(const QString& place);
@@ -51,4 +63,5 @@ private:
 
     QDBusConnection bus_;
     QString interface_;
+    FirewalldReloads reloads_;
 };

@@ -35,6 +35,9 @@ public:
     // Whether an opening made earlier at `place` is still there (a reload drops it); nullopt:
     // cannot tell.
     virtual std::optional<bool> holds(const QString& place, int port, const QString& protocol) = 0;
+    // Whether the firewall said it reloaded (dropping its runtime openings) since reloadSeen.
+    virtual bool reloadPending() const { return false; }
+    virtual void reloadSeen() {}
 };
 
 // Where the firewalls keep what Harborly reads; the tests write their own.
