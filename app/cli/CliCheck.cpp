@@ -9,6 +9,7 @@
 #include "router/MappingPlan.h"
 #include "router/check/PortCheck.h"
 #include "router/check/WayIn.h"
+#include "router/firewall/FirewallConsent.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -50,7 +51,10 @@ int RunCheck(Router& router, Module& module, AppList& list, const QStringList& n
 
 void PrintPortCheck(Router& router, Module& module, AppList& list, CliEnvironment& env) {
     const MappingPlan plan = PlanMappings(module.catalog, list, 4096);
-    for (const QString& line :
-         CheckLines(CheckAfterPoint(router, plan.mappings, CheckOptionsFor(module.paths.IniPath))))
+    QList<PortCheck> checks =
+        CheckAfterPoint(router, plan.mappings, CheckOptionsFor(module.paths.IniPath));
+    // Nobody is asked here: only `[Misc] LocalFirewall=open` opens it.
+    OfferFirewallOpening(router, checks, module.paths.IniPath, nullptr);
+    for (const QString& line : CheckLines(checks))
         env.out << line << Qt::endl;
 }

@@ -14,4 +14,6 @@ int RunCheck(Router& router, Module& module, AppList& list, const QStringList& n
 
 // After "point": the selected applications' ports in the same words, without asking the router
 // again about the forwards it has just granted.
+// Where `[Misc] LocalFirewall=open`, the ports this computer's firewall blocks are opened
+// first.
 void PrintPortCheck(Router& router, Module& module, AppList& list, CliEnvironment& env);

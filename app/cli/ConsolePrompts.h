@@ -11,6 +11,8 @@ public:
 
     void MsgBox(const QString& text, MsgIcon icon, const QString& title) override;
     void Beep() override {}
+    // The command line asks nothing: its configuration answers.
+    int Choose(const QString&, const QStringList&, const QString&) override { return -1; }
 
     int boxes() const { return boxes_; }
 

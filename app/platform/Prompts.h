@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Every message box of the program has a single OK button; only its icon differs.
 enum class MsgIcon { None, Information, Exclamation, Critical };
@@ -12,4 +13,7 @@ public:
     virtual ~Prompts() = default;
     virtual void MsgBox(const QString& text, MsgIcon icon, const QString& title) = 0;
     virtual void Beep() = 0;
+    // A question with its own buttons: the index of the one chosen; -1 where none was (the box
+    // was closed, or nobody is there to answer).
+    virtual int Choose(const QString& text, const QStringList& buttons, const QString& title) = 0;
 };

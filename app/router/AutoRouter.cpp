@@ -240,6 +240,7 @@ Router* AutoRouter::passOn() {
     if (inner_) {
         inner_->reportRenewal = reportRenewal;
         inner_->adoptOnStatus = adoptOnStatus;
+        inner_->mayElevate = mayElevate;
     }
     return inner_.get();
 }
@@ -320,6 +321,16 @@ std::optional<bool> AutoRouter::HoldsForward(const PlannedMapping& mapping) {
 std::optional<bool> AutoRouter::HoldsPinhole(const PlannedMapping& mapping) {
     Router* found = passOn();
     return found ? found->HoldsPinhole(mapping) : std::nullopt;
+}
+
+LocalFirewall* AutoRouter::localFirewall() {
+    Router* found = passOn();
+    return found ? found->localFirewall() : nullptr;
+}
+
+bool AutoRouter::OpenLocalFirewall(const QList<PlannedMapping>& ports) {
+    Router* found = passOn();
+    return found && found->OpenLocalFirewall(ports);
 }
 
 bool AutoRouter::CaptureScreen(bool dmz) {

@@ -55,6 +55,8 @@ public:
     bool RemakeForward(const PlannedMapping& mapping) override;
     std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
     bool ipv6Only() const override { return inner_ && inner_->ipv6Only(); }
+    LocalFirewall* localFirewall() override;
+    bool OpenLocalFirewall(const QList<PlannedMapping>& ports) override;
     bool CaptureScreen(bool dmz) override;
     void Close() override;
     QStringList lastProblems() const override;

@@ -10,6 +10,8 @@
 #include "router/ListOps.h"
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
+#include "router/firewall/FirewallHolds.h"
+#include "router/firewall/LocalFirewall.h"
 #include "router/leases/LeaseRecord.h"
 #include "router/net/ExternalAddress.h"
 
@@ -43,7 +45,9 @@ ProtocolRouter::ProtocolRouter(const RouterDeps& deps)
                    tell(line);
                },
                [this] { return view_.cancelRequested(); },
-               [this](int step, int of) { view_.showProgress(step, of); }}) {}
+               [this](int step, int of) { view_.showProgress(step, of); }}),
+      firewallHolds_(std::make_unique<FirewallHolds>([this] { return localFirewall(); },
+                                                     [this] { return keptRouter_; })) {}
 
 ProtocolRouter::~ProtocolRouter() = default;
 
@@ -90,6 +94,55 @@ bool ProtocolRouter::RemakeForward(const PlannedMapping& mapping) {
     return runOperation(QStringLiteral("Make Point Again"), [&] {
         return keeper_.remakeAt(*forwards, mapping.port, mapping.protocol);
     });
+}
+
+LocalFirewall* ProtocolRouter::localFirewall() {
+    // Looked for once the router is found: its zone is that of the interface toward it.
+    if (!firewall_ && module_.RouterFound) {
+        FirewallPlaces places;
+        places.interface = InterfaceWith(module_.LocalIpAddress);
+        places.mayElevate = mayElevate;
+        firewall_ = FindLocalFirewall(places);
+    }
+    return firewall_.get();
+}
+
+void ProtocolRouter::keepOn(const QString& router, QList<HoldKind*> kinds) {
+    keptRouter_ = router;
+    kinds << firewallHolds_.get();
+    keeper_.setRouter(router, std::move(kinds));
+}
+
+bool ProtocolRouter::OpenLocalFirewall(const QList<PlannedMapping>& ports) {
+    LocalFirewall* fw = localFirewall();
+    const QString place = fw ? fw->place() : QString();
+    const bool ok = runOperation(QStringLiteral("Open Firewall"), [&] {
+        if (place.isEmpty()) {
+            problems_ << QCoreApplication::translate(
+                "ProtocolRouter", "Harborly cannot open this computer's firewall.");
+            return Outcome::Error;
+        }
+        QList<LeaseEntry> wanted;
+        for (const PlannedMapping& m : ports) {
+            LeaseEntry e;
+            e.router = keptRouter_;
+            e.kind = FirewallHolds::Kind;
+            e.protocol = m.protocol;
+            e.externalPort = e.internalPort = m.port;
+            e.application = m.application;
+            e.address = place;
+            wanted << e;
+        }
+        const LeaseRecord::Batch batch(record_);
+        return keeper_.point(*firewallHolds_, wanted, false);
+    });
+    reportProblems(
+        QCoreApplication::translate("ProtocolRouter", "This computer's firewall was not opened"));
+    return ok;
+}
+
+Outcome ProtocolRouter::closeFirewallAt(int port, const QString& protocol) {
+    return keeper_.removeAt(*firewallHolds_, port, protocol);
 }
 
 void ProtocolRouter::beginStatusQuery() {

@@ -22,6 +22,8 @@ struct RouterDeps;
 class Clock;
 class MainView;
 class Prompts;
+class LocalFirewall;
+class FirewallHolds;
 
 // What the kinds that speak a port-mapping protocol (UPnP, PCP, NAT-PMP) share: the first
 // tick's look for the router and its ending, the frame of every operation, "Point To Me" up
@@ -47,6 +49,9 @@ public:
     // What "Point To Me" does once the selection is recorded: the plan's forwards, or the
     // plan's refusal.
     void ForwardPorts(const MappingPlan& plan);
+
+    LocalFirewall* localFirewall() override;
+    bool OpenLocalFirewall(const QList<PlannedMapping>& ports) final;
 
     // Renews what is due; true when nothing was due or everything held.
     bool KeepAlive();
@@ -94,6 +99,10 @@ protected:
     static QString Ipv6MovedText(const QString& address);
     // "TCP port 27015 (Game)", for tell and problems.
     static QString forwardText(const QString& protocol, int port, const QString& application);
+    // The keeper's holds on `router`: the kind's, then this computer's firewall openings.
+    void keepOn(const QString& router, QList<HoldKind*> kinds);
+    // The firewall openings of `port`/`protocol` closed (a forward removed by hand).
+    Outcome closeFirewallAt(int port, const QString& protocol);
     // One message box with every problem, under `title`.
     void reportProblems(const QString& title);
 
@@ -114,6 +123,9 @@ protected:
     PointOutcome pointOutcome_ = PointOutcome::Sent;
 
 private:
+    std::unique_ptr<LocalFirewall> firewall_;
+    std::unique_ptr<FirewallHolds> firewallHolds_;
+    QString keptRouter_;
     bool inTick_ = false;
     Outcome outcome_ = Outcome::Failed; // nothing has answered yet
     QString backNews_; // the router's return, for the view once the operation has ended

@@ -11,6 +11,7 @@
 
 class MainView;
 class Prompts;
+class LocalFirewall;
 struct PlannedMapping;
 
 // What a kind of router can do; the window and the command line enable their entries from it.
@@ -108,6 +109,15 @@ public:
         (void)mapping;
         return std::nullopt;
     }
+    // This computer's firewall toward the router; null where this kind does not look at it.
+    virtual LocalFirewall* localFirewall() { return nullptr; }
+    // Opens `ports` in this computer's firewall, each kept and cleared with the forwards; the
+    // user agreed, or the configuration says so. False, with lastProblems(), where some stay
+    // shut.
+    virtual bool OpenLocalFirewall(const QList<PlannedMapping>& ports) {
+        (void)ports;
+        return false;
+    }
     // Reached over IPv6 alone: Point To Me opens pinholes only, there is no IPv4 forward.
     virtual bool ipv6Only() const { return false; }
     // Page kinds: fetches the forwarding or DMZ screen into the captured page file.
@@ -136,4 +146,6 @@ public:
     // The status query also takes over the forwards an earlier run made, to keep them alive;
     // a command that ends at once has no use for that (nor for the listing it costs).
     bool adoptOnStatus = true;
+    // The firewall may be opened with the user's password typed in a dialog (the window).
+    bool mayElevate = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 void WidgetPrompts::MsgBox(const QString& text, MsgIcon icon, const QString& title) {
     static constexpr QMessageBox::Icon icons[] = {QMessageBox::NoIcon, QMessageBox::Information,
@@ -14,4 +15,16 @@ void WidgetPrompts::MsgBox(const QString& text, MsgIcon icon, const QString& tit
 
 void WidgetPrompts::Beep() {
     QApplication::beep();
+}
+
+int WidgetPrompts::Choose(const QString& text, const QStringList& buttons, const QString& title) {
+    QString lines = text;
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Question, title, lines, QMessageBox::NoButton, parent_);
+    QList<QAbstractButton*> made;
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        made << box.addButton(buttons[i],
+                              i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
+    box.exec();
+    return int(made.indexOf(box.clickedButton()));
 }

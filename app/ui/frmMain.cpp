@@ -48,6 +48,8 @@ frmMain::~frmMain() = default;
 
 void frmMain::makeRouter() {
     router_ = MakeRouter({module_, *this, prompts_, *pump_, clock_});
+    // Opening ufw asks for the user's password in the desktop's own dialog.
+    router_->mayElevate = true;
     const RouterCapabilities caps = router_->capabilities();
     for (QAction* a : {mnuDMZPoint, mnuDMZClear, mnuDMZView}) {
         a->setEnabled(caps.dmz);

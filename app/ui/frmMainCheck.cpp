@@ -9,6 +9,7 @@
 #include "router/MappingPlan.h"
 #include "router/Router.h"
 #include "router/check/PortCheck.h"
+#include "router/firewall/FirewallConsent.h"
 #include "ui/ActivityLogWindow.h"
 #include "ui/WidgetAppList.h"
 #include "ui/frmCheck.h"
@@ -35,8 +36,10 @@ QList<PortCheck> frmMain::checkLocked(const std::function<QList<PortCheck>()>& c
 // Whether each forward just made can work: every port's result to the activity log, those
 // that need something done to the status field's tool tip.
 void frmMain::checkAfterPoint(const QList<PlannedMapping>& planned) {
-    const QList<PortCheck> checks = checkLocked(
+    QList<PortCheck> checks = checkLocked(
         [&] { return CheckAfterPoint(*router_, planned, CheckOptionsFor(module_.paths.IniPath)); });
+    // Asked once, with the window free again; the router opens what the user agrees to.
+    OfferFirewallOpening(*router_, checks, module_.paths.IniPath, &prompts_);
     for (const QString& line : CheckLines(checks))
         log_->WriteLog(line);
     const QStringList problems = ProblemLines(checks);

@@ -22,8 +22,15 @@ public:
             onBox(boxes.back());
     }
     void Beep() override { ++beeps; }
+    int Choose(const QString& text, const QStringList& buttons, const QString& title) override {
+        questions.append(
+            Box{text + QLatin1Char('\r') + buttons.join(QLatin1Char('|')), MsgIcon::None, title});
+        return answer;
+    }
 
     QList<Box> boxes;
+    QList<Box> questions; // each question's text, then its buttons joined by '|'
+    int answer = -1;      // the button Choose answers
     int beeps = 0;
     std::function<void(const Box&)> onBox;
 };

@@ -3,6 +3,7 @@
 #include "config/IniFile.h"
 #include "router/Router.h"
 #include "router/check/RouterOnLoopback.h"
+#include "router/firewall/LocalFirewall.h"
 #include "router/net/ExternalAddress.h"
 
 #include <QCoreApplication>
@@ -166,6 +167,7 @@ QList<PortCheck> checkPorts(Router& router, const QList<PlannedMapping>& mapping
         c.pinhole = router.HoldsPinhole(m);
         out << c;
     }
+    LookAtFirewall(router, out);
     checkHairpins(out, router.wanAddress(), options);
     if (!options.checkUrl.isEmpty())
         for (PortCheck& c : out)
@@ -179,9 +181,19 @@ QList<PortCheck> checkPorts(Router& router, const QList<PlannedMapping>& mapping
 
 } // namespace
 
+void LookAtFirewall(Router& router, QList<PortCheck>& checks) {
+    LocalFirewall* fw = router.localFirewall();
+    if (!fw)
+        return;
+    for (PortCheck& c : checks)
+        c.firewall = fw->read(c.mapping.port, c.mapping.protocol);
+}
+
 bool PortCheck::good() const {
-    return (ipv6Only ? pinhole == true : forwarded != false) && takesOutsideTraffic(listeners) &&
-           hairpin != Hairpin::ReachedOther && outside != Outside::Closed;
+    const bool blocked = firewall && firewall->state == HopState::Blocked;
+    return !blocked && (ipv6Only ? pinhole == true : forwarded != false) &&
+           takesOutsideTraffic(listeners) && hairpin != Hairpin::ReachedOther &&
+           outside != Outside::Closed;
 }
 
 QString PortCheck::sentence() const {
@@ -216,6 +228,8 @@ QString PortCheck::sentence() const {
     else
         parts << QCoreApplication::translate("Router", "%1 listens on %2")
                      .arg(programsText(listeners), port);
+    if (firewall && !firewall->words.isEmpty())
+        parts << firewall->words;
 
     switch (hairpin) {
     case Hairpin::Reached:

@@ -94,6 +94,9 @@ QList<PortCheck> CheckPoints(Router& router, const QList<PlannedMapping>& mappin
 QList<PortCheck> CheckAfterPoint(Router& router, const QList<PlannedMapping>& mappings,
                                  const CheckOptions& options = {});
 
+// Each check's view of this computer's firewall, read again (after an opening).
+void LookAtFirewall(Router& router, QList<PortCheck>& checks);
+
 // One line per port, "Jellyfin 8096/TCP: …".
 QStringList CheckLines(const QList<PortCheck>& checks);
 // The lines of the ports that need something done.

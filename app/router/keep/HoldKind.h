@@ -3,6 +3,7 @@
 #include "router/keep/Outcome.h"
 #include "router/leases/LeaseRecord.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QString>
 
@@ -74,6 +75,10 @@ public:
         if (e.lifetime == 0 || !e.leaseEnd.isValid())
             return {};
         return e.leaseEnd.addSecs(-qint64(e.lifetime) / 2);
+    }
+    // Why a hold the check found gone is made again.
+    virtual QString goneWords() const {
+        return QCoreApplication::translate("Router", "gone from the router");
     }
     // Whether the keeper must look at the router at the next tick, whatever the schedule.
     virtual bool checkSoon() const { return false; }

@@ -226,7 +226,7 @@ bool Keeper::checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t) 
             if (!remake(kind, e,
                         silent_
                             ? QCoreApplication::translate("Router", "the router is back without it")
-                            : QCoreApplication::translate("Router", "gone from the router"),
+                            : kind.goneWords(),
                         false, t))
                 return false;
             ++t.remade;

@@ -24,7 +24,8 @@ const char* stateName(LeaseEntry::State s) {
 
 // A kind another version adds must not be renewed or cleared as one of these.
 bool knownKind(const QByteArray& kind) {
-    return kind == "upnp" || kind == "pcp" || kind == "natpmp" || kind == "pinhole6";
+    return kind == "upnp" || kind == "pcp" || kind == "natpmp" || kind == "pinhole6" ||
+           kind == "firewall";
 }
 
 // Tabs and line ends would break the line apart.

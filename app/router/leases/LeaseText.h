@@ -18,7 +18,7 @@ struct LeaseEntry {
     };
 
     QString router;   // the router's address as Harborly reached it
-    QString kind;     // "upnp", "pcp", "natpmp", "pinhole6"
+    QString kind;     // "upnp", "pcp", "natpmp", "pinhole6", "firewall"
     QString protocol; // "TCP" or "UDP"
     int externalPort = 0;
     int internalPort = 0;
@@ -30,8 +30,10 @@ struct LeaseEntry {
     State state = State::Held;
     QString externalAddress{}; // PCP: the address granted, suggested again on renewal
     QString remoteHost{};      // UPnP: the remote host the mapping is keyed on; empty: any
-    // Kind "pinhole6" (an IPv6 pinhole): the address it lets in and the gateway's UniqueID.
-    // Written after the other fields on pinhole lines only, so older records read as before.
+    // Kind "pinhole6" (an IPv6 pinhole): the address it lets in and the gateway's UniqueID;
+    // kind "firewall" (an opening in this computer's firewall): where it was made
+    // ("firewalld public", "ufw"), UniqueID 0. Written after the other fields on those lines
+    // only, so older records read as before.
     QString address{};
     quint16 uniqueId = 0;
     // The router's own identity where it tells one (a UPnP device's UDN): another router at the

@@ -111,7 +111,7 @@ void PcpNatPmpRouter::queryStatus() {
         showFound(wan.address, ExternalAddressWarning(wan.address, ipv6), found, ipv6);
     }
     const QDateTime now = clock_.now();
-    keeper_.setRouter(routerKey_, {mappings_.get(), pinholes_.get()});
+    keepOn(routerKey_, {mappings_.get(), pinholes_.get()});
     // The epoch an earlier run recorded, carried forward by the time since, against what the
     // router tells now: one that fell behind restarted while nobody watched.
     if (wan.answered)
@@ -240,8 +240,10 @@ bool PcpNatPmpRouter::RemoveForward(const ForwardEntry& f) {
                 return r.reply == Reply::Silent ? Outcome::Failed : Outcome::Error;
             }
             record_.remove(e);
-            // Its pinhole goes with it: what is removed by hand is not kept open on IPv6.
-            return keeper_.removeAt(*pinholes_, e.internalPort, e.protocol);
+            // Its pinhole and firewall opening go with it: what is removed by hand is not kept
+            // open.
+            return WorstOf(keeper_.removeAt(*pinholes_, e.internalPort, e.protocol),
+                           closeFirewallAt(e.internalPort, e.protocol));
         }
         problems_ << QCoreApplication::translate(
                          "Router", "%1 port %2 is not among the forwards this computer holds.")

@@ -84,7 +84,7 @@ void UpnpRouter::queryStatus() {
     const auto pinholes = pinholeClient(why);
     const QString ipv6 = pinholes ? Ipv6Text(pinholes->source()) : QString();
     showFound(wan.address, ExternalAddressWarning(wan.address, ipv6), deviceText(r), ipv6);
-    keeper_.setRouter(routerKey(), {forwards_.get(), pinholes_.get()});
+    keepOn(routerKey(), {forwards_.get(), pinholes_.get()});
     tellOtherRouters();
     // What an earlier run recorded is looked up at the first tick: the router may have
     // restarted while nobody watched.
@@ -310,8 +310,10 @@ bool UpnpRouter::RemoveForward(const ForwardEntry& e) {
                            x.protocol == e.protocol;
                 });
             });
-            // Its pinhole goes with it: what is removed by hand is not kept open on IPv6.
-            return keeper_.removeAt(*pinholes_, e.internalPort, e.protocol);
+            // Its pinhole and firewall opening go with it: what is removed by hand is not kept
+            // open.
+            return WorstOf(keeper_.removeAt(*pinholes_, e.internalPort, e.protocol),
+                           closeFirewallAt(e.internalPort, e.protocol));
         }
         const QString words = DescribeUpnpError(d.answer.errorCode, quint16(e.externalPort),
                                                 e.internalClient, UpnpAction::Remove);
