@@ -86,6 +86,7 @@ class QuietPrompts final : public Prompts {
 public:
     void MsgBox(const QString&, MsgIcon, const QString&) override {}
     void Beep() override {}
+    int Choose(const QString&, const QStringList&, const QString&) override { return -1; }
 };
 
 struct Rig {
