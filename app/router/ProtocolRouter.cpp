@@ -12,7 +12,10 @@
 #include "router/RouterDeps.h"
 #include "router/leases/LeaseRecord.h"
 #include "router/net/ExternalAddress.h"
+#include "router/net/PathProbe.h"
+#include "router/outer/OuterRouter.h"
 
+#include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QScopedValueRollback>
 #include <QtGlobal>
@@ -42,7 +45,10 @@ ProtocolRouter::ProtocolRouter(const RouterDeps& deps)
                    tell(line);
                },
                [this] { return view_.cancelRequested(); },
-               [this](int step, int of) { view_.showProgress(step, of); }}) {}
+               [this](int step, int of) { view_.showProgress(step, of); }}) {
+    pathProbe = [] { return ProbePath(); };
+    outerWaiter_ = makeWaiter(deps.pump);
+}
 
 ProtocolRouter::~ProtocolRouter() = default;
 
@@ -94,9 +100,116 @@ void ProtocolRouter::showFound(const QString& wan, const QString& warning,
     wanAddress_ = wan.isEmpty() ? QStringLiteral("none") : wan;
     wanWarning_ = warning;
     description_ = description;
-    view_.setWanAddressCaption(WanAreaText(wanAddress_, ipv6));
+    QString area;
+    if (outer_ && !outer_->publicAddress().isEmpty()) {
+        // The address the Internet sees is the router in front's.
+        wanAddress_ = outer_->publicAddress();
+        wanWarning_ = ExternalAddressWarning(wanAddress_, ipv6);
+        area = QCoreApplication::translate("OuterRouter", " (through two routers)");
+    }
+    if (outer_)
+        description_ = QCoreApplication::translate("OuterRouter", "%1, behind %2")
+                           .arg(description, outer_->description());
+    if (!outerWords_.isEmpty())
+        wanWarning_ =
+            wanWarning_.isEmpty() ? outerWords_ : wanWarning_ + QLatin1Char(' ') + outerWords_;
+    view_.setWanAddressCaption(WanAreaText(wanAddress_, ipv6) + area);
     view_.setStatusBarText(description_);
     module_.RouterFound = true;
+}
+
+void ProtocolRouter::lookForOuter(const QHostAddress& inner, const QString& told) {
+    OuterFound found = FindOuterRouter({module_.settings.OuterRouter, inner, told,
+                                        outerWaiter_.get(), &clock_, pathProbe, outerPatience});
+    outer_ = std::move(found.router);
+    outerWords_ = found.words;
+}
+
+QList<HoldKind*> ProtocolRouter::withOuter(QList<HoldKind*> kinds) const {
+    if (outer_)
+        kinds << outer_.get();
+    return kinds;
+}
+
+Outcome ProtocolRouter::forwardOuter(const QList<PlannedMapping>& mappings) {
+    if (!outer_) {
+        if (!outerWords_.isEmpty())
+            notes_ << outerWords_;
+        return Outcome::Completed;
+    }
+    QList<LeaseEntry> wanted;
+    for (const PlannedMapping& m : mappings)
+        wanted << outer_->wanted(m.port, m.protocol, m.application);
+    const Outcome out = keeper_.point(*outer_, wanted, false);
+    if (out == Outcome::Completed || out == Outcome::Cancelled)
+        return out;
+    problems_ << QCoreApplication::translate("OuterRouter",
+                                             "The router in front (%1) did not forward them all; "
+                                             "those it did not reach only the router here.")
+                     .arg(outer_->address());
+    return Outcome::Error;
+}
+
+QList<ForwardEntry> ProtocolRouter::outerRows() {
+    if (!outer_)
+        return {};
+    const QString front =
+        QCoreApplication::translate("OuterRouter", "In front (%1): ").arg(outer_->address());
+    QList<ForwardEntry> rows;
+    if (const auto listed = outer_->forwards()) {
+        rows = *listed;
+    } else {
+        const QDateTime now = clock_.now();
+        for (const LeaseEntry& e : keeper_.linesOf(*outer_)) {
+            if (e.state == LeaseEntry::State::Clearing ||
+                (e.leaseEnd.isValid() && e.leaseEnd <= now))
+                continue;
+            ForwardEntry f;
+            f.externalPort = f.externalPortEnd = e.externalPort;
+            f.protocol = e.protocol;
+            f.internalPort = e.internalPort;
+            f.description = e.application;
+            f.secondsLeft = e.leaseEnd.isValid() ? now.secsTo(e.leaseEnd) : 0;
+            rows << f;
+        }
+    }
+    SortForwards(rows);
+    // Another router's: not this computer's to remove from here.
+    for (ForwardEntry& f : rows) {
+        f.description = front + f.description;
+        f.thisComputer = false;
+    }
+    return rows;
+}
+
+std::optional<OuterView> ProtocolRouter::OuterFor(const PlannedMapping& mapping) {
+    if (!outer_) {
+        if (outerWords_.isEmpty())
+            return std::nullopt;
+        return OuterView{{}, std::nullopt, outerWords_};
+    }
+    OuterView v;
+    v.router = outer_->address();
+    v.forwarded = outer_->holdsForward(mapping.port, mapping.protocol);
+    if (!v.forwarded) {
+        // A router that cannot be asked: the record, while its lease runs.
+        const QDateTime now = clock_.now();
+        for (const LeaseEntry& e : keeper_.linesOf(*outer_))
+            if (e.internalPort == mapping.port && e.protocol == mapping.protocol &&
+                e.state == LeaseEntry::State::Held && (!e.leaseEnd.isValid() || e.leaseEnd > now))
+                v.forwarded = true;
+    }
+    v.words = !v.forwarded ? QCoreApplication::translate(
+                                 "OuterRouter", "the router in front (%1) could not be asked")
+                                 .arg(v.router)
+              : *v.forwarded
+                  ? QCoreApplication::translate("OuterRouter", "the router in front (%1) forwards "
+                                                               "it")
+                        .arg(v.router)
+                  : QCoreApplication::translate("OuterRouter",
+                                                "the router in front (%1) does not forward it")
+                        .arg(v.router);
+    return v;
 }
 
 void ProtocolRouter::endStatusQuery() {

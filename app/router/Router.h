@@ -1,5 +1,6 @@
 #pragma once
 
+#include "router/check/PortCheck.h"
 #include "router/keep/Outcome.h"
 
 #include <QList>
@@ -98,6 +99,12 @@ public:
     // Whether an IPv6 pinhole Harborly opened for `mapping` is open now; nullopt when none
     // was opened (the router or this computer has no IPv6 way in).
     virtual std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) {
+        (void)mapping;
+        return std::nullopt;
+    }
+    // The router in front of this one (double NAT) and whether it forwards `mapping` toward
+    // this one; nullopt where none is known.
+    virtual std::optional<OuterView> OuterFor(const PlannedMapping& mapping) {
         (void)mapping;
         return std::nullopt;
     }

@@ -75,6 +75,9 @@ public:
             return {};
         return e.leaseEnd.addSecs(-qint64(e.lifetime) / 2);
     }
+    // The router the holds are on where it is another than the keeper's (a router in front),
+    // as `keep` names it; empty: the keeper's.
+    virtual QString routerName() const { return {}; }
     // Whether the keeper must look at the router at the next tick, whatever the schedule.
     virtual bool checkSoon() const { return false; }
     // The check's first step: the router asked whether it restarted, this computer's address

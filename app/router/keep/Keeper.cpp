@@ -19,8 +19,9 @@ qint64 CheckPeriod() {
 // A renewal the router refused is asked again after this long at the soonest.
 constexpr qint64 kRetrySeconds = 60;
 
+// The router too: a router in front holds the same port of the same kind.
 QString keyOf(const LeaseEntry& e) {
-    return e.kind + e.protocol + QString::number(e.internalPort);
+    return e.router + QLatin1Char(' ') + e.kind + e.protocol + QString::number(e.internalPort);
 }
 
 } // namespace
@@ -292,7 +293,8 @@ bool Keeper::remake(HoldKind& kind, const LeaseEntry& e, const QString& why, boo
                         .arg(renewal && !m.again                    ? QStringLiteral("renewed")
                              : e.state == LeaseEntry::State::Unsure ? QStringLiteral("recorded")
                                                                     : QStringLiteral("made again"),
-                             kind.words(e), router_, why));
+                             kind.words(e),
+                             kind.routerName().isEmpty() ? router_ : kind.routerName(), why));
     return true;
 }
 
