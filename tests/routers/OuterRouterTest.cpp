@@ -4,6 +4,7 @@
 
 #include "KindRig.h"
 #include "PcpNatPmpSimulator.h"
+#include "UpnpSimulator.h"
 #include "router/ProtocolRouter.h"
 #include "router/pcpnatpmp/PcpNatPmpRouter.h"
 
@@ -15,8 +16,9 @@ using namespace std::chrono_literals;
 
 // The inner router on one simulator, the router in front on another, named by hand.
 struct DoubleNatRig : KindRig {
-    explicit DoubleNatRig(PcpNatPmpSimOptions frontOptions = outerOptions())
-        : front(std::move(frontOptions)) {
+    explicit DoubleNatRig(PcpNatPmpSimOptions frontOptions = outerOptions(),
+                          PcpNatPmpSimOptions innerOptions = {})
+        : inner(std::move(innerOptions)), front(std::move(frontOptions)) {
         for (PcpNatPmpSimulator* s : {&inner, &front}) {
             s->setClock([this] { return clock.t.toSecsSinceEpoch(); });
             EXPECT_TRUE(s->listen());
@@ -162,4 +164,59 @@ TEST(DoubleNat, TheInnerRoutersOutsideAddressIsTakenOnlyWhereAnOuterRouterSeesIt
     for (const auto& r : rows)
         EXPECT_EQ(InnerOutsideAddress(QString::fromLatin1(r.told)), QString::fromLatin1(r.taken))
             << r.told;
+}
+
+// The inner router tells its private outside address: the router in front is asked over UPnP,
+// for forwards toward that address; a secure-mode router refuses them (it sees another
+// requester here), which is said while the inner forward stays.
+TEST(DoubleNat, UpnpInFrontForwardsTowardTheInnerRoutersOutsideAddressOnly) {
+    const struct {
+        bool secure;
+        bool held;
+    } rows[] = {{false, true}, {true, false}};
+    for (const auto& r : rows) {
+        PcpNatPmpSimOptions innerOptions;
+        innerOptions.externalIp = QStringLiteral("192.168.77.2");
+        UpnpSimOptions frontOptions;
+        frontOptions.secureMode = r.secure;
+        frontOptions.externalIp = QStringLiteral("203.0.113.7");
+        UpnpSimulator front(frontOptions);
+        DoubleNatRig rig(DoubleNatRig::outerOptions(), innerOptions);
+        front.setClock([&rig] { return rig.clock.t.toSecsSinceEpoch(); });
+        ASSERT_TRUE(front.listen());
+        rig.module.settings.OuterRouter = QStringLiteral("127.0.0.1:%1").arg(front.ssdpPort());
+        // Another computer's forward on the router in front: never Harborly's to clear.
+        front.addMapping({{},
+                          8080,
+                          QStringLiteral("TCP"),
+                          8080,
+                          QStringLiteral("192.168.77.9"),
+                          true,
+                          QStringLiteral("Harborly: Web"),
+                          0,
+                          0});
+        auto router = rig.make();
+        router->Timer1_Timer();
+        ASSERT_TRUE(rig.module.RouterFound);
+        EXPECT_TRUE(rig.view.statusBar.contains(QStringLiteral("(UPnP IGD v2)")))
+            << qPrintable(rig.view.statusBar);
+
+        router->PointToMe();
+        EXPECT_EQ(rig.inner.mappings().size(), 1) << r.secure;
+        EXPECT_EQ(router->OuterFor(kGame)->forwarded, r.held) << r.secure;
+        EXPECT_EQ(front.mappings().size(), r.held ? 2 : 1) << r.secure;
+        if (r.held) {
+            EXPECT_EQ(front.mappings().front().internalClient, QStringLiteral("192.168.77.2"));
+            EXPECT_EQ(router->ReadForwards()->size(), 3); // the inner one, both in front
+        } else {
+            EXPECT_TRUE(
+                router->lastProblems().join(' ').contains(QStringLiteral("router in front")))
+                << qPrintable(router->lastProblems().join(' '));
+        }
+
+        EXPECT_TRUE(router->ClearAll()) << qPrintable(router->lastProblems().join(' '));
+        EXPECT_TRUE(rig.inner.mappings().isEmpty());
+        ASSERT_EQ(front.mappings().size(), 1) << r.secure;
+        EXPECT_EQ(front.mappings().front().internalClient, QStringLiteral("192.168.77.9"));
+    }
 }
