@@ -41,6 +41,16 @@ expect_dnat() {
 expect_no_dnat() {
   if [ -z "$(dnat "$1")" ]; then pass "$2"; else miss "$2: $(dnat "$1")"; fi
 }
+# Another program's NAT-PMP mapping of TCP 2000 on the router in front (lifetime 0: deleted).
+foreign_map() {
+  "$python" -c '
+import socket, struct, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.settimeout(1)
+s.sendto(struct.pack("!BBHHHI", 0, 2, 0, 2000, 2000, int(sys.argv[2])), (sys.argv[1], 5351))
+print(s.recv(16).hex())
+' "$OUTER" "$1" >/dev/null
+}
 recorded() {
   awk -F'\t' '!/^#/ && NF >= 10' "$home/Harborly.leases" 2>/dev/null
 }
@@ -92,10 +102,17 @@ for kind in upnp pcp; do
   expect_text " (renewed|made again) .* on $ROUTER: " "keep renews the forward on the inner router"
   expect_text " renewed .* on the router in front \($OUTER\): " "keep renews the forward in front"
 
+  foreign_map 3600
   run clear
   expect_code 0 "clear"
   expect_no_dnat "$TIER_NFT" "the inner daemon holds no forward of $PORT after clear"
   expect_no_dnat "$TIER_NFT_OUTER" "the outer daemon holds no forward of $PORT after clear"
+  if "$TIER_NFT_OUTER" list chain inet filter prerouting_miniupnpd | grep -q "dport 2000 "; then
+    pass "clear leaves another program's forward on the router in front"
+  else
+    miss "clear removed another program's forward on the router in front"
+  fi
+  foreign_map 0
   expect_dropped "$WAN" "after clear, $WAN:$PORT from outside"
   if [ -z "$(recorded)" ]; then pass "the record is empty after clear"; else
     miss "the record keeps lines after clear"
