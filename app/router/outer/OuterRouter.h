@@ -26,6 +26,9 @@ public:
     virtual QString address() const = 0;
     // "Harborly test router (UPnP IGD v2)", "NAT-PMP".
     virtual QString description() const = 0;
+    // The inner router's outside address its forwards name; empty where it maps toward the
+    // address it sees (NAT-PMP).
+    virtual QString toward() const = 0;
     // Its outside address as it tells it; empty where it did not.
     virtual QString publicAddress() const = 0;
     // A hold of this router for a forward of the inner one, to be made.

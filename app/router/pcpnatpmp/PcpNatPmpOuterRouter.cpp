@@ -27,6 +27,11 @@ QString PcpNatPmpOuterRouter::description() const {
              kind_ == QLatin1String("pcp") ? QStringLiteral("PCP") : QStringLiteral("NAT-PMP"));
 }
 
+QString PcpNatPmpOuterRouter::toward() const {
+    const QHostAddress& named = client_->options().clientAddress;
+    return named.isNull() ? QString() : named.toString();
+}
+
 LeaseEntry PcpNatPmpOuterRouter::wanted(int port, const QString& protocol,
                                         const QString& application) {
     LeaseEntry e;

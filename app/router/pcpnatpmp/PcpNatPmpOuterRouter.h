@@ -18,6 +18,7 @@ public:
     QString address() const override;
     QString description() const override;
     QString publicAddress() const override { return public_; }
+    QString toward() const override;
     LeaseEntry wanted(int port, const QString& protocol, const QString& application) override;
     std::optional<bool> holdsForward(int port, const QString& protocol) override;
     std::optional<QList<ForwardEntry>> forwards() override;

@@ -15,6 +15,7 @@ public:
     QString address() const override;
     QString description() const override;
     QString publicAddress() const override { return public_; }
+    QString toward() const override { return inner_; }
     LeaseEntry wanted(int port, const QString& protocol, const QString& application) override;
     std::optional<bool> holdsForward(int port, const QString& protocol) override;
     std::optional<QList<ForwardEntry>> forwards() override;
