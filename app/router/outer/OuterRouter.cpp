@@ -117,6 +117,10 @@ OuterFound FindOuterRouter(const OuterSearch& s) {
                     "public outside address: the one it has toward the router in front is "
                     "unknown, so nothing was forwarded there.")
                     .arg(where)};
+    // A silent private second hop behind a router that tells a public address may be the
+    // provider's own router: nothing is said then.
+    if (setting.isEmpty() && inner.isEmpty())
+        return {};
     return {nullptr, say("A second router is in front (%1), but it answers neither UPnP, PCP nor "
                          "NAT-PMP: forwards reach only the router here.")
                          .arg(where)};
