@@ -120,6 +120,29 @@ TEST(DoubleNat, ARouterInFrontThatStaysSilentIsSaidAndTheInnerForwardHolds) {
     EXPECT_FALSE(seen->forwarded.has_value());
 }
 
+TEST(DoubleNat, ARouterInFrontFallingSilentIsNamedAndTheInnerForwardIsStillRenewed) {
+    PcpNatPmpSimOptions innerOptions;
+    innerOptions.lifetimeMax = 600;
+    DoubleNatRig rig(DoubleNatRig::outerOptions(), innerOptions);
+    auto router = rig.make();
+    QStringList told;
+    router->reportRenewal = [&](const QString& line) { told << line; };
+    router->Timer1_Timer();
+    router->PointToMe();
+    ASSERT_EQ(rig.front.mappings().size(), 1);
+    const qint64 innerEnd = rig.inner.mappings()[0].expiresAt;
+    PcpNatPmpSimOptions silent = DoubleNatRig::outerOptions();
+    silent.silent = true;
+    rig.front.setOptions(silent);
+    router->random = [] { return 0.0; };
+    rig.clock.t = rig.clock.t.addSecs(301);
+    router->Timer1_Timer();
+    EXPECT_GT(rig.inner.mappings()[0].expiresAt, innerEnd);
+    EXPECT_TRUE(told.join('\n').contains(
+        QStringLiteral("The router in front (%1) stopped answering").arg(rig.frontKey())))
+        << qPrintable(told.join('\n'));
+}
+
 TEST(DoubleNat, WhereToLook) {
     const struct {
         const char* setting;

@@ -143,7 +143,7 @@ Outcome Keeper::keep() {
             continue;
         }
         if ((t.check && !checkKind(*k, lines, t)) || !followKind(*k, lines, t)) {
-            routerSilent(t.now, held);
+            routerSilent(t.now, held, k->routerName());
             return Outcome::Failed;
         }
         for (const LeaseEntry& e : lines) {
@@ -152,7 +152,7 @@ Outcome Keeper::keep() {
                 waiting(e, t.now) || t.made.contains(keyOf(e)) || k->followed(e))
                 continue;
             if (!remake(*k, e, QStringLiteral("half its lease was gone"), true, t)) {
-                routerSilent(t.now, held);
+                routerSilent(t.now, held, k->routerName());
                 return Outcome::Failed;
             }
         }
@@ -334,14 +334,20 @@ void Keeper::drop(const LeaseEntry& e, LeaseEntry::State state) {
     });
 }
 
-void Keeper::routerSilent(const QDateTime& now, qsizetype waiting) {
+void Keeper::routerSilent(const QDateTime& now, qsizetype waiting, const QString& which) {
     backoffSeconds_ = backoffSeconds_ == 0 ? 5 : std::min<qint64>(60, backoffSeconds_ * 2);
     nextCheck_ = now.addSecs(backoffSeconds_);
     if (silent_)
         return;
     silent_ = true;
-    hooks_.silentNews(
-        QStringLiteral("The router stopped answering; %1 forward(s) wait for it").arg(waiting));
+    // A router in front is named: the router here may still answer.
+    hooks_.silentNews(which.isEmpty()
+                          ? QStringLiteral("The router stopped answering; %1 forward(s) wait for "
+                                           "it")
+                                .arg(waiting)
+                          : QStringLiteral("%1 stopped answering; %2 forward(s) wait for it")
+                                .arg(which.left(1).toUpper() + which.mid(1))
+                                .arg(waiting));
 }
 
 void Keeper::routerBack(qsizetype remade) {

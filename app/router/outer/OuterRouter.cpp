@@ -12,10 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-QString say(const char* text) {
-    return QCoreApplication::translate("OuterRouter", text);
-}
-
 std::unique_ptr<OuterRouter> askUpnp(const OuterSearch& s, const QString& where,
                                      const QString& innerOutside, bool& answered) {
     UpnpOptions o;
@@ -97,8 +93,10 @@ OuterFound FindOuterRouter(const OuterSearch& s) {
             ParseRouterAddress(where).host != where)
             pcpPort = t->ssdpPort;
     } else {
-        return {nullptr, say("[Misc] OuterRouter is neither an address, address:port, a "
-                             "description URL nor none.")};
+        return {nullptr,
+                QCoreApplication::translate(
+                    "OuterRouter", "[Misc] OuterRouter is neither an address, address:port, a "
+                                   "description URL nor none.")};
     }
     const QString inner = InnerOutsideAddress(s.innerOutside);
     bool upnpAnswered = false;
@@ -113,7 +111,9 @@ OuterFound FindOuterRouter(const OuterSearch& s) {
         askUpnp(s, where, inner, upnpAnswered);
     if (upnpAnswered && inner.isEmpty())
         return {nullptr,
-                say("The router in front (%1) answers UPnP only, and the router here tells a "
+                QCoreApplication::translate(
+                    "OuterRouter",
+                    "The router in front (%1) answers UPnP only, and the router here tells a "
                     "public outside address: the one it has toward the router in front is "
                     "unknown, so nothing was forwarded there.")
                     .arg(where)};
@@ -121,7 +121,9 @@ OuterFound FindOuterRouter(const OuterSearch& s) {
     // provider's own router: nothing is said then.
     if (setting.isEmpty() && inner.isEmpty())
         return {};
-    return {nullptr, say("A second router is in front (%1), but it answers neither UPnP, PCP nor "
+    return {nullptr, QCoreApplication::translate(
+                         "OuterRouter",
+                         "A second router is in front (%1), but it answers neither UPnP, PCP nor "
                          "NAT-PMP: forwards reach only the router here.")
                          .arg(where)};
 }
