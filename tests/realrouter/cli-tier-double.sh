@@ -21,7 +21,7 @@ if [ -z "${TIER_NFT_OUTER:-}" ] || [ -z "${TIER_ISP:-}" ] || [ "${OUTER:-}" != 1
 fi
 python=$(command -v /usr/bin/python3 python3 | head -n 1)
 
-scratch=$(mktemp -d /tmp/hb-cli-tier-double.XXXXXX)
+scratch=$(mktemp -d -t hb-cli-tier-double.XXXXXX)
 listener=
 trap '[ -n "$listener" ] && kill "$listener" 2>/dev/null; rm -rf "$scratch"' EXIT
 readonly PORT=8096 # Jellyfin's, TCP
