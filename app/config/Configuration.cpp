@@ -79,6 +79,7 @@ void LoadConfiguration(const QString& appPath, LocalPaths& paths, ApplCatalog& c
         settings.LanPrivateIP.clear();
 
     settings.Ipv6Address = ini.read(kMisc, QStringLiteral("Ipv6Address")).trimmed();
+    settings.OuterRouter = ini.read(kMisc, QStringLiteral("OuterRouter")).trimmed();
 
     const QString requireLogin = ini.read(kMisc, QStringLiteral("RequireLogin"));
     settings.RequireLogin = true;

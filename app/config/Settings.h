@@ -46,6 +46,9 @@ struct RouterSettings {
     // an interface's name (its address, followed when it changes); empty: its stable global
     // address, chosen by itself.
     QString Ipv6Address;
+    // `[Misc] OuterRouter`: the router in front of this one (double NAT), as an address,
+    // "address:port" or its description's URL; "none": never look; empty: found on the path.
+    QString OuterRouter;
 };
 
 // The program's local files, all in one folder.

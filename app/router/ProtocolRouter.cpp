@@ -14,6 +14,8 @@
 #include "router/firewall/LocalFirewall.h"
 #include "router/leases/LeaseRecord.h"
 #include "router/net/ExternalAddress.h"
+#include "router/net/PathProbe.h"
+#include "router/outer/OuterRouter.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
@@ -47,7 +49,10 @@ ProtocolRouter::ProtocolRouter(const RouterDeps& deps)
                [this] { return view_.cancelRequested(); },
                [this](int step, int of) { view_.showProgress(step, of); }}),
       firewallHolds_(std::make_unique<FirewallHolds>([this] { return localFirewall(); },
-                                                     [this] { return keptRouter_; })) {}
+                                                     [this] { return keptRouter_; })) {
+    pathProbe = [] { return ProbePath(); };
+    outerWaiter_ = makeWaiter(deps.pump);
+}
 
 ProtocolRouter::~ProtocolRouter() = default;
 
@@ -158,7 +163,20 @@ void ProtocolRouter::showFound(const QString& wan, const QString& warning,
     wanAddress_ = wan.isEmpty() ? QStringLiteral("none") : wan;
     wanWarning_ = warning;
     description_ = description;
-    view_.setWanAddressCaption(WanAreaText(wanAddress_, ipv6));
+    QString area;
+    if (outer_ && !outer_->publicAddress().isEmpty()) {
+        // The address the Internet sees is the router in front's.
+        wanAddress_ = outer_->publicAddress();
+        wanWarning_ = ExternalAddressWarning(wanAddress_, ipv6);
+        area = QCoreApplication::translate("OuterRouter", " (through two routers)");
+    }
+    if (outer_)
+        description_ = QCoreApplication::translate("OuterRouter", "%1, behind %2")
+                           .arg(description, outer_->description());
+    if (!outerWords_.isEmpty())
+        wanWarning_ =
+            wanWarning_.isEmpty() ? outerWords_ : wanWarning_ + QLatin1Char(' ') + outerWords_;
+    view_.setWanAddressCaption(WanAreaText(wanAddress_, ipv6) + area);
     view_.setStatusBarText(description_);
     module_.RouterFound = true;
 }

@@ -12,10 +12,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
 struct Module;
+class OuterRouter;
 class EventPump;
 class Waiter;
 struct RouterDeps;
@@ -41,6 +43,7 @@ public:
     bool ClearAll() final;
     bool RemakeForward(const PlannedMapping& mapping) final;
     QString cannotKeep() const override { return keeper_.cannotKeep(); }
+    std::optional<OuterView> OuterFor(const PlannedMapping& mapping) override;
 
     // The first tick looks for the router (and ends the program when none answers); later
     // ticks keep the forwards alive.
@@ -60,6 +63,10 @@ public:
     std::function<double()> random;
     // Whether the router answered at the last keep-alive check.
     bool routerAnswering() const { return !keeper_.silent(); }
+    // The routers on the way out, for finding one in front; tests give their own.
+    std::function<QList<QHostAddress>()> pathProbe;
+    // How long a router in front is waited for, for each protocol; tests shorten it.
+    std::chrono::milliseconds outerPatience{2000};
 
 protected:
     explicit ProtocolRouter(const RouterDeps& deps);
@@ -79,6 +86,16 @@ protected:
     // The window for the status query; the caller sets what it found.
     void beginStatusQuery();
     void endStatusQuery();
+    // A router in front of this one ([Misc] OuterRouter, or found on the path), asked before
+    // showFound: `inner` is this router, `told` the outside address it told.
+    void lookForOuter(const QHostAddress& inner, const QString& told);
+    // The kinds of holds for the keeper: `kinds`, and the router in front's forwards.
+    QList<HoldKind*> withOuter(QList<HoldKind*> kinds) const;
+    // Point To Me's forwards on the router in front too; Error, said in words, where it did not
+    // make them (the inner forwards stay).
+    Outcome forwardOuter(const QList<PlannedMapping>& mappings);
+    // View Points' rows of the router in front.
+    QList<ForwardEntry> outerRows();
     // The end of an operation: its outcome kept for lastOutcome() and shown.
     void showOutcome(Outcome outcome);
     // `ipv6` is this computer's address where a pinhole can be opened, empty where none can.
@@ -126,6 +143,9 @@ private:
     std::unique_ptr<LocalFirewall> firewall_;
     std::unique_ptr<FirewallHolds> firewallHolds_;
     QString keptRouter_;
+    std::unique_ptr<Waiter> outerWaiter_;
+    std::unique_ptr<OuterRouter> outer_;
+    QString outerWords_; // why a router in front that is there cannot be used
     bool inTick_ = false;
     Outcome outcome_ = Outcome::Failed; // nothing has answered yet
     QString backNews_; // the router's return, for the view once the operation has ended

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "router/check/PortCheck.h"
 #include "router/keep/Outcome.h"
 
 #include <QList>
@@ -117,6 +118,12 @@ public:
     virtual bool OpenLocalFirewall(const QList<PlannedMapping>& ports) {
         (void)ports;
         return false;
+    }
+    // The router in front of this one (double NAT) and whether it forwards `mapping` toward
+    // this one; nullopt where none is known.
+    virtual std::optional<OuterView> OuterFor(const PlannedMapping& mapping) {
+        (void)mapping;
+        return std::nullopt;
     }
     // Reached over IPv6 alone: Point To Me opens pinholes only, there is no IPv4 forward.
     virtual bool ipv6Only() const { return false; }

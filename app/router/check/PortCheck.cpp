@@ -165,6 +165,8 @@ QList<PortCheck> checkPorts(Router& router, const QList<PlannedMapping>& mapping
         if (!c.ipv6Only)
             c.forwarded = askRouter ? router.HoldsForward(m) : std::optional<bool>(true);
         c.pinhole = router.HoldsPinhole(m);
+        if (!c.ipv6Only)
+            c.outer = router.OuterFor(m);
         out << c;
     }
     LookAtFirewall(router, out);

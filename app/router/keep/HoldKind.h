@@ -80,6 +80,9 @@ public:
     virtual QString goneWords() const {
         return QCoreApplication::translate("Router", "gone from the router");
     }
+    // The router the holds are on where it is another than the keeper's (a router in front),
+    // as `keep` names it; empty: the keeper's.
+    virtual QString routerName() const { return {}; }
     // Whether the keeper must look at the router at the next tick, whatever the schedule.
     virtual bool checkSoon() const { return false; }
     // The check's first step: the router asked whether it restarted, this computer's address

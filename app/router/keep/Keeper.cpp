@@ -20,8 +20,9 @@ qint64 CheckPeriod() {
 // A renewal the router refused is asked again after this long at the soonest.
 constexpr qint64 kRetrySeconds = 60;
 
+// The router too: a router in front holds the same port of the same kind.
 QString keyOf(const LeaseEntry& e) {
-    return e.kind + e.protocol + QString::number(e.internalPort);
+    return e.router + QLatin1Char(' ') + e.kind + e.protocol + QString::number(e.internalPort);
 }
 
 } // namespace
@@ -143,7 +144,7 @@ Outcome Keeper::keep() {
             continue;
         }
         if ((t.check && !checkKind(*k, lines, t)) || !followKind(*k, lines, t)) {
-            routerSilent(t.now, held);
+            routerSilent(t.now, held, k->routerName());
             return Outcome::Failed;
         }
         for (const LeaseEntry& e : lines) {
@@ -153,7 +154,7 @@ Outcome Keeper::keep() {
                 continue;
             if (!remake(*k, e, QCoreApplication::translate("Router", "half its lease was gone"),
                         true, t)) {
-                routerSilent(t.now, held);
+                routerSilent(t.now, held, k->routerName());
                 return Outcome::Failed;
             }
         }
@@ -303,7 +304,8 @@ bool Keeper::remake(HoldKind& kind, const LeaseEntry& e, const QString& why, boo
                              : e.state == LeaseEntry::State::Unsure
                                  ? QCoreApplication::translate("Router", "recorded")
                                  : QCoreApplication::translate("Router", "made again"),
-                             kind.words(e), router_,
+                             kind.words(e),
+                             kind.routerName().isEmpty() ? router_ : kind.routerName(),
                              why == QLatin1String("checked")
                                  ? QCoreApplication::translate("Router", "checked")
                                  : why));
@@ -350,15 +352,21 @@ void Keeper::drop(const LeaseEntry& e, LeaseEntry::State state) {
     });
 }
 
-void Keeper::routerSilent(const QDateTime& now, qsizetype waiting) {
+void Keeper::routerSilent(const QDateTime& now, qsizetype waiting, const QString& which) {
     backoffSeconds_ = backoffSeconds_ == 0 ? 5 : std::min<qint64>(60, backoffSeconds_ * 2);
     nextCheck_ = now.addSecs(backoffSeconds_);
     if (silent_)
         return;
     silent_ = true;
-    hooks_.silentNews(QCoreApplication::translate(
-                          "Router", "The router stopped answering; %1 forward(s) wait for it")
-                          .arg(waiting));
+    // A router in front is named: the router here may still answer.
+    hooks_.silentNews(which.isEmpty()
+                          ? QCoreApplication::translate(
+                                "Router", "The router stopped answering; %1 forward(s) wait for it")
+                                .arg(waiting)
+                          : QCoreApplication::translate(
+                                "Router", "%1 stopped answering; %2 forward(s) wait for it")
+                                .arg(which.left(1).toUpper() + which.mid(1))
+                                .arg(waiting));
 }
 
 void Keeper::routerBack(qsizetype remade) {

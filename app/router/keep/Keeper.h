@@ -89,7 +89,8 @@ private:
     bool waiting(const LeaseEntry& e, const QDateTime& now) const;
     void wait(const LeaseEntry& e, qint64 seconds);
     HoldKind* kindOf(const LeaseEntry& e) const;
-    void routerSilent(const QDateTime& now, qsizetype waiting);
+    // `which`: the router that fell silent where it is not the keeper's (HoldKind::routerName).
+    void routerSilent(const QDateTime& now, qsizetype waiting, const QString& which = {});
     void routerBack(qsizetype remade);
     void unwritable(const QString& problem);
 

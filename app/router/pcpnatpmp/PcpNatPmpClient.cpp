@@ -86,7 +86,7 @@ bool PcpNatPmpClient::announce() {
         return false;
     }
     // Two sends: a router that ignores PCP here must not hold up the window's first look long.
-    Track track{.packet = BuildPcpAnnounce(exchange_.local()),
+    Track track{.packet = BuildPcpAnnounce(pcpClient()),
                 .maxSends = std::min(2, options_.timings.natPmpSends)};
     bool ok = false;
     exchange_.onAnswer = [&](const QByteArray& bytes) {

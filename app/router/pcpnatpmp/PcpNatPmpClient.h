@@ -122,6 +122,10 @@ private:
     struct AddressProbe;
 
     QByteArray newNonce();
+    // The client address PCP requests carry.
+    QHostAddress pcpClient() const {
+        return options_.clientAddress.isNull() ? exchange_.local() : options_.clientAddress;
+    }
 
     void takeAddressAnswer(AddressProbe& probe, const QByteArray& bytes);
     PcpNatPmpAddressResult addressResult(const AddressProbe& probe, bool refused);

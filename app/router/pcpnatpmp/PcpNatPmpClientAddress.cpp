@@ -32,7 +32,7 @@ PcpNatPmpAddressResult PcpNatPmpClient::externalAddress() {
 
     AddressProbe p;
     p.tryPcp = options_.mode == PcpNatPmpMode::Pcp;
-    p.announce = {.packet = BuildPcpAnnounce(exchange_.local()),
+    p.announce = {.packet = BuildPcpAnnounce(pcpClient()),
                   .maxSends = options_.timings.natPmpSends};
     p.probe = {.packet = BuildNatPmpAddressRequest(), .maxSends = options_.timings.natPmpSends};
     p.announce.finished = !p.tryPcp;

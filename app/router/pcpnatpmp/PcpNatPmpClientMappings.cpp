@@ -169,7 +169,7 @@ bool PcpNatPmpClient::mapWithPcp(const PcpNatPmpMapRequest& request, PcpNatPmpMa
                                     ? QHostAddress(QHostAddress::AnyIPv6)
                                     : PlainAddress(request.suggestedExternalAddress),
                             .lifetime = request.lifetimeSeconds,
-                            .client = exchange_.local()};
+                            .client = pcpClient()};
     const PcpOutcome o = pcpMap(pcp, 0, !six);
     if (o.end == PcpEnd::Refused || o.end == PcpEnd::Silent) {
         result.text = unansweredText(o.end == PcpEnd::Refused);
@@ -218,7 +218,7 @@ PcpNatPmpMapResult PcpNatPmpClient::doUnmap(const QString& protocol, quint16 int
                                 .protocol = *PcpProtocolNumber(protocol),
                                 .internalPort = internalPort,
                                 .lifetime = 0,
-                                .client = exchange_.local()};
+                                .client = pcpClient()};
         // No fall-back on silence: NAT-PMP cannot delete what PCP made.
         const PcpOutcome o = pcpMap(pcp, options_.timings.deleteSends, false);
         if (o.end == PcpEnd::Refused || o.end == PcpEnd::Silent) {

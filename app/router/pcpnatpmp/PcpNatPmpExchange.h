@@ -43,6 +43,9 @@ struct PcpNatPmpOptions {
     quint16 port = PcpNatPmpDefaultPort;
     PcpNatPmpMode mode = PcpNatPmpMode::Pcp;
     QHostAddress localAddress{}; // this computer toward the router; found when null
+    // The address a PCP request names as its client, where the router sees another than this
+    // computer's (a router in front, reached through the inner one's NAT); null: this computer's.
+    QHostAddress clientAddress{};
     PcpNatPmpTimings timings;
     std::function<quint32()> random; // for nonces and jitter; the system's CSPRNG when empty
     // Where this computer's IPv6 addresses are read (NAT-PMP cannot open pinholes for them).

@@ -108,10 +108,11 @@ void PcpNatPmpRouter::queryStatus() {
             pinholesHeard_ = true;
             ipv6 = pinholeSelf().toString();
         }
+        lookForOuter(router, wan.address);
         showFound(wan.address, ExternalAddressWarning(wan.address, ipv6), found, ipv6);
     }
     const QDateTime now = clock_.now();
-    keepOn(routerKey_, {mappings_.get(), pinholes_.get()});
+    keepOn(routerKey_, withOuter({mappings_.get(), pinholes_.get()}));
     // The epoch an earlier run recorded, carried forward by the time since, against what the
     // router tells now: one that fell behind restarted while nobody watched.
     if (wan.answered)
@@ -189,9 +190,10 @@ Outcome PcpNatPmpRouter::forward(const QList<PlannedMapping>& mappings) {
     QList<LeaseEntry> wanted;
     for (const PlannedMapping& m : mappings)
         wanted << entryFor(m);
-    const Outcome v4 = keeper_.point(*mappings_, wanted, true);
+    Outcome v4 = keeper_.point(*mappings_, wanted, true);
     if (v4 == Outcome::Failed || v4 == Outcome::Cancelled)
         return v4;
+    v4 = WorstOf(v4, forwardOuter(mappings));
     // Where a pinhole would be opened beside the forwards, NAT-PMP has nothing to ask with.
     if (protocol_ == PcpNatPmpProtocol::NatPmp) {
         const QHostAddress six = pinholeSelf();
@@ -222,6 +224,7 @@ std::optional<QList<ForwardEntry>> PcpNatPmpRouter::ReadForwards() {
     }
     SortForwards(rows);
     rows += PinholeRows(recordedPinholes(), clock_.now());
+    rows += outerRows();
     showOutcome(Outcome::Completed);
     return rows;
 }

@@ -83,8 +83,9 @@ void UpnpRouter::queryStatus() {
     QString why;
     const auto pinholes = pinholeClient(why);
     const QString ipv6 = pinholes ? Ipv6Text(pinholes->source()) : QString();
+    lookForOuter(r.gateway, wan.address);
     showFound(wan.address, ExternalAddressWarning(wan.address, ipv6), deviceText(r), ipv6);
-    keepOn(routerKey(), {forwards_.get(), pinholes_.get()});
+    keepOn(routerKey(), withOuter({forwards_.get(), pinholes_.get()}));
     tellOtherRouters();
     // What an earlier run recorded is looked up at the first tick: the router may have
     // restarted while nobody watched.
@@ -138,7 +139,7 @@ Outcome UpnpRouter::forward(const QList<PlannedMapping>& mappings) {
     const Outcome v4 = keeper_.point(*forwards_, wanted, true);
     if (v4 == Outcome::Failed || v4 == Outcome::Cancelled)
         return v4;
-    return WorstOf(v4, openPinholes(mappings));
+    return WorstOf(WorstOf(v4, forwardOuter(mappings)), openPinholes(mappings));
 }
 
 Outcome UpnpRouter::forwardIpv6Only(const QList<PlannedMapping>& mappings) {
@@ -256,7 +257,7 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
             out << f;
         }
         SortForwards(out);
-        rows = out + PinholeRows(recordedPinholes(), clock_.now());
+        rows = out + PinholeRows(recordedPinholes(), clock_.now()) + outerRows();
         if (!list.complete) {
             problems_ << QCoreApplication::translate(
                              "Router", "The router's list ended early (%1); forwards after the "
