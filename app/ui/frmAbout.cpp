@@ -48,6 +48,7 @@ frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
     lblDisclaimer->setWordWrap(true);
     layout->addWidget(lblDisclaimer);
     btnWebsite = new QPushButton(documentation_.toDisplayString(), this);
+    btnWebsite->setAccessibleDescription(tr("Opens Harborly's documentation"));
     layout->addWidget(btnWebsite);
 
     auto* line = new QFrame(this);

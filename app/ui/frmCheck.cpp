@@ -33,6 +33,7 @@ frmCheck::frmCheck(const QList<PortCheck>& checks, const QString& routerName, QW
         new QTableWidget(static_cast<int>(checks.size()), static_cast<int>(headers.size()), this);
     tblChecks->setHorizontalHeaderLabels(headers);
     tblChecks->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblChecks->setAccessibleName(tr("Check results"));
     tblChecks->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblChecks->setWordWrap(true);
     tblChecks->verticalHeader()->hide();
