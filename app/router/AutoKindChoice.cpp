@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "router/AutoKindChoice.h"
 
 std::optional<QString> AutoKindChoice::decide(const Heard& heard, ms now) {

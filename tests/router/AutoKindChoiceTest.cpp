@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When the automatic kind takes an answer: UPnP preferred, the kind the last run found at once
 // when its protocol answers and no UPnP router has. Times are given, never waited for.
 #include "router/AutoKindChoice.h"
