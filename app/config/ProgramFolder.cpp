@@ -40,11 +40,15 @@ QString HomeOption(const QStringList& arguments) {
     return QString();
 }
 
-QString UserConfigFolder() {
+QString XdgConfigHome() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.config");
-    return withSlash(base) + QStringLiteral("Harborly/");
+    return withSlash(base);
+}
+
+QString UserConfigFolder() {
+    return XdgConfigHome() + QStringLiteral("Harborly/");
 }
 
 ProgramFolder ResolveProgramFolder(const QStringList& arguments, const QString& executableFolder) {

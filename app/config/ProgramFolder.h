@@ -15,7 +15,9 @@ struct ProgramFolder {
 // QCoreApplication::arguments() gives them), or empty text when there is none.
 QString HomeOption(const QStringList& arguments);
 
-// $XDG_CONFIG_HOME/Harborly/, or ~/.config/Harborly/ when that variable is unset or relative.
+// $XDG_CONFIG_HOME/, or ~/.config/ when that variable is unset or relative.
+QString XdgConfigHome();
+// XdgConfigHome()'s Harborly/.
 QString UserConfigFolder();
 
 // The --home folder when given (created when missing); otherwise the executable's folder when

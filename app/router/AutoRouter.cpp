@@ -3,6 +3,7 @@
 #include "Module.h"
 #include "platform/EventPump.h"
 #include "platform/RouterSocket.h"
+#include "router/AutoKindChoice.h"
 #include "router/MainView.h"
 #include "router/RouterDeps.h"
 #include "router/RouterMemory.h"
@@ -81,6 +82,8 @@ struct Probe {
     }
 };
 
+} // namespace
+
 // Both probes, from the moment the search went out.
 struct AutoProbes {
     QString address; // LanPrivateIP as configured
@@ -90,6 +93,11 @@ struct AutoProbes {
     Probe u;
     Probe p;
 };
+
+namespace {
+
+const QString kAuto = QStringLiteral("auto");
+const QString kKindKey = QStringLiteral("kind");
 
 // Started before the window is built, waiting for the automatic kind to take it.
 std::unique_ptr<AutoProbes>& EarlyProbes() {
@@ -192,7 +200,7 @@ QString AutoRouter::probe() {
     // and not long ago (a login may have come between).
     if (!probes || probes->address != module_.settings.LanPrivateIP ||
         probes->memoryPath != memoryPath || routeFile_ != QLatin1String("/proc/net/route") ||
-        SteadyWaitClock()() - probes->start > UpnpGrace)
+        SteadyWaitClock()() - probes->start > AutoKindChoice::UpnpGrace)
         probes =
             StartProbes(module_.settings.LanPrivateIP, routeFile_, memoryPath, upnp_, pcpNatPmp_);
     Probe& u = probes->u;
@@ -200,40 +208,55 @@ QString AutoRouter::probe() {
     u.pump = &pump_;
     p.pump = &pump_;
 
-    PumpWaiter waiter(pump_);
-    // UPnP is preferred: when PCP or NAT-PMP answered first, it still has a moment to answer.
-    // A UPnP router that has not answered its discovery in the time that takes is not
-    // waited for once the other protocol has an answer.
-    std::optional<milliseconds> pcpNatPmpFoundAt;
-    const milliseconds start = probes->start;
-    const auto decided = [&] {
-        if (p.done && p.found && !pcpNatPmpFoundAt)
-            pcpNatPmpFoundAt = waiter.now();
-        return (u.done && (u.found || p.done)) ||
-               (pcpNatPmpFoundAt && (waiter.now() - *pcpNatPmpFoundAt >= UpnpGrace ||
-                                     (!u.heard && waiter.now() - start >= UpnpDiscoveryTime)));
+    const RouterMemory memory(memoryPath);
+    AutoKindChoice choice(memory.load(kAuto, probes->address).value(kKindKey), probes->start);
+    const auto heard = [&] {
+        AutoKindChoice::Heard h;
+        h.upnpDone = u.done;
+        h.upnpFound = u.done && u.found;
+        h.upnpHeard = u.heard;
+        h.otherDone = p.done;
+        if (p.done && p.found)
+            h.otherFound = p.protocol == PcpNatPmpProtocol::NatPmp ? QStringLiteral("natpmp")
+                                                                   : QStringLiteral("pcp");
+        return h;
     };
-    while (!decided()) {
+    PumpWaiter waiter(pump_);
+    std::optional<QString> kind;
+    while (!(kind = choice.decide(heard(), waiter.now()))) {
         // Woken by a probe's end; otherwise at the moment UPnP's discovery time is over.
-        const milliseconds untilDiscovered = start + UpnpDiscoveryTime - waiter.now();
-        waiter.waitFor(decided, std::clamp(untilDiscovered, milliseconds(1), milliseconds(20)));
+        const milliseconds untilDiscovered =
+            probes->start + AutoKindChoice::UpnpDiscoveryTime - waiter.now();
+        waiter.waitFor([&] { return choice.decide(heard(), waiter.now()).has_value(); },
+                       std::clamp(untilDiscovered, milliseconds(1), milliseconds(20)));
     }
-    if (u.done && u.found)
-        return QStringLiteral("upnp");
-    if (p.found) {
+    if (kind->isEmpty()) {
+        problems_.clear();
+        for (const QString& why : {u.why, p.why})
+            if (!why.isEmpty())
+                problems_ << why;
+        if (probes->pcpNatPmp.router.isNull())
+            problems_ << QCoreApplication::translate(
+                "Router", "No router address is set and this computer has no default gateway.");
+        return {};
+    }
+    memory.save(kAuto, probes->address, {{kKindKey, *kind}});
+    if (*kind != QLatin1String("upnp")) {
         pcpNatPmpAnswer_ = std::pair{p.pcpNatPmpAnswer, p.local};
-        return p.protocol == PcpNatPmpProtocol::NatPmp ? QStringLiteral("natpmp")
-                                                       : QStringLiteral("pcp");
+        // The UPnP search goes on beside the kind taken, to tell the next start.
+        if (!u.done)
+            searchBeside_ = std::move(probes);
     }
-    problems_.clear();
-    for (const QString& why : {u.why, p.why})
-        if (!why.isEmpty())
-            problems_ << why;
-    if (probes->pcpNatPmp.router.isNull())
-        problems_ << QCoreApplication::translate(
-            "Router", "No router address is set and this computer has no default "
-                      "gateway.");
-    return {};
+    return *kind;
+}
+
+void AutoRouter::settleSearchBeside() {
+    if (!searchBeside_ || !searchBeside_->u.done)
+        return;
+    if (searchBeside_->u.found)
+        RouterMemory(searchBeside_->memoryPath)
+            .save(kAuto, searchBeside_->address, {{kKindKey, QStringLiteral("upnp")}});
+    searchBeside_.reset();
 }
 
 Router* AutoRouter::passOn() {
@@ -246,6 +269,7 @@ Router* AutoRouter::passOn() {
 }
 
 void AutoRouter::Timer1_Timer() {
+    settleSearchBeside();
     if (Router* found = passOn())
         return found->Timer1_Timer();
     if (!module_.StatusQueryPending)

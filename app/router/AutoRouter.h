@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+struct AutoProbes;
 struct Module;
 struct RouterDeps;
 class EventPump;
@@ -16,19 +17,11 @@ class MainView;
 class Prompts;
 
 // "auto": at the first look, UPnP and PCP (with NAT-PMP) are asked at the same time, each in
-// a thread of its own; the first that tells an external address wins, UPnP when both do (it
-// is given UpnpGrace more once the other answered). The program starts asking before its
-// window is built (StartEarly). From then on the kind found does
-// everything, as if the file had named it.
+// a thread of its own; AutoKindChoice says which answer is taken (UPnP when both do, the kind
+// the last run found at once). The program starts asking before its window is built
+// (StartEarly). From then on the kind found does everything, as if the file had named it.
 class AutoRouter final : public Router {
 public:
-    // How long UPnP may still answer once PCP or NAT-PMP did.
-    static constexpr std::chrono::milliseconds UpnpGrace{1000};
-    // How long a UPnP router takes to answer the search on a LAN (miniupnpd about 55 ms), with
-    // room to spare; past it, without an answer, the other protocol's answer is taken. One that
-    // answered is waited for up to UpnpGrace.
-    static constexpr std::chrono::milliseconds UpnpDiscoveryTime{250};
-
     AutoRouter(const RouterDeps& deps, QString routeFile = QStringLiteral("/proc/net/route"),
                UpnpOptions upnp = {}, PcpNatPmpOptions pcpNatPmp = {});
     // With the kind already found: no look is made (the tests' recording router).
@@ -74,6 +67,9 @@ public:
 private:
     // Asks both protocols at once; the kind to use, or empty.
     QString probe();
+    // Once the UPnP search left running beside the kind taken ends, what it found is the
+    // kind remembered for the next start.
+    void settleSearchBeside();
     // The kind found, told what was set on this router since (keep sets reportRenewal after
     // the status query found the kind); null before.
     Router* passOn();
@@ -87,6 +83,7 @@ private:
     UpnpOptions upnp_;
     PcpNatPmpOptions pcpNatPmp_;
     std::unique_ptr<Router> inner_;
+    std::unique_ptr<AutoProbes> searchBeside_;
     QStringList problems_;
     // What the PCP / NAT-PMP probe was told, and this computer's address toward the router.
     std::optional<std::pair<PcpNatPmpAddressResult, QHostAddress>> pcpNatPmpAnswer_;

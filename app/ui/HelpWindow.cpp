@@ -11,6 +11,7 @@ HelpWindow::HelpWindow(const QString& helpPath, QWidget* parent) : QDialog(paren
     auto* layout = new QVBoxLayout(this);
     browser = new QTextBrowser(this);
     browser->setOpenExternalLinks(false);
+    browser->setAccessibleName(tr("Help"));
     browser->setSource(QUrl::fromLocalFile(helpPath), QTextDocument::HtmlResource);
     if (browser->toPlainText().isEmpty())
         browser->setPlainText(tr("The help file %1 could not be read.").arg(helpPath));

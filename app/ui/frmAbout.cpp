@@ -47,6 +47,7 @@ frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
     lblDisclaimer->setWordWrap(true);
     layout->addWidget(lblDisclaimer);
     btnWebsite = new QPushButton(documentation_.toDisplayString(), this);
+    btnWebsite->setAccessibleDescription(tr("Opens Harborly's documentation"));
     layout->addWidget(btnWebsite);
 
     auto* line = new QFrame(this);
@@ -54,6 +55,13 @@ frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
     layout->addWidget(line);
     layout->addWidget(
         new QLabel(tr("Free software: use it, study it, change it and share it."), this));
+    auto* lblLicence = new QLabel(
+        tr("Licensed under the GNU General Public License, version 3 or (at your option) any "
+           "later version (GPL-3.0-or-later); the libBase64 library under the MIT licence. "
+           "Harborly comes with no warranty."),
+        this);
+    lblLicence->setWordWrap(true);
+    layout->addWidget(lblLicence);
     layout->addWidget(new QLabel(tr("Written by the Harborly developers."), this));
 
     auto* buttons = new QHBoxLayout;

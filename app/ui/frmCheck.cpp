@@ -34,6 +34,7 @@ frmCheck::frmCheck(const QList<PortCheck>& checks, const QString& routerName, QW
         new QTableWidget(static_cast<int>(checks.size()), static_cast<int>(headers.size()), this);
     tblChecks->setHorizontalHeaderLabels(headers);
     tblChecks->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblChecks->setAccessibleName(tr("Check results"));
     tblChecks->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblChecks->setSelectionMode(QAbstractItemView::SingleSelection);
     tblChecks->setWordWrap(true);

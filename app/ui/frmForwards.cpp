@@ -59,6 +59,7 @@ frmForwards::frmForwards(const QList<ForwardEntry>& rows, const QString& routerN
     tblForwards->verticalHeader()->hide();
     tblForwards->horizontalHeader()->setStretchLastSection(true);
     tblForwards->setToolTip(tr("The router's port forwards, read-only"));
+    tblForwards->setAccessibleName(tr("Port forwards"));
     for (int r = 0; r < rows.size(); ++r) {
         const ForwardEntry& e = rows[r];
         const QStringList cells = cellsOf(e);

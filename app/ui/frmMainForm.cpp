@@ -30,6 +30,15 @@ QLabel* valueLabel(QWidget* parent, const QString& toolTip) {
     return label;
 }
 
+// The caption beside a value: a screen reader reads it with the value (the label's buddy
+// and the value's description), since the value's own text is the value alone.
+QLabel* captionOf(QLabel* value, const QString& caption) {
+    auto* label = new QLabel(caption, value->parentWidget());
+    label->setBuddy(value);
+    value->setAccessibleDescription(caption);
+    return label;
+}
+
 QPushButton* button(QWidget* parent, const QString& caption, const QString& toolTip) {
     auto* b = new QPushButton(caption, parent);
     b->setToolTip(toolTip);
@@ -74,13 +83,13 @@ QWidget* frmMain::buildIndicators(QWidget* parent) {
     lblLanIpAddress = valueLabel(frameIndicators, tr("Intranet side IP"));
     lblStatus = valueLabel(frameIndicators, tr("Activity information"));
     SendStatus = valueLabel(frameIndicators, tr("Communication indicator"));
-    grid->addWidget(new QLabel(tr("WAN Public IP Address"), frameIndicators), 0, 0);
+    grid->addWidget(captionOf(lblWanIpAddress, tr("WAN Public IP Address")), 0, 0);
     grid->addWidget(lblWanIpAddress, 0, 1);
-    grid->addWidget(new QLabel(tr("LAN Private IP Address"), frameIndicators), 1, 0);
+    grid->addWidget(captionOf(lblLanIpAddress, tr("LAN Private IP Address")), 1, 0);
     grid->addWidget(lblLanIpAddress, 1, 1);
-    grid->addWidget(new QLabel(tr("Status"), frameIndicators), 0, 2);
+    grid->addWidget(captionOf(lblStatus, tr("Status")), 0, 2);
     grid->addWidget(lblStatus, 0, 3);
-    grid->addWidget(new QLabel(tr("Send / Receive"), frameIndicators), 1, 2);
+    grid->addWidget(captionOf(SendStatus, tr("Send / Receive")), 1, 2);
     grid->addWidget(SendStatus, 1, 3);
     // A sentence longer than the field ("Router back; 3 forwards made again") takes a second
     // line rather than being cut.
@@ -107,6 +116,7 @@ QWidget* frmMain::buildApplications(QWidget* parent) {
     auto* appls = new QHBoxLayout(frameAppls);
     lbAppsWidget = new QListWidget(frameAppls);
     lbAppsWidget->setToolTip(tr("Select applications to forward"));
+    lbAppsWidget->setAccessibleName(tr("Applications"));
     appls->addWidget(lbAppsWidget, 1);
     auto* buttons = new QVBoxLayout;
     btnPoint = button(frameAppls, tr("&Point To Me"),

@@ -2,6 +2,7 @@
 
 #include "Module.h"
 #include "config/ActivityLog.h"
+#include "config/Autostart.h"
 #include "config/Configuration.h"
 #include "config/IniFile.h"
 #include "platform/Prompts.h"
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -17,6 +19,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -52,16 +56,26 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
     for (const RouterKindInfo& k : KnownRouterKinds())
         cboRouterKind->addItem(
             QCoreApplication::translate("RouterKind", k.label.toUtf8().constData()), k.id);
-
-    form->addRow(new QLabel(tr("Router kind"), this), cboRouterKind);
+    auto* kindLabel = new QLabel(tr("Router kind"), this);
     lblPW1 = new QLabel(tr("Enter your router's password"), this);
-    form->addRow(lblPW1, txtPW1);
-    form->addRow(new QLabel(tr("Re-enter to confirm"), this), txtPW2);
-    form->addRow(lanLabel, txtLanIpAddress);
+    auto* confirmLabel = new QLabel(tr("Re-enter to confirm"), this);
+    // Each box is named by its label, for screen readers, and the name follows the label's
+    // text when the kind changes it.
+    for (const auto& [label, field] : {std::pair<QLabel*, QWidget*>{kindLabel, cboRouterKind},
+                                       {lblPW1, txtPW1},
+                                       {confirmLabel, txtPW2},
+                                       {lanLabel, txtLanIpAddress}}) {
+        label->setBuddy(field);
+        form->addRow(label, field);
+    }
     layout->addLayout(form);
 
     chkRequireLogin = new QCheckBox(tr("Require user to log in?"), this);
     layout->addWidget(chkRequireLogin);
+    chkStartAtLogin = new QCheckBox(tr("Start Harborly when I &log in"), this);
+    chkStartAtLogin->setToolTip(
+        tr("Starts Harborly in the tray when you log in, so that it keeps its forwards alive"));
+    layout->addWidget(chkStartAtLogin);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -80,13 +94,15 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
     setTabOrder(txtPW1, txtPW2);
     setTabOrder(txtPW2, txtLanIpAddress);
     setTabOrder(txtLanIpAddress, chkRequireLogin);
-    setTabOrder(chkRequireLogin, btnSave);
+    setTabOrder(chkRequireLogin, chkStartAtLogin);
+    setTabOrder(chkStartAtLogin, btnSave);
     setTabOrder(btnSave, btnCancel);
 
     txtLanIpAddress->setText(module_.settings.LanPrivateIP);
     txtPW1->setText(module_.settings.Password);
     txtPW2->setText(module_.settings.Password);
     chkRequireLogin->setChecked(module_.settings.RequireLogin);
+    chkStartAtLogin->setChecked(autostart_.enabled());
     const int kindIndex = cboRouterKind->findData(RouterKindOf(module_.settings.RouterKind));
     cboRouterKind->setCurrentIndex(kindIndex >= 0 ? kindIndex : 0);
     cboRouterKind_Click();
@@ -145,6 +161,9 @@ void frmSettings::btnSave_Click() {
     if (passwordNeeded && p.isEmpty())
         return refuse(tr("This program requires your router password"));
 
+    if (!applyStartAtLogin())
+        return;
+
     const QString lan = txtLanIpAddress->text();
     module_.settings.LanPrivateIP = lan;
     if (onLanAddress_)
@@ -180,6 +199,32 @@ void frmSettings::btnSave_Click() {
     module_.settings.Password = p;
     module_.settings.PasswordStored = true;
     accept();
+}
+
+void frmSettings::setAutostart(Autostart autostart) {
+    autostart_ = std::move(autostart);
+    chkStartAtLogin->setChecked(autostart_.enabled());
+}
+
+bool frmSettings::applyStartAtLogin() {
+    const bool wanted = chkStartAtLogin->isChecked();
+    if (wanted == autostart_.enabled())
+        return true;
+    QFile model(QStringLiteral(":/harborly.desktop"));
+    const bool done = wanted ? model.open(QIODevice::ReadOnly) &&
+                                   autostart_.enable(model.readAll(),
+                                                     Autostart::CommandFor(
+                                                         QCoreApplication::applicationFilePath(),
+                                                         HomeOption(QCoreApplication::arguments())))
+                             : autostart_.disable();
+    if (done)
+        return true;
+    const QString message = wanted ? tr("The login start could not be written to %1.")
+                                   : tr("The login start %1 could not be removed.");
+    log_.WriteLog(message.arg(autostart_.path()));
+    prompts_.MsgBox(message.arg(autostart_.path()), MsgIcon::Exclamation,
+                    QStringLiteral("Harborly"));
+    return false;
 }
 
 void frmSettings::refuse(const QString& message) {

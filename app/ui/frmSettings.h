@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/Autostart.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -30,12 +32,16 @@ public:
     void cboRouterKind_Click();
     void btnSave_Click();
     void btnCancel_Click() { reject(); }
+    // Where the login start entry goes (the user's autostart folder unless a test says);
+    // the box shows whether one is there.
+    void setAutostart(Autostart autostart);
 
     QLineEdit* txtPW1;
     QLineEdit* txtPW2;
     QLineEdit* txtLanIpAddress;
     QLabel* lblPW1;
     QCheckBox* chkRequireLogin;
+    QCheckBox* chkStartAtLogin;
     QComboBox* cboRouterKind;
     QPushButton* btnSave;
     QPushButton* btnCancel;
@@ -47,9 +53,12 @@ private:
     void refuse(const QString& message);
     void reportFailure(const QString& detail);
     QString chosenKind() const;
+    // Writes or removes the login start entry when the box changed; false (said) on failure.
+    bool applyStartAtLogin();
 
     Module& module_;
     Prompts& prompts_;
     ActivityLog& log_;
     std::function<void(const QString&)> onLanAddress_;
+    Autostart autostart_;
 };

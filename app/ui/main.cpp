@@ -34,13 +34,15 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: Harborly [--home DIR] [--screenshot FILE] [--trace FILE]\n"
+    "Usage: Harborly [--home DIR] [--tray] [--screenshot FILE] [--trace FILE]\n"
     "\n"
     "Forwards the ports of chosen applications to this computer on a home router: through\n"
     "UPnP IGD, PCP or NAT-PMP (found by itself), or the web pages of Linksys-style routers.\n"
     "Forwards that lapse are kept alive while it runs. The program folder (Harborly.ini, "
     "Harborly.log) is DIR when given, else the\n"
     "executable's folder when writable, else $XDG_CONFIG_HOME/Harborly/.\n"
+    "With --tray, the window starts hidden in the tray (shown when there is no tray), as the\n"
+    "login start of the settings dialog runs it.\n"
     "With --screenshot, the window is saved to FILE (PNG) once the router has answered, and\n"
     "the program ends. With --trace, what the window shows (status, addresses, the open\n"
     "dialog, where its buttons are) is appended to FILE as it changes, for scripted\n"
@@ -123,6 +125,7 @@ bool ConfiguredKindHasScreens(int argc, char** argv) {
 struct Options {
     const char* screenshot = nullptr;
     const char* tracePath = nullptr;
+    bool tray = false;
     std::optional<int> exitCode;
 };
 
@@ -134,6 +137,8 @@ Options ParseOptions(int argc, char** argv) {
             options.screenshot = argv[i + 1];
         if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc)
             options.tracePath = argv[i + 1];
+        if (std::strcmp(argv[i], "--tray") == 0)
+            options.tray = true;
         if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kUsage, stdout);
             options.exitCode = 0;
@@ -274,7 +279,9 @@ int main(int argc, char** argv) {
     window.firstStart = firstStart;
     if (!window.Form_Load(folder.path))
         return 0;
-    window.show();
+    // Hidden only where the tray can bring it back.
+    if (!options.tray || !window.tray)
+        window.show();
     std::optional<WindowShot> shot;
     if (options.screenshot)
         shot.emplace(window, module, QString::fromLocal8Bit(options.screenshot));

@@ -10,6 +10,7 @@
 #include "platform/RouterSocket.h"
 #include "router/AutoRouter.h"
 #include "router/RouterKinds.h"
+#include "router/RouterMemory.h"
 #include "router/web/RouterLink.h"
 
 #include <QCoreApplication>
@@ -253,6 +254,26 @@ TEST(AutoKind, FindsWhicheverProtocolTheRouterSpeaksUpnpFirst) {
         EXPECT_EQ(rig.view.exits, 1);
         EXPECT_EQ(router->lastOutcome(), Outcome::Failed);
         EXPECT_FALSE(router->lastProblems().isEmpty());
+    }
+}
+
+TEST(AutoKind, RemembersTheKindFoundForTheNextStart) {
+    for (const bool pcpRouter : {true, false}) {
+        const QString kind = pcpRouter ? QStringLiteral("pcp") : QStringLiteral("natpmp");
+        PcpNatPmpSimOptions o;
+        o.pcp = pcpRouter;
+        PcpNatPmpRig rig(o);
+        const RouterMemory memory(RouterMemory::pathFor(rig.module.paths.IniPath));
+        for (int start = 0; start < 2; ++start) {
+            rig.module.StatusQueryPending = true;
+            auto router = rig.make(QStringLiteral("auto"));
+            router->Timer1_Timer();
+            EXPECT_EQ(static_cast<AutoRouter*>(router.get())->foundKind(), kind);
+            EXPECT_EQ(memory.load(QStringLiteral("auto"), rig.module.settings.LanPrivateIP)
+                          .value(QStringLiteral("kind")),
+                      kind)
+                << start;
+        }
     }
 }
 

@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -200,6 +201,35 @@ TEST(UpnpWindow, SettingsChooseTheKindAndNeedNoPasswordForUpnp) {
     web.btnSave_Click();
     ASSERT_EQ(prompts.boxes.size(), 1);
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("This program requires your router password"));
+}
+
+TEST(UpnpWindow, SettingsTurnTheLoginStartOnAndOff) {
+    TempHome home;
+    Module module;
+    module.paths = LocalPaths::inFolder(home.path());
+    module.settings.RouterKind = QStringLiteral("upnp");
+    RecordingPrompts prompts;
+    NowClock clock;
+    ActivityLog log(module.paths, prompts, clock);
+    const Autostart autostart(home.file(QStringLiteral("autostart")));
+    for (const bool on : {true, false}) {
+        frmSettings settings(module, prompts, log, {});
+        settings.setAutostart(autostart);
+        EXPECT_EQ(settings.chkStartAtLogin->isChecked(), !on);
+        settings.chkStartAtLogin->setChecked(on);
+        settings.btnSave_Click();
+        EXPECT_EQ(settings.result(), QDialog::Accepted);
+        EXPECT_EQ(autostart.enabled(), on);
+    }
+    // A folder that cannot be made: said, and the dialog stays open.
+    home.write(QStringLiteral("file"), "x");
+    frmSettings settings(module, prompts, log, {});
+    settings.setAutostart(Autostart(home.file(QStringLiteral("file/autostart"))));
+    settings.chkStartAtLogin->setChecked(true);
+    settings.btnSave_Click();
+    EXPECT_NE(settings.result(), QDialog::Accepted);
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_TRUE(prompts.boxes[0].text.contains(home.file(QStringLiteral("file/autostart"))));
 }
 
 TEST(UpnpWindow, AFirstStartAsksWhereTheRouterIsAndLooksThere) {
