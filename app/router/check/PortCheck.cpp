@@ -5,6 +5,7 @@
 #include "router/check/RouterOnLoopback.h"
 #include "router/net/ExternalAddress.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QNetworkProxy>
@@ -45,6 +46,13 @@ bool takesOutsideTraffic(const QList<Listener>& listeners) {
         if (!l.loopbackOnly())
             return true;
     return false;
+}
+
+// Whether a program takes the port from outside over IPv6 (true) or IPv4 (false).
+bool takesFamily(const QList<Listener>& listeners, bool ipv6) {
+    return std::any_of(listeners.begin(), listeners.end(), [ipv6](const Listener& l) {
+        return !l.loopbackOnly() && (ipv6 ? l.takesIpv6() : l.takesIpv4());
+    });
 }
 
 // Whether `c` can be tried at all: why not goes to its note.
@@ -144,8 +152,9 @@ QList<PortCheck> checkPorts(Router& router, const QList<PlannedMapping>& mapping
 } // namespace
 
 bool PortCheck::good() const {
-    return (ipv6Only ? pinhole == true : forwarded != false) && takesOutsideTraffic(listeners) &&
-           hairpin != Hairpin::ReachedOther && outside != Outside::Closed;
+    return (ipv6Only ? pinhole == true && takesFamily(listeners, true) : forwarded != false) &&
+           takesOutsideTraffic(listeners) && hairpin != Hairpin::ReachedOther &&
+           outside != Outside::Closed;
 }
 
 QString PortCheck::sentence() const {
@@ -171,6 +180,16 @@ QString PortCheck::sentence() const {
         parts << QStringLiteral("%1 listens on %2 only for this computer (%3) — let it listen on "
                                 "all addresses")
                      .arg(programsText(listeners), port, listeners.first().address.toString());
+    else if (pinhole == true && !takesFamily(listeners, true))
+        parts << QCoreApplication::translate("PortCheck", "%1 listens on %2 over IPv4 only — "
+                                                          "nothing answers through the IPv6 "
+                                                          "pinhole")
+                     .arg(programsText(listeners), port);
+    else if (!ipv6Only && forwarded == true && !takesFamily(listeners, false))
+        parts << QCoreApplication::translate("PortCheck", "%1 listens on %2 over IPv6 only — "
+                                                          "nothing answers through the IPv4 "
+                                                          "forward")
+                     .arg(programsText(listeners), port);
     else
         parts << QStringLiteral("%1 listens on %2").arg(programsText(listeners), port);
 
