@@ -153,6 +153,7 @@ void UpnpSimulator::restart() {
     table_ = SimIgdTable();
     pinholes_ = SimPinholes();
     ++options_.bootId;
+    startedAt_ = now();
 }
 
 const QList<QByteArray>& UpnpSimulator::requests() const {
