@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Waiter.h"
 #include "router/MappingPlan.h"
 #include "router/Router.h"
 #include "router/keep/Keeper.h"
@@ -34,10 +35,14 @@ public:
     QStringList lastProblems() const override { return problems_; }
     QStringList lastNotes() const override { return notes_; }
     PointOutcome lastPointOutcome() const override { return pointOutcome_; }
+    std::optional<PartlyMade> lastPartlyMade() const override { return partly_; }
     Outcome lastOutcome() const override { return outcome_; }
     bool SetDmz(bool) override { return false; }
     bool ClearAll() final;
     QString cannotKeep() const override { return keeper_.cannotKeep(); }
+    qsizetype forwardsKeptHere() const override { return keeper_.keptHere(); }
+    qsizetype forwardsHeld() const override { return keeper_.heldHere(); }
+    qsizetype lastPinholes() const override { return keeper_.pinholes(); }
 
     // The first tick looks for the router (and ends the program when none answers); later
     // ticks keep the forwards alive.
@@ -101,6 +106,7 @@ protected:
     MainView& view_;
     Prompts& prompts_;
     const Clock& clock_;
+    WaitClock waitClock_;
     QStringList problems_;
     QStringList notes_;
     LeaseRecord record_;
@@ -111,6 +117,11 @@ protected:
     PointOutcome pointOutcome_ = PointOutcome::Sent;
 
 private:
+    // After a Point To Me the router refused in part: what was made, and one message for it
+    // all, each refused port named once and each reason said once.
+    void reportPartlyMade(const QList<PlannedMapping>& planned);
+
+    std::optional<PartlyMade> partly_;
     bool inTick_ = false;
     Outcome outcome_ = Outcome::Failed; // nothing has answered yet
     QString backNews_; // the router's return, for the view once the operation has ended

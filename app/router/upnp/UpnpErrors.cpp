@@ -7,6 +7,9 @@ QString DescribeUpnpError(int code, quint16 port, const QString& otherClient, Up
     const QString verb = action == UpnpAction::Remove  ? QStringLiteral("remove the forward of")
                          : action == UpnpAction::Renew ? QStringLiteral("keep open")
                                                        : QStringLiteral("open");
+    const bool alike = action == UpnpAction::OpenAlike;
+    if (alike && (code == UpnpError::Conflict || code == UpnpError::ConflictWithOtherMechanisms))
+        return {};
     switch (code) {
     case UpnpError::InvalidArgs:
         return QStringLiteral("The router did not accept the request's settings.");
@@ -17,9 +20,9 @@ QString DescribeUpnpError(int code, quint16 port, const QString& otherClient, Up
             "The router could not open the port. It may not have its own public internet "
             "address.");
     case UpnpError::NotAuthorized:
-        return QStringLiteral("The router does not allow this computer to %1 port %2. %3The "
+        return QStringLiteral("The router does not allow this computer to %1 %2. %3The "
                               "router's settings may need to allow port sharing for this device.")
-            .arg(verb, n,
+            .arg(verb, alike ? QStringLiteral("these ports") : QStringLiteral("port ") + n,
                  port < 1024 ? QStringLiteral("Ports below 1024 are often refused. ") : QString());
     case UpnpError::WildCardInSrcIp:
         return QStringLiteral("This router only forwards ports for one specific remote address, "
