@@ -3,6 +3,8 @@
 #include "platform/Prompts.h"
 #include "router/MainView.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <utility>
 
@@ -33,12 +35,15 @@ QString PortsText(const ForwardEntry& e) {
                : QString::number(e.externalPort);
 }
 
-void EndForNoRouter(MainView& view, Prompts& prompts) {
+void EndForNoRouter(MainView& view, Prompts& prompts, bool webKind) {
     view.setTimer1Enabled(false);
     view.EnableInterface(false, false);
     view.setWindowEnabled(true);
-    prompts.MsgBox(QStringLiteral("Communication failure with the router\r"
-                                  "Program has been aborted"),
+    prompts.MsgBox(webKind ? QStringLiteral("Communication failure with the router\r"
+                                            "Program has been aborted")
+                           : QCoreApplication::translate(
+                                 "Router", "No router answered\r"
+                                           "Harborly cannot forward ports without one"),
                    MsgIcon::Critical, QStringLiteral("Harborly"));
     view.ExitProgram();
 }

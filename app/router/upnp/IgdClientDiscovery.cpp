@@ -106,7 +106,7 @@ bool IgdClient::discoverRouter() {
             search.run(router_.gateway, router_.localAddress, target->ssdpPort);
         router_.otherDevices = search.otherDevices();
         if (!reply)
-            return fail(QStringLiteral("no UPnP router answered"));
+            return fail(QStringLiteral("No UPnP router answered."));
         location = QUrl(reply->location, QUrl::StrictMode);
         if (!location.isValid() || location.scheme() != QLatin1String("http") ||
             location.host().isEmpty() || !location.userInfo().isEmpty())
