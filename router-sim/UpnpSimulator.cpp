@@ -196,6 +196,7 @@ void UpnpSimulator::restart() {
     deleted_.clear();
     pinholes_ = SimPinholes();
     ++options_.bootId;
+    startedAt_ = now();
 }
 
 const QList<QByteArray>& UpnpSimulator::requests() const {

@@ -123,7 +123,7 @@ std::optional<QList<ForwardEntry>> readForwards(Session& s, CliEnvironment& env)
     return std::nullopt;
 }
 
-void printList(Session& s, QTextStream& out) {
+void printList(Session& s, QTextStream& out, QTextStream& err) {
     const AppList& list = s.view.lbApps();
     for (int row = 0; row < list.ListCount(); ++row) {
         QStringList ranges;
@@ -135,6 +135,8 @@ void printList(Session& s, QTextStream& out) {
             << (ranges.isEmpty() ? QStringLiteral("no ports") : ranges.join(QStringLiteral(", ")))
             << Qt::endl;
     }
+    if (const QString leftOut = s.module.catalog.leftOutText(); !leftOut.isEmpty())
+        err << leftOut << Qt::endl;
 }
 
 int point(Session& s, const QStringList& names, CliEnvironment& env) {
@@ -416,7 +418,7 @@ int RunCliCommand(const CliOptions& options, CliEnvironment& env) {
     }
     // The catalog is the configuration's: no router, no login.
     if (options.command == CliCommand::List) {
-        printList(s, env.out);
+        printList(s, env.out, env.err);
         return CliExit::Completed;
     }
     s.router = MakeRouter({s.module, s.view, s.prompts, s.pump, s.clock});

@@ -2,6 +2,8 @@
 
 #include "config/IniFile.h"
 
+#include <QCoreApplication>
+
 #include <Base64.h>
 
 #include <optional>
@@ -53,6 +55,17 @@ ApplEntry loadEntry(const IniFile& ini, const QString& section, const QString& n
 
 } // namespace
 
+QString ApplCatalog::leftOutText() const {
+    if (leftOut == 0)
+        return {};
+    return QCoreApplication::translate("Configuration",
+                                       "Harborly.ini names %1 applications; the list holds %2, so "
+                                       "[Application%3] and after are left out.")
+        .arg(MaxApplications + leftOut)
+        .arg(MaxApplications)
+        .arg(MaxApplications + 1);
+}
+
 void LoadConfiguration(const QString& appPath, LocalPaths& paths, ApplCatalog& catalog,
                        RouterSettings& settings, Base64* codec) {
     paths = LocalPaths::inFolder(appPath);
@@ -66,6 +79,15 @@ void LoadConfiguration(const QString& appPath, LocalPaths& paths, ApplCatalog& c
             break;
         catalog.entries.append(loadEntry(ini, section, name));
     }
+    // Past the list's room: counted, so that the user hears of them, never read.
+    catalog.leftOut = 0;
+    if (catalog.ApplCount() == ApplCatalog::MaxApplications)
+        while (catalog.leftOut < 1000 &&
+               !ini.read(QStringLiteral("Application") +
+                             QString::number(ApplCatalog::MaxApplications + catalog.leftOut + 1),
+                         QStringLiteral("Name"))
+                    .isEmpty())
+            ++catalog.leftOut;
 
     const QString lan = ini.read(kMisc, QStringLiteral("LanPrivateIP"));
     if (!lan.isEmpty())

@@ -28,6 +28,10 @@ struct ApplCatalog {
     static constexpr int MaxRanges = 10;
 
     QList<ApplEntry> entries;
+    int leftOut = 0; // named past MaxApplications: not listed
+
+    // Where applications were left out, a sentence saying so; empty otherwise.
+    QString leftOutText() const;
 
     int ApplCount() const { return static_cast<int>(entries.size()); }
     bool contains(int i) const { return i >= 1 && i <= ApplCount(); }

@@ -36,6 +36,9 @@ public:
     QString routerDescription() const override;
     void PointToMe() override;
     PointOutcome lastPointOutcome() const override;
+    std::optional<PartlyMade> lastPartlyMade() const override {
+        return inner_ ? inner_->lastPartlyMade() : std::nullopt;
+    }
     // Without a kind found no router has answered.
     Outcome lastOutcome() const override {
         return inner_ ? inner_->lastOutcome() : Outcome::Failed;
@@ -55,6 +58,9 @@ public:
     QStringList lastProblems() const override;
     QStringList lastNotes() const override { return inner_ ? inner_->lastNotes() : QStringList(); }
     QString cannotKeep() const override { return inner_ ? inner_->cannotKeep() : QString(); }
+    qsizetype forwardsKeptHere() const override { return inner_ ? inner_->forwardsKeptHere() : 0; }
+    qsizetype forwardsHeld() const override { return inner_ ? inner_->forwardsHeld() : 0; }
+    qsizetype lastPinholes() const override { return inner_ ? inner_->lastPinholes() : 0; }
 
     // The kind found ("upnp", "pcp", "natpmp"); empty before the first look or when none.
     QString foundKind() const { return inner_ ? inner_->kindName() : QString(); }

@@ -32,6 +32,7 @@ const QString kTitle = QStringLiteral("Harborly");
 ProtocolRouter::ProtocolRouter(const RouterDeps& deps)
     : random([] { return QRandomGenerator::global()->generateDouble(); }), module_(deps.module),
       view_(deps.view), prompts_(deps.prompts), clock_(deps.clock),
+      waitClock_(deps.waitClock ? deps.waitClock : SteadyWaitClock()),
       record_(LeasePathFor(deps.module.paths.IniPath)),
       keeper_(record_, clock_, problems_, notes_,
               {[this](const QString& line) { tell(line); },
@@ -84,6 +85,7 @@ bool ProtocolRouter::KeepAlive() {
 }
 
 bool ProtocolRouter::ClearAll() {
+    keeper_.forgetRefusals();
     const bool ok = runOperation(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Clear All Points")),
                                  [&] { return keeper_.clear(); });
     reportProblems(QCoreApplication::translate("Router", "Some forwards were not removed"));
@@ -205,6 +207,10 @@ bool ProtocolRouter::runOperation(const QString& activity, const std::function<O
         outcome = Outcome::Cancelled;
         problems_.clear();
     }
+    // Where forwards are kept alive, a router that did not answer the user is asked again soon,
+    // and its return said, rather than "Failed" standing until the next check.
+    if (outcome == Outcome::Failed && connected() && adoptOnStatus)
+        keeper_.noAnswer();
     view_.showSendState(SocketState::Closed);
     showOutcome(outcome);
     if (!backNews_.isEmpty())
@@ -219,8 +225,9 @@ void ProtocolRouter::PointToMe() {
     problems_.clear();
     if (list.SelCount() == 0) {
         pointOutcome_ = PointOutcome::NothingSelected;
-        prompts_.MsgBox(QCoreApplication::translate("Router", "No programs are selected"),
-                        MsgIcon::Information, kTitle);
+        prompts_.MsgBox(
+            QCoreApplication::translate("ProtocolRouter", "No applications are selected."),
+            MsgIcon::Information, kTitle);
         return;
     }
     WriteSelected(module_.paths, SelectedRows(list).display);
@@ -229,6 +236,8 @@ void ProtocolRouter::PointToMe() {
 
 void ProtocolRouter::ForwardPorts(const MappingPlan& plan) {
     problems_.clear();
+    partly_.reset();
+    keeper_.forgetRefusals();
     if (!plan.refusal.isEmpty()) {
         pointOutcome_ = PointOutcome::Refused;
         problems_ = {plan.refusal};
@@ -238,12 +247,68 @@ void ProtocolRouter::ForwardPorts(const MappingPlan& plan) {
     pointOutcome_ = PointOutcome::Sent;
     const bool held = runOperation(QStringLiteral(QT_TRANSLATE_NOOP("Status", "Add Points")),
                                    [&] { return forward(plan.mappings); });
+    if (!held && lastOutcome() == Outcome::Error && !keeper_.refusals().isEmpty())
+        reportPartlyMade(plan.mappings);
+    if (partly_)
+        return;
     // One problem per forward refused: none holds.
     reportProblems(!held && problems_.size() >= plan.mappings.size()
                        ? QCoreApplication::translate("Router", "No port was forwarded")
                        : QCoreApplication::translate("Router", "Some ports were not forwarded"));
     if (problems_.isEmpty() && !notes_.isEmpty())
         prompts_.MsgBox(notes_.join(QLatin1Char('\r')), MsgIcon::Information, kTitle);
+}
+
+void ProtocolRouter::reportPartlyMade(const QList<PlannedMapping>& planned) {
+    // The forwards are the protocol's own kind; over IPv6 alone the pinholes stand in for them.
+    const auto isForward = [this](const LeaseEntry& e) {
+        return (e.kind == kindName()) != ipv6Only();
+    };
+    QList<PlannedMapping> made = planned;
+    QStringList ports;
+    QStringList reasons; // each once, in the order first met
+    QHash<QString, QStringList> portsOf;
+    QStringList others; // the problems that are not a forward's refusal
+    for (const Keeper::Refusal& r : keeper_.refusals()) {
+        const QString port = QStringLiteral("%1/%2 (%3)")
+                                 .arg(r.hold.internalPort)
+                                 .arg(r.hold.protocol, r.hold.application);
+        if (!isForward(r.hold)) {
+            others << r.problem;
+            continue;
+        }
+        made.removeIf([&](const PlannedMapping& m) {
+            return m.port == r.hold.internalPort && m.protocol == r.hold.protocol;
+        });
+        ports << port;
+        if (!reasons.contains(r.reason))
+            reasons << r.reason;
+        portsOf[r.reason] << port;
+    }
+    if (made.isEmpty() || ports.isEmpty())
+        return; // nothing made, or only pinholes refused: the usual message says it
+    for (const QString& p : std::as_const(problems_))
+        if (std::none_of(keeper_.refusals().begin(), keeper_.refusals().end(),
+                         [&](const Keeper::Refusal& r) { return r.problem == p; }))
+            others << p;
+    const QString sentence =
+        (ipv6Only()
+             ? QCoreApplication::translate("ProtocolRouter",
+                                           "%1 of %2 IPv6 ports opened; %3 refused")
+             : QCoreApplication::translate("ProtocolRouter", "%1 of %2 forwards made; %3 refused"))
+            .arg(made.size())
+            .arg(planned.size())
+            .arg(ports.size());
+    partly_ = PartlyMade{made, sentence, ports.join(QStringLiteral(", "))};
+    QStringList lines{sentence + QStringLiteral(": ") + partly_->refused + QLatin1Char('.'),
+                      QString()};
+    for (const QString& reason : std::as_const(reasons))
+        lines << (reasons.size() == 1
+                      ? reason
+                      : portsOf[reason].join(QStringLiteral(", ")) + QStringLiteral(": ") + reason);
+    if (!others.isEmpty() || !notes_.isEmpty())
+        lines << QString() << others << notes_;
+    prompts_.MsgBox(lines.join(QLatin1Char('\r')), MsgIcon::Exclamation, kTitle);
 }
 
 void ProtocolRouter::tell(const QString& line) {
@@ -310,7 +375,7 @@ void ProtocolRouter::reportProblems(const QString& title) {
 }
 
 std::unique_ptr<Waiter> ProtocolRouter::makeWaiter(EventPump& pump) {
-    auto waiter = std::make_unique<PumpWaiter>(pump);
+    auto waiter = std::make_unique<PumpWaiter>(pump, waitClock_);
     waiter->abandonWhen([this] { return view_.cancelRequested(); });
     return waiter;
 }

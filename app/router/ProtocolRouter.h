@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Waiter.h"
 #include "router/MappingPlan.h"
 #include "router/Router.h"
 #include "router/keep/Keeper.h"
@@ -38,12 +39,16 @@ public:
     QStringList lastProblems() const override { return problems_; }
     QStringList lastNotes() const override { return notes_; }
     PointOutcome lastPointOutcome() const override { return pointOutcome_; }
+    std::optional<PartlyMade> lastPartlyMade() const override { return partly_; }
     Outcome lastOutcome() const override { return outcome_; }
     bool SetDmz(bool) override { return false; }
     bool ClearAll() final;
     bool RemakeForward(const PlannedMapping& mapping) final;
     QString cannotKeep() const override { return keeper_.cannotKeep(); }
     std::optional<OuterView> OuterFor(const PlannedMapping& mapping) override;
+    qsizetype forwardsKeptHere() const override { return keeper_.keptHere(); }
+    qsizetype forwardsHeld() const override { return keeper_.heldHere(); }
+    qsizetype lastPinholes() const override { return keeper_.pinholes(); }
 
     // The first tick looks for the router (and ends the program when none answers); later
     // ticks keep the forwards alive.
@@ -130,6 +135,7 @@ protected:
     MainView& view_;
     Prompts& prompts_;
     const Clock& clock_;
+    WaitClock waitClock_;
     QStringList problems_;
     QStringList notes_;
     LeaseRecord record_;
@@ -146,6 +152,11 @@ private:
     std::unique_ptr<Waiter> outerWaiter_;
     std::unique_ptr<OuterRouter> outer_;
     QString outerWords_; // why a router in front that is there cannot be used
+    // After a Point To Me the router refused in part: what was made, and one message for it
+    // all, each refused port named once and each reason said once.
+    void reportPartlyMade(const QList<PlannedMapping>& planned);
+
+    std::optional<PartlyMade> partly_;
     bool inTick_ = false;
     Outcome outcome_ = Outcome::Failed; // nothing has answered yet
     QString backNews_; // the router's return, for the view once the operation has ended

@@ -3,6 +3,8 @@
 #include "platform/Prompts.h"
 #include "router/MainView.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <utility>
 
@@ -35,12 +37,16 @@ QString PortsText(const ForwardEntry& e) {
                : QString::number(e.externalPort);
 }
 
-void EndForNoRouter(MainView& view, Prompts& prompts) {
+void EndForNoRouter(MainView& view, Prompts& prompts, bool webKind) {
     view.setTimer1Enabled(false);
     view.EnableInterface(false, false);
     view.setWindowEnabled(true);
-    prompts.MsgBox(QCoreApplication::translate("Router", "Communication failure with the router\r"
-                                                         "Program has been aborted"),
-                   MsgIcon::Critical, QStringLiteral("Harborly"));
+    prompts.MsgBox(
+        webKind
+            ? QCoreApplication::translate("Router", "Communication failure with the router\r"
+                                                    "Program has been aborted")
+            : QCoreApplication::translate("Router", "No router answered\r"
+                                                    "Harborly cannot forward ports without one"),
+        MsgIcon::Critical, QStringLiteral("Harborly"));
     view.ExitProgram();
 }

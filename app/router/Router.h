@@ -1,5 +1,6 @@
 #pragma once
 
+#include "router/MappingPlan.h"
 #include "router/check/PortCheck.h"
 #include "router/keep/Outcome.h"
 
@@ -48,8 +49,8 @@ QString PortsText(const ForwardEntry& e);
 void SortForwards(QList<ForwardEntry>& rows);
 
 // The ending when no router answered the first look: the window locked, the message, the way
-// out. Every kind of router ends this way.
-void EndForNoRouter(MainView& view, Prompts& prompts);
+// out. Every kind of router ends this way; the web kind in its own words.
+void EndForNoRouter(MainView& view, Prompts& prompts, bool webKind = false);
 
 // The one seam between the forms (and harborly-cli) and a router. Every operation reports
 // its Outcome through the MainView it was made with, and locks the window and switches Timer1
@@ -77,6 +78,13 @@ public:
     // "Point To Me" for the rows selected in lbApps.
     virtual void PointToMe() = 0;
     virtual PointOutcome lastPointOutcome() const = 0;
+    // Where the router refused part of the last Point To Me and made the rest.
+    struct PartlyMade {
+        QList<PlannedMapping> made; // what the check after Point To Me looks at
+        QString sentence;           // "42 of 50 forwards made; 8 refused"
+        QString refused;            // each refused port once: "21/TCP (FTP), 80/TCP (Web)"
+    };
+    virtual std::optional<PartlyMade> lastPartlyMade() const { return std::nullopt; }
     // How the last operation (the status query included) ended, as the status showed it.
     virtual Outcome lastOutcome() const = 0;
     virtual bool ClearAll() = 0;
@@ -142,6 +150,15 @@ public:
     // What the last operation did that the user should know although it held ("27015/UDP
     // reaches this computer through outside port 27016"); empty otherwise.
     virtual QStringList lastNotes() const { return {}; }
+
+    // How many forwards (pinholes too) lapse when this program ends: held on leases that this
+    // process renews, no other (`harborly-cli keep`) doing it.
+    virtual qsizetype forwardsKeptHere() const { return 0; }
+    // How many of the holds the last Point To Me made, or Clear All Points removed, were IPv6
+    // pinholes beside the forwards.
+    virtual qsizetype lastPinholes() const { return 0; }
+    // How many forwards (pinholes too) the record holds for this router through this kind.
+    virtual qsizetype forwardsHeld() const { return 0; }
 
     // Why the forwards cannot be kept alive (the record of them cannot be read or written);
     // empty when they can or the kind has nothing to keep.

@@ -14,8 +14,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
-    : QDialog(parent), prompts_(prompts), documentation_(std::move(documentation)) {
+frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent, bool webKind)
+    : QDialog(parent), prompts_(prompts), documentation_(std::move(documentation)),
+      webKind_(webKind) {
     setWindowTitle(tr("About"));
     setMinimumWidth(500);
     auto* layout = new QVBoxLayout(this);
@@ -31,19 +32,26 @@ frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
     big.setBold(true);
     lblTitle->setFont(big);
     titles->addWidget(lblTitle);
-    lblVersion = new QLabel(tr("Version [beta] ") + QStringLiteral(HARBORLY_VERSION_STRING), this);
+    lblVersion = new QLabel((webKind ? tr("Version [beta] ") : tr("Version ")) +
+                                QStringLiteral(HARBORLY_VERSION_STRING),
+                            this);
     titles->addWidget(lblVersion);
     head->addLayout(titles, 1);
     layout->addLayout(head);
 
-    auto* lblDescription =
-        new QLabel(tr("This application will allow you to easily choose which ports "
-                      "your Linksys DSL/Cable Router will forward to your computer."),
-                   this);
+    auto* lblDescription = new QLabel(
+        webKind ? tr("This application will allow you to easily choose which ports "
+                     "your Linksys DSL/Cable Router will forward to your computer.")
+                : tr("Harborly forwards the ports of the applications you choose to this computer, "
+                     "on a home router that speaks UPnP IGD, PCP or NAT-PMP, and keeps the "
+                     "forwards alive while it runs."),
+        this);
     lblDescription->setWordWrap(true);
     layout->addWidget(lblDescription);
     auto* lblDisclaimer =
-        new QLabel(tr("This is a beta product.  The latest and greatest can be found at"), this);
+        new QLabel(webKind ? tr("This is a beta product.  The latest and greatest can be found at")
+                           : tr("How to use it, router by router, is in its help:"),
+                   this);
     lblDisclaimer->setWordWrap(true);
     layout->addWidget(lblDisclaimer);
     btnWebsite = new QPushButton(documentation_.toDisplayString(), this);
@@ -69,6 +77,9 @@ frmAbout::frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent)
     cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setDefault(true);
     cmdSysInfo = new QPushButton(tr("&System Info..."), this);
+    // Enter is OK's, wherever the focus was left.
+    cmdSysInfo->setAutoDefault(false);
+    btnWebsite->setAutoDefault(false);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdSysInfo);
     layout->addLayout(buttons);
@@ -89,6 +100,10 @@ void frmAbout::StartSysInfo() {
         if (!path.isEmpty() && QProcess::startDetached(path, {}))
             return;
     }
-    prompts_.MsgBox(tr("System Information Is Unavailable At This Time"), MsgIcon::None,
-                    QStringLiteral("Harborly"));
+    prompts_.MsgBox(webKind_ ? tr("System Information Is Unavailable At This Time")
+                             : tr("No system information program was found (Harborly looked for "
+                                  "%1).")
+                                   .arg(sysInfoTools.join(QStringLiteral(", "))),
+                    MsgIcon::None, QStringLiteral("Harborly"));
+    cmdOK->setFocus();
 }

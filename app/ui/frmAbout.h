@@ -12,8 +12,9 @@ class QPushButton;
 class frmAbout : public QDialog {
     Q_OBJECT
 public:
-    // documentation: what the website button opens with the desktop's opener.
-    frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent = nullptr);
+    // documentation: what the website button opens with the desktop's opener. The web kind
+    // keeps the words of the router family it was made for.
+    frmAbout(Prompts& prompts, QUrl documentation, QWidget* parent = nullptr, bool webKind = true);
 
     void btnWebsite_Click();
     void cmdSysInfo_Click() { StartSysInfo(); }
@@ -32,4 +33,5 @@ public:
 private:
     Prompts& prompts_;
     QUrl documentation_;
+    bool webKind_;
 };

@@ -24,11 +24,15 @@
 #include <QScopedValueRollback>
 #include <QTimer>
 
-bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts) {
+bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts, bool webKind) {
     if (lock.tryLock(0))
         return false;
-    prompts.MsgBox(frmMain::tr("The Harborly program is already running.\r"
-                               "Double click the Harborly icon in the taskbar to get focus."),
+    prompts.MsgBox(webKind ? frmMain::tr("The Harborly program is already running.\r"
+                                         "Double click the Harborly icon in the taskbar to get "
+                                         "focus.")
+                           : frmMain::tr("Harborly is already running.\r"
+                                         "Click its icon in the system tray to bring its window "
+                                         "forward."),
                    MsgIcon::Information, QStringLiteral("Harborly"));
     return true;
 }
@@ -93,6 +97,9 @@ bool frmMain::Form_Load(const QString& programFolder) {
         module_.settings.RouterKind = QStringLiteral("web");
     }
     makeRouter();
+    refreshTrayToolTip();
+    if (const QString leftOut = module_.catalog.leftOutText(); !leftOut.isEmpty())
+        log_->WriteLog(leftOut);
     setLanAddressCaption(module_.settings.LanPrivateIP);
     FillApplicationList(*list_, module_.catalog);
     showApplicationPorts();
@@ -192,11 +199,16 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (!quitting_ && !closePending_ && staysForForwards()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     ExitProgram();
 }
 
 void frmMain::mnuQuit_Click() {
+    const QScopedValueRollback<bool> quitting(quitting_, true);
     close();
 }
 
@@ -230,14 +242,41 @@ bool frmMain::offerSettings() {
                           "it refused the password, or it is not a router of this "
                           "kind.")
                            .arg(where);
-    if (!ask(tr("Harborly found no router (kind: %1, address: %2).\n%3\n\n"
+    QString kind = RouterKindOf(module_.settings.RouterKind);
+    for (const RouterKindInfo& k : KnownRouterKinds())
+        if (k.id == kind)
+            kind = k.label;
+    if (!ask(tr("Harborly found no router at %1 (router kind: %2).\n%3\n\n"
                 "Change the router's kind, address or password?")
-                 .arg(RouterKindOf(module_.settings.RouterKind), where, reason),
+                 .arg(where, kind, reason),
              tr("Edit Router Settings..."), tr("Quit")))
         return false;
     // Queued: the router that failed is still on the call stack.
     QMetaObject::invokeMethod(this, &frmMain::retryWithNewSettings, Qt::QueuedConnection);
     return true;
+}
+
+void frmMain::offerToClearPrevious() {
+    // The router of the old settings goes with them: what it holds would be left on the router
+    // and in the record with nothing here to reach it.
+    const qsizetype held = router_->forwardsHeld();
+    if (held == 0 || !ask)
+        return;
+    const QString question =
+        held == 1 ? tr("Harborly holds 1 forward made with the router settings used until now; "
+                       "with the new settings the window no longer reaches it.\n"
+                       "Remove it from the router now, or leave it to lapse?")
+                  : tr("Harborly holds %1 forwards made with the router settings used until now; "
+                       "with the new settings the window no longer reaches them.\n"
+                       "Remove them from the router now, or leave them to lapse?")
+                        .arg(held);
+    if (ask(question, tr("Remove Now"), tr("Leave Them"))) {
+        btnClearAllPoints_Click();
+        return;
+    }
+    log_->WriteLog(tr("%1 forward(s) of the earlier router settings left to lapse; setting them "
+                      "back keeps them again.")
+                       .arg(held));
 }
 
 void frmMain::retryWithNewSettings() {
@@ -261,6 +300,7 @@ void frmMain::mnuPassword_Click() {
     // for it as at start-up. The web kind reads the address at every request.
     if (RouterKindOf(module_.settings.RouterKind) != router_->kindName() ||
         (router_->kindName() != QLatin1String("web") && module_.settings.LanPrivateIP != before)) {
+        offerToClearPrevious();
         lookAgain();
         setTimer1Interval(500);
     }

@@ -5,6 +5,7 @@
 #include "ui/TrayIcon.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <chrono>
 #include <functional>
@@ -15,6 +16,7 @@ struct PlannedMapping;
 class ActivityLog;
 class Clock;
 class EventPump;
+class HelpWindow;
 class ProgramLauncher;
 class Prompts;
 class Router;
@@ -126,6 +128,7 @@ public:
     QMenu* trayMenu;
     QSystemTrayIcon* tray = nullptr;
     TrayKind trayKind = TrayKind::XEmbed;
+    QString trayMessage; // the last balloon the tray showed
 
 protected:
     // A close request while the window is locked waits until the operation has finished.
@@ -156,9 +159,13 @@ private:
     bool speaksDatagrams() const;
     // Every text lblStatus shows goes through here.
     void showStatus(const QString& text);
-    // A sentence in lblStatus for a few seconds and in the activity log.
-    void tellOutcome(const QString& sentence);
+    // A sentence in lblStatus for a few seconds and in the activity log (`logged` there, when
+    // the log keeps more than the status shows).
+    void tellOutcome(const QString& sentence, const QString& logged = {});
     void tellPointMade(qsizetype made);
+    // "1 forward", "3 forwards"; "1 IPv6 pinhole", "3 IPv6 pinholes".
+    static QString forwardsText(qsizetype n);
+    static QString pinholesText(qsizetype n);
     void checkAfterPoint(const QList<PlannedMapping>& planned);
     // The timer and the controls held still while `check` asks the router and this computer.
     QList<PortCheck> checkLocked(const std::function<QList<PortCheck>()>& check);
@@ -167,10 +174,15 @@ private:
     // Where no router answered the first look: the reason, and the settings before the end.
     bool offerSettings();
     void retryWithNewSettings();
+    // Settings that change the router: what the one in use holds is cleared, or knowingly left.
+    void offerToClearPrevious();
     void showComputerAddress();
     void showApplicationPorts();
     void markWanWarning();
     void showTrayIcon();
+    // The close box while forwards live only as long as this program renews them: the window
+    // goes to the tray (said once) or, without a tray, the user is asked. True when it stays.
+    bool staysForForwards();
     void refreshTrayToolTip();
     QString trayToolTip() const;
 
@@ -183,10 +195,12 @@ private:
     std::unique_ptr<EventPump> pump_;
     const Clock& clock_;
     std::unique_ptr<Router> router_;
+    QPointer<HelpWindow> help_; // open beside the window (protocol kinds)
     QAction* mnuDMZPoint = nullptr;
     QAction* mnuDMZClear = nullptr;
     QAction* mnuDMZView = nullptr;
     bool closePending_ = false;
+    bool quitting_ = false; // Quit was chosen: the close ends the program whatever it keeps
     bool busy_ = false;
     bool cancel_ = false;
     bool firstLook_ = false;
@@ -201,4 +215,5 @@ private:
 
 // True, after the message, when another copy holds the program folder's lock. A lock left by
 // a copy that crashed names a dead process, and QLockFile takes it over.
-bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts);
+// The web kind keeps the words of the router family it was made for.
+bool RefuseSecondCopy(QLockFile& lock, Prompts& prompts, bool webKind = true);

@@ -92,8 +92,13 @@ QWidget* frmMain::buildIndicators(QWidget* parent) {
     grid->addWidget(captionOf(SendStatus, tr("Send / Receive")), 1, 2);
     grid->addWidget(SendStatus, 1, 3);
     // A sentence longer than the field ("Router back; 3 forwards made again") takes a second
-    // line rather than being cut.
-    lblStatus->setWordWrap(true);
+    // line rather than being cut, in room kept for it: the list below does not move.
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    for (QLabel* l : {lblStatus, lblWanIpAddress}) {
+        l->setWordWrap(true);
+        l->setMinimumHeight(2 * l->fontMetrics().lineSpacing() + 2 * l->frameWidth() + 4);
+    }
     // Stays in sight after the pop-up: forwards made here cannot reach this computer.
     lblWanWarning = new QLabel(frameIndicators);
     lblWanWarning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));

@@ -39,6 +39,17 @@ void frmMain::mnuEditApps_Click() {
 }
 
 void frmMain::mnuHelp_Click() {
+    if (!webKind()) {
+        // Beside the window, not over it: the help is read while the window is used.
+        if (!help_) {
+            help_ = new HelpWindow(module_.paths.HlpPath, this);
+            help_->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        help_->show();
+        help_->raise();
+        help_->activateWindow();
+        return;
+    }
     runWithMainHidden(
         [this] {
             if (!QStandardPaths::findExecutable(QStringLiteral("winhlp32")).isEmpty()) {
@@ -54,7 +65,7 @@ void frmMain::mnuHelp_Click() {
 }
 
 void frmMain::mnuAbout_Click() {
-    frmAbout about(prompts_, QUrl::fromLocalFile(module_.paths.HlpPath), this);
+    frmAbout about(prompts_, QUrl::fromLocalFile(module_.paths.HlpPath), this, webKind());
     about.setWindowIcon(windowIcon());
     runDialog(about, false);
 }

@@ -19,10 +19,17 @@ void frmMain::btnPoint_Click() {
     const QList<PlannedMapping> planned = PlanMappings(module_.catalog, *list_).mappings;
     progressTotal_ = -1;
     router_->PointToMe();
+    if (router_->lastPointOutcome() != Router::PointOutcome::Sent)
+        return;
+    // Refused in part: what was made is said, logged and checked all the same.
+    if (const auto partly = router_->lastPartlyMade()) {
+        tellOutcome(partly->sentence, partly->sentence + QStringLiteral(": ") + partly->refused);
+        checkAfterPoint(partly->made);
+        return;
+    }
     // The router's own outcome: news it brings with it (the router back, pinholes moved) may
     // stand in the status already.
-    if (router_->lastPointOutcome() != Router::PointOutcome::Sent ||
-        router_->lastOutcome() != Outcome::Completed)
+    if (router_->lastOutcome() != Outcome::Completed)
         return;
     tellPointMade(progressTotal_ >= 0 ? progressTotal_ : planned.size());
     checkAfterPoint(planned);
@@ -34,10 +41,21 @@ void frmMain::btnPoint_Click() {
 }
 
 void frmMain::tellPointMade(qsizetype made) {
+    const qsizetype pinholes = router_->lastPinholes();
     if (router_->ipv6Only())
         tellOutcome(made == 1 ? tr("1 IPv6 port opened") : tr("%1 IPv6 ports opened").arg(made));
-    else
+    else if (pinholes == 0)
         tellOutcome(made == 1 ? tr("1 forward made") : tr("%1 forwards made").arg(made));
+    else
+        tellOutcome(tr("%1 and %2 made").arg(forwardsText(made), pinholesText(pinholes)));
+}
+
+QString frmMain::forwardsText(qsizetype n) {
+    return n == 1 ? tr("1 forward") : tr("%1 forwards").arg(n);
+}
+
+QString frmMain::pinholesText(qsizetype n) {
+    return n == 1 ? tr("1 IPv6 pinhole") : tr("%1 IPv6 pinholes").arg(n);
 }
 
 void frmMain::btnClearAllPoints_Click() {
@@ -49,6 +67,13 @@ void frmMain::btnClearAllPoints_Click() {
     if (!router_->ClearAll())
         return;
     btnCheckResults->hide(); // about forwards that are gone
+    // The progress counts every hold: the pinholes are said apart.
+    if (const qsizetype pinholes = router_->lastPinholes(); pinholes > 0 && progressTotal_ > 0)
+        return tellOutcome(
+            progressTotal_ == pinholes
+                ? tr("%1 removed").arg(pinholesText(pinholes))
+                : tr("%1 and %2 removed")
+                      .arg(forwardsText(progressTotal_ - pinholes), pinholesText(pinholes)));
     tellOutcome(progressTotal_ < 0    ? tr("All forwards removed")
                 : progressTotal_ == 0 ? tr("No forward to remove")
                 : progressTotal_ == 1 ? tr("The 1 forward removed")

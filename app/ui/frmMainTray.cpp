@@ -2,6 +2,7 @@
 #include "ui/frmMain.h"
 
 #include "Module.h"
+#include "router/Router.h"
 
 #include <QDBusConnection>
 #include <QFileInfo>
@@ -17,7 +18,7 @@ void frmMain::showTrayIcon() {
         QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus"));
     trayKind = sessionBus ? DetectTrayKind(QDBusConnection::sessionBus()) : TrayKind::XEmbed;
     tray = new QSystemTrayIcon(windowIcon(), this);
-    tray->setToolTip(tr("Harborly DSL/Cable Router Utility"));
+    tray->setToolTip(trayToolTip());
     tray->setContextMenu(trayMenu);
     connect(tray, &QSystemTrayIcon::activated, this, &frmMain::trayActivated);
     tray->show();
@@ -36,6 +37,31 @@ QString frmMain::trayToolTip() const {
     if (!routerGone_.isEmpty())
         tip += QLatin1Char('\n') + routerGone_;
     return tip;
+}
+
+bool frmMain::staysForForwards() {
+    const qsizetype kept = router_ ? router_->forwardsKeptHere() : 0;
+    if (kept == 0)
+        return false;
+    if (tray && tray->isVisible()) {
+        hide();
+        if (trayMessage.isEmpty()) {
+            trayMessage = (kept == 1 ? tr("Harborly keeps 1 forward open from here; it lapses "
+                                          "when Harborly quits.")
+                                     : tr("Harborly keeps %1 forwards open from here; they lapse "
+                                          "when Harborly quits.")
+                                           .arg(kept));
+            tray->showMessage(QStringLiteral("Harborly"), trayMessage, QSystemTrayIcon::Information,
+                              10000);
+        }
+        return true;
+    }
+    return ask && !ask(kept == 1 ? tr("Harborly keeps 1 forward open; it lapses when Harborly "
+                                      "quits.\nQuit anyway?")
+                                 : tr("Harborly keeps %1 forwards open; they lapse when Harborly "
+                                      "quits.\nQuit anyway?")
+                                       .arg(kept),
+                       tr("Quit"), tr("Keep Running"));
 }
 
 void frmMain::toggleShown() {

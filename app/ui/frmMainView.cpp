@@ -139,10 +139,10 @@ void frmMain::showProgress(int done, int total) {
     showStatus(tr("Forward %1 of %2").arg(done).arg(total));
 }
 
-void frmMain::tellOutcome(const QString& sentence) {
+void frmMain::tellOutcome(const QString& sentence, const QString& logged) {
     showStatus(sentence);
     const quint64 shown = statusShown_;
-    log_->WriteLog(sentence);
+    log_->WriteLog(logged.isEmpty() ? sentence : logged);
     QTimer::singleShot(5000, this, [this, shown] {
         if (statusShown_ == shown && !busy_)
             showStatus(statusText(StatusWord(Outcome::Completed)));

@@ -106,6 +106,11 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
     const int kindIndex = cboRouterKind->findData(RouterKindOf(module_.settings.RouterKind));
     cboRouterKind->setCurrentIndex(kindIndex >= 0 ? kindIndex : 0);
     cboRouterKind_Click();
+    // The title matches the menu entry that opened it, whatever kind is picked meanwhile; the
+    // web kind keeps its own.
+    setWindowTitle(RouterKindOf(module_.settings.RouterKind) == QLatin1String("web")
+                       ? QStringLiteral("Edit Router Configuration")
+                       : QStringLiteral("Edit Router Settings"));
     txtPW1->setFocus();
 
     connect(cboRouterKind, &QComboBox::currentIndexChanged, this,

@@ -74,6 +74,7 @@ QList<std::pair<QString, QString>> TraceWindow(frmMain& w) {
         {QStringLiteral("tray"),
          w.tray ? w.tray->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' '))
                 : QStringLiteral("none")},
+        {QStringLiteral("trayMessage"), w.trayMessage},
     };
     QString modal = QStringLiteral("none");
     if (QWidget* m = QApplication::activeModalWidget()) {
@@ -253,7 +254,7 @@ int main(int argc, char** argv) {
 
     WidgetPrompts prompts;
     QLockFile instance(folder.path + QStringLiteral("Harborly.lock"));
-    if (RefuseSecondCopy(instance, prompts))
+    if (RefuseSecondCopy(instance, prompts, ConfiguredKindHasScreens(argc, argv)))
         return 0;
     if (!firstStart)
         StartAutomaticSearch(folder.path);

@@ -100,6 +100,12 @@ TEST_F(ConfigurationTest, SectionTwentyOneNeverRead) {
     ASSERT_EQ(module.catalog.ApplCount(), 20);
     EXPECT_EQ(entry(1).Name, QStringLiteral("App 1"));
     EXPECT_EQ(entry(20).Name, QStringLiteral("App 20"));
+    // Not without a word.
+    EXPECT_EQ(module.catalog.leftOutText(),
+              QStringLiteral("Harborly.ini names 21 applications; the list holds 20, so "
+                             "[Application21] and after are left out."));
+    load("[Application1]\nName=One\n[Application21]\nName=Far\n");
+    EXPECT_TRUE(module.catalog.leftOutText().isEmpty());
 }
 
 TEST_F(ConfigurationTest, NameOfOnlySpacesEndsCatalog) {

@@ -151,3 +151,66 @@ TEST(CheckOptions, ARouterOnLoopbackIsSimulatedAndItsOutsideAddressMadeUp) {
         EXPECT_EQ(CheckOptionsFor(ini).routerOnLoopback, loopback) << lan;
     }
 }
+
+TEST(SocketTable, TheCheckTellsWhichFamilyAListenerTakes) {
+    const QByteArray any4 = row("00000000:1FA0", "00000000:0000", "0A", "701");
+    const QByteArray any6 = row("00000000000000000000000000000000:1FA0",
+                                "00000000000000000000000000000000:0000", "0A", "702");
+    const QByteArray mapped = row("0000000000000000FFFF00000202A8C0:1FA0",
+                                  "00000000000000000000000000000000:0000", "0A", "703");
+    const QByteArray own6 = row("B80D0120000000000000000002000000:1FA0",
+                                "00000000000000000000000000000000:0000", "0A", "704");
+    struct Case {
+        QByteArray tcp, tcp6;
+        bool ipv6Only;
+        const char* listens; // the sentence's part about the program
+        bool good;
+    };
+    const Case cases[] = {
+        {any4,
+         {},
+         false,
+         "a program listens on 8096 over IPv4 only — nothing answers through the "
+         "IPv6 pinhole",
+         true},
+        {{},
+         mapped,
+         false,
+         "a program listens on 8096 over IPv4 only — nothing answers through "
+         "the IPv6 pinhole",
+         true},
+        {any4,
+         {},
+         true,
+         "a program listens on 8096 over IPv4 only — nothing answers through the "
+         "IPv6 pinhole",
+         false},
+        {{}, any6, false, "a program listens on 8096", true}, // :: takes both
+        {{}, own6, true, "a program listens on 8096", true},
+        {any4, own6, false, "a program listens on 8096", true},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir proc;
+        write(proc.path() + "/net/tcp", kHeader + c.tcp);
+        write(proc.path() + "/net/tcp6", kHeader + c.tcp6);
+        PortCheck check;
+        check.mapping = {8096, QStringLiteral("TCP"), QStringLiteral("Jellyfin"), {}};
+        check.ipv6Only = c.ipv6Only;
+        if (!c.ipv6Only)
+            check.forwarded = true;
+        check.pinhole = true;
+        check.listeners = ListenersOn(8096, QStringLiteral("TCP"), proc.path());
+        EXPECT_TRUE(check.sentence().endsWith(QStringLiteral(", ") + QString::fromUtf8(c.listens)))
+            << check.sentence().toStdString();
+        EXPECT_EQ(check.good(), c.good) << c.listens;
+    }
+    // Over IPv6 alone in the table, an IPv4 forward reaches nothing.
+    QTemporaryDir proc;
+    write(proc.path() + "/net/tcp6", kHeader + own6);
+    PortCheck check;
+    check.mapping = {8096, QStringLiteral("TCP"), QStringLiteral("Jellyfin"), {}};
+    check.forwarded = true;
+    check.listeners = ListenersOn(8096, QStringLiteral("TCP"), proc.path());
+    EXPECT_EQ(check.sentence(), QStringLiteral("forwarded, a program listens on 8096 over IPv6 "
+                                               "only — nothing answers through the IPv4 forward"));
+}

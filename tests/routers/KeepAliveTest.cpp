@@ -8,6 +8,7 @@
 #include "router/upnp/UpnpRouter.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -312,8 +313,10 @@ TEST(PcpNatPmpKeepAlive, RenewsAtTheDrawnPointAndWaitsOutALongRefusal) {
         EXPECT_FALSE(r->held()[0].externalAddress.isEmpty());
     }
 
+    QTemporaryDir logs;
     PcpNatPmpSimOptions o;
     o.lifetimeMax = 600;
+    o.logPath = logs.filePath(QStringLiteral("datagrams"));
     PcpNatPmp rig(o);
     rig.addApp(QStringLiteral("Game"), ProtocolUdp, 27015, 27015);
     auto r = rig.started();
@@ -323,10 +326,20 @@ TEST(PcpNatPmpKeepAlive, RenewsAtTheDrawnPointAndWaitsOutALongRefusal) {
     rig.sim.setOptions(o);
     rig.after(300, *r);
     EXPECT_EQ(rig.view.status, QStringLiteral("Error"));
-    const qsizetype heard = rig.sim.datagramsReceived();
+    // The PCP MAP requests; the glances between ask for the address only.
+    const auto maps = [&] {
+        QFile f(o.logPath);
+        qsizetype n = 0;
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : f.readAll().split('\n'))
+                n += line.startsWith("02 01 ") ? 1 : 0;
+        return n;
+    };
+    const qsizetype heard = maps();
+    ASSERT_GT(heard, 0);
     for (const qint64 step : {62, 60, 60})
         rig.after(step, *r);
-    EXPECT_EQ(rig.sim.datagramsReceived(), heard); // not within the 1800 s it gave
+    EXPECT_EQ(maps(), heard); // not within the 1800 s it gave
 }
 
 TEST(PcpNatPmpKeepAlive, OneRenewerAtATimeAndTheRolePassesOn) {

@@ -60,7 +60,12 @@ inline LeaseEntry PcpLine(int port) {
 struct KindRig {
     KindRig() { module.paths = LocalPaths::inFolder(home.path()); }
 
-    RouterDeps deps() { return {module, view, prompts, pump, clock}; }
+    // The exchanges' time moves with the clock the test moves, as a router's epoch does.
+    RouterDeps deps() {
+        return {module, view, prompts, pump, clock, [this] {
+                    return SteadyWaitClock()() + std::chrono::milliseconds(start.msecsTo(clock.t));
+                }};
+    }
     // A catalog entry of one range, listed and selected.
     void addApp(const QString& name, qint16 protocol, int low, int high) {
         ApplEntry e;
@@ -74,6 +79,7 @@ struct KindRig {
 
     QTemporaryDir home;
     FakeClock clock;
+    const QDateTime start = clock.t;
     Module module;
     RecordingView view;
     RecordingPrompts prompts;

@@ -278,6 +278,10 @@ TEST(Pinholes, OverIpv6AloneOnlyThePinholesAreOpenedAndTheUserIsTold) {
                 kind == QLatin1String("pcp") ? PcpNatPmpMode::Pcp : PcpNatPmpMode::NatPmpOnly, po);
         }
         router->Timer1_Timer();
+        // No pop-up at every start: the pinholes are the way in.
+        if (kind == QLatin1String("pcp")) {
+            EXPECT_TRUE(rig.prompts.boxes.isEmpty() && router->wanWarning().isEmpty());
+        }
         QStringList said = router->lastProblems();
         router->PointToMe();
         EXPECT_EQ(rig.view.status, QString::fromLatin1(r.status)) << r.kind;

@@ -147,6 +147,9 @@ public:
         calls << QStringLiteral("lastOutcome");
         return Outcome::Cancelled;
     }
+    std::optional<PartlyMade> lastPartlyMade() const override {
+        return PartlyMade{{}, note("lastPartlyMade"), {}};
+    }
     bool ClearAll() override { return noted("ClearAll"); }
     bool SetDmz(bool) override { return noted("SetDmz"); }
     std::optional<QList<ForwardEntry>> ReadForwards() override {
@@ -166,6 +169,9 @@ public:
     QStringList lastProblems() const override { return {note("lastProblems")}; }
     QStringList lastNotes() const override { return {note("lastNotes")}; }
     QString cannotKeep() const override { return note("cannotKeep"); }
+    qsizetype forwardsKeptHere() const override { return note("forwardsKeptHere").size(); }
+    qsizetype forwardsHeld() const override { return note("forwardsHeld").size(); }
+    qsizetype lastPinholes() const override { return note("lastPinholes").size(); }
 
     mutable QStringList calls;
 
@@ -202,6 +208,11 @@ TEST(AutoRouter, PassesEveryOperationToTheKindFound) {
         {"lastPointOutcome",
          [](Router& r) { return r.lastPointOutcome() == Router::PointOutcome::Shortage; }},
         {"lastOutcome", [](Router& r) { return r.lastOutcome() == Outcome::Cancelled; }},
+        {"lastPartlyMade",
+         [&](Router& r) {
+             return is(r.lastPartlyMade().value_or(Router::PartlyMade{}).sentence,
+                       "lastPartlyMade");
+         }},
         {"ClearAll", [](Router& r) { return r.ClearAll(); }},
         {"SetDmz", [](Router& r) { return r.SetDmz(true); }},
         {"ReadForwards", [](Router& r) { return r.ReadForwards().has_value(); }},
@@ -214,6 +225,9 @@ TEST(AutoRouter, PassesEveryOperationToTheKindFound) {
         {"lastProblems", [](Router& r) { return r.lastProblems().size() == 1; }},
         {"lastNotes", [](Router& r) { return r.lastNotes().size() == 1; }},
         {"cannotKeep", [&](Router& r) { return is(r.cannotKeep(), "cannotKeep"); }},
+        {"forwardsKeptHere", [](Router& r) { return r.forwardsKeptHere() == 16; }},
+        {"forwardsHeld", [](Router& r) { return r.forwardsHeld() == 12; }},
+        {"lastPinholes", [](Router& r) { return r.lastPinholes() == 12; }},
     };
     for (const auto& row : rows) {
         found.calls.clear();

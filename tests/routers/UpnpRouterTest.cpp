@@ -45,7 +45,7 @@ TEST(UpnpKind, StatusShowsTheRouterAndWarnsWhereTheInternetCannotReachIn) {
     }
 }
 
-TEST(UpnpKind, NoRouterEndsTheProgramAsTheWebKindDoes) {
+TEST(UpnpKind, NoRouterEndsTheProgramAsTheWebKindDoesInItsOwnWords) {
     UpnpSimOptions o;
     o.ssdpSilent = true;
     UpnpRig rig(o);
@@ -54,7 +54,7 @@ TEST(UpnpKind, NoRouterEndsTheProgramAsTheWebKindDoes) {
     EXPECT_EQ(rig.view.exits, 1);
     ASSERT_EQ(rig.prompts.boxes.size(), 1);
     EXPECT_EQ(rig.prompts.boxes[0].text,
-              QStringLiteral("Communication failure with the router\rProgram has been aborted"));
+              QStringLiteral("No router answered\rHarborly cannot forward ports without one"));
     EXPECT_FALSE(rig.router->lastProblems().isEmpty());
 }
 
@@ -110,6 +110,37 @@ TEST(UpnpKind, RefusalsAreExplainedInWordsAndTheStatusSaysError) {
         EXPECT_EQ(rig.prompts.boxes.back().icon, MsgIcon::Exclamation);
         EXPECT_EQ(rig.router->lastPointOutcome(), Router::PointOutcome::Sent);
     }
+}
+
+TEST(UpnpKind, APartlyRefusedPointToMeSaysWhatWasMadeOnceAndNamesEachRefusedPort) {
+    UpnpRig rig; // ports below 1024 refused
+    rig.addApp(QStringLiteral("Web"), ProtocolTcp, 80, 81);
+    rig.addApp(QStringLiteral("Other"), ProtocolTcp, 7000, 7000);
+    rig.addApp(QStringLiteral("Mail"), ProtocolTcp, 25, 25);
+    rig.start();
+    rig.router->PointToMe();
+    ASSERT_EQ(rig.prompts.boxes.size(), 1);
+    EXPECT_EQ(rig.prompts.boxes[0].text,
+              QStringLiteral("1 of 4 forwards made; 3 refused: 25/TCP (Mail), 80/TCP (Web), 81/TCP "
+                             "(Web).\r\rThe router does not allow this computer to open these "
+                             "ports. Ports below 1024 are often refused. The router's settings "
+                             "may need to allow port sharing for this device."));
+    const auto partly = rig.router->lastPartlyMade();
+    ASSERT_TRUE(partly);
+    EXPECT_EQ(partly->sentence, QStringLiteral("1 of 4 forwards made; 3 refused"));
+    EXPECT_EQ(partly->made,
+              QList<PlannedMapping>({{7000, QStringLiteral("TCP"), QStringLiteral("Other"),
+                                      MappingDescription(QStringLiteral("Other"))}}));
+    EXPECT_EQ(rig.sim.mappings().size(), 1);
+
+    // All refused: no count of what was made, the usual message.
+    UpnpRig none;
+    none.addApp(QStringLiteral("Mail"), ProtocolTcp, 25, 25);
+    none.start();
+    none.router->PointToMe();
+    EXPECT_FALSE(none.router->lastPartlyMade());
+    ASSERT_EQ(none.prompts.boxes.size(), 1);
+    EXPECT_TRUE(none.prompts.boxes[0].text.startsWith(QStringLiteral("No port was forwarded")));
 }
 
 TEST(UpnpKind, PermanentWhereTheVersionHasItTheLongestLeaseElse) {

@@ -307,6 +307,10 @@ TEST(MainWindow, SecondCopyIsTurnedAway) {
     EXPECT_EQ(prompts.boxes[0].text,
               QStringLiteral("The Harborly program is already running.\r"
                              "Double click the Harborly icon in the taskbar to get focus."));
+    EXPECT_TRUE(RefuseSecondCopy(second, prompts, false));
+    EXPECT_EQ(prompts.boxes[1].text,
+              QStringLiteral("Harborly is already running.\rClick its icon in the system tray to "
+                             "bring its window forward."));
     first.unlock();
     EXPECT_FALSE(RefuseSecondCopy(second, prompts));
 }
@@ -642,16 +646,36 @@ TEST(Settings, FailedWriteIsReportedAndLogged) {
     EXPECT_TRUE(log.contains("Writing to " + s.module.paths.IniPath.toUtf8()));
 }
 
-TEST(About, VersionAndMissingSystemInformation) {
-    RecordingPrompts prompts;
-    frmAbout about(prompts, QUrl::fromLocalFile(QStringLiteral("/tmp/Harborly.hlp")));
-    EXPECT_EQ(about.lblVersion->text(), QStringLiteral("Version [beta] " HARBORLY_VERSION_STRING));
-    about.sysInfoTools = {QStringLiteral("no-such-system-information-tool")};
-    about.StartSysInfo();
-    ASSERT_EQ(prompts.boxes.size(), 1);
-    EXPECT_EQ(prompts.boxes[0].text,
-              QStringLiteral("System Information Is Unavailable At This Time"));
-    EXPECT_EQ(prompts.boxes[0].icon, MsgIcon::None);
+TEST(About, VersionAndMissingSystemInformationInTheKindsOwnWords) {
+    struct Case {
+        bool web;
+        const char* version;
+        const char* missing;
+        const char* words; // in the description
+    };
+    for (const Case c : {Case{true, "Version [beta] " HARBORLY_VERSION_STRING,
+                              "System Information Is Unavailable At This Time", "DSL/Cable"},
+                         Case{false, "Version " HARBORLY_VERSION_STRING,
+                              "No system information program was found (Harborly looked for "
+                              "no-such-system-information-tool).",
+                              "UPnP IGD, PCP or NAT-PMP"}}) {
+        RecordingPrompts prompts;
+        frmAbout about(prompts, QUrl::fromLocalFile(QStringLiteral("/tmp/Harborly.hlp")), nullptr,
+                       c.web);
+        EXPECT_EQ(about.lblVersion->text(), QString::fromUtf8(c.version));
+        bool described = false;
+        for (const QLabel* l : about.findChildren<QLabel*>())
+            described = described || l->text().contains(QString::fromUtf8(c.words));
+        EXPECT_TRUE(described) << c.web;
+        about.sysInfoTools = {QStringLiteral("no-such-system-information-tool")};
+        about.StartSysInfo();
+        ASSERT_EQ(prompts.boxes.size(), 1);
+        EXPECT_EQ(prompts.boxes[0].text, QString::fromUtf8(c.missing));
+        EXPECT_EQ(prompts.boxes[0].icon, MsgIcon::None);
+        // Enter is OK's, not a second System Info.
+        EXPECT_FALSE(about.cmdSysInfo->autoDefault());
+        EXPECT_TRUE(about.cmdOK->isDefault());
+    }
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "router/AppList.h"
 #include "router/Router.h"
 #include "router/leases/LeaseRecord.h"
+#include "ui/HelpWindow.h"
 #include "ui/frmForwards.h"
 #include "ui/frmLogin.h"
 #include "ui/frmSettings.h"
@@ -244,4 +245,35 @@ TEST(UpnpWindow, AFirstStartAsksWhereTheRouterIsAndLooksThere) {
     w.window.Timer1_Timer();
     EXPECT_EQ(w.exits, 0);
     EXPECT_EQ(w.window.lblWanIpAddress->text(), QStringLiteral("11.22.33.44"));
+}
+
+TEST(UpnpWindow, PinholesBesideTheForwardsAreCountedApart) {
+    UpnpSimOptions ipv6;
+    ipv6.ipv6 = true;
+    UpnpWindow w("Ipv6Address=::1\r\n", {}, ipv6);
+    ASSERT_TRUE(w.window.Form_Load(w.home.path()));
+    w.window.Timer1_Timer();
+    w.window.lbApps().setSelected(0, true);
+    w.window.btnPoint_Click();
+    ASSERT_EQ(w.sim.pinholes().size(), 2);
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("2 forwards and 2 IPv6 pinholes made"));
+    w.window.btnClearAllPoints_Click();
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("2 forwards and 2 IPv6 pinholes removed"));
+}
+
+// Help opens beside the window, not over it.
+TEST(UpnpWindow, HelpIsNotModal) {
+    UpnpWindow w;
+    ASSERT_TRUE(w.window.Form_Load(w.home.path()));
+    w.window.show();
+    QTimer::singleShot(0, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    w.window.mnuHelp_Click();
+    const auto* help = w.window.findChild<HelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_FALSE(help->isModal());
+    EXPECT_TRUE(w.window.isVisible());
 }

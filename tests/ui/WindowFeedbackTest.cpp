@@ -257,7 +257,11 @@ TEST(WindowFeedback, WordsFitTheProtocolKinds) {
          {Title{"upnp", "Edit Router Settings"}, Title{"web", "Edit Router Configuration"}}) {
         w.module.settings.RouterKind = QString::fromLatin1(t.kind);
         ActivityLog log(w.module.paths, w.prompts, w.clock);
-        const frmSettings settings(w.module, w.prompts, log, {});
+        frmSettings settings(w.module, w.prompts, log, {});
+        EXPECT_EQ(settings.windowTitle(), QString::fromLatin1(t.title)) << t.kind;
+        // Another kind picked in the dialog leaves the title as the menu named it.
+        settings.cboRouterKind->setCurrentIndex(settings.cboRouterKind->findData(
+            QString::fromLatin1(t.kind) == "web" ? QStringLiteral("upnp") : QStringLiteral("web")));
         EXPECT_EQ(settings.windowTitle(), QString::fromLatin1(t.title)) << t.kind;
     }
 
@@ -313,4 +317,97 @@ TEST(WindowFeedback, ACheckLeavesACueToItsResultsAndTheLogOpens) {
 
     w.window.btnClearAllPoints_Click();
     EXPECT_TRUE(w.window.btnCheckResults->isHidden());
+}
+
+TEST(WindowFeedback, APartlyRefusedPointToMeCountsLogsAndChecksWhatWasMade) {
+    Window w; // ports below 1024 refused
+    w.home.write(QStringLiteral("Harborly.ini"),
+                 kTwoApps +
+                     "[Application3]\r\nName=Mail\r\nPortRangeLow1=25\r\n"
+                     "PortRangeHigh1=25\r\nProtocol1=tcp\r\n[Misc]\r\nRouterKind=upnp\r\n"
+                     "LanPrivateIP=127.0.0.1:" +
+                     QByteArray::number(w.sim.ssdpPort()) + "\r\n");
+    ASSERT_TRUE(w.start());
+    for (int row = 0; row < 3; ++row)
+        w.window.lbApps().setSelected(row, true);
+    w.window.btnPoint_Click();
+    EXPECT_EQ(w.window.lblStatus->text(), QStringLiteral("3 of 4 forwards made; 1 refused"));
+    EXPECT_TRUE(w.log().contains(QStringLiteral("3 of 4 forwards made; 1 refused: 25/TCP (Mail)")))
+        << w.log().toStdString();
+    ASSERT_EQ(w.prompts.boxes.size(), 1);
+    // The check ran for the three made, and only for them.
+    const QString checked = w.window.lblStatus->toolTip();
+    EXPECT_TRUE(checked.contains(QStringLiteral("Web Server 8080/TCP"))) << checked.toStdString();
+    EXPECT_FALSE(checked.contains(QStringLiteral("Mail")));
+}
+
+// The close box at idle: where forwards lapse without this program, it asks (no tray here).
+TEST(WindowFeedback, ClosingWhileForwardsDependOnTheWindowAsks) {
+    struct Case {
+        int igd;    // 1: permanent forwards, nothing lapses
+        bool point; // forwards made first
+        bool answer;
+        int asked;
+        int exits;
+    };
+    for (const Case c : {Case{2, true, false, 1, 0}, Case{2, true, true, 1, 1},
+                         Case{2, false, false, 0, 1}, Case{1, true, false, 0, 1}}) {
+        UpnpSimOptions o;
+        o.igdVersion = c.igd;
+        Window w(o);
+        ASSERT_TRUE(w.start());
+        if (c.point) {
+            w.window.lbApps().setSelected(1, true);
+            w.window.btnPoint_Click();
+            w.window.Timer1_Timer(); // the keeper's round: this process renews them
+        }
+        w.answer = c.answer;
+        w.window.close();
+        settle();
+        EXPECT_EQ(w.asked.size(), c.asked) << c.igd << c.point << c.answer;
+        EXPECT_EQ(w.exits, c.exits) << c.igd << c.point << c.answer;
+        if (c.asked == 1) {
+            EXPECT_TRUE(w.asked[0].startsWith(QStringLiteral("Harborly keeps 1 forward open")));
+        }
+        // Quit always ends it.
+        if (w.exits == 0)
+            w.window.mnuQuit_Click();
+        EXPECT_EQ(w.exits, 1);
+    }
+}
+
+// Another kind in the settings: what the kind in use holds is removed or knowingly left.
+TEST(WindowFeedback, ChangingTheKindOffersToRemoveWhatTheOldOneHolds) {
+    for (const bool remove : {true, false}) {
+        Window w;
+        ASSERT_TRUE(w.start());
+        w.window.lbApps().setSelected(1, true);
+        w.window.btnPoint_Click();
+        ASSERT_EQ(w.sim.mappings().size(), 1);
+        w.answer = remove;
+        whenShown<frmSettings>([](frmSettings* s) {
+            s->cboRouterKind->setCurrentIndex(s->cboRouterKind->findData(QStringLiteral("pcp")));
+            s->btnSave_Click();
+        });
+        w.window.mnuPassword_Click();
+        ASSERT_EQ(w.asked.size(), 1) << remove;
+        EXPECT_TRUE(w.asked[0].startsWith(QStringLiteral("Harborly holds 1 forward made")));
+        EXPECT_EQ(w.sim.mappings().size(), remove ? 0 : 1);
+        EXPECT_EQ(w.log().contains(QStringLiteral("left to lapse")), !remove);
+        EXPECT_EQ(w.window.router().kindName(), QStringLiteral("pcp"));
+    }
+}
+
+// A long status or WAN text takes its second line in room kept for it: the list stays put.
+TEST(WindowFeedback, LongIndicatorTextsMoveNothing) {
+    Window w;
+    ASSERT_TRUE(w.start());
+    w.window.show();
+    settle();
+    const int listAt = w.window.lbAppsWidget->mapTo(&w.window, QPoint()).y();
+    w.window.setWanAddressCaption(QStringLiteral("11.22.33.44, IPv6 2001:db8:1234:5678::2"));
+    w.window.setStatusCaption(QStringLiteral("Router back; 42 forwards made again"));
+    settle();
+    EXPECT_EQ(w.window.lbAppsWidget->mapTo(&w.window, QPoint()).y(), listAt);
+    EXPECT_GE(w.window.lblStatus->height(), 2 * w.window.lblStatus->fontMetrics().lineSpacing());
 }

@@ -74,7 +74,7 @@ TEST(IgdDiscovery, SilenceRepeatsUnicastRoundsThenGivesUp) {
     LoopWaiter waiter;
     IgdClient client(waiter, Options(fake.router()));
     EXPECT_FALSE(client.discover());
-    EXPECT_EQ(client.router().failure, QStringLiteral("no UPnP router answered"));
+    EXPECT_EQ(client.router().failure, QStringLiteral("No UPnP router answered."));
     EXPECT_EQ(
         fake.searches,
         QList<QByteArray>({BuildMSearch(SearchTarget::All), BuildMSearch(SearchTarget::Igd1),

@@ -50,6 +50,13 @@ bool takesOutsideTraffic(const QList<Listener>& listeners) {
     return false;
 }
 
+// Whether a program takes the port from outside over IPv6 (true) or IPv4 (false).
+bool takesFamily(const QList<Listener>& listeners, bool ipv6) {
+    return std::any_of(listeners.begin(), listeners.end(), [ipv6](const Listener& l) {
+        return !l.loopbackOnly() && (ipv6 ? l.takesIpv6() : l.takesIpv4());
+    });
+}
+
 // Whether `c` can be tried at all: why not goes to its note.
 bool hairpinCandidate(PortCheck& c, const QString& wan, const CheckOptions& o) {
     // Over IPv6 alone there is no IPv4 way back in to try.
@@ -193,7 +200,8 @@ void LookAtFirewall(Router& router, QList<PortCheck>& checks) {
 
 bool PortCheck::good() const {
     const bool blocked = firewall && firewall->state == HopState::Blocked;
-    return !blocked && (ipv6Only ? pinhole == true : forwarded != false) &&
+    return !blocked &&
+           (ipv6Only ? pinhole == true && takesFamily(listeners, true) : forwarded != false) &&
            takesOutsideTraffic(listeners) && hairpin != Hairpin::ReachedOther &&
            outside != Outside::Closed;
 }
@@ -227,6 +235,16 @@ QString PortCheck::sentence() const {
                      "Router", "%1 listens on %2 only for this computer (%3) — let it listen on "
                                "all addresses")
                      .arg(programsText(listeners), port, listeners.first().address.toString());
+    else if (pinhole == true && !takesFamily(listeners, true))
+        parts << QCoreApplication::translate("PortCheck", "%1 listens on %2 over IPv4 only — "
+                                                          "nothing answers through the IPv6 "
+                                                          "pinhole")
+                     .arg(programsText(listeners), port);
+    else if (!ipv6Only && forwarded == true && !takesFamily(listeners, false))
+        parts << QCoreApplication::translate("PortCheck", "%1 listens on %2 over IPv6 only — "
+                                                          "nothing answers through the IPv4 "
+                                                          "forward")
+                     .arg(programsText(listeners), port);
     else
         parts << QCoreApplication::translate("Router", "%1 listens on %2")
                      .arg(programsText(listeners), port);

@@ -21,6 +21,7 @@ struct Made {
     Reply reply = Reply::Silent;
     LeaseEntry granted;     // Done: the line to record, Held
     QString problem;        // otherwise, in a sentence naming the hold
+    QString reason;         // Refused: why, naming no hold, where holds refused alike share it
     qint64 retryAfter = 0;  // Refused: not to be asked again sooner (seconds)
     bool restarted = false; // the router says it lost what it held (PCP's epoch)
     bool again = false;     // made anew, not renewed: the router had lost it
@@ -46,9 +47,10 @@ enum class Presence {
 
 // What the keeper does at a check before looking at each hold.
 struct CheckStart {
-    bool silent = false; // the router did not answer: nothing more this time
-    QString remakeAll;   // why every hold must be made again (a restart, a new address); empty
-                         // when none
+    bool silent = false;    // the router did not answer: nothing more this time
+    QString remakeAll;      // why every hold must be made again (a restart, a new address); empty
+                            // when none
+    bool restarted = false; // the router lost what it held: the user is told
 };
 
 // One kind of thing Harborly holds open on a router: a UPnP forward or pinhole, a PCP or
@@ -62,6 +64,8 @@ public:
     virtual bool owns(const LeaseEntry& e) const = 0;
     // "TCP port 27015 (Game)", "IPv6 pinhole 27015/TCP for Game".
     virtual QString words(const LeaseEntry& e) const = 0;
+    // An IPv6 pinhole beside a forward, counted apart in what the user reads.
+    virtual bool pinhole() const { return false; }
     // Makes or renews `wanted`; the keeper records what was granted.
     virtual Made make(const LeaseEntry& wanted) = 0;
     virtual Removed remove(const LeaseEntry& e) = 0;
@@ -91,6 +95,9 @@ public:
         (void)wasSilent;
         return {};
     }
+    // A look between checks, one question whatever the number of holds: whether the router
+    // answers and whether it restarted. nullopt where the protocol has no such question.
+    virtual std::optional<CheckStart> glance() { return std::nullopt; }
     // Whether each held hold is made again at a check (a hold the router cannot be asked
     // about, which a restart may have lost).
     virtual bool renewAtCheck() const { return false; }

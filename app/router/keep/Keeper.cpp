@@ -10,8 +10,7 @@
 
 namespace {
 
-qint64 CheckPeriod() {
-    constexpr qint64 usual = 300;
+qint64 CheckPeriod(qint64 usual) {
     bool ok = false;
     const qint64 asked = qEnvironmentVariableIntValue("HARBORLY_CHECK_SECONDS", &ok);
     return ok && asked > 0 && asked < usual ? asked : usual;
@@ -27,7 +26,8 @@ QString keyOf(const LeaseEntry& e) {
 
 } // namespace
 
-const qint64 Keeper::CheckSeconds = CheckPeriod();
+const qint64 Keeper::CheckSeconds = CheckPeriod(300);
+const qint64 Keeper::GlanceSeconds = CheckPeriod(45);
 
 // One tick's reading of the record and what it did so far.
 struct Keeper::Tick {
@@ -36,6 +36,7 @@ struct Keeper::Tick {
     QHash<HoldKind*, QList<LeaseEntry>> lines;
     QSet<QString> made; // made or renewed this tick: not renewed twice
     qsizetype remade = 0;
+    bool restarted = false; // a kind's check found the router restarted
     Outcome out = Outcome::Completed;
 };
 
@@ -52,6 +53,7 @@ void Keeper::setRouter(const QString& router, QList<HoldKind*> kinds) {
     router_ = router;
     kinds_ = std::move(kinds);
     nextCheck_ = clock_.now().addSecs(CheckSeconds);
+    nextGlance_ = clock_.now().addSecs(GlanceSeconds);
 }
 
 HoldKind* Keeper::kindOf(const LeaseEntry& e) const {
@@ -96,7 +98,8 @@ bool Keeper::due() {
         cannotKeep_.clear();
     const QDateTime now = clock_.now();
     bool any = false;
-    bool work = !nextCheck_.isValid() || nextCheck_ <= now;
+    bool work = !nextCheck_.isValid() || nextCheck_ <= now ||
+                (!silent_ && (!nextGlance_.isValid() || nextGlance_ <= now));
     for (HoldKind* k : kinds_) {
         work = work || k->checkSoon();
         for (const LeaseEntry& e : read.entries) {
@@ -114,7 +117,46 @@ bool Keeper::due() {
     // Another process keeps this router's holds; this one watches the record.
     if (!role_)
         role_ = std::make_unique<RenewerRole>(record_.path(), router_);
-    return role_->hold() && work;
+    renewer_ = role_->hold();
+    return renewer_ && work;
+}
+
+void Keeper::noAnswer() {
+    if (silent_ || kinds_.isEmpty())
+        return;
+    qsizetype waiting = 0;
+    for (const LeaseEntry& e : record_.load())
+        waiting += kindOf(e) ? 1 : 0;
+    routerSilent(clock_.now(), waiting);
+    // The keeper's own first look at it waits no longer than usual.
+    backoffSeconds_ = 0;
+}
+
+qsizetype Keeper::keptHere() const {
+    if (!renewer_)
+        return 0;
+    qsizetype n = 0;
+    for (const LeaseEntry& e : record_.load())
+        n += e.state == LeaseEntry::State::Held && e.lifetime != 0 && kindOf(e) ? 1 : 0;
+    return n;
+}
+
+qsizetype Keeper::heldHere() const {
+    qsizetype n = 0;
+    for (const LeaseEntry& e : record_.load())
+        n += e.state != LeaseEntry::State::Clearing && kindOf(e) ? 1 : 0;
+    return n;
+}
+
+std::optional<std::pair<HoldKind*, CheckStart>> Keeper::glance(const Tick& t) {
+    for (HoldKind* k : kinds_) {
+        QString why;
+        if (t.lines.value(k).isEmpty() || !k->reachable(why))
+            continue;
+        if (const std::optional<CheckStart> g = k->glance())
+            return std::pair{k, *g};
+    }
+    return std::nullopt;
 }
 
 Outcome Keeper::keep() {
@@ -128,8 +170,19 @@ Outcome Keeper::keep() {
             t.lines[k] << e;
             ++held;
         }
+    const bool glancing = !t.check && !silent_ && (!nextGlance_.isValid() || nextGlance_ <= t.now);
+    if (t.check || glancing)
+        nextGlance_ = t.now.addSecs(GlanceSeconds);
+    const auto glanced = glancing ? glance(t) : std::nullopt;
+    if (glanced && glanced->second.silent) {
+        routerSilent(t.now, held);
+        return Outcome::Failed;
+    }
+    // What the glance found lost is looked at whole now.
+    t.check = t.check || (glanced && !glanced->second.remakeAll.isEmpty());
     if (t.check)
         nextCheck_ = t.now.addSecs(CheckSeconds);
+    const bool wasSilent = silent_;
     for (HoldKind* k : kinds_) {
         const QList<LeaseEntry> lines = t.lines.value(k);
         QString why;
@@ -143,7 +196,8 @@ Outcome Keeper::keep() {
                     wait(e, kRetrySeconds);
             continue;
         }
-        if ((t.check && !checkKind(*k, lines, t)) || !followKind(*k, lines, t)) {
+        const CheckStart* start = glanced && glanced->first == k ? &glanced->second : nullptr;
+        if ((t.check && !checkKind(*k, lines, t, start)) || !followKind(*k, lines, t)) {
             routerSilent(t.now, held, k->routerName());
             return Outcome::Failed;
         }
@@ -160,13 +214,19 @@ Outcome Keeper::keep() {
         }
     }
     routerBack(t.remade);
+    if (t.restarted && !wasSilent)
+        hooks_.announce(
+            QCoreApplication::translate("Keeper", "The router restarted; %1 forwards made again")
+                .arg(t.remade));
     return t.out;
 }
 
-bool Keeper::checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t) {
-    const CheckStart start = kind.startCheck(silent_);
+bool Keeper::checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t,
+                       const CheckStart* glanced) {
+    const CheckStart start = glanced ? *glanced : kind.startCheck(silent_);
     if (start.silent)
         return false;
+    t.restarted = t.restarted || start.restarted;
     for (const LeaseEntry& e : lines) {
         if (e.state == LeaseEntry::State::Clearing) {
             if (!settleClearing(kind, e, t.out, true))

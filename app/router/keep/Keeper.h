@@ -12,6 +12,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class Clock;
 
@@ -25,6 +27,9 @@ public:
     // How often, while holds are kept, the router is looked at: five minutes. The walkthrough
     // shortens it (HARBORLY_CHECK_SECONDS, never longer).
     static const qint64 CheckSeconds;
+    // How often, between checks, the router is glanced at (a kind's one cheap question): 45 s,
+    // well within any lease's renewal margin. Shortened with CheckSeconds.
+    static const qint64 GlanceSeconds;
 
     // What the keeper tells and asks of the operation around it.
     struct Hooks {
@@ -57,10 +62,32 @@ public:
     bool due();
     // The tick's work, inside the operation that due() asked for.
     Outcome keep();
+    // An operation of the user's found the router silent: asked again soon, and told when back.
+    void noAnswer();
+    // How many holds with a lease only this process renews (no `keep` elsewhere): they lapse
+    // when it ends.
+    qsizetype keptHere() const;
+    // How many holds on this router the record has, whoever renews them; those being cleared
+    // not counted.
+    qsizetype heldHere() const;
 
     // Point To Me for one kind: each hold recorded as an intent before it is asked for, so that
     // a run killed midway leaves nothing the record does not know.
     Outcome point(HoldKind& kind, const QList<LeaseEntry>& wanted, bool showProgress);
+    // A hold point() saw refused: `reason` is shared by holds refused alike, `problem` names it.
+    struct Refusal {
+        LeaseEntry hold;
+        QString reason;
+        QString problem;
+    };
+    // What point() saw refused since forgetRefusals().
+    const QList<Refusal>& refusals() const { return refusals_; }
+    // The IPv6 pinholes point() made and clear() removed since forgetRefusals().
+    qsizetype pinholes() const { return pinholes_; }
+    void forgetRefusals() {
+        refusals_.clear();
+        pinholes_ = 0;
+    }
     // Clear All Points: every hold of this router marked for clearing first, then removed where
     // the router shows it as this computer's and Harborly's.
     Outcome clear();
@@ -79,7 +106,11 @@ private:
     Commit commit(HoldKind& kind, const LeaseEntry& granted);
     // Makes `e` again (or renews it) and records it; false when the router was silent.
     bool remake(HoldKind& kind, const LeaseEntry& e, const QString& why, bool renewal, Tick& t);
-    bool checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t);
+    // `glanced`: the kind's glance already started the check.
+    bool checkKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t,
+                   const CheckStart* glanced = nullptr);
+    // The glance between checks, by the first kind that has one; nullopt where none asked.
+    std::optional<std::pair<HoldKind*, CheckStart>> glance(const Tick& t);
     bool followKind(HoldKind& kind, const QList<LeaseEntry>& lines, Tick& t);
     // A line marked for clearing: removed where the router holds it; false when silent.
     bool settleClearing(HoldKind& kind, const LeaseEntry& e, Outcome& out, bool quiet);
@@ -104,7 +135,11 @@ private:
     std::unique_ptr<RenewerRole> role_;
     QHash<QString, QDateTime> retryAt_;
     QDateTime nextCheck_;
+    QDateTime nextGlance_;
+    bool renewer_ = false; // this process held the renewer role at the last due()
     QString cannotKeep_;
+    QList<Refusal> refusals_;
+    qsizetype pinholes_ = 0;
     bool silent_ = false;
     qint64 backoffSeconds_ = 0;
 };

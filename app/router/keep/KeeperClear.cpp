@@ -60,6 +60,7 @@ Outcome Keeper::point(HoldKind& kind, const QList<LeaseEntry>& wanted, bool show
             if (!m.note.isEmpty())
                 notes_ << m.note;
             if (!m.problem.isEmpty()) {
+                refusals_.append({intent, m.reason.isEmpty() ? m.problem : m.reason, m.problem});
                 problems_ << m.problem;
                 out = WorstOf(out, Outcome::Error);
             }
@@ -70,6 +71,7 @@ Outcome Keeper::point(HoldKind& kind, const QList<LeaseEntry>& wanted, bool show
         if (!m.note.isEmpty())
             notes_ << m.note;
         const Commit c = commit(kind, m.granted);
+        pinholes_ += c == Commit::Recorded && kind.pinhole() ? 1 : 0;
         if (c == Commit::Unwritable) {
             // Made but unrecorded: taken back rather than left for nobody to keep or clear.
             kind.remove(m.granted);
@@ -141,6 +143,8 @@ Outcome Keeper::clear() {
         }
     }
     hooks_.progress(int(marked.size()), int(marked.size()));
+    for (const auto& [kind, e] : std::as_const(marked))
+        pinholes_ += kind->pinhole() ? 1 : 0;
     return out;
 }
 

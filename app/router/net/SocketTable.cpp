@@ -87,7 +87,7 @@ QList<Listener> ListenersOn(quint16 port, const QString& protocol, const QString
             if (r.localPort != port || !takes)
                 continue;
             out << Listener{r.local, tcp ? QStringLiteral("TCP") : QStringLiteral("UDP"), r.inode,
-                            ProgramOfSocket(r.inode, procRoot)};
+                            ProgramOfSocket(r.inode, procRoot), v6};
         }
     }
     return out;

@@ -29,10 +29,23 @@ struct Listener {
     QHostAddress address; // :: or 0.0.0.0 for every address
     QString protocol;     // "TCP" or "UDP"
     quint64 inode = 0;
-    QString program; // the process's name where this user may read it; empty otherwise
+    QString program;   // the process's name where this user may read it; empty otherwise
+    bool ipv6 = false; // found in the IPv6 table
 
     // Bound to a loopback address: reachable from this computer alone.
     bool loopbackOnly() const { return address.isLoopback(); }
+    // Which family's connections reach it. An IPv6 socket on :: takes IPv4 too (the kernel's
+    // default; a socket set to IPv6 alone is not told apart in the tables).
+    bool takesIpv4() const {
+        return !ipv6 || ipv4Mapped() || address == QHostAddress(QHostAddress::AnyIPv6);
+    }
+    bool takesIpv6() const { return ipv6 && !ipv4Mapped(); }
+
+private:
+    // ::ffff:a.b.c.d, an IPv4 address in the IPv6 table.
+    bool ipv4Mapped() const {
+        return ipv6 && address.isInSubnet(QHostAddress(QStringLiteral("::ffff:0:0")), 96);
+    }
 };
 
 // The listeners on `port` for "TCP" or "UDP", from `procRoot`/net/{tcp,tcp6} or {udp,udp6},

@@ -20,6 +20,8 @@ public:
     QDateTime renewAt(const LeaseEntry& e) override;
     bool checkSoon() const override;
     CheckStart startCheck(bool wasSilent) override;
+    // The address request: its epoch tells a restart.
+    std::optional<CheckStart> glance() override { return startCheck(false); }
 
 private:
     PcpNatPmpRouter& r_;
@@ -34,6 +36,7 @@ public:
 
     bool owns(const LeaseEntry& e) const override;
     QString words(const LeaseEntry& e) const override;
+    bool pinhole() const override { return true; }
     Made make(const LeaseEntry& wanted) override;
     Removed remove(const LeaseEntry& e) override;
     bool renewAtCheck() const override { return true; }

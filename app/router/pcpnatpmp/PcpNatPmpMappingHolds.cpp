@@ -50,6 +50,7 @@ Made PcpNatPmpMappingHolds::make(const LeaseEntry& wanted) {
                 .arg(wanted.application) +
             (r.text.isEmpty() ? QCoreApplication::translate("Router", "the router refused it.")
                               : r.text);
+        out.reason = r.text; // the protocol's result names no port
         return out;
     }
     LeaseEntry e = wanted;
@@ -106,9 +107,10 @@ CheckStart PcpNatPmpMappingHolds::startCheck(bool wasSilent) {
     if (!wan.answered)
         return {true, {}};
     QString why = std::exchange(r_.pendingRemake_, QString());
+    const bool restarted = wan.restartDetected || why == QLatin1String("the router restarted");
     if (why.isEmpty() && wan.restartDetected)
         why = QCoreApplication::translate("Router", "the router restarted");
     if (why.isEmpty() && wasSilent)
         why = QCoreApplication::translate("Router", "the router answers again");
-    return {false, why};
+    return {false, why, restarted};
 }

@@ -94,12 +94,10 @@ void PcpNatPmpRouter::queryStatus() {
     const QString found = QCoreApplication::translate("Router", "%1 router at %2")
                               .arg(PcpNatPmpProtocolName(wan.protocolUsed), routerKey_);
     if (router.protocol() == QAbstractSocket::IPv6Protocol) {
-        // Over IPv6 a mapping names this computer's own address: no IPv4 address to show.
+        // Over IPv6 a mapping names this computer's own address: no IPv4 address to show, and
+        // nothing to warn of at every start (the pinholes are the way in).
         pinholesHeard_ = true;
-        showFound({},
-                  QCoreApplication::translate(
-                      "Router", "Over IPv6 the router does not tell its IPv4 Internet address."),
-                  found, wan.address);
+        showFound({}, {}, found, wan.address);
     } else {
         // Only where the IPv6 router answers PCP can a pinhole be opened: this computer's
         // address is then the way in, shown beside the WAN address.

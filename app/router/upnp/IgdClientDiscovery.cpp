@@ -109,7 +109,7 @@ bool IgdClient::discoverRouter() {
             search.run(router_.gateway, router_.localAddress, target->ssdpPort);
         router_.otherDevices = search.otherDevices();
         if (!reply)
-            return fail(QCoreApplication::translate("Router", "no UPnP router answered"));
+            return fail(QCoreApplication::translate("Router", "No UPnP router answered."));
         location = QUrl(reply->location, QUrl::StrictMode);
         if (!location.isValid() || location.scheme() != QLatin1String("http") ||
             location.host().isEmpty() || !location.userInfo().isEmpty())

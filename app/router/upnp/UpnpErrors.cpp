@@ -12,6 +12,9 @@ QString DescribeUpnpError(int code, quint16 port, const QString& otherClient, Up
                              ? QCoreApplication::translate("Router", "keep open")
                              : QCoreApplication::translate("Router", "open");
 
+    const bool alike = action == UpnpAction::OpenAlike;
+    if (alike && (code == UpnpError::Conflict || code == UpnpError::ConflictWithOtherMechanisms))
+        return {};
     switch (code) {
     case UpnpError::InvalidArgs:
         return QCoreApplication::translate("Router",
@@ -26,9 +29,11 @@ QString DescribeUpnpError(int code, quint16 port, const QString& otherClient, Up
                       "address.");
     case UpnpError::NotAuthorized:
         return QCoreApplication::translate(
-                   "Router", "The router does not allow this computer to %1 port %2. %3The "
+                   "Router", "The router does not allow this computer to %1 %2. %3The "
                              "router's settings may need to allow port sharing for this device.")
-            .arg(verb, n,
+            .arg(verb,
+                 alike ? QCoreApplication::translate("Router", "these ports")
+                       : QCoreApplication::translate("Router", "port %1").arg(n),
                  port < 1024
                      ? QCoreApplication::translate("Router", "Ports below 1024 are often refused. ")
                      : QString());

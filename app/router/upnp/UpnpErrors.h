@@ -5,7 +5,8 @@
 #include <QString>
 
 // What was refused: the words say whether a forward was being opened, renewed or removed.
-enum class UpnpAction { Open, Renew, Remove };
+// OpenAlike: the words for every port refused alike, naming none; empty where they must.
+enum class UpnpAction { Open, Renew, Remove, OpenAlike };
 
 // What the user reads about a refusal of the router. Empty for codes that are handled
 // without bothering the user (end of a list, "no such entry", ...). `otherClient` is the

@@ -56,6 +56,9 @@ Made UpnpForwardHolds::make(const LeaseEntry& wanted) {
     if (!added.ok) {
         out.reply = NoAnswer(added.answer) ? Reply::Silent : Reply::Refused;
         out.problem = RefusalText(m, added);
+        if (!NoAnswer(added.answer) && added.errorCode != 0)
+            out.reason = DescribeUpnpError(added.errorCode, quint16(m.port), added.conflictClient,
+                                           UpnpAction::OpenAlike);
         return out;
     }
     out.reply = Reply::Done;
@@ -112,6 +115,23 @@ CheckStart UpnpForwardHolds::startCheck(bool wasSilent) {
     if (!r_.rediscover())
         return {true, {}};
     return {false, QCoreApplication::translate("Router", "this computer's address changed")};
+}
+
+std::optional<CheckStart> UpnpForwardHolds::glance() {
+    const StatusInfoResult status = r_.client_->getStatusInfo();
+    if (NoAnswer(status.answer))
+        return CheckStart{true, {}};
+    const QDateTime now = r_.clock_.now();
+    const qint64 uptime = status.ok() ? qint64(status.uptime) : -1;
+    const qint64 since = uptimeAt_.isValid() ? uptimeAt_.secsTo(now) : 0;
+    // Up for less than the time since it was last heard, although it was up then: it started
+    // again in between. A router that tells no uptime (0, or no answer) tells nothing.
+    const bool restarted = uptime_ > 0 && uptime > 0 && uptime < since;
+    uptime_ = uptime;
+    uptimeAt_ = now;
+    if (!restarted)
+        return CheckStart{};
+    return CheckStart{false, QStringLiteral("the router restarted"), true};
 }
 
 QList<LeaseEntry> UpnpForwardHolds::unrecorded(const QList<LeaseEntry>& recorded, Outcome& out) {

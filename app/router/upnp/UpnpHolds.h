@@ -17,10 +17,14 @@ public:
     Removed remove(const LeaseEntry& e) override;
     Presence lookUp(const LeaseEntry& e) override;
     CheckStart startCheck(bool wasSilent) override;
+    // GetStatusInfo: an uptime shorter than the time since the last glance is a restart.
+    std::optional<CheckStart> glance() override;
     QList<LeaseEntry> unrecorded(const QList<LeaseEntry>& recorded, Outcome& out) override;
 
 private:
     UpnpRouter& r_;
+    qint64 uptime_ = -1; // as the last glance heard it, and when
+    QDateTime uptimeAt_;
 };
 
 // IPv6 pinholes beside the forwards, on routers whose description offers the IPv6 firewall.
@@ -32,6 +36,7 @@ public:
 
     bool owns(const LeaseEntry& e) const override;
     QString words(const LeaseEntry& e) const override;
+    bool pinhole() const override { return true; }
     Made make(const LeaseEntry& wanted) override;
     Removed remove(const LeaseEntry& e) override;
     bool renewAtCheck() const override { return true; }

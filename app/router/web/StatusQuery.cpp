@@ -25,7 +25,7 @@ void StatusQuery::Timer1_Timer() {
         module_.StatusQueryPending = false;
         view_.setTimer1Interval(100);
         if (!module_.RouterFound)
-            return EndForNoRouter(view_, prompts_);
+            return EndForNoRouter(view_, prompts_, true);
     }
     link_.ShowStatus();
 }
