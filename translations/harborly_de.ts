@@ -2,6 +2,26 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>ActivityLogWindow</name>
+    <message>
+        <source>Harborly - Activity Log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activity log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing has been written to %1 yet.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(the log&apos;s first %1 KiB are not shown)
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Browser</name>
     <message>
         <source>Read-only port forwarding router screen</source>
@@ -214,6 +234,75 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     </message>
 </context>
 <context>
+    <name>Configuration</name>
+    <message>
+        <source>Harborly.ini names %1 applications; the list holds %2, so [Application%3] and after are left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FirewallHolds</name>
+    <message>
+        <source>%1/%2 (%3) in this computer&apos;s firewall (%4)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this computer&apos;s firewall cannot be reached now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>: that firewall is not running now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>gone from this computer&apos;s firewall (it was reloaded)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Firewalld</name>
+    <message>
+        <source>firewalld refused: this user is not allowed to do it (the system&apos;s authorisation said no)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>firewalld did not answer in time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>firewalld is not running</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>firewalld answered: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the zone lets everything in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>service %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the zone has rich rules, which Harborly does not read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot tell whether this computer&apos;s firewall (%1) lets %2 in: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this computer&apos;s firewall (%1) lets %2 in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this computer&apos;s firewall (%1) blocks %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HelpWindow</name>
     <message>
         <source>Harborly Help</source>
@@ -222,6 +311,154 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <message>
         <source>The help file %1 could not be read.</source>
         <translation>Die Hilfedatei %1 konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Keeper</name>
+    <message>
+        <source>The router restarted; %1 forwards made again</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>OuterRouter</name>
+    <message>
+        <source> (through two routers)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1, behind %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The router in front (%1) did not forward them all; those it did not reach only the router here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In front (%1): </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router here</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router in front (%1) could not be asked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router in front (%1) forwards it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router in front (%1) does not forward it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router in front (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The router in front (%1): </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[Misc] OuterRouter is neither an address, address:port, a description URL nor none.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The router in front (%1) answers UPnP only, and the router here tells a public outside address: the one it has toward the router in front is unknown, so nothing was forwarded there.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A second router is in front (%1), but it answers neither UPnP, PCP nor NAT-PMP: forwards reach only the router here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router at %1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router refused it.</source>
+        <translation type="unfinished">Der Router hat sie abgelehnt.</translation>
+    </message>
+    <message>
+        <source>%1/%2 comes in at the router in front through outside port %3.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router in front restarted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router in front answers again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 at %2 (UPnP IGD v%3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router did not answer.</source>
+        <translation type="unfinished">Der Router hat nicht geantwortet.</translation>
+    </message>
+    <message>
+        <source>the router refused to remove it (UPnP error %1).</source>
+        <translation type="unfinished">Der Router hat es abgelehnt, sie zu entfernen (UPnP-Fehler %1).</translation>
+    </message>
+</context>
+<context>
+    <name>PortCheck</name>
+    <message>
+        <source>this kind of router cannot be asked to make it again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 listens on %2 over IPv4 only — nothing answers through the IPv6 pinhole</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 listens on %2 over IPv6 only — nothing answers through the IPv4 forward</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router held the forward but nothing arrived; it was made again and now arrives</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router held the forward but nothing arrived; it was made again, still nothing arrives</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the router held the forward but nothing arrived; making it again failed (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ProtocolRouter</name>
+    <message>
+        <source>Harborly cannot open this computer&apos;s firewall.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This computer&apos;s firewall was not opened</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No applications are selected.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 IPv6 ports opened; %3 refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 forwards made; %3 refused</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -615,10 +852,6 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
         <translation>%1-Router unter %2</translation>
     </message>
     <message>
-        <source>Over IPv6 the router does not tell its IPv4 Internet address.</source>
-        <translation>Über IPv6 nennt der Router seine IPv4-Internetadresse nicht.</translation>
-    </message>
-    <message>
         <source>the router restarted while Harborly was not running</source>
         <translation>der Router wurde neu gestartet, während Harborly nicht lief</translation>
     </message>
@@ -701,10 +934,6 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <message>
         <source>this computer has no route to the router</source>
         <translation>dieser Computer hat keine Route zum Router</translation>
-    </message>
-    <message>
-        <source>no UPnP router answered</source>
-        <translation>kein UPnP-Router hat geantwortet</translation>
     </message>
     <message>
         <source>the router gave an unusable description address</source>
@@ -817,10 +1046,6 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <message>
         <source>The router could not open the port. It may not have its own public internet address.</source>
         <translation>Der Router konnte den Port nicht öffnen. Möglicherweise hat er keine eigene öffentliche Internetadresse.</translation>
-    </message>
-    <message>
-        <source>The router does not allow this computer to %1 port %2. %3The router&apos;s settings may need to allow port sharing for this device.</source>
-        <translation>Der Router verweigert diesem Computer für Port %2 das %1. %3Eventuell muss die Portfreigabe für dieses Gerät in den Einstellungen des Routers erlaubt werden.</translation>
     </message>
     <message>
         <source>Ports below 1024 are often refused. </source>
@@ -998,6 +1223,30 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
         <source>checked</source>
         <translation>geprüft</translation>
     </message>
+    <message>
+        <source>No router answered<byte value="xd"/>Harborly cannot forward ports without one</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 stopped answering; %2 forward(s) wait for it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No UPnP router answered.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The router does not allow this computer to %1 %2. %3The router&apos;s settings may need to allow port sharing for this device.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>these ports</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>port %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>RouterKind</name>
@@ -1118,6 +1367,52 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     </message>
 </context>
 <context>
+    <name>Ufw</name>
+    <message>
+        <source>cannot tell whether this computer&apos;s firewall (ufw) lets %1 in: its settings cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this computer&apos;s firewall (ufw) is on and may block %1 — let it in with: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Harborly does not change ufw from the command line; run: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ufw was not changed: the password was not given or not accepted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ufw was not changed: pkexec is not installed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ufw was not changed (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; to do it by hand: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WayInView</name>
+    <message>
+        <source>Way in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Way in of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>To do: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>frmAbout</name>
     <message>
         <source>About</source>
@@ -1155,6 +1450,30 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
         <source>System Information Is Unavailable At This Time</source>
         <translation>Systeminformationen sind zurzeit nicht verfügbar</translation>
     </message>
+    <message>
+        <source>Version </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Harborly forwards the ports of the applications you choose to this computer, on a home router that speaks UPnP IGD, PCP or NAT-PMP, and keeps the forwards alive while it runs.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>How to use it, router by router, is in its help:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Opens Harborly&apos;s documentation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Licensed under the GNU General Public License, version 3 or (at your option) any later version (GPL-3.0-or-later); the libBase64 library under the MIT licence. Harborly comes with no warranty.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No system information program was found (Harborly looked for %1).</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>frmCheck</name>
@@ -1181,6 +1500,18 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <message>
         <source>What was found</source>
         <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Check results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ports checked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>One row per port; the selected port&apos;s way in is drawn below the table.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1256,6 +1587,10 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <message>
         <source>Remove the forward of port %1/%2 to this computer, made for %3? That program may stop being reachable from the Internet.</source>
         <translation>Die Weiterleitung von Port %1/%2 auf diesen Computer entfernen, die für %3 angelegt wurde? Das Programm ist dann womöglich nicht mehr aus dem Internet erreichbar.</translation>
+    </message>
+    <message>
+        <source>Port forwards</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1396,16 +1731,6 @@ Den Vorgang abbrechen und Harborly schließen?</translation>
     <message>
         <source>The router at %1 answered but did not show its status: it refused the password, or it is not a router of this kind.</source>
         <translation>Der Router (%1) hat geantwortet, aber seinen Status nicht gezeigt: Er hat das Passwort abgelehnt, oder er ist kein Router dieser Art.</translation>
-    </message>
-    <message>
-        <source>Harborly found no router (kind: %1, address: %2).
-%3
-
-Change the router&apos;s kind, address or password?</source>
-        <translation>Harborly hat keinen Router gefunden (Art: %1, Adresse: %2).
-%3
-
-Art, Adresse oder Passwort des Routers ändern?</translation>
     </message>
     <message>
         <source>Edit Router Settings...</source>
@@ -1663,6 +1988,121 @@ Art, Adresse oder Passwort des Routers ändern?</translation>
         <source>Forwards on this router cannot reach this computer from the Internet</source>
         <translation>Weiterleitungen an diesem Router können diesen Computer nicht aus dem Internet erreichen</translation>
     </message>
+    <message>
+        <source>Harborly is already running.<byte value="xd"/>Click its icon in the system tray to bring its window forward.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Harborly found no router at %1 (router kind: %2).
+%3
+
+Change the router&apos;s kind, address or password?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Harborly holds 1 forward made with the router settings used until now; with the new settings the window no longer reaches it.
+Remove it from the router now, or leave it to lapse?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Harborly holds %1 forwards made with the router settings used until now; with the new settings the window no longer reaches them.
+Remove them from the router now, or leave them to lapse?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove Now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Leave Them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 forward(s) of the earlier router settings left to lapse; setting them back keeps them again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The port checked is forwarded and taken here — Show</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All %1 ports checked are forwarded and taken here — Show</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The port checked needs something — Show</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 of %1 ports needs something — Show</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 ports need something — Show</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Opens Check Points with the last check&apos;s results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activity &amp;Log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 and %2 made</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 forward</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 forwards</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 IPv6 pinhole</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 IPv6 pinholes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 removed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 and %2 removed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Harborly keeps 1 forward open from here; it lapses when Harborly quits.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Harborly keeps %1 forwards open from here; they lapse when Harborly quits.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Harborly keeps 1 forward open; it lapses when Harborly quits.
+Quit anyway?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Harborly keeps %1 forwards open; they lapse when Harborly quits.
+Quit anyway?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep Running</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>frmSettings</name>
@@ -1749,6 +2189,22 @@ Art, Adresse oder Passwort des Routers ändern?</translation>
     <message>
         <source>HARBORLY.INI entries not written<byte value="xd"/></source>
         <translation>Einträge in HARBORLY.INI nicht geschrieben<byte value="xd"/></translation>
+    </message>
+    <message>
+        <source>Start Harborly when I &amp;log in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Starts Harborly in the tray when you log in, so that it keeps its forwards alive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The login start could not be written to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The login start %1 could not be removed.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>
