@@ -109,8 +109,8 @@ frmSettings::frmSettings(Module& module, Prompts& prompts, ActivityLog& log,
     // The title matches the menu entry that opened it, whatever kind is picked meanwhile; the
     // web kind keeps its own.
     setWindowTitle(RouterKindOf(module_.settings.RouterKind) == QLatin1String("web")
-                       ? QStringLiteral("Edit Router Configuration")
-                       : QStringLiteral("Edit Router Settings"));
+                       ? tr("Edit Router Configuration")
+                       : tr("Edit Router Settings"));
     txtPW1->setFocus();
 
     connect(cboRouterKind, &QComboBox::currentIndexChanged, this,
@@ -131,9 +131,6 @@ QString frmSettings::chosenKind() const {
 void frmSettings::cboRouterKind_Click() {
     // The web kind keeps its address box as it always was; the others also take a URL.
     txtLanIpAddress->setMaxLength(chosenKind() == QLatin1String("web") ? 15 : 255);
-    // The title matches the menu entry that opens it; the web kind keeps its own.
-    setWindowTitle(chosenKind() == QLatin1String("web") ? tr("Edit Router Configuration")
-                                                        : tr("Edit Router Settings"));
     const QString hint = chosenKind() == QLatin1String("web")
                              ? tr("A password is required to communicate with your router")
                              : tr("Optional: a password that guards Harborly's own login");

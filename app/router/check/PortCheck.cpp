@@ -137,7 +137,8 @@ void checkHairpins(QList<PortCheck>& checks, const QString& wan, const CheckOpti
 // it once more is what helps. Tried only where nothing on this computer stands in the way.
 bool worthRemaking(const PortCheck& c) {
     return c.outside == Outside::Closed && c.forwarded == true &&
-           takesOutsideTraffic(c.listeners) && (!c.firewall || c.firewall->state == HopState::Open);
+           takesOutsideTraffic(c.listeners) &&
+           (!c.firewall || c.firewall->state != HopState::Blocked);
 }
 
 void remakeDeadForwards(Router& router, QList<PortCheck>& checks, const CheckOptions& o) {

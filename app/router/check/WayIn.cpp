@@ -116,15 +116,17 @@ Step routerHop(const PortCheck& c) {
 }
 
 Step firewallHop(const PortCheck& c) {
-    if (!c.firewall) {
+    if (!c.firewall || c.firewall->firewall.isEmpty()) {
         // The outside checker reached the program: nothing on the way stopped it.
         if (c.outside == Outside::Open)
             return {{Hop::Place::Firewall, HopState::Open, tr("This computer's firewall"),
                      tr("lets it in: the outside checker got through")},
                     {}};
         return {{Hop::Place::Firewall, HopState::CannotTell, tr("This computer's firewall"),
-                 tr("not looked at")},
-                {}};
+                 !c.firewall                   ? tr("not looked at")
+                 : c.firewall->words.isEmpty() ? tr("none found that Harborly can read")
+                                               : c.firewall->words},
+                c.firewall ? c.firewall->todo : QString()};
     }
     const FirewallView& f = *c.firewall;
     QString name = tr("This computer's firewall");
