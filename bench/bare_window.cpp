@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for the window's start: a Qt Widgets program that shows one window with a
 // label, saves it as Harborly --screenshot does, and ends.
 #include <QApplication>

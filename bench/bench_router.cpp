@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One router exchange and one "Point To Me", each side by side with bare sockets doing the
 // same requests, against the simulated router on loopback running in its own thread; then the
 // same for a UPnP router: the status query and a "Point To Me" of three ports beside the very

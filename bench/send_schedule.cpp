@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The send times of NAT-PMP, PCP and SSDP requests toward a router that never answers: a UDP
 // socket on 127.0.0.1 that only records when each datagram arrives. Each request goes out
 // through the program's own wait (PumpWaiter over an EventPump with one-second passes), on

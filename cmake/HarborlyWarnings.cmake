@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Warnings and sanitizers for every target of the project, through one interface library.
 add_library(harborly_options INTERFACE)
 add_library(Harborly::options ALIAS harborly_options)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A description from the router's address never yields a control URL off the router, and
 // display fields stay short.
 #include "router/upnp/DeviceDescription.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the firewalls hand Harborly as text: ufw's configuration file and firewalld's ports and
 // port ranges ("6660", "6000-7000"), whatever they hold, are read without harm.
 #include "router/firewall/Firewalld.h"

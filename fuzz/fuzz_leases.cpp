@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lease record is read back at every start; whatever a crash, an editor or a disk left in
 // it must parse without harm, and what parses must survive a write and a read.
 #include "router/leases/LeaseRecord.h"

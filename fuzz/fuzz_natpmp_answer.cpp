@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // NAT-PMP answers: hostile bytes are read without crashing, and what is accepted holds
 // together with the request it answers.
 #include "router/pcpnatpmp/PcpNatPmpPackets.h"

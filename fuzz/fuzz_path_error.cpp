@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The path probe's error-queue records: hostile control data is read without crashing, and an
 // answer read names an IPv4 sender.
 #include "router/net/PathProbe.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PCP answers: hostile bytes are read without crashing; an answer counts only when it matches
 // the outstanding request, whatever else it says.
 #include "router/pcpnatpmp/PcpNatPmpPackets.h"

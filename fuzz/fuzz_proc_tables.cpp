@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kernel's tables are read as text: a socket table, if_inet6 and ipv6_route, whatever
 // they hold, parse without harm, and every row read keeps its fields in range.
 #include "router/net/Ipv6Address.h"

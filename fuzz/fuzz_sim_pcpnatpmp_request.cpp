@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated PCP / NAT-PMP router reads whatever a client sends without crashing, answers
 // only in the protocols' shapes and keeps its table bounded. The input is a few records, each a
 // selector byte (which peer, which kind of router), a 2-byte length and that many bytes of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated UPnP router reads whatever a client sends, without crashing or growing without
 // bound. Input is split at NUL pairs into a few requests, each offered as HTTP and as a discovery
 // datagram to one router, so later requests meet the mappings earlier ones made. Input that

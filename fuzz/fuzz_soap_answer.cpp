@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SOAP answers, the listing inside them and the HTTP framing around them: hostile bytes are
 // read without crashing, and what comes out is bounded and well-formed.
 #include "router/upnp/HttpExchange.h"

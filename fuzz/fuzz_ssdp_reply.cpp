@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whatever arrives on the discovery socket is read without crashing, and only a usable reply
 // comes out.
 #include "router/upnp/Ssdp.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanners read whatever a device on the router's address sends, without crashing.
 #include "router/web/PageCapture.h"
 #include "router/web/PortForwarding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The UPnP kind's switches that make it answer as a real router's firmware: its description,

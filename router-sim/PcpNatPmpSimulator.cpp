@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PCP and NAT-PMP router: its sockets, clock, epoch and table. The answers themselves are in
 // PcpNatPmpSimulatorNatPmp.cpp and PcpNatPmpSimulatorPcp.cpp.
 #include "PcpNatPmpSimulator.h"

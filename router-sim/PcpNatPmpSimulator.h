@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The PCP and NAT-PMP kinds' simulated router: one UDP port on a loopback address, a mapping

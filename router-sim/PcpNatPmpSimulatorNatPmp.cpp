@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's NAT-PMP: the address request and the UDP and TCP mappings.
 #include "PcpNatPmpSimulator.h"
 

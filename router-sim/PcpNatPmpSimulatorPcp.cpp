@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's PCP: ANNOUNCE, and MAP for mappings over IPv4 and pinholes over IPv6.
 #include "PcpNatPmpSimulator.h"
 

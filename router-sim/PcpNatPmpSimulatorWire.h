@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The byte order and the numbers both of the simulator's protocols use, read and written apart

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The web kind's simulated router: its status, forwarding and DMZ pages behind Basic
 // authentication, and the Gozila.cgi commands that change its slots and DMZ host.
 #include "RouterSimulator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The web kind's simulated router (Linksys style): pages, Basic authentication and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a description by its tags with regular expressions, apart from the client's own
 // reading on purpose: the simulator checks the client independently.
 #include "SimDescription.h"

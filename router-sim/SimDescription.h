@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A root description the UPnP simulator serves as it is (a real router's, or a test's own):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTTP side the simulated web and UPnP routers share: request framing in both firmwares'
 // manners, the answer's frame, and the server that logs each request and answers it.
 #include "SimHttp.h"

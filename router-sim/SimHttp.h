@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The HTTP the simulated web and UPnP routers share: framing a request, building an answer and

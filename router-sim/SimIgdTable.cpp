@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated IGD's port-mapping table: leases, lookups by key and by range, the free port an
 // AddAnyPortMapping gets, and the rows written out as the entry and listing actions return them.
 #include "SimIgdTable.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The simulated IGD's port-mapping table: rows newest first, leases on the router's clock, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated IGD's SOAP, read and written here apart from the client's in app/router/upnp on
 // purpose: the simulator checks the client independently.
 #include "SimSoap.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The simulated IGD's SOAP: a control request's envelope read into a call, and the envelopes

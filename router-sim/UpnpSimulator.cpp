@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UPnP kind's simulated router: its sockets, options, clock and tables. Discovery and the
 // description are in UpnpSimulatorDiscovery.cpp, the control actions in UpnpSimulatorSoap.cpp.
 #include "UpnpSimulator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The UPnP kind's simulated router: an Internet Gateway Device with SSDP discovery, its
@@ -162,7 +163,7 @@ private:
     std::optional<SimDescription> described_;
     QList<SimHttpServer*> controlServers_; // ports the served description's controls name
     QString descriptionPath_ = descriptionPath();
-    QString callType_; // the service type of the control being answered
+    QString callType_;      // the service type of the control being answered
     QSet<QString> dead_;    // "TCP 6660": listed, carrying nothing
     QSet<QString> deleted_; // deleted once: made again, it carries (DeadForwards::UntilRemade)
 };

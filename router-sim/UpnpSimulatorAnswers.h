@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the UPnP simulator's answers share: the SERVER it names and the HTTP answers it sends,

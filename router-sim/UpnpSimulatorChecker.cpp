@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated Internet's view of the router: the outside checker's answer, and the forwards
 // the router lists while carrying nothing for them.
 #include "UpnpSimulator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UPnP simulator's discovery: SSDP answers and the device description they point at.
 #include "UpnpSimulator.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UPnP simulator's HTTP side: requests checked as strict routers do, and the
 // WANIPConnection actions over the mapping table.
 #include "UpnpSimulator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // harborly-router-sim: one simulated router of the kind asked for on a loopback address, until
 // SIGINT or SIGTERM.
 #include "FirmwareSwitches.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The walkthrough's steps on what the operations leave behind: Remove on the automatic kind, a
 Select All that survives a restart, a Point To Me the router refuses in part, and the close box
 while forwards depend on the window. Each takes the walk and its `fail`."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The router in front of the one a protocol kind drives (double NAT): found at the status
 // query, its forwards made beside the inner ones, shown and checked.
 #include "router/ProtocolRouter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What every router kind is built from; each takes what it needs. Kinds include this, never

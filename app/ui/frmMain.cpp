@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's life: start-up, the router it speaks to, the timer, and the way out. The
 // other aspects are in frmMain*.cpp beside it.
 #include "ui/frmMain.h"

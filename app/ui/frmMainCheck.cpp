@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the forwards can work: right after Point To Me, and on Check Points.
 #include "ui/frmMain.h"
 

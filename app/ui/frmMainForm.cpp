@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's widgets, menus and their connections; what they do is in frmMain*.cpp.
 #include "ui/frmMain.h"
 

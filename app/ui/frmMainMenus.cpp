@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's Edit Applications, Help and About: programs and pages beside the router.
 #include "ui/frmMain.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands on the router's forwards and DMZ: Point To Me, Clear All Points,
 // View Points, and the selection they act on.
 #include "ui/frmMain.h"

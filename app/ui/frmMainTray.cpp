@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's tray icon: its tool tip, and bringing the window (or its dialog) forward.
 #include "ui/frmMain.h"
 

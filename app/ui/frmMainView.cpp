@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the router operations show in the main window: the indicators, the locked controls,
 // the progress and the outcome of an operation.
 #include "ui/frmMain.h"

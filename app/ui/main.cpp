@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "HarborlyVersion.h"
 #include "Module.h"
 #include "config/IniFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Base64 class the Harborly program uses: UTF-16 texts through Windows-1252, byte arrays
 // and files, over the byte functions of the library.
 #include "Base64.h"

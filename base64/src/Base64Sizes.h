@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Output sizes of the two cores, checked before anything is allocated. Kept in a header of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libBase64's decoding: text to bytes, forgiving or strict, in one call or in pieces
 // (base64::decoder), and the sizes a text decodes to.
 #include "Base64.h"

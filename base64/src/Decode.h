@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The decoding core's size rules: how long a text is once cleaned up and how many bytes that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which kernel set the codec runs on: the fastest this processor has, chosen at first use,
 // or the one a test or a benchmark selects.
 #include "Kernels.h"

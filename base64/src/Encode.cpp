@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libBase64's encoding: bytes to text in one call or in pieces (base64::encoder), over the
 // kernel set in use.
 #include "Base64.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTF-16 paths made native, and the small file helpers the class's file operations share.
 #include "FileAccess.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What the class's file operations share: native paths, the ordinary-file test, errno as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // EncodeFromFile's reading: a file front to back in pieces, no further than its length at
 // opening.
 #include "FileReader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The inner loops of the codec, one set per instruction set. Each loop works on whole groups

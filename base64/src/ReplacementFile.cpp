@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DecodeToFile's writing: a synced temporary file renamed over the target, or the target
 // written in place where a rename could not keep it what it is.
 #include "ReplacementFile.h"

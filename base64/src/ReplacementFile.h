@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The crash-safe file replacement DecodeToFile writes through.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The UTF-16 surrogate tests the decoder, the class's code page conversion and the path

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "harborly-cli check" against the simulated routers: a program listening here or not, the
 // router holding the forward or not, a connection to the outside address coming back or not,
 // and the outside checker's verdict.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the ports the firewall blocks are opened after Point To Me: the setting, the user's
 // answer through the Prompts seam, and "Never ask" remembered.
 #include "router/firewall/FirewallConsent.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firewall's openings as holds of the one keeper: made again when a reload dropped them,
 // closed by Clear All Points, and nothing touched that Harborly did not open.
 #include "router/firewall/FirewallHolds.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What Harborly reads of this computer's firewall without privilege, and the words it makes
 // of it: ufw's switch from files the test writes, firewalld's port ranges, the setting.
 #include "router/check/PortCheck.h"

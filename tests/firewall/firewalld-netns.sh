@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # harborly-cli against a real firewalld: firewalld runs in this test's own network and mount
 # namespaces with a private system bus, never on the machine. A veth pair leads to a second
 # namespace, the router's side, whose connections to a listener here the zone "public"

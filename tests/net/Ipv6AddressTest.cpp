@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // This computer's address for pinholes, from if_inet6 texts the test writes.
 #include "router/net/Ipv6Address.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every router kind shares: the router's address, the default gateway, the judgement
 // of the external address.
 #include "router/net/DefaultGateway.h"

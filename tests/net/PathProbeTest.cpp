@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The path probe's reading of the error queue: records the test writes, as the kernel lays
 // them out; nothing is sent.
 #include "router/net/PathProbe.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kernel's socket tables, read from files the test writes: who listens on a port, and
 // which program it is.
 #include "router/net/SocketTable.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # harborly-cli behind two real routers (double NAT): the inner miniupnpd tells the public
 # address (ext_ip), so Harborly finds the router in front by the path. A listener here is
 # unreachable from the Internet until `point`, reachable after, and unreachable again after

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # harborly-cli and IPv6 pinholes on a real router: point opens the IPv4 forward and the pinhole,
 # both checked in miniupnpd's own nftables rules and over SOAP; keep renews the pinhole; slots
 # lists it; clear closes it. A far host connects to a listener on this computer through the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Several harborly-cli processes at once against the real router: four `point` runs beside a
 # running `keep`, then a `clear` beside two more points, then a last `clear`; after each step
 # Harborly.leases is held line by line against miniupnpd's own table (SOAP listing), for the

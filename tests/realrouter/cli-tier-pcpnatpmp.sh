@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # harborly-cli against a real PCP / NAT-PMP router: status, point, slots, dmz and clear with
 # RouterKind=pcp, natpmp and auto, every forward checked a second time in the router's own table
 # (miniupnpd also lists the mappings made over PCP and NAT-PMP through UPnP, curl + SOAP).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # harborly-cli on a LAN host with IPv6 alone: the host's IPv4 address and default route are
 # taken away inside the tier's LAN namespace, LanPrivateIP is empty, and Harborly finds the
 # router by the IPv6 default route (first the router's global address, then its link-local one

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # harborly-cli against a real UPnP router: status, point, slots, dmz, clear, with every result
 # checked a second time by asking the router directly (curl + SOAP).
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the real-router tier's scripts share: the checks before anything runs, running
 # harborly-cli, checking its answers, and asking miniupnpd itself over SOAP. Sourced inside the
 # tier's LAN namespace; the script sets $tier (its name), $here and $home, and may set $tag

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether Check Points takes the router for a simulated one on this computer: decided by the
 // addresses LanPrivateIP resolves to, never by how it is spelt. The system's resolver is only
 // given loopback names and numeric forms, which no server is asked about.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A port's way in, hop by hop: which hop stops it, and what to do there. Each case is a check
 // as the port check leaves it; the hops are read as one mark each, left to right.
 #include "router/check/WayIn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UPnP kind against the simulated router serving descriptions and answers written the way
 // real firmware writes them: status, a forward and clearing it, for each quirk.
 #include "QtPrint.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Between checks the keeper glances at the router with one cheap question: a router gone
 // silent or restarted is noticed within a lease's renewal margin, and said.
 #include "KindRig.h"

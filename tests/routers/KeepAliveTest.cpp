@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keep-alive promise: one record shared by every process, renewed and healed by one of
 // them, never undoing a clear, and honest about a router that went silent.
 #include "KindRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the one keeper must never do, tried as a careless user and an attacker would.
 
 #include "KindRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record and the files beside it under damage, newer writers, removed lock files and
 // killed writes: nothing recorded is lost or silently dropped, and every refusal says why.
 #include "router/leases/LeaseRecord.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A router in front of the router Harborly drives (double NAT), both simulated on loopback:
 // the forwards made through both, kept, shown, checked and cleared together.
 #include "router/outer/OuterRouter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // IPv6 pinholes on the simulated IGD:2 with --ipv6: the service found in the description, its
 // control reached on [::1] from the pinhole's own address, the lease kept up, the refusals in
 // words.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UPnP simulator answering as a real router's firmware: a served description's controls,
 // a captured discovery answer, and SOAP answers in the firmware's style.
 #include "SimSoap.h"

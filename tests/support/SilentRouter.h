@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A router that never answers, on a virtual clock: every wait lets pending events run, hands

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs that show the router's list and the check: the router's words are shown as text,
 // escaped, never as markup or as lines of their own.
 #include "ui/frmCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on the protocol kinds off the happy path: waits that can be seen and ended, no
 // lock-out, a router that goes and comes back, and feedback that says what happened.
 #include "ui/frmMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What real firmware sends, each quirk carried by a small document of the tests' own: root
 // descriptions, discovery answers, SOAP answers and their HTTP framing.
 #include "router/upnp/DeviceDescription.h"

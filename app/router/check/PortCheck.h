@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // "Is it really working?": for each forwarded port, whether a program here takes it, whether

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Whether the configured router is on this computer's loopback, i.e. a simulated one whose

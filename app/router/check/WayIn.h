@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A port's way in, left to right: the Internet, the router(s), this computer's firewall, the

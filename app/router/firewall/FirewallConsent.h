@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Whether Harborly opens this computer's firewall for the ports it forwards: `[Misc]

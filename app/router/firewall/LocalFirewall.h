@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // This computer's own firewall, as far as Harborly can read it without privilege: whether a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Reading what waits on a UDP socket from a router, for every kind that speaks UDP.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // This computer's IPv6 address for pinholes: a global one, stable where the computer has one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // This computer's address as the router sees it: the kinds compare it with what the router

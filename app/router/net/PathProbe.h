@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The routers on the way out, as tracepath finds them: UDP datagrams with a time-to-live of

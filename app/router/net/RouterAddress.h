@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Where the router listens, for every kind: `LanPrivateIP` as the user wrote it, or this

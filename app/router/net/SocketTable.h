@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The kernel's socket tables (/proc/net/tcp, tcp6, udp, udp6), read as text: which program on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A second router in front of the one Harborly drives (double NAT): a forward there, toward

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client itself: its texts, its nonces, and what it takes from another client.
 #include "router/pcpnatpmp/PcpNatPmpClient.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The PCP / NAT-PMP client the pcp and natpmp router kinds are written against.

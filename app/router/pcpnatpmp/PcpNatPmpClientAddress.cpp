@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The router's external address: PCP's ANNOUNCE and NAT-PMP's request sent together, and a
 // short mapping when PCP alone answers.
 #include "router/pcpnatpmp/PcpNatPmpClient.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mappings made and deleted: over PCP where the router speaks it, else over NAT-PMP.
 #include "router/pcpnatpmp/PcpNatPmpClient.h"
 

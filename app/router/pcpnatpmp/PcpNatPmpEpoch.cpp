@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "router/pcpnatpmp/PcpNatPmpEpoch.h"
 
 bool EpochWatch::observe(quint32 serverEpoch, std::chrono::milliseconds clientTime) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "router/pcpnatpmp/PcpNatPmpExchange.h"
 
 #include "router/net/Datagrams.h"

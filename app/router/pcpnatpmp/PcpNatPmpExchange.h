@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // One UDP socket connected to the router's PCP / NAT-PMP port, and the retransmission

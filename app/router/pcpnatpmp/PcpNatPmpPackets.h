@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The NAT-PMP (RFC 6886) and PCP (RFC 6887) messages as bytes, and what they say. Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tag scan behind a broken description: real firmware leaves tags open, repeats closing
 // tags or sends bytes that are not UTF-8, and the services are still plain to see.
 #include "router/upnp/DescriptionParts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client itself: one SOAP exchange at a time with the router, and the two status reads.
 #include "router/upnp/IgdClient.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The router found and remembered: discovery, its description, and the service chosen.
 #include "router/upnp/IgdClient.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port mapping actions: adding with the fallbacks routers need, deleting, reading back
 // and listing.
 #include "router/upnp/IgdClient.h"

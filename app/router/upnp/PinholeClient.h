@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // IPv6 pinholes through an IGD:2's WANIPv6FirewallControl: there is no translation on IPv6,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "router/upnp/Ssdp.h"
 
 QByteArray BuildMSearch(const QByteArray& searchTarget, const QByteArray& host) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "router/upnp/SsdpSearch.h"
 
 #include "router/net/Datagrams.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The M-SEARCH rounds toward the router, unicast first and multicast where allowed, on the

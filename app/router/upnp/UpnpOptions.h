@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the UPnP client is told: where the router is, whether multicast may go out, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "router/upnp/UpnpHolds.h"
 
 #include "router/net/Ipv6Address.h"

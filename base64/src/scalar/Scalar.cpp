@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scalar kernel set: the reference cores applied one group at a time, the path every
 // faster one is measured against.
 #include "Kernels.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The AVX2 kernel set: 24 bytes to 32 characters and 32 characters to 24 bytes a step.
 #include "Kernels.h"
 

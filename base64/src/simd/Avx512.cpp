@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The AVX-512 VBMI kernel set: 48 bytes to 64 characters and back a step, by byte permutes.
 #include "Kernels.h"
 #include "scalar/Reference.h"

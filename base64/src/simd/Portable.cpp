@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The portable kernel set, plain C++ over tables built at compile time; also the scalar
 // pieces the SIMD sets fall back on at the ends of their runs.
 #include "Kernels.h"

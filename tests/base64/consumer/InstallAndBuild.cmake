@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Base64 component of BUILD_DIR into a fresh prefix under WORK_DIR, then
 # configures, builds and runs the consumer project against that prefix only, and builds it
 # once more by hand with the flags pkg-config gives.
