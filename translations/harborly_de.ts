@@ -5,20 +5,21 @@
     <name>ActivityLogWindow</name>
     <message>
         <source>Harborly - Activity Log</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly – Aktivitätsprotokoll</translation>
     </message>
     <message>
         <source>Activity log</source>
-        <translation type="unfinished"></translation>
+        <translation>Aktivitätsprotokoll</translation>
     </message>
     <message>
         <source>Nothing has been written to %1 yet.</source>
-        <translation type="unfinished"></translation>
+        <translation>In %1 wurde noch nichts geschrieben.</translation>
     </message>
     <message>
         <source>(the log&apos;s first %1 KiB are not shown)
 </source>
-        <translation type="unfinished"></translation>
+        <translation>(die ersten %1 KiB des Protokolls werden nicht angezeigt)
+</translation>
     </message>
 </context>
 <context>
@@ -237,6 +238,29 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <name>Configuration</name>
     <message>
         <source>Harborly.ini names %1 applications; the list holds %2, so [Application%3] and after are left out.</source>
+        <translation>Harborly.ini nennt %1 Anwendungen; die Liste fasst %2, daher werden [Application%3] und alle folgenden ausgelassen.</translation>
+    </message>
+</context>
+<context>
+    <name>FirewallConsent</name>
+    <message>
+        <source>%1, zone %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The router now forwards %1 to this computer, but this computer&apos;s own firewall (%2) blocks them or may block them.<byte value="xd"/>Open them here too? Harborly keeps them open with the forwards and closes them again with Clear All Points.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open them here too</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Never ask</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -244,18 +268,22 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <name>FirewallHolds</name>
     <message>
         <source>%1/%2 (%3) in this computer&apos;s firewall (%4)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1/%2 (%3) in der Firewall dieses Computers (%4)</translation>
     </message>
     <message>
         <source>this computer&apos;s firewall cannot be reached now</source>
-        <translation type="unfinished"></translation>
+        <translation>die Firewall dieses Computers ist gerade nicht erreichbar</translation>
     </message>
     <message>
         <source>: that firewall is not running now</source>
-        <translation type="unfinished"></translation>
+        <translation>: Diese Firewall läuft gerade nicht</translation>
     </message>
     <message>
         <source>gone from this computer&apos;s firewall (it was reloaded)</source>
+        <translation>in der Firewall dieses Computers verschwunden (sie wurde neu geladen)</translation>
+    </message>
+    <message>
+        <source>, zone </source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -263,43 +291,43 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <name>Firewalld</name>
     <message>
         <source>firewalld refused: this user is not allowed to do it (the system&apos;s authorisation said no)</source>
-        <translation type="unfinished"></translation>
+        <translation>firewalld hat abgelehnt: Dieser Benutzer darf das nicht (die Berechtigungsprüfung des Systems hat es verweigert)</translation>
     </message>
     <message>
         <source>firewalld did not answer in time</source>
-        <translation type="unfinished"></translation>
+        <translation>firewalld hat nicht rechtzeitig geantwortet</translation>
     </message>
     <message>
         <source>firewalld is not running</source>
-        <translation type="unfinished"></translation>
+        <translation>firewalld läuft nicht</translation>
     </message>
     <message>
         <source>firewalld answered: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>firewalld antwortete: %1</translation>
     </message>
     <message>
         <source>the zone lets everything in</source>
-        <translation type="unfinished"></translation>
+        <translation>die Zone lässt alles durch</translation>
     </message>
     <message>
         <source>service %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Dienst %1</translation>
     </message>
     <message>
         <source>the zone has rich rules, which Harborly does not read</source>
-        <translation type="unfinished"></translation>
+        <translation>die Zone hat Rich Rules, die Harborly nicht auswertet</translation>
     </message>
     <message>
         <source>cannot tell whether this computer&apos;s firewall (%1) lets %2 in: %3</source>
-        <translation type="unfinished"></translation>
+        <translation>nicht feststellbar, ob die Firewall dieses Computers (%1) %2 durchlässt: %3</translation>
     </message>
     <message>
         <source>this computer&apos;s firewall (%1) lets %2 in</source>
-        <translation type="unfinished"></translation>
+        <translation>die Firewall dieses Computers (%1) lässt %2 durch</translation>
     </message>
     <message>
         <source>this computer&apos;s firewall (%1) blocks %2</source>
-        <translation type="unfinished"></translation>
+        <translation>die Firewall dieses Computers (%1) blockiert %2</translation>
     </message>
 </context>
 <context>
@@ -314,151 +342,151 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     </message>
     <message>
         <source>Help</source>
-        <translation type="unfinished"></translation>
+        <translation>Hilfe</translation>
     </message>
 </context>
 <context>
     <name>Keeper</name>
     <message>
         <source>The router restarted; %1 forwards made again</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Router wurde neu gestartet; %1 Weiterleitungen neu angelegt</translation>
     </message>
 </context>
 <context>
     <name>OuterRouter</name>
     <message>
         <source> (through two routers)</source>
-        <translation type="unfinished"></translation>
+        <translation> (über zwei Router)</translation>
     </message>
     <message>
         <source>%1, behind %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1, vorgeschaltet: %2</translation>
     </message>
     <message>
         <source>The router in front (%1) did not forward them all; those it did not reach only the router here.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der vorgeschaltete Router (%1) hat nicht alle weitergeleitet; die übrigen reichen nur bis zum Router hier.</translation>
     </message>
     <message>
         <source>In front (%1): </source>
-        <translation type="unfinished"></translation>
+        <translation>Vorgeschaltet (%1): </translation>
     </message>
     <message>
         <source>the router here</source>
-        <translation type="unfinished"></translation>
+        <translation>der Router hier</translation>
     </message>
     <message>
         <source>the router in front (%1) could not be asked</source>
-        <translation type="unfinished"></translation>
+        <translation>der vorgeschaltete Router (%1) konnte nicht gefragt werden</translation>
     </message>
     <message>
         <source>the router in front (%1) forwards it</source>
-        <translation type="unfinished"></translation>
+        <translation>der vorgeschaltete Router (%1) leitet ihn weiter</translation>
     </message>
     <message>
         <source>the router in front (%1) does not forward it</source>
-        <translation type="unfinished"></translation>
+        <translation>der vorgeschaltete Router (%1) leitet ihn nicht weiter</translation>
     </message>
     <message>
         <source>the router in front (%1)</source>
-        <translation type="unfinished"></translation>
+        <translation>der vorgeschaltete Router (%1)</translation>
     </message>
     <message>
         <source>The router in front (%1): </source>
-        <translation type="unfinished"></translation>
+        <translation>Vorgeschalteter Router (%1): </translation>
     </message>
     <message>
         <source>[Misc] OuterRouter is neither an address, address:port, a description URL nor none.</source>
-        <translation type="unfinished"></translation>
+        <translation>[Misc] OuterRouter ist weder eine Adresse, Adresse:Port oder Beschreibungs-URL noch none.</translation>
     </message>
     <message>
         <source>The router in front (%1) answers UPnP only, and the router here tells a public outside address: the one it has toward the router in front is unknown, so nothing was forwarded there.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der vorgeschaltete Router (%1) spricht nur UPnP, und der Router hier nennt eine öffentliche äußere Adresse: Seine Adresse zum vorgeschalteten Router hin ist unbekannt, daher wurde dort nichts weitergeleitet.</translation>
     </message>
     <message>
         <source>A second router is in front (%1), but it answers neither UPnP, PCP nor NAT-PMP: forwards reach only the router here.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ein zweiter Router ist vorgeschaltet (%1), antwortet aber weder auf UPnP noch auf PCP oder NAT-PMP: Weiterleitungen reichen nur bis zum Router hier.</translation>
     </message>
     <message>
         <source>the router at %1 (%2)</source>
-        <translation type="unfinished"></translation>
+        <translation>Router unter %1 (%2)</translation>
     </message>
     <message>
         <source>the router refused it.</source>
-        <translation type="unfinished">Der Router hat sie abgelehnt.</translation>
+        <translation>Der Router hat sie abgelehnt.</translation>
     </message>
     <message>
         <source>%1/%2 comes in at the router in front through outside port %3.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1/%2 kommt am vorgeschalteten Router über Außenport %3 herein.</translation>
     </message>
     <message>
         <source>the router in front restarted</source>
-        <translation type="unfinished"></translation>
+        <translation>der vorgeschaltete Router wurde neu gestartet</translation>
     </message>
     <message>
         <source>the router in front answers again</source>
-        <translation type="unfinished"></translation>
+        <translation>der vorgeschaltete Router antwortet wieder</translation>
     </message>
     <message>
         <source>%1 at %2 (UPnP IGD v%3)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 unter %2 (UPnP IGD v%3)</translation>
     </message>
     <message>
         <source>the router did not answer.</source>
-        <translation type="unfinished">Der Router hat nicht geantwortet.</translation>
+        <translation>Der Router hat nicht geantwortet.</translation>
     </message>
     <message>
         <source>the router refused to remove it (UPnP error %1).</source>
-        <translation type="unfinished">Der Router hat es abgelehnt, sie zu entfernen (UPnP-Fehler %1).</translation>
+        <translation>Der Router hat es abgelehnt, sie zu entfernen (UPnP-Fehler %1).</translation>
     </message>
 </context>
 <context>
     <name>PortCheck</name>
     <message>
         <source>this kind of router cannot be asked to make it again</source>
-        <translation type="unfinished"></translation>
+        <translation>bei dieser Routerart lässt sie sich nicht neu anlegen</translation>
     </message>
     <message>
         <source>%1 listens on %2 over IPv4 only — nothing answers through the IPv6 pinhole</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 lauscht auf %2 nur über IPv4 – durch die IPv6-Freigabe antwortet nichts</translation>
     </message>
     <message>
         <source>%1 listens on %2 over IPv6 only — nothing answers through the IPv4 forward</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 lauscht auf %2 nur über IPv6 – über die IPv4-Weiterleitung antwortet nichts</translation>
     </message>
     <message>
         <source>the router held the forward but nothing arrived; it was made again and now arrives</source>
-        <translation type="unfinished"></translation>
+        <translation>der Router hatte die Weiterleitung, aber nichts kam an; sie wurde neu angelegt, jetzt kommt es an</translation>
     </message>
     <message>
         <source>the router held the forward but nothing arrived; it was made again, still nothing arrives</source>
-        <translation type="unfinished"></translation>
+        <translation>der Router hatte die Weiterleitung, aber nichts kam an; sie wurde neu angelegt, es kommt aber weiterhin nichts an</translation>
     </message>
     <message>
         <source>the router held the forward but nothing arrived; making it again failed (%1)</source>
-        <translation type="unfinished"></translation>
+        <translation>der Router hatte die Weiterleitung, aber nichts kam an; das Neuanlegen ist fehlgeschlagen (%1)</translation>
     </message>
 </context>
 <context>
     <name>ProtocolRouter</name>
     <message>
         <source>Harborly cannot open this computer&apos;s firewall.</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly kann die Firewall dieses Computers nicht öffnen.</translation>
     </message>
     <message>
         <source>This computer&apos;s firewall was not opened</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Firewall dieses Computers wurde nicht geöffnet</translation>
     </message>
     <message>
         <source>No applications are selected.</source>
-        <translation type="unfinished"></translation>
+        <translation>Es sind keine Anwendungen ausgewählt.</translation>
     </message>
     <message>
         <source>%1 of %2 IPv6 ports opened; %3 refused</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 von %2 IPv6-Ports geöffnet; %3 abgelehnt</translation>
     </message>
     <message>
         <source>%1 of %2 forwards made; %3 refused</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 von %2 Weiterleitungen angelegt; %3 abgelehnt</translation>
     </message>
 </context>
 <context>
@@ -1225,27 +1253,27 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     </message>
     <message>
         <source>No router answered<byte value="xd"/>Harborly cannot forward ports without one</source>
-        <translation type="unfinished"></translation>
+        <translation>Kein Router hat geantwortet<byte value="xd"/>Ohne Router kann Harborly keine Ports weiterleiten</translation>
     </message>
     <message>
         <source>%1 stopped answering; %2 forward(s) wait for it</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 antwortet nicht mehr; %2 Weiterleitung(en) warten auf ihn</translation>
     </message>
     <message>
         <source>No UPnP router answered.</source>
-        <translation type="unfinished"></translation>
+        <translation>Kein UPnP-Router hat geantwortet.</translation>
     </message>
     <message>
         <source>The router does not allow this computer to %1 %2. %3The router&apos;s settings may need to allow port sharing for this device.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Router erlaubt diesem Computer das %1 %2 nicht. %3Möglicherweise müssen Sie in den Einstellungen des Routers Portfreigaben für dieses Gerät erlauben.</translation>
     </message>
     <message>
         <source>these ports</source>
-        <translation type="unfinished"></translation>
+        <translation>dieser Ports</translation>
     </message>
     <message>
         <source>port %1</source>
-        <translation type="unfinished"></translation>
+        <translation>von Port %1</translation>
     </message>
 </context>
 <context>
@@ -1370,46 +1398,209 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <name>Ufw</name>
     <message>
         <source>cannot tell whether this computer&apos;s firewall (ufw) lets %1 in: its settings cannot be read</source>
-        <translation type="unfinished"></translation>
+        <translation>nicht feststellbar, ob die Firewall dieses Computers (ufw) %1 durchlässt: Ihre Einstellungen lassen sich nicht lesen</translation>
     </message>
     <message>
         <source>this computer&apos;s firewall (ufw) is on and may block %1 — let it in with: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>die Firewall dieses Computers (ufw) ist aktiv und blockiert womöglich %1 – freigeben mit: %2</translation>
     </message>
     <message>
         <source>Harborly does not change ufw from the command line; run: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly ändert ufw nicht von der Kommandozeile aus; führen Sie aus: %1</translation>
     </message>
     <message>
         <source>ufw was not changed: the password was not given or not accepted</source>
-        <translation type="unfinished"></translation>
+        <translation>ufw wurde nicht geändert: Das Passwort wurde nicht eingegeben oder nicht akzeptiert</translation>
     </message>
     <message>
         <source>ufw was not changed: pkexec is not installed</source>
-        <translation type="unfinished"></translation>
+        <translation>ufw wurde nicht geändert: pkexec ist nicht installiert</translation>
     </message>
     <message>
         <source>ufw was not changed (%1)</source>
-        <translation type="unfinished"></translation>
+        <translation>ufw wurde nicht geändert (%1)</translation>
     </message>
     <message>
         <source>; to do it by hand: %1</source>
+        <translation>; von Hand geht es mit: %1</translation>
+    </message>
+</context>
+<context>
+    <name>WayIn</name>
+    <message>
+        <source>Internet</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the outside checker reached it</source>
+        <translation type="unfinished">die Prüfung von außen hat es erreicht</translation>
+    </message>
+    <message>
+        <source>the outside checker could not reach it</source>
+        <translation type="unfinished">die Prüfung von außen konnte es nicht erreichen</translation>
+    </message>
+    <message>
+        <source>ask the provider whether it lets %1 in, and whether the router&apos;s outside address is its own (not shared)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the outside checker could not tell (%1)</source>
+        <translation type="unfinished">die Prüfung von außen ergab kein Ergebnis (%1)</translation>
+    </message>
+    <message>
+        <source>not looked at from outside: no outside checker is set (CheckUrl)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>restart the router, then check again; if nothing arrives still, ask the provider whether it lets %1 in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Router in front</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Router in front (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>forwarded</source>
+        <translation type="unfinished">weitergeleitet</translation>
+    </message>
+    <message>
+        <source>not forwarded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>forward %1 on the router in front to this router</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it could not be asked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Router</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>press Point To Me</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 pinhole open</source>
+        <translation type="unfinished">IPv6-Freigabe offen</translation>
+    </message>
+    <message>
+        <source>the IPv6 pinhole has lapsed</source>
+        <translation type="unfinished">die IPv6-Freigabe ist abgelaufen</translation>
+    </message>
+    <message>
+        <source>no IPv6 pinhole open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be asked whether it holds the forward</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a connection to its outside address was taken by another computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>look in View Points for another forward of %1, then press Point To Me</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, IPv6 pinhole open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, the IPv6 pinhole has lapsed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; a connection to its outside address came back to this computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This computer&apos;s firewall</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>lets it in: the outside checker got through</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not looked at</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>none found that Harborly can read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This computer&apos;s firewall (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This computer&apos;s firewall (%1, zone %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>nothing on this computer listens on %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>start %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>listens on %1 only for this computer (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>let %1 listen on all addresses</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>listens on %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>open</source>
+        <translation type="unfinished">Öffnen</translation>
+    </message>
+    <message>
+        <source>blocked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot tell</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>To do: %1</source>
+        <translation type="unfinished">Zu tun: %1</translation>
     </message>
 </context>
 <context>
     <name>WayInView</name>
     <message>
         <source>Way in</source>
-        <translation type="unfinished"></translation>
+        <translation>Weg herein</translation>
     </message>
     <message>
         <source>Way in of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Weg herein für %1</translation>
     </message>
     <message>
         <source>To do: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Zu tun: %1</translation>
     </message>
 </context>
 <context>
@@ -1452,27 +1643,27 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     </message>
     <message>
         <source>Version </source>
-        <translation type="unfinished"></translation>
+        <translation>Version </translation>
     </message>
     <message>
         <source>Harborly forwards the ports of the applications you choose to this computer, on a home router that speaks UPnP IGD, PCP or NAT-PMP, and keeps the forwards alive while it runs.</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly leitet die Ports der von Ihnen gewählten Anwendungen an einem Heimrouter mit UPnP IGD, PCP oder NAT-PMP an diesen Computer weiter und hält die Weiterleitungen aufrecht, solange es läuft.</translation>
     </message>
     <message>
         <source>How to use it, router by router, is in its help:</source>
-        <translation type="unfinished"></translation>
+        <translation>Wie es mit den einzelnen Routern funktioniert, steht in der Hilfe:</translation>
     </message>
     <message>
         <source>Opens Harborly&apos;s documentation</source>
-        <translation type="unfinished"></translation>
+        <translation>Öffnet die Dokumentation von Harborly</translation>
     </message>
     <message>
         <source>Licensed under the GNU General Public License, version 3 or (at your option) any later version (GPL-3.0-or-later); the libBase64 library under the MIT licence. Harborly comes with no warranty.</source>
-        <translation type="unfinished"></translation>
+        <translation>Lizenziert unter der GNU General Public License, Version 3 oder (nach Ihrer Wahl) jeder späteren Version (GPL-3.0-or-later); die Bibliothek libBase64 unter der MIT-Lizenz. Harborly wird ohne jede Gewährleistung bereitgestellt.</translation>
     </message>
     <message>
         <source>No system information program was found (Harborly looked for %1).</source>
-        <translation type="unfinished"></translation>
+        <translation>Es wurde kein Programm für Systeminformationen gefunden (Harborly hat nach %1 gesucht).</translation>
     </message>
 </context>
 <context>
@@ -1503,15 +1694,15 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     </message>
     <message>
         <source>Check results</source>
-        <translation type="unfinished"></translation>
+        <translation>Prüfergebnisse</translation>
     </message>
     <message>
         <source>Ports checked</source>
-        <translation type="unfinished"></translation>
+        <translation>Geprüfte Ports</translation>
     </message>
     <message>
         <source>One row per port; the selected port&apos;s way in is drawn below the table.</source>
-        <translation type="unfinished"></translation>
+        <translation>Eine Zeile je Port; unter der Tabelle ist der Weg herein für den ausgewählten Port gezeichnet.</translation>
     </message>
 </context>
 <context>
@@ -1590,7 +1781,7 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     </message>
     <message>
         <source>Port forwards</source>
-        <translation type="unfinished"></translation>
+        <translation>Portweiterleitungen</translation>
     </message>
 </context>
 <context>
@@ -1990,118 +2181,125 @@ Den Vorgang abbrechen und Harborly schließen?</translation>
     </message>
     <message>
         <source>Harborly is already running.<byte value="xd"/>Click its icon in the system tray to bring its window forward.</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly läuft bereits.<byte value="xd"/>Klicken Sie auf das Harborly-Symbol im Infobereich der Kontrollleiste, um das Fenster in den Vordergrund zu holen.</translation>
     </message>
     <message>
         <source>Harborly found no router at %1 (router kind: %2).
 %3
 
 Change the router&apos;s kind, address or password?</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly hat unter %1 keinen Router gefunden (Routerart: %2).
+%3
+
+Routerart, Adresse oder Passwort des Routers ändern?</translation>
     </message>
     <message>
         <source>Harborly holds 1 forward made with the router settings used until now; with the new settings the window no longer reaches it.
 Remove it from the router now, or leave it to lapse?</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly hat 1 Weiterleitung, die mit den bisherigen Routereinstellungen angelegt wurde; mit den neuen Einstellungen erreicht das Fenster sie nicht mehr.
+Sie jetzt aus dem Router entfernen oder ablaufen lassen?</translation>
     </message>
     <message>
         <source>Harborly holds %1 forwards made with the router settings used until now; with the new settings the window no longer reaches them.
 Remove them from the router now, or leave them to lapse?</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly hat %1 Weiterleitungen, die mit den bisherigen Routereinstellungen angelegt wurden; mit den neuen Einstellungen erreicht das Fenster sie nicht mehr.
+Sie jetzt aus dem Router entfernen oder ablaufen lassen?</translation>
     </message>
     <message>
         <source>Remove Now</source>
-        <translation type="unfinished"></translation>
+        <translation>Jetzt entfernen</translation>
     </message>
     <message>
         <source>Leave Them</source>
-        <translation type="unfinished"></translation>
+        <translation>Ablaufen lassen</translation>
     </message>
     <message>
         <source>%1 forward(s) of the earlier router settings left to lapse; setting them back keeps them again.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 Weiterleitung(en) der bisherigen Routereinstellungen laufen ab; mit den alten Einstellungen werden sie wieder aufrechterhalten.</translation>
     </message>
     <message>
         <source>The port checked is forwarded and taken here — Show</source>
-        <translation type="unfinished"></translation>
+        <translation>Der geprüfte Port ist weitergeleitet und wird hier angenommen – Anzeigen</translation>
     </message>
     <message>
         <source>All %1 ports checked are forwarded and taken here — Show</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle %1 geprüften Ports sind weitergeleitet und werden hier angenommen – Anzeigen</translation>
     </message>
     <message>
         <source>The port checked needs something — Show</source>
-        <translation type="unfinished"></translation>
+        <translation>Der geprüfte Port braucht noch etwas – Anzeigen</translation>
     </message>
     <message>
         <source>1 of %1 ports needs something — Show</source>
-        <translation type="unfinished"></translation>
+        <translation>1 von %1 Ports braucht noch etwas – Anzeigen</translation>
     </message>
     <message>
         <source>%1 of %2 ports need something — Show</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 von %2 Ports brauchen noch etwas – Anzeigen</translation>
     </message>
     <message>
         <source>Check results</source>
-        <translation type="unfinished"></translation>
+        <translation>Prüfergebnisse</translation>
     </message>
     <message>
         <source>Opens Check Points with the last check&apos;s results</source>
-        <translation type="unfinished"></translation>
+        <translation>Öffnet „Weiterleitungen prüfen“ mit den Ergebnissen der letzten Prüfung</translation>
     </message>
     <message>
         <source>Activity &amp;Log</source>
-        <translation type="unfinished"></translation>
+        <translation>A&amp;ktivitätsprotokoll</translation>
     </message>
     <message>
         <source>%1 and %2 made</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 und %2 angelegt</translation>
     </message>
     <message>
         <source>1 forward</source>
-        <translation type="unfinished"></translation>
+        <translation>1 Weiterleitung</translation>
     </message>
     <message>
         <source>%1 forwards</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 Weiterleitungen</translation>
     </message>
     <message>
         <source>1 IPv6 pinhole</source>
-        <translation type="unfinished"></translation>
+        <translation>1 IPv6-Freigabe</translation>
     </message>
     <message>
         <source>%1 IPv6 pinholes</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 IPv6-Freigaben</translation>
     </message>
     <message>
         <source>%1 removed</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 entfernt</translation>
     </message>
     <message>
         <source>%1 and %2 removed</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 und %2 entfernt</translation>
     </message>
     <message>
         <source>Harborly keeps 1 forward open from here; it lapses when Harborly quits.</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly hält von hier aus 1 Weiterleitung offen; sie läuft ab, wenn Harborly beendet wird.</translation>
     </message>
     <message>
         <source>Harborly keeps %1 forwards open from here; they lapse when Harborly quits.</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly hält von hier aus %1 Weiterleitungen offen; sie laufen ab, wenn Harborly beendet wird.</translation>
     </message>
     <message>
         <source>Harborly keeps 1 forward open; it lapses when Harborly quits.
 Quit anyway?</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly hält 1 Weiterleitung offen; sie läuft ab, wenn Harborly beendet wird.
+Trotzdem beenden?</translation>
     </message>
     <message>
         <source>Harborly keeps %1 forwards open; they lapse when Harborly quits.
 Quit anyway?</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly hält %1 Weiterleitungen offen; sie laufen ab, wenn Harborly beendet wird.
+Trotzdem beenden?</translation>
     </message>
     <message>
         <source>Keep Running</source>
-        <translation type="unfinished"></translation>
+        <translation>Weiterlaufen lassen</translation>
     </message>
 </context>
 <context>
@@ -2192,19 +2390,19 @@ Quit anyway?</source>
     </message>
     <message>
         <source>Start Harborly when I &amp;log in</source>
-        <translation type="unfinished"></translation>
+        <translation>Harborly beim A&amp;nmelden starten</translation>
     </message>
     <message>
         <source>Starts Harborly in the tray when you log in, so that it keeps its forwards alive</source>
-        <translation type="unfinished"></translation>
+        <translation>Startet Harborly beim Anmelden im Infobereich, damit es seine Weiterleitungen aufrechterhält</translation>
     </message>
     <message>
         <source>The login start could not be written to %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Autostart-Eintrag konnte nicht in %1 geschrieben werden.</translation>
     </message>
     <message>
         <source>The login start %1 could not be removed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Autostart-Eintrag %1 konnte nicht entfernt werden.</translation>
     </message>
 </context>
 </TS>

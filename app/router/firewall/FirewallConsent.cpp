@@ -12,10 +12,6 @@ namespace {
 const QString kMisc = QStringLiteral("Misc");
 const QString kKey = QStringLiteral("LocalFirewall");
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("FirewallConsent", text);
-}
-
 } // namespace
 
 FirewallChoice ParseFirewallChoice(const QString& value) {
@@ -46,15 +42,22 @@ QString FirewallQuestion(const QList<PortCheck>& blocked) {
                      .arg(c.mapping.port)
                      .arg(c.mapping.protocol, c.mapping.application);
     const FirewallView& f = *blocked.first().firewall;
-    const QString which = f.zone.isEmpty() ? f.firewall : tr("%1, zone %2").arg(f.firewall, f.zone);
-    return tr("The router now forwards %1 to this computer, but this computer's own firewall "
-              "(%2) blocks them or may block them.\rOpen them here too? Harborly keeps them open "
-              "with the forwards and closes them again with Clear All Points.")
+    const QString which =
+        f.zone.isEmpty()
+            ? f.firewall
+            : QCoreApplication::translate("FirewallConsent", "%1, zone %2").arg(f.firewall, f.zone);
+    return QCoreApplication::translate(
+               "FirewallConsent",
+               "The router now forwards %1 to this computer, but this computer's own firewall "
+               "(%2) blocks them or may block them.\rOpen them here too? Harborly keeps them open "
+               "with the forwards and closes them again with Clear All Points.")
         .arg(ports.join(QStringLiteral(", ")), which);
 }
 
 QStringList FirewallButtons() {
-    return {tr("Open them here too"), tr("Not now"), tr("Never ask")};
+    return {QCoreApplication::translate("FirewallConsent", "Open them here too"),
+            QCoreApplication::translate("FirewallConsent", "Not now"),
+            QCoreApplication::translate("FirewallConsent", "Never ask")};
 }
 
 bool OfferFirewallOpening(Router& router, QList<PortCheck>& checks, const QString& iniPath,

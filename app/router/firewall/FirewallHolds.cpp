@@ -7,14 +7,12 @@
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("FirewallHolds", text);
-}
-
 // "firewalld public" -> "firewalld, zone public"; "ufw" stays.
 QString placeWords(const QString& place) {
     const qsizetype space = place.indexOf(QLatin1Char(' '));
-    return space < 0 ? place : place.left(space) + tr(", zone ") + place.mid(space + 1);
+    return space < 0 ? place
+                     : place.left(space) + QCoreApplication::translate("FirewallHolds", ", zone ") +
+                           place.mid(space + 1);
 }
 
 } // namespace
@@ -26,7 +24,8 @@ bool FirewallHolds::owns(const LeaseEntry& e) const {
 }
 
 QString FirewallHolds::words(const LeaseEntry& e) const {
-    return tr("%1/%2 (%3) in this computer's firewall (%4)")
+    return QCoreApplication::translate("FirewallHolds",
+                                       "%1/%2 (%3) in this computer's firewall (%4)")
         .arg(e.internalPort)
         .arg(e.protocol, e.application, placeWords(e.address));
 }
@@ -35,7 +34,8 @@ bool FirewallHolds::reachable(QString& why) {
     LocalFirewall* fw = firewall_();
     if (fw && !fw->name().isEmpty())
         return true;
-    why = tr("this computer's firewall cannot be reached now");
+    why = QCoreApplication::translate("FirewallHolds",
+                                      "this computer's firewall cannot be reached now");
     return false;
 }
 
@@ -45,7 +45,8 @@ Made FirewallHolds::make(const LeaseEntry& wanted) {
     // The place says which firewall it was opened in: another one now is not touched.
     if (!fw || fw->name().isEmpty() || !wanted.address.startsWith(fw->name())) {
         out.reply = Reply::Refused;
-        out.problem = words(wanted) + tr(": that firewall is not running now");
+        out.problem = words(wanted) + QCoreApplication::translate(
+                                          "FirewallHolds", ": that firewall is not running now");
         return out;
     }
     const FirewallAnswer a = fw->open(wanted.address, wanted.internalPort, wanted.protocol);
@@ -65,7 +66,9 @@ Made FirewallHolds::make(const LeaseEntry& wanted) {
 Removed FirewallHolds::remove(const LeaseEntry& e) {
     LocalFirewall* fw = firewall_();
     if (!fw || fw->name().isEmpty() || !e.address.startsWith(fw->name()))
-        return {Reply::Refused, words(e) + tr(": that firewall is not running now")};
+        return {Reply::Refused,
+                words(e) + QCoreApplication::translate("FirewallHolds",
+                                                       ": that firewall is not running now")};
     const FirewallAnswer a = fw->close(e.address, e.internalPort, e.protocol);
     if (a.result == FirewallAnswer::Result::Done)
         return {Reply::Done, {}};
@@ -83,7 +86,8 @@ Presence FirewallHolds::lookUp(const LeaseEntry& e) {
 }
 
 QString FirewallHolds::goneWords() const {
-    return tr("gone from this computer's firewall (it was reloaded)");
+    return QCoreApplication::translate("FirewallHolds",
+                                       "gone from this computer's firewall (it was reloaded)");
 }
 
 bool FirewallHolds::checkSoon() const {
