@@ -18,10 +18,6 @@ const QString kZoneInterface = QStringLiteral("org.fedoraproject.FirewallD1.zone
 constexpr qsizetype kMaxServices = 64;
 constexpr qsizetype kMaxPorts = 1024;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("Firewalld", text);
-}
-
 QString portText(int port, const QString& protocol) {
     return QStringLiteral("%1/%2").arg(port).arg(protocol.toUpper());
 }
@@ -127,15 +123,17 @@ Firewalld::Call Firewalld::call(bool zoneInterface, const QString& method,
 QString Firewalld::callWords(const Call& c) const {
     if (c.error.endsWith(QLatin1String(".NotAuthorizedException")) ||
         c.error == QLatin1String("org.freedesktop.DBus.Error.AccessDenied"))
-        return tr("firewalld refused: this user is not allowed to do it (the system's "
-                  "authorisation said no)");
+        return QCoreApplication::translate(
+            "Firewalld", "firewalld refused: this user is not allowed to do it (the system's "
+                         "authorisation said no)");
     if (c.error == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
         c.error == QLatin1String("org.freedesktop.DBus.Error.Timeout"))
-        return tr("firewalld did not answer in time");
+        return QCoreApplication::translate("Firewalld", "firewalld did not answer in time");
     if (c.error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
         c.error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-        return tr("firewalld is not running");
-    return tr("firewalld answered: %1").arg(c.message.isEmpty() ? c.error : c.message);
+        return QCoreApplication::translate("Firewalld", "firewalld is not running");
+    return QCoreApplication::translate("Firewalld", "firewalld answered: %1")
+        .arg(c.message.isEmpty() ? c.error : c.message);
 }
 
 QString Firewalld::zone(QString& why) {
@@ -163,7 +161,7 @@ std::optional<bool> Firewalld::zoneLets(const QString& zone, int port, const QSt
     }
     const QVariantMap z = dictOf(settings.value);
     if (z.value(QStringLiteral("target")).toString() == QLatin1String("ACCEPT")) {
-        how = tr("the zone lets everything in");
+        how = QCoreApplication::translate("Firewalld", "the zone lets everything in");
         return true;
     }
     if (listed(z.value(QStringLiteral("ports")), port, protocol))
@@ -173,12 +171,13 @@ std::optional<bool> Firewalld::zoneLets(const QString& zone, int port, const QSt
         const Call service = call(false, QStringLiteral("getServiceSettings2"), {s});
         if (service.ok &&
             listed(dictOf(service.value).value(QStringLiteral("ports")), port, protocol)) {
-            how = tr("service %1").arg(ShownText(s.left(60)));
+            how = QCoreApplication::translate("Firewalld", "service %1").arg(ShownText(s.left(60)));
             return true;
         }
     }
     if (!stringsOf(z.value(QStringLiteral("rules_str"))).isEmpty()) {
-        why = tr("the zone has rich rules, which Harborly does not read");
+        why = QCoreApplication::translate("Firewalld",
+                                          "the zone has rich rules, which Harborly does not read");
         return std::nullopt;
     }
     return false;
@@ -195,8 +194,10 @@ FirewallView Firewalld::read(int port, const QString& protocol) {
                               : QStringLiteral("firewalld, zone %1").arg(ShownText(v.zone));
     const auto cannotTell = [&](const QString& reason) {
         v.state = HopState::CannotTell;
-        v.words = tr("cannot tell whether this computer's firewall (%1) lets %2 in: %3")
-                      .arg(where, what, reason);
+        v.words =
+            QCoreApplication::translate(
+                "Firewalld", "cannot tell whether this computer's firewall (%1) lets %2 in: %3")
+                .arg(where, what, reason);
         return v;
     };
     if (v.zone.isEmpty())
@@ -213,12 +214,15 @@ FirewallView Firewalld::read(int port, const QString& protocol) {
         return cannotTell(why);
     if (*lets) {
         v.state = HopState::Open;
-        v.words = tr("this computer's firewall (%1) lets %2 in").arg(where, what) +
-                  (how.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(how));
+        v.words =
+            QCoreApplication::translate("Firewalld", "this computer's firewall (%1) lets %2 in")
+                .arg(where, what) +
+            (how.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(how));
         return v;
     }
     v.state = HopState::Blocked;
-    v.words = tr("this computer's firewall (%1) blocks %2").arg(where, what);
+    v.words = QCoreApplication::translate("Firewalld", "this computer's firewall (%1) blocks %2")
+                  .arg(where, what);
     v.todo = FirewalldAddCommand(v.zone, port, protocol);
     return v;
 }

@@ -13,10 +13,6 @@ constexpr qint64 kMaxConf = 64 * 1024;
 // The user types a password meanwhile.
 constexpr int kElevationMs = 120 * 1000;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("Ufw", text);
-}
-
 } // namespace
 
 std::optional<bool> UfwEnabled(const QByteArray& conf) {
@@ -56,13 +52,16 @@ FirewallView Ufw::read(int port, const QString& protocol) {
     const QString what = QStringLiteral("%1/%2").arg(port).arg(protocol);
     v.todo = UfwAllowCommand(port, protocol);
     if (!on) {
-        v.words = tr("cannot tell whether this computer's firewall (ufw) lets %1 in: its "
-                     "settings cannot be read")
+        v.words = QCoreApplication::translate(
+                      "Ufw", "cannot tell whether this computer's firewall (ufw) lets %1 in: its "
+                             "settings cannot be read")
                       .arg(what);
         return v;
     }
-    v.words = tr("this computer's firewall (ufw) is on and may block %1 — let it in with: %2")
-                  .arg(what, v.todo);
+    v.words =
+        QCoreApplication::translate(
+            "Ufw", "this computer's firewall (ufw) is on and may block %1 — let it in with: %2")
+            .arg(what, v.todo);
     return v;
 }
 
@@ -73,7 +72,9 @@ QString Ufw::place() {
 FirewallAnswer Ufw::elevated(const QStringList& rule, const QString& command) {
     if (!places_.mayElevate)
         return {FirewallAnswer::Result::Refused,
-                tr("Harborly does not change ufw from the command line; run: %1").arg(command)};
+                QCoreApplication::translate(
+                    "Ufw", "Harborly does not change ufw from the command line; run: %1")
+                    .arg(command)};
     QProcess p;
     p.start(QStringLiteral("pkexec"), QStringList{QStringLiteral("ufw")} + rule);
     const bool ended = p.waitForFinished(kElevationMs);
@@ -85,12 +86,14 @@ FirewallAnswer Ufw::elevated(const QStringList& rule, const QString& command) {
     const int code = ended ? p.exitCode() : -1;
     const QString why =
         code == 126 || code == 127
-            ? tr("ufw was not changed: the password was not given or not accepted")
+            ? QCoreApplication::translate(
+                  "Ufw", "ufw was not changed: the password was not given or not accepted")
         : p.error() == QProcess::FailedToStart
-            ? tr("ufw was not changed: pkexec is not installed")
-            : tr("ufw was not changed (%1)")
+            ? QCoreApplication::translate("Ufw", "ufw was not changed: pkexec is not installed")
+            : QCoreApplication::translate("Ufw", "ufw was not changed (%1)")
                   .arg(ShownText(QString::fromUtf8(p.readAllStandardError().left(200))).trimmed());
-    return {FirewallAnswer::Result::Refused, why + tr("; to do it by hand: %1").arg(command)};
+    return {FirewallAnswer::Result::Refused,
+            why + QCoreApplication::translate("Ufw", "; to do it by hand: %1").arg(command)};
 }
 
 FirewallAnswer Ufw::open(const QString&, int port, const QString& protocol) {
