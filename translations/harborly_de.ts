@@ -245,23 +245,23 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <name>FirewallConsent</name>
     <message>
         <source>%1, zone %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1, Zone %2</translation>
     </message>
     <message>
         <source>The router now forwards %1 to this computer, but this computer&apos;s own firewall (%2) blocks them or may block them.<byte value="xd"/>Open them here too? Harborly keeps them open with the forwards and closes them again with Clear All Points.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Router leitet %1 jetzt an diesen Computer weiter, aber die eigene Firewall dieses Computers (%2) blockiert sie oder könnte sie blockieren.<byte value="xd"/>Sollen sie auch hier geöffnet werden? Harborly hält sie zusammen mit den Weiterleitungen offen und schließt sie mit „Alle entfernen“ wieder.</translation>
     </message>
     <message>
         <source>Open them here too</source>
-        <translation type="unfinished"></translation>
+        <translation>Auch hier öffnen</translation>
     </message>
     <message>
         <source>Not now</source>
-        <translation type="unfinished"></translation>
+        <translation>Jetzt nicht</translation>
     </message>
     <message>
         <source>Never ask</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht mehr fragen</translation>
     </message>
 </context>
 <context>
@@ -284,7 +284,7 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     </message>
     <message>
         <source>, zone </source>
-        <translation type="unfinished"></translation>
+        <translation>, Zone </translation>
     </message>
 </context>
 <context>
@@ -1429,163 +1429,163 @@ Exit-Status: 0 erledigt, 1 fehlgeschlagen, 2 Routerfehler, 3 abgelehnt, 64 Aufru
     <name>WayIn</name>
     <message>
         <source>Internet</source>
-        <translation type="unfinished"></translation>
+        <translation>Internet</translation>
     </message>
     <message>
         <source>the outside checker reached it</source>
-        <translation type="unfinished">die Prüfung von außen hat es erreicht</translation>
+        <translation>die Prüfung von außen hat es erreicht</translation>
     </message>
     <message>
         <source>the outside checker could not reach it</source>
-        <translation type="unfinished">die Prüfung von außen konnte es nicht erreichen</translation>
+        <translation>die Prüfung von außen konnte es nicht erreichen</translation>
     </message>
     <message>
         <source>ask the provider whether it lets %1 in, and whether the router&apos;s outside address is its own (not shared)</source>
-        <translation type="unfinished"></translation>
+        <translation>Fragen Sie Ihren Anbieter, ob er %1 durchlässt und ob der Router eine eigene äußere Adresse hat (keine geteilte)</translation>
     </message>
     <message>
         <source>the outside checker could not tell (%1)</source>
-        <translation type="unfinished">die Prüfung von außen ergab kein Ergebnis (%1)</translation>
+        <translation>die Prüfung von außen ergab kein Ergebnis (%1)</translation>
     </message>
     <message>
         <source>not looked at from outside: no outside checker is set (CheckUrl)</source>
-        <translation type="unfinished"></translation>
+        <translation>nicht von außen geprüft: Es ist keine Prüfung von außen eingestellt (CheckUrl)</translation>
     </message>
     <message>
         <source>restart the router, then check again; if nothing arrives still, ask the provider whether it lets %1 in</source>
-        <translation type="unfinished"></translation>
+        <translation>Starten Sie den Router neu und prüfen Sie dann erneut; kommt weiterhin nichts an, fragen Sie Ihren Anbieter, ob er %1 durchlässt</translation>
     </message>
     <message>
         <source>Router in front</source>
-        <translation type="unfinished"></translation>
+        <translation>Vorgeschalteter Router</translation>
     </message>
     <message>
         <source>Router in front (%1)</source>
-        <translation type="unfinished"></translation>
+        <translation>Vorgeschalteter Router (%1)</translation>
     </message>
     <message>
         <source>forwarded</source>
-        <translation type="unfinished">weitergeleitet</translation>
+        <translation>weitergeleitet</translation>
     </message>
     <message>
         <source>not forwarded</source>
-        <translation type="unfinished"></translation>
+        <translation>nicht weitergeleitet</translation>
     </message>
     <message>
         <source>forward %1 on the router in front to this router</source>
-        <translation type="unfinished"></translation>
+        <translation>Leiten Sie %1 am vorgeschalteten Router an den Router hier weiter</translation>
     </message>
     <message>
         <source>it could not be asked</source>
-        <translation type="unfinished"></translation>
+        <translation>er konnte nicht gefragt werden</translation>
     </message>
     <message>
         <source>Router</source>
-        <translation type="unfinished"></translation>
+        <translation>Router</translation>
     </message>
     <message>
         <source>press Point To Me</source>
-        <translation type="unfinished"></translation>
+        <translation>Klicken Sie auf „Zu mir weiterleiten“</translation>
     </message>
     <message>
         <source>IPv6 pinhole open</source>
-        <translation type="unfinished">IPv6-Freigabe offen</translation>
+        <translation>IPv6-Freigabe offen</translation>
     </message>
     <message>
         <source>the IPv6 pinhole has lapsed</source>
-        <translation type="unfinished">die IPv6-Freigabe ist abgelaufen</translation>
+        <translation>die IPv6-Freigabe ist abgelaufen</translation>
     </message>
     <message>
         <source>no IPv6 pinhole open</source>
-        <translation type="unfinished"></translation>
+        <translation>keine IPv6-Freigabe offen</translation>
     </message>
     <message>
         <source>it cannot be asked whether it holds the forward</source>
-        <translation type="unfinished"></translation>
+        <translation>er lässt sich nicht fragen, ob er die Weiterleitung hat</translation>
     </message>
     <message>
         <source>a connection to its outside address was taken by another computer</source>
-        <translation type="unfinished"></translation>
+        <translation>eine Verbindung zu seiner äußeren Adresse wurde von einem anderen Computer angenommen</translation>
     </message>
     <message>
         <source>look in View Points for another forward of %1, then press Point To Me</source>
-        <translation type="unfinished"></translation>
+        <translation>Suchen Sie unter „Weiterleitungen anzeigen“ nach einer anderen Weiterleitung von %1 und klicken Sie dann auf „Zu mir weiterleiten“</translation>
     </message>
     <message>
         <source>, IPv6 pinhole open</source>
-        <translation type="unfinished"></translation>
+        <translation>, IPv6-Freigabe offen</translation>
     </message>
     <message>
         <source>, the IPv6 pinhole has lapsed</source>
-        <translation type="unfinished"></translation>
+        <translation>, die IPv6-Freigabe ist abgelaufen</translation>
     </message>
     <message>
         <source>; a connection to its outside address came back to this computer</source>
-        <translation type="unfinished"></translation>
+        <translation>; eine Verbindung zu seiner äußeren Adresse kam bei diesem Computer an</translation>
     </message>
     <message>
         <source>This computer&apos;s firewall</source>
-        <translation type="unfinished"></translation>
+        <translation>Firewall dieses Computers</translation>
     </message>
     <message>
         <source>lets it in: the outside checker got through</source>
-        <translation type="unfinished"></translation>
+        <translation>lässt es durch: Die Prüfung von außen kam durch</translation>
     </message>
     <message>
         <source>not looked at</source>
-        <translation type="unfinished"></translation>
+        <translation>nicht geprüft</translation>
     </message>
     <message>
         <source>none found that Harborly can read</source>
-        <translation type="unfinished"></translation>
+        <translation>keine gefunden, die Harborly auswerten kann</translation>
     </message>
     <message>
         <source>This computer&apos;s firewall (%1)</source>
-        <translation type="unfinished"></translation>
+        <translation>Firewall dieses Computers (%1)</translation>
     </message>
     <message>
         <source>This computer&apos;s firewall (%1, zone %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>Firewall dieses Computers (%1, Zone %2)</translation>
     </message>
     <message>
         <source>Program</source>
-        <translation type="unfinished"></translation>
+        <translation>Programm</translation>
     </message>
     <message>
         <source>nothing on this computer listens on %1</source>
-        <translation type="unfinished"></translation>
+        <translation>auf diesem Computer lauscht nichts auf %1</translation>
     </message>
     <message>
         <source>start %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Starten Sie %1</translation>
     </message>
     <message>
         <source>listens on %1 only for this computer (%2)</source>
-        <translation type="unfinished"></translation>
+        <translation>lauscht auf %1 nur für diesen Computer (%2)</translation>
     </message>
     <message>
         <source>let %1 listen on all addresses</source>
-        <translation type="unfinished"></translation>
+        <translation>Lassen Sie %1 auf allen Adressen lauschen</translation>
     </message>
     <message>
         <source>listens on %1</source>
-        <translation type="unfinished"></translation>
+        <translation>lauscht auf %1</translation>
     </message>
     <message>
         <source>open</source>
-        <translation type="unfinished">Öffnen</translation>
+        <translation>offen</translation>
     </message>
     <message>
         <source>blocked</source>
-        <translation type="unfinished"></translation>
+        <translation>blockiert</translation>
     </message>
     <message>
         <source>cannot tell</source>
-        <translation type="unfinished"></translation>
+        <translation>nicht feststellbar</translation>
     </message>
     <message>
         <source>To do: %1</source>
-        <translation type="unfinished">Zu tun: %1</translation>
+        <translation>Zu tun: %1</translation>
     </message>
 </context>
 <context>

@@ -11,6 +11,28 @@
 
 #include <QCoreApplication>
 
+PortMappingRequest MappingRequestFor(const LeaseEntry& wanted, int igdVersion) {
+    PortMappingRequest request;
+    request.externalPort = quint16(wanted.externalPort);
+    request.internalPort = quint16(wanted.internalPort);
+    request.protocol = wanted.protocol;
+    request.description = MappingDescription(wanted.application);
+    request.leaseSeconds = RequestedLease(igdVersion);
+    return request;
+}
+
+ForwardEntry ForwardRowOf(const PortMappingEntry& e) {
+    ForwardEntry f;
+    f.externalPort = f.externalPortEnd = e.externalPort;
+    f.protocol = e.protocol.toUpper();
+    f.internalClient = e.internalClient;
+    f.remoteHost = e.remoteHost;
+    f.internalPort = e.internalPort;
+    f.description = e.description;
+    f.secondsLeft = e.leaseDuration;
+    return f;
+}
+
 bool NoAnswer(const SoapAnswer& a) {
     return a.outcome == SoapOutcome::Unreachable || a.outcome == SoapOutcome::TimedOut;
 }
@@ -45,12 +67,7 @@ QString UpnpForwardHolds::words(const LeaseEntry& e) const {
 Made UpnpForwardHolds::make(const LeaseEntry& wanted) {
     const PlannedMapping m{wanted.internalPort, wanted.protocol, wanted.application,
                            MappingDescription(wanted.application)};
-    PortMappingRequest request;
-    request.externalPort = quint16(wanted.externalPort);
-    request.internalPort = quint16(wanted.internalPort);
-    request.protocol = wanted.protocol;
-    request.description = m.description;
-    request.leaseSeconds = RequestedLease(r_.client_->router().version());
+    PortMappingRequest request = MappingRequestFor(wanted, r_.client_->router().version());
     request.remoteHost = wanted.remoteHost;
     const AddMappingResult added = r_.client_->addPortMapping(request);
     Made out;

@@ -55,6 +55,15 @@ private:
 struct SoapAnswer;
 struct PlannedMapping;
 struct AddMappingResult;
+struct PortMappingRequest;
+struct PortMappingEntry;
+struct ForwardEntry;
+
+// The request that makes or renews `wanted` on an IGD of `igdVersion`; the caller names the
+// client or the remote host.
+PortMappingRequest MappingRequestFor(const LeaseEntry& wanted, int igdVersion);
+// View Points' row for a forward the router lists.
+ForwardEntry ForwardRowOf(const PortMappingEntry& e);
 
 // The router did not answer (as opposed to answering no).
 bool NoAnswer(const SoapAnswer& a);

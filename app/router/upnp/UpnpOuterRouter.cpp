@@ -61,17 +61,8 @@ std::optional<QList<ForwardEntry>> UpnpOuterRouter::forwards() {
     if (!list.complete && list.entries.isEmpty())
         return std::nullopt;
     QList<ForwardEntry> rows;
-    for (const PortMappingEntry& e : list.entries) {
-        ForwardEntry f;
-        f.externalPort = f.externalPortEnd = e.externalPort;
-        f.protocol = e.protocol.toUpper();
-        f.internalClient = e.internalClient;
-        f.remoteHost = e.remoteHost;
-        f.internalPort = e.internalPort;
-        f.description = e.description;
-        f.secondsLeft = e.leaseDuration;
-        rows << f;
-    }
+    for (const PortMappingEntry& e : list.entries)
+        rows << ForwardRowOf(e);
     return rows;
 }
 
@@ -87,12 +78,7 @@ QString UpnpOuterRouter::words(const LeaseEntry& e) const {
 Made UpnpOuterRouter::make(const LeaseEntry& wanted) {
     const PlannedMapping m{wanted.internalPort, wanted.protocol, wanted.application,
                            MappingDescription(wanted.application)};
-    PortMappingRequest request;
-    request.externalPort = quint16(wanted.externalPort);
-    request.internalPort = quint16(wanted.internalPort);
-    request.protocol = wanted.protocol;
-    request.description = m.description;
-    request.leaseSeconds = RequestedLease(client_->router().version());
+    PortMappingRequest request = MappingRequestFor(wanted, client_->router().version());
     request.internalClient = inner_;
     const AddMappingResult added = client_->addPortMapping(request);
     Made out;

@@ -246,14 +246,7 @@ std::optional<QList<ForwardEntry>> UpnpRouter::ReadForwards() {
         }
         QList<ForwardEntry> out;
         for (const PortMappingEntry& e : list.entries) {
-            ForwardEntry f;
-            f.externalPort = f.externalPortEnd = e.externalPort;
-            f.protocol = e.protocol.toUpper();
-            f.internalClient = e.internalClient;
-            f.remoteHost = e.remoteHost;
-            f.internalPort = e.internalPort;
-            f.description = e.description;
-            f.secondsLeft = e.leaseDuration;
+            ForwardEntry f = ForwardRowOf(e);
             f.thisComputer = isThisComputer(e.internalClient);
             out << f;
         }
