@@ -57,7 +57,12 @@ def screen_reader(walk, fail):
     dialog(["alt+c", "r"], "Edit Router Settings", ["alt+c"])
     dialog(["alt+v"], "Harborly - Port Forwards", ["Escape"])
     dialog(["alt+a"], "About", ["Escape"])
-    dialog(["alt+h"], "Harborly Help", ["Escape"])
+    # Help opens beside the window, not over it: its text takes the focus.
+    t.until(lambda: walk.desk.key("alt+h"), "focus", lambda v: v == "QTextBrowser",
+            "Harborly Help by alt+h")
+    walk_tree("Harborly Help")
+    t.until(lambda: walk.desk.key("Escape"), "focus", lambda v: v != "QTextBrowser",
+            "Harborly Help closed by Escape")
     walk.desk.key("alt+s")
     dialog(["alt+c", "c"], "Harborly - Check Points", ["Escape"], timeout=60)
     walk.desk.key("ctrl+q")
