@@ -21,6 +21,9 @@ def german(walk, fail):
     if len(walk.table(sim)) != int(made.split()[0]):
         fail("%s, but the router holds %d" % (made, len(walk.table(sim))))
     walk.desk.shot("walk-german-window")
+    walk.desk.key("ctrl+q")
+    walk.ended("Ctrl+Q", 10)
+
 
 def screen_reader(walk, fail):
     print("== screen readers: every control named and focusable (AT-SPI), each window by keys")

@@ -2301,6 +2301,10 @@ Trotzdem beenden?</translation>
         <source>Keep Running</source>
         <translation>Weiterlaufen lassen</translation>
     </message>
+    <message>
+        <source>Show/Hide</source>
+        <translation>Anzeigen/Ausblenden</translation>
+    </message>
 </context>
 <context>
     <name>frmSettings</name>
