@@ -338,6 +338,11 @@ bool AutoRouter::RemakeForward(const PlannedMapping& mapping) {
     return found && found->RemakeForward(mapping);
 }
 
+std::optional<OuterView> AutoRouter::OuterFor(const PlannedMapping& mapping) {
+    Router* found = passOn();
+    return found ? found->OuterFor(mapping) : std::nullopt;
+}
+
 std::optional<bool> AutoRouter::HoldsForward(const PlannedMapping& mapping) {
     Router* found = passOn();
     return found ? found->HoldsForward(mapping) : std::nullopt;

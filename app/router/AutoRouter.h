@@ -50,6 +50,7 @@ public:
     bool RemoveForward(const ForwardEntry& e) override;
     std::optional<bool> HoldsForward(const PlannedMapping& mapping) override;
     bool RemakeForward(const PlannedMapping& mapping) override;
+    std::optional<OuterView> OuterFor(const PlannedMapping& mapping) override;
     std::optional<bool> HoldsPinhole(const PlannedMapping& mapping) override;
     bool ipv6Only() const override { return inner_ && inner_->ipv6Only(); }
     LocalFirewall* localFirewall() override;

@@ -158,6 +158,13 @@ public:
         return QList<ForwardEntry>{};
     }
     bool RemoveForward(const ForwardEntry&) override { return noted("RemoveForward"); }
+    bool RemakeForward(const PlannedMapping&) override { return noted("RemakeForward"); }
+    bool OpenLocalFirewall(const QList<PlannedMapping>&) override {
+        return noted("OpenLocalFirewall");
+    }
+    std::optional<OuterView> OuterFor(const PlannedMapping&) override {
+        return OuterView{note("OuterFor"), true, {}};
+    }
     std::optional<bool> HoldsForward(const PlannedMapping&) override {
         return noted("HoldsForward");
     }
@@ -218,6 +225,10 @@ TEST(AutoRouter, PassesEveryOperationToTheKindFound) {
         {"SetDmz", [](Router& r) { return r.SetDmz(true); }},
         {"ReadForwards", [](Router& r) { return r.ReadForwards().has_value(); }},
         {"RemoveForward", [](Router& r) { return r.RemoveForward({}); }},
+        {"RemakeForward", [](Router& r) { return r.RemakeForward({}); }},
+        {"OpenLocalFirewall", [](Router& r) { return r.OpenLocalFirewall({}); }},
+        {"OuterFor",
+         [&](Router& r) { return is(r.OuterFor({}).value_or(OuterView{}).router, "OuterFor"); }},
         {"HoldsForward", [](Router& r) { return r.HoldsForward({}) == true; }},
         {"HoldsPinhole", [](Router& r) { return r.HoldsPinhole({}) == true; }},
         {"ipv6Only", [](Router& r) { return r.ipv6Only(); }},
