@@ -196,8 +196,7 @@ void frmMain::buildMenus() {
 // The tray's right-click menu; built with the window so that it can be reached without a tray.
 void frmMain::buildTrayMenu() {
     trayMenu = new QMenu(this);
-    connect(trayMenu->addAction(tr("Show/Hide")), &QAction::triggered, this,
-            &frmMain::toggleShown);
+    connect(trayMenu->addAction(tr("Show/Hide")), &QAction::triggered, this, &frmMain::toggleShown);
     connect(trayMenu->addAction(tr("Point To Me")), &QAction::triggered, this, [this] {
         if (btnPoint->isEnabled() && isEnabled())
             btnPoint_Click();
